@@ -1,0 +1,70 @@
+// Build-time art generator: turns an SVG drawing into the lossless picture the program ships.
+//
+//   velmora_artgen skin <input.svg> <output.png>
+//
+// "skin" renders the drawing over transparency and then decides each pixel hard: a pixel that the
+// drawing covers less than half becomes pure white (cut out of the window later), every other
+// pixel becomes fully opaque. Soft edges would otherwise blend into white and leave a pale halo
+// around the window on a dark desktop.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <cstdio>
+
+namespace {
+
+QImage renderSkin(QSvgRenderer &svg)
+{
+    const QSize size = svg.defaultSize();
+    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter p(&layer);
+        p.setRenderHint(QPainter::Antialiasing);
+        svg.render(&p);
+    }
+    QImage skin(size, QImage::Format_RGB888);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(layer.constScanLine(y));
+        uchar *dst = skin.scanLine(y);
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb px = src[x];
+            const int a = qAlpha(px);
+            int r = 255, g = 255, b = 255;
+            if (a >= 128) {
+                // Un-premultiply, and keep drawn pixels off pure white so they stay in the window.
+                r = qRed(px) * 255 / a;
+                g = qGreen(px) * 255 / a;
+                b = qBlue(px) * 255 / a;
+                if (r == 255 && g == 255 && b == 255)
+                    b = 254;
+            }
+            dst[3 * x] = uchar(r);
+            dst[3 * x + 1] = uchar(g);
+            dst[3 * x + 2] = uchar(b);
+        }
+    }
+    return skin;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 4 || QByteArray(argv[1]) != "skin") {
+        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png>\n");
+        return 2;
+    }
+    QSvgRenderer svg(QString::fromLocal8Bit(argv[2]));
+    if (!svg.isValid()) {
+        std::fprintf(stderr, "velmora_artgen: cannot read %s\n", argv[2]);
+        return 1;
+    }
+    if (!renderSkin(svg).save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+        std::fprintf(stderr, "velmora_artgen: cannot write %s\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,55 @@
+#include "application.h"
+
+#include "dbferrors.h"
+
+#include <QFont>
+#include <QMessageBox>
+#include <exception>
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(Title);
+    setApplicationDisplayName(Title);
+    setApplicationVersion(VELMORA_VERSION);
+    setDesktopFileName("velmora");
+    setQuitOnLastWindowClosed(true);
+    // The windows name the fonts they were drawn with; these are their metric twins here.
+    for (const char *family : {"MS Sans Serif", "Arial"})
+        QFont::insertSubstitutions(QLatin1String(family),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        reportCurrentException();
+        return false;
+    }
+}
+
+void Application::reportCurrentException()
+{
+    QString message;
+    try {
+        throw;
+    } catch (const SilentAbort &) {
+        return;
+    } catch (const std::exception &e) {
+        message = QString::fromUtf8(e.what());
+    } catch (...) {
+        message = QStringLiteral("Erreur inconnue");
+    }
+    if (auto *app = instance())
+        app->showError(message);
+}
+
+void Application::showError(const QString &message)
+{
+    if (m_reporter) {
+        m_reporter(message);
+        return;
+    }
+    QMessageBox::critical(activeWindow(), Title, message, QMessageBox::Ok);
+}

@@ -1,0 +1,64 @@
+#include "clocklabel.h"
+
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+ClockLabel::ClockLabel(QWidget *parent) : QLabel(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &ClockLabel::refresh);
+    m_timer.start();
+    refresh();
+}
+
+QString ClockLabel::format(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
+
+void ClockLabel::refresh()
+{
+    setText(format(QDateTime::currentDateTime()));
+}
+
+UrlLabel::UrlLabel(QWidget *parent) : QWidget(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    m_opener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+}
+
+void UrlLabel::setText(const QString &text)
+{
+    m_text = text;
+    update();
+}
+
+void UrlLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    // Turned 90 degrees counter-clockwise: the text runs up the label.
+    painter.translate(0, height());
+    painter.rotate(-90);
+    painter.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, m_text);
+}
+
+void UrlLabel::mousePressEvent(QMouseEvent *event)
+{
+    m_leftDown = event->button() == Qt::LeftButton;
+}
+
+void UrlLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool open = m_leftDown && event->button() == Qt::LeftButton &&
+                      rect().contains(event->position().toPoint());
+    m_leftDown = false;
+    if (open && !m_url.isEmpty() && m_opener)
+        m_opener(QUrl(m_url));
+}

@@ -1,0 +1,299 @@
+#include "mainwindow.h"
+
+#include "application.h"
+#include "art.h"
+#include "clicklabel.h"
+#include "clocklabel.h"
+#include "imageform.h"
+
+#include <QDate>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+constexpr int FirstYear = 2004;
+const QColor Yellow(255, 255, 0);
+const QColor Maroon(128, 0, 0);
+
+ClickLabel *picture(QWidget *parent, const char *name, const QString &art, QRect geometry)
+{
+    auto *label = new ClickLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    if (!art.isEmpty())
+        label->setPixmap(artPixmap(art, geometry.size()));
+    return label;
+}
+
+// An invisible hot area of the hub.
+ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRect geometry)
+{
+    ClickLabel *area = picture(parent, name, QString(), geometry);
+    area->setCursor(Qt::PointingHandCursor);
+    area->setToolTip(hint);
+    area->setAttribute(Qt::WA_TranslucentBackground);
+    return area;
+}
+
+} // namespace
+
+Form1::Form1(const QString &applicationDirectory, QWidget *parent)
+    : QWidget(parent), m_applicationDirectory(applicationDirectory)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QLatin1String(Application::Title));
+    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    setupSkin();
+    setupHub();
+    setupWindowMarks();
+    setupClockAndFooter();
+    setupNotebook();
+    FormCreate();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setupSkin()
+{
+    O32ImageForm1 = new TO32ImageForm(this);
+    O32ImageForm1->setObjectName(QStringLiteral("O32ImageForm1"));
+    O32ImageForm1->setTransparentColor(Qt::white);
+    O32ImageForm1->setPicture(QImage(QStringLiteral(":/art/skin.png")));
+    if (O32ImageForm1->Picture().isNull())
+        setFixedSize(800, 432);
+    connect(O32ImageForm1, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
+    O32ImageForm1->installEventFilter(this);
+}
+
+void Form1::setupHub()
+{
+    Image1 = picture(this, "Image1", QStringLiteral("hub-open"), {734, 390, 45, 36});
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setToolTip(QStringLiteral("Ouvrir"));
+    connect(Image1, &ClickLabel::clicked, this, &Form1::Image1Click);
+
+    Image4 = picture(this, "Image4", QStringLiteral("deco-notes"), {200, 104, 166, 250});
+    Image2 = picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
+
+    Image3 = picture(this, "Image3", QStringLiteral("hub"), {365, 2, 92, 36});
+    Image3->hide();
+    Label3 = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
+    Label3->hide();
+    connect(Label3, &ClickLabel::clicked, this, &Form1::Label3Click);
+    Label4 = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
+                     {424, 9, 33, 24});
+    Label4->hide();
+    connect(Label4, &ClickLabel::clicked, this, &Form1::Label4Click);
+}
+
+void Form1::setupWindowMarks()
+{
+    auto mark = [this](const char *name, const QString &text, int pixelSize, QRect geometry,
+                       const QString &hint) {
+        ClickLabel *label = picture(this, name, QString(), geometry);
+        label->setText(text);
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(pixelSize);
+        font.setBold(true);
+        label->setFont(font);
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, Yellow);
+        label->setPalette(pal);
+        label->setCursor(Qt::PointingHandCursor);
+        label->setToolTip(hint);
+        return label;
+    };
+    Label1 = mark("Label1", QStringLiteral("X"), 13, {779, 11, 9, 16}, QStringLiteral("Fermer"));
+    connect(Label1, &ClickLabel::clicked, this, &Form1::Label1Click);
+    Label2 = mark("Label2", QStringLiteral("_"), 19, {749, 4, 11, 22}, QStringLiteral("réduire"));
+    Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    connect(Label2, &ClickLabel::clicked, this, &Form1::Label2Click);
+}
+
+void Form1::setupClockAndFooter()
+{
+    ProClockLabel1 = new ClockLabel(this);
+    ProClockLabel1->setObjectName(QStringLiteral("ProClockLabel1"));
+    ProClockLabel1->setGeometry(129, 12, 103, 13);
+
+    ProUrlLabel1 = new UrlLabel(this);
+    ProUrlLabel1->setObjectName(QStringLiteral("ProUrlLabel1"));
+    ProUrlLabel1->setGeometry(35, 112, 22, 193);
+    QFont bold = font();
+    bold.setBold(true);
+    ProUrlLabel1->setFont(bold);
+    QPalette pal = ProUrlLabel1->palette();
+    pal.setColor(QPalette::WindowText, Maroon);
+    ProUrlLabel1->setPalette(pal);
+    ProUrlLabel1->setUrl(QStringLiteral(VELMORA_MAKER_URL));
+
+    ImageOptions = picture(this, "ImageOptions", QStringLiteral("hub-options"), {468, 7, 25, 25});
+    ImageOptions->setCursor(Qt::PointingHandCursor);
+    ImageOptions->setToolTip(QStringLiteral("Options"));
+    ImageOptions->hide();
+    connect(ImageOptions, &ClickLabel::clicked, this, &Form1::ImageOptionsClick);
+
+    Label23 = hotArea(this, "Label23", QStringLiteral("Carnet d'adresses"), {400, 8, 22, 21});
+    connect(Label23, &ClickLabel::clicked, this, &Form1::Label23Click);
+}
+
+void Form1::setupNotebook()
+{
+    OvcNotebook1 = new QStackedWidget(this);
+    OvcNotebook1->setObjectName(QStringLiteral("OvcNotebook1"));
+    OvcNotebook1->setGeometry(72, 48, 705, 377);
+    OvcNotebook1->setAutoFillBackground(true);
+    QPalette pal = OvcNotebook1->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    OvcNotebook1->setPalette(pal);
+
+    auto page = [this](const char *name) {
+        auto *widget = new QWidget(OvcNotebook1);
+        widget->setObjectName(QLatin1String(name));
+        OvcNotebook1->addWidget(widget);
+        return widget;
+    };
+    PageMemo = page("PageMemo");
+    PageInfos = page("PageInfos");
+    PageParametres = page("PageParametres");
+    PageAdresses = page("PageAdresses");
+    OvcNotebook1->hide();
+}
+
+void Form1::showAtStart()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+}
+
+void Form1::FormCreate()
+{
+    languageCode = 99;
+}
+
+void Form1::FormShow()
+{
+}
+
+bool Form1::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_activated)
+        FormActivate();
+    return QWidget::event(event);
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    FormShow();
+    // Some window systems never report the first activation of a frameless window; the steps
+    // must still run once, right after the first showing.
+    if (!m_activated)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_activated && isVisible())
+                FormActivate();
+        });
+}
+
+void Form1::FormActivate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    setFooterText();
+}
+
+QString Form1::footerNotice(int currentYear)
+{
+    return QStringLiteral("© %1-20%2 %3")
+        .arg(FirstYear)
+        .arg(currentYear % 100, 2, 10, QLatin1Char('0'))
+        .arg(QStringLiteral(VELMORA_MAKER_NAME));
+}
+
+void Form1::setFooterText()
+{
+    ProUrlLabel1->setText(footerNotice(QDate::currentDate().year()));
+}
+
+void Form1::Image1Click()
+{
+    Image1->hide();
+    Image3->show();
+    ImageOptions->show();
+    Label3->show();
+    Label4->show();
+}
+
+void Form1::showPage(QWidget *page)
+{
+    OvcNotebook1->show();
+    OvcNotebook1->setCurrentWidget(page);
+}
+
+void Form1::Label3Click()
+{
+    showPage(PageMemo);
+    toolbarSyncGuard = false;
+    activePageMode = 0;
+}
+
+void Form1::Label4Click()
+{
+    showPage(PageInfos);
+    toolbarSyncGuard = false;
+    activePageMode = 1;
+}
+
+void Form1::ImageOptionsClick()
+{
+    showPage(PageParametres);
+}
+
+void Form1::Label23Click()
+{
+    showPage(PageAdresses);
+}
+
+void Form1::Label1Click()
+{
+    close();
+}
+
+void Form1::Label2Click()
+{
+    showMinimized();
+}
+
+void Form1::O32ImageForm1MouseDown(QMouseEvent *event)
+{
+    if (QWindow *window = windowHandle(); window && window->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == O32ImageForm1 && m_dragging) {
+        if (event->type() == QEvent::MouseMove) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            move(mouse->globalPosition().toPoint() - m_dragOffset);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease)
+            m_dragging = false;
+    }
+    return QWidget::eventFilter(watched, event);
+}

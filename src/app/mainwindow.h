@@ -1,0 +1,96 @@
+// The main window: the skinned notebook with its page hub, clock and footer link.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class ClickLabel;
+class ClockLabel;
+class QStackedWidget;
+class TO32ImageForm;
+class UrlLabel;
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    // applicationDirectory: the folder of the executable, ending with "/". The data folder and
+    // the settings file sit below it.
+    explicit Form1(const QString &applicationDirectory, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Shows the window for the first time, centred on its screen.
+    void showAtStart();
+
+    QString applicationDirectory() const { return m_applicationDirectory; }
+    QString dataDirectory() const { return m_applicationDirectory + QLatin1String("data/"); }
+    QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
+
+    // The interface language; 99 while none was chosen.
+    int languageCode = 99;
+    // Which editor the formatting buttons act on: 0 the to-do editor, 1 the information editor.
+    int activePageMode = 0;
+    // While set, the formatting buttons' click handlers do nothing.
+    bool toolbarSyncGuard = false;
+
+    bool activated() const { return m_activated; }
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void Image1Click();
+    void Label3Click();
+    void Label4Click();
+    void ImageOptionsClick();
+    void Label23Click();
+    void Label1Click();
+    void Label2Click();
+    void O32ImageForm1MouseDown(QMouseEvent *event);
+
+    // Components, named as the rest of the program knows them.
+    TO32ImageForm *O32ImageForm1 = nullptr;
+    ClickLabel *Image1 = nullptr;
+    ClickLabel *Image2 = nullptr;
+    ClickLabel *Image3 = nullptr;
+    ClickLabel *Image4 = nullptr;
+    ClickLabel *Label1 = nullptr;
+    ClickLabel *Label2 = nullptr;
+    ClickLabel *Label3 = nullptr;
+    ClickLabel *Label4 = nullptr;
+    ClickLabel *Label23 = nullptr;
+    ClickLabel *ImageOptions = nullptr;
+    ClockLabel *ProClockLabel1 = nullptr;
+    UrlLabel *ProUrlLabel1 = nullptr;
+    QStackedWidget *OvcNotebook1 = nullptr;
+    QWidget *PageMemo = nullptr;
+    QWidget *PageInfos = nullptr;
+    QWidget *PageParametres = nullptr;
+    QWidget *PageAdresses = nullptr;
+
+    // The footer notice for a given year: first year, a dash, "20" and the year's last two
+    // digits, then the maker's name.
+    static QString footerNotice(int currentYear);
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupSkin();
+    void setupHub();
+    void setupWindowMarks();
+    void setupClockAndFooter();
+    void setupNotebook();
+    void showPage(QWidget *page);
+
+    // Activation steps, in the order they run.
+    void setFooterText();
+
+    QString m_applicationDirectory;
+    bool m_activated = false;
+    // Dragging by hand, for window systems that do not move windows for us.
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+};
