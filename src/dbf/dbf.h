@@ -132,6 +132,7 @@ public:
 private:
     friend class TDbf;
     TDbfField(TDbf &owner, int index);
+    void storeMemo(std::string tableBytes);
 
     TDbf &m_owner;
     int m_index;
@@ -249,7 +250,12 @@ public:
 
 private:
     friend class TDbfField;
-    struct MemoEdit;
+    // A memo value set in edit or insert state, in the table's code page; written at post.
+    struct MemoEdit
+    {
+        int field;
+        std::string bytes;
+    };
 
     std::string m_name;
     std::string m_filePath;
@@ -275,11 +281,11 @@ private:
     bool m_readOnlyCodePage = false;
     bool m_locked = false;
     int m_disableCount = 0;
-    bool m_pendingChange = false;
+    bool m_hadRecordBeforeInsert = false;
     int m_nextListenerId = 1;
     std::vector<std::pair<int, TDataListener>> m_listeners;
 
-    // Implementation helpers (dbf.cpp, dbfmoves.cpp, dbfediting.cpp).
+    // Implementation helpers (dbf.cpp, dbfmoves.cpp, dbfediting.cpp, dbffield.cpp).
     void checkActive() const;
     void checkCanModify() const;
     void checkEditing() const;
@@ -287,11 +293,14 @@ private:
     void fire(const TDataSetNotifyEvent &event);
     void notify(TDataEvent event, TDbfField *field = nullptr);
     void setState(TDataSetState state);
+    bool acceptable(std::uint32_t n, std::vector<std::uint8_t> &into) const;
     bool fetch(int direction);
-    void resyncAfterWrite();
-    void moveBy(int direction, bool fromEnd);
+    void restoreCursor();
+    void resync();
     void openIndexes();
     void releaseLock();
+    void rollBackEdit();
     void writePendingMemos();
-    std::string memoRaw(int fieldIndex) const;
+    const MemoEdit *pendingMemo(int fieldIndex) const;
+    std::string storedMemo(int fieldIndex) const;
 };

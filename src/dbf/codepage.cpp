@@ -1,0 +1,350 @@
+#include "codepage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+#include <unicode/ustring.h>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct DriverEntry
+{
+    std::uint8_t ldid;
+    int codePage;
+};
+
+constexpr DriverEntry kDrivers[] = {
+    {8, 865}, {9, 437}, {10, 850}, {11, 437}, {12, 850}, {13, 437}, {14, 850}, {15, 437},
+    {16, 850}, {17, 437}, {18, 850}, {19, 932}, {20, 850}, {21, 437}, {22, 850}, {23, 865},
+    {24, 437}, {25, 437}, {26, 850}, {27, 437}, {28, 863}, {29, 850}, {31, 852}, {32, 867},
+    {34, 852}, {35, 852}, {36, 860}, {37, 850}, {38, 866}, {55, 850}, {77, 936}, {78, 949},
+    {79, 950}, {80, 874}, {86, 932}, {87, 1252}, {88, 1252}, {89, 1252}, {94, 437}, {95, 437},
+    {96, 850}, {97, 1252}, {98, 1252}, {105, 620}, {133, 862}, {134, 437}, {135, 852}, {136, 857},
+    {142, 868}, {155, 1250}, {156, 850},
+};
+
+int g_ansiOverride = 0;
+int g_oemOverride = 0;
+
+// ANSI and OEM code pages of the locale's language, as the desktop of origin pairs them.
+std::pair<int, int> localeCodePages()
+{
+    const char *names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::string locale;
+    for (const char *n : names) {
+        const char *v = std::getenv(n);
+        if (v && *v) {
+            locale = v;
+            break;
+        }
+    }
+    const std::string lang = locale.substr(0, locale.find_first_of("_.@"));
+    const std::string region = locale.size() > lang.size() + 1 ? locale.substr(lang.size() + 1, 2) : "";
+    static const std::unordered_map<std::string, std::pair<int, int>> table = {
+        {"pl", {1250, 852}}, {"cs", {1250, 852}}, {"sk", {1250, 852}}, {"hu", {1250, 852}},
+        {"sl", {1250, 852}}, {"hr", {1250, 852}}, {"ro", {1250, 852}}, {"sq", {1250, 852}},
+        {"bs", {1250, 852}}, {"ru", {1251, 866}}, {"uk", {1251, 866}}, {"be", {1251, 866}},
+        {"bg", {1251, 866}}, {"mk", {1251, 866}}, {"sr", {1251, 866}}, {"el", {1253, 737}},
+        {"tr", {1254, 857}}, {"he", {1255, 862}}, {"ar", {1256, 720}}, {"fa", {1256, 720}},
+        {"ur", {1256, 720}}, {"lt", {1257, 775}}, {"lv", {1257, 775}}, {"et", {1257, 775}},
+        {"vi", {1258, 1258}}, {"th", {874, 874}},   {"ja", {932, 932}},   {"ko", {949, 949}},
+    };
+    if (lang == "zh")
+        return region == "TW" || region == "HK" ? std::pair{950, 950} : std::pair{936, 936};
+    const auto it = table.find(lang);
+    return it != table.end() ? it->second : std::pair{1252, 850};
+}
+
+std::string converterName(int cp)
+{
+    const bool windows = cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 ||
+                         (cp >= 1250 && cp <= 1258);
+    return (windows ? "windows-" : "ibm-") + std::to_string(cp);
+}
+
+// Decodes one UTF-8 sequence at s[i]; advances i. Returns U+FFFFFFFF for a malformed sequence.
+char32_t nextCodePoint(const std::string &s, std::size_t &i)
+{
+    const auto b = static_cast<unsigned char>(s[i++]);
+    if (b < 0x80)
+        return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || b > 0xF4)
+        return 0xFFFFFFFF;
+    char32_t cp = b & (0x3F >> extra);
+    for (int k = 0; k < extra; ++k) {
+        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80)
+            return 0xFFFFFFFF;
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    }
+    return cp;
+}
+
+void appendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::u16string toUtf16(const std::string &utf8, bool &ok)
+{
+    std::u16string out(utf8.size() + 1, u'\0');
+    int32_t len = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()), &len,
+                  utf8.data(), static_cast<int32_t>(utf8.size()), &err);
+    ok = U_SUCCESS(err);
+    out.resize(ok ? static_cast<std::size_t>(len) : 0);
+    return out;
+}
+
+} // namespace
+
+namespace codepage {
+
+int ofLanguageDriver(std::uint8_t ldid)
+{
+    for (const DriverEntry &e : kDrivers)
+        if (e.ldid == ldid)
+            return e.codePage;
+    return 0;
+}
+
+int ofLanguageDriverName(const std::uint8_t *name, std::size_t len)
+{
+    const std::string s(reinterpret_cast<const char *>(name), strnlen(reinterpret_cast<const char *>(name), len));
+    auto digits = [&](std::size_t at) {
+        if (s.size() < at + 3)
+            return 0;
+        for (std::size_t k = at; k < at + 3; ++k)
+            if (s[k] < '0' || s[k] > '9')
+                return 0;
+        return std::atoi(s.substr(at, 3).c_str());
+    };
+    if (s.compare(0, 2, "DB") == 0) {
+        if (s.compare(2, 3, "WIN") == 0)
+            return 1252;
+        if (s.compare(2, 6, "HEBREW") == 0)
+            return 1255;
+        return digits(2);
+    }
+    if (s.compare(0, 3, "FOX") == 0) {
+        if (s.compare(5, 3, "WIN") == 0)
+            return 1252;
+        return digits(5);
+    }
+    return 0;
+}
+
+int systemAnsi()
+{
+    return g_ansiOverride ? g_ansiOverride : localeCodePages().first;
+}
+
+int systemOem()
+{
+    return g_oemOverride ? g_oemOverride : localeCodePages().second;
+}
+
+void setSystem(int ansi, int oem)
+{
+    g_ansiOverride = ansi;
+    g_oemOverride = oem;
+}
+
+} // namespace codepage
+
+TCodePage::TCodePage(int codePage) : m_number(codePage)
+{
+    UErrorCode err = U_ZERO_ERROR;
+    const std::string name = converterName(codePage);
+    m_converter = ucnv_open(name.c_str(), &err);
+    if (U_FAILURE(err) || err == U_USING_DEFAULT_WARNING || !m_converter) {
+        if (m_converter)
+            ucnv_close(m_converter);
+        m_converter = nullptr;
+        for (int b = 0; b < 256; ++b)
+            m_toUnicode[b] = static_cast<char32_t>(b);
+        m_singleByte = true;
+        return;
+    }
+    err = U_ZERO_ERROR;
+    ucnv_setSubstChars(m_converter, "?", 1, &err);
+    err = U_ZERO_ERROR;
+    m_strict = ucnv_open(name.c_str(), &err);
+    err = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(m_strict, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+    m_valid = true;
+    m_singleByte = ucnv_getMaxCharSize(m_converter) == 1;
+    if (m_singleByte)
+        buildTables();
+}
+
+TCodePage::~TCodePage()
+{
+    if (m_converter)
+        ucnv_close(m_converter);
+    if (m_strict)
+        ucnv_close(m_strict);
+}
+
+void TCodePage::buildTables()
+{
+    std::vector<std::uint8_t> undefined;
+    for (int b = 0; b < 256; ++b) {
+        char32_t u = 0xFFFD;
+        if (b < 0x20 || b == 0x7F) {
+            u = static_cast<char32_t>(b); // controls stay themselves (ICU swaps some of them)
+        } else {
+            const char in = static_cast<char>(b);
+            UChar out[4];
+            UErrorCode err = U_ZERO_ERROR;
+            ucnv_reset(m_converter);
+            const int32_t n = ucnv_toUChars(m_converter, out, 4, &in, 1, &err);
+            if (U_SUCCESS(err) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A)
+                u = out[0];
+        }
+        m_toUnicode[b] = u;
+        if (u == 0xFFFD)
+            undefined.push_back(static_cast<std::uint8_t>(b));
+        else
+            m_fromUnicode.emplace(u, static_cast<std::uint8_t>(b));
+    }
+    // Undefined bytes keep their value so that nothing a file holds is lost on a round trip.
+    for (std::uint8_t b : undefined) {
+        m_toUnicode[b] = b;
+        m_fromUnicode.emplace(static_cast<char32_t>(b), b);
+    }
+}
+
+int TCodePage::encodeChar(char32_t c) const
+{
+    const auto it = m_fromUnicode.find(c);
+    return it == m_fromUnicode.end() ? -1 : it->second;
+}
+
+std::string TCodePage::toUtf8(const std::string &bytes) const
+{
+    std::string out;
+    if (m_singleByte) {
+        out.reserve(bytes.size() + bytes.size() / 4);
+        for (unsigned char b : bytes)
+            appendUtf8(out, m_toUnicode[b]);
+        return out;
+    }
+    std::u16string wide(bytes.size() * 2 + 2, u'\0');
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(m_converter);
+    const int32_t n = ucnv_toUChars(m_converter, reinterpret_cast<UChar *>(wide.data()),
+                                    static_cast<int32_t>(wide.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &err);
+    if (U_FAILURE(err))
+        return {};
+    out.resize(static_cast<std::size_t>(n) * 3 + 1);
+    int32_t len = 0;
+    err = U_ZERO_ERROR;
+    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &len,
+                reinterpret_cast<const UChar *>(wide.data()), n, &err);
+    out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(len) : 0);
+    return out;
+}
+
+std::string TCodePage::fromUtf8(const std::string &utf8) const
+{
+    std::string out;
+    if (m_singleByte) {
+        out.reserve(utf8.size());
+        for (std::size_t i = 0; i < utf8.size();) {
+            const char32_t c = nextCodePoint(utf8, i);
+            const int b = c == 0xFFFFFFFF ? -1 : m_valid ? encodeChar(c) : (c < 256 ? int(c) : -1);
+            out += b < 0 ? '?' : static_cast<char>(b);
+        }
+        return out;
+    }
+    bool ok = false;
+    const std::u16string wide = toUtf16(utf8, ok);
+    out.resize(wide.size() * 4 + 4);
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(m_converter);
+    const int32_t n = ucnv_fromUChars(m_converter, out.data(), static_cast<int32_t>(out.size()),
+                                      reinterpret_cast<const UChar *>(wide.data()),
+                                      static_cast<int32_t>(wide.size()), &err);
+    out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+bool TCodePage::canEncode(const std::string &utf8) const
+{
+    if (m_singleByte) {
+        for (std::size_t i = 0; i < utf8.size();) {
+            const char32_t c = nextCodePoint(utf8, i);
+            if (c == 0xFFFFFFFF || (m_valid ? encodeChar(c) < 0 : c > 0xFF))
+                return false;
+        }
+        return true;
+    }
+    bool ok = false;
+    const std::u16string wide = toUtf16(utf8, ok);
+    if (!ok)
+        return false;
+    std::string out(wide.size() * 4 + 4, '\0');
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(m_strict);
+    ucnv_fromUChars(m_strict, out.data(), static_cast<int32_t>(out.size()),
+                    reinterpret_cast<const UChar *>(wide.data()),
+                    static_cast<int32_t>(wide.size()), &err);
+    return U_SUCCESS(err);
+}
+
+TMemoTranslation::TMemoTranslation(const TCodePage &table, const TCodePage &ansi)
+    : m_table(table), m_ansi(ansi),
+      m_identity(table.number() == ansi.number() || !table.valid() || !ansi.valid())
+{
+}
+
+std::string TMemoTranslation::toAnsi(const std::string &bytes) const
+{
+    if (m_identity)
+        return bytes;
+    if (m_table.singleByte() && m_ansi.singleByte()) {
+        std::string out(bytes);
+        for (char &c : out) {
+            const int b = m_ansi.encodeChar(m_table.decodeByte(static_cast<std::uint8_t>(c)));
+            c = b < 0 ? '?' : static_cast<char>(b);
+        }
+        return out;
+    }
+    return m_ansi.fromUtf8(m_table.toUtf8(bytes));
+}
+
+std::string TMemoTranslation::fromAnsi(const std::string &bytes) const
+{
+    if (m_identity)
+        return bytes;
+    if (m_table.singleByte() && m_ansi.singleByte()) {
+        std::string out(bytes);
+        for (char &c : out) {
+            const int b = m_table.encodeChar(m_ansi.decodeByte(static_cast<std::uint8_t>(c)));
+            c = b < 0 ? '?' : static_cast<char>(b);
+        }
+        return out;
+    }
+    return m_table.fromUtf8(m_ansi.toUtf8(bytes));
+}

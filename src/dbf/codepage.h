@@ -1,0 +1,82 @@
+// Code pages of tables: which one a table uses, and conversion between its bytes and UTF-8.
+//
+// The language driver byte (header offset 29) names the code page through a fixed table; tables
+// with the 68-byte header name it in the language driver name at offset 32. Byte 0 and bytes
+// without an entry mean the system OEM code page. The "system" ANSI and OEM code pages are chosen
+// from the user's locale the way the desktop this file format comes from chooses them (Western
+// European: 1252 and 850), and can be set for tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+struct UConverter;
+
+namespace codepage {
+
+// Code page of a language driver byte; 0 when the byte has no entry (meaning the OEM code page).
+int ofLanguageDriver(std::uint8_t ldid);
+// Code page named by the 32-byte language driver name of a 68-byte header; 0 when none.
+int ofLanguageDriverName(const std::uint8_t *name, std::size_t len);
+
+int systemAnsi();
+int systemOem();
+// Replaces the code pages taken from the locale (tests; 0 restores the locale's choice).
+void setSystem(int ansi, int oem);
+
+} // namespace codepage
+
+// Conversion between one code page and UTF-8. Single-byte code pages go through a 256-entry table
+// built once from ICU (the ASCII control bytes map to themselves, bytes the code page leaves
+// undefined map to U+0080-U+00FF so that they survive a round trip); multi-byte ones through ICU.
+class TCodePage
+{
+public:
+    explicit TCodePage(int codePage);
+    ~TCodePage();
+    TCodePage(const TCodePage &) = delete;
+    TCodePage &operator=(const TCodePage &) = delete;
+
+    int number() const { return m_number; }
+    // False when ICU has no converter for this code page: the table is then read-only and its
+    // bytes are shown as Latin-1.
+    bool valid() const { return m_valid; }
+    bool singleByte() const { return m_singleByte; }
+
+    std::string toUtf8(const std::string &bytes) const;
+    // Characters the code page cannot hold become '?'; callers check canEncode first.
+    std::string fromUtf8(const std::string &utf8) const;
+    bool canEncode(const std::string &utf8) const;
+    // Single-byte code pages: the byte of a character, or -1 when the code page lacks it.
+    int encodeChar(char32_t c) const;
+    char32_t decodeByte(std::uint8_t b) const { return m_toUnicode[b]; }
+
+private:
+    void buildTables();
+
+    int m_number;
+    bool m_valid = false;
+    bool m_singleByte = false;
+    std::array<char32_t, 256> m_toUnicode{};
+    std::unordered_map<char32_t, std::uint8_t> m_fromUnicode;
+    UConverter *m_converter = nullptr; // substitutes '?'
+    UConverter *m_strict = nullptr;    // stops at the first character it cannot hold
+};
+
+// Byte-to-byte translation of memo text from a table's code page to the program's ANSI code page
+// and back (both directions keep single-byte text the same length).
+class TMemoTranslation
+{
+public:
+    TMemoTranslation(const TCodePage &table, const TCodePage &ansi);
+    std::string toAnsi(const std::string &bytes) const;
+    std::string fromAnsi(const std::string &bytes) const;
+
+private:
+    const TCodePage &m_table;
+    const TCodePage &m_ansi;
+    bool m_identity;
+};

@@ -1,0 +1,193 @@
+// The dataset: insert, edit, post, cancel and delete.
+//
+// Record locks (shared tables only): edit and delete lock the current record without waiting and
+// keep the lock until post or cancel; appending locks the new slot itself (TDbfFile).
+#include "dbf.h"
+
+#include "dbfcursor.h"
+#include "dbffile.h"
+
+void TDbf::checkBrowseMode()
+{
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        return;
+    updateRecord();
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void TDbf::updateRecord()
+{
+    checkEditing();
+    notify(TDataEvent::UpdateRecord);
+}
+
+void TDbf::insert()
+{
+    checkCanModify();
+    checkBrowseMode();
+    fire(BeforeInsert);
+    fire(BeforeScroll);
+    m_hadRecordBeforeInsert = m_hasRecord;
+    m_file->blankRecord(m_buffer.data());
+    m_oldBuffer = m_buffer;
+    m_memoEdits.clear();
+    m_modified = false;
+    setState(TDataSetState::dsInsert);
+    notify(TDataEvent::DataSetChange);
+    fire(AfterInsert);
+    fire(AfterScroll);
+}
+
+void TDbf::edit()
+{
+    checkActive();
+    if (m_state == TDataSetState::dsEdit || m_state == TDataSetState::dsInsert)
+        return;
+    checkCanModify();
+    if (!m_hasRecord) {
+        insert();
+        return;
+    }
+    fire(BeforeEdit);
+    if (!m_file->lockRecord(m_bufferRecNo, false))
+        throw EDbfError("Record locked.");
+    m_locked = true;
+    std::vector<std::uint8_t> fresh(m_buffer.size());
+    if (m_file->readRecord(m_bufferRecNo, fresh.data()))
+        m_buffer.swap(fresh);
+    m_oldBuffer = m_buffer;
+    m_memoEdits.clear();
+    m_modified = false;
+    setState(TDataSetState::dsEdit);
+    notify(TDataEvent::RecordChange);
+    fire(AfterEdit);
+}
+
+void TDbf::releaseLock()
+{
+    if (m_locked && m_file)
+        m_file->unlockRecord(m_bufferRecNo);
+    m_locked = false;
+}
+
+const TDbf::MemoEdit *TDbf::pendingMemo(int fieldIndex) const
+{
+    for (const MemoEdit &m : m_memoEdits)
+        if (m.field == fieldIndex)
+            return &m;
+    return nullptr;
+}
+
+std::string TDbf::storedMemo(int fieldIndex) const
+{
+    const TDbtFile *memo = m_file->memoFile();
+    if (!memo || (!m_hasRecord && m_state != TDataSetState::dsInsert))
+        return {};
+    return memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex));
+}
+
+// Writes the memo values set since edit or insert into the memo file (in place when the new text
+// needs no more blocks than the old one, appended otherwise) and stores their start blocks in the
+// record buffer. Done at post, so a cancelled edit leaves the stored memo as it was.
+void TDbf::writePendingMemos()
+{
+    TDbtFile *memo = m_file->memoFile();
+    for (const MemoEdit &m : m_memoEdits) {
+        const std::uint32_t oldBlock = m_file->memoBlock(m_buffer.data(), m.field);
+        std::size_t oldLength = 0;
+        if (oldBlock != 0 && m_state == TDataSetState::dsEdit)
+            oldLength = memo->read(oldBlock).size();
+        const std::uint32_t block =
+            memo->write(m_state == TDataSetState::dsEdit ? oldBlock : 0, oldLength, m.bytes);
+        m_file->setMemoBlock(m_buffer.data(), m.field, block);
+    }
+    m_memoEdits.clear();
+}
+
+void TDbf::post()
+{
+    checkActive();
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        return;
+    updateRecord();
+    fire(BeforePost);
+    if (m_file->memoFile())
+        writePendingMemos();
+    if (m_state == TDataSetState::dsInsert) {
+        const std::uint32_t n = m_file->appendRecord(m_buffer.data());
+        if (n != 0) {
+            m_cursor->recordAppended(n);
+            if (!m_hadRecordBeforeInsert || m_cursor->followsAppend())
+                m_cursor->setPhysicalRecNo(n);
+        }
+    } else {
+        m_file->rewriteRecord(m_bufferRecNo, m_oldBuffer.data(), m_buffer.data());
+        releaseLock();
+    }
+    m_modified = false;
+    setState(TDataSetState::dsBrowse);
+    resync();
+    notify(TDataEvent::DataSetChange);
+    fire(AfterPost);
+}
+
+void TDbf::cancel()
+{
+    checkActive();
+    if (m_state != TDataSetState::dsEdit && m_state != TDataSetState::dsInsert)
+        return;
+    const bool wasInsert = m_state == TDataSetState::dsInsert;
+    fire(BeforeCancel);
+    if (wasInsert)
+        fire(BeforeScroll);
+    rollBackEdit();
+    notify(TDataEvent::DataSetChange);
+    fire(AfterCancel);
+    if (wasInsert)
+        fire(AfterScroll);
+}
+
+// Drops the pending change: lock released, buffer re-read at the cursor, browse state.
+void TDbf::rollBackEdit()
+{
+    releaseLock();
+    m_memoEdits.clear();
+    m_modified = false;
+    setState(TDataSetState::dsBrowse);
+    if (m_hasRecord)
+        m_cursor->setPhysicalRecNo(m_bufferRecNo);
+    resync();
+}
+
+void TDbf::deleteRecord()
+{
+    checkActive();
+    if (m_state == TDataSetState::dsInsert) {
+        cancel();
+        return;
+    }
+    checkCanModify();
+    if (!m_hasRecord)
+        raise("Impossible d'effectuer cette opération sur un ensemble de données vide");
+    if (m_state == TDataSetState::dsEdit)
+        updateRecord(); // controls finish what they were typing
+    fire(BeforeDelete); // a refusal throws SilentAbort: nothing has been written
+    fire(BeforeScroll);
+    edit();
+    try {
+        m_buffer[0] = TDbfFile::kDeleted;
+        m_modified = true;
+        post();
+    } catch (...) {
+        if (m_state == TDataSetState::dsEdit)
+            rollBackEdit();
+        throw;
+    }
+    setState(TDataSetState::dsBrowse);
+    notify(TDataEvent::DataSetChange);
+    fire(AfterDelete);
+    fire(AfterScroll);
+}

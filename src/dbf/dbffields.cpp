@@ -1,0 +1,243 @@
+// Field values inside a record buffer, and writing new empty tables.
+#include "dbffile.h"
+
+#include "dbfbytes.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace dbfbytes;
+
+namespace {
+
+std::string trimRight(std::string s)
+{
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+std::string trimBoth(const std::string &s)
+{
+    const std::size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+bool allZero(const std::string &s)
+{
+    for (char c : s)
+        if (c != 0)
+            return false;
+    return true;
+}
+
+// Parses a whole decimal integer (optional leading spaces and sign); false for anything else.
+bool parseInteger(const std::string &text, long long &value)
+{
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos)
+        return false;
+    bool negative = false;
+    if (text[i] == '-' || text[i] == '+')
+        negative = text[i++] == '-';
+    if (i >= text.size())
+        return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9' || v > 1000000000000LL)
+            return false;
+        v = v * 10 + (text[i] - '0');
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+std::string doubleText(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+} // namespace
+
+std::string TDbfFile::rawField(const std::uint8_t *record, int field) const
+{
+    const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    return std::string(reinterpret_cast<const char *>(record + f.offset),
+                       static_cast<std::size_t>(f.width));
+}
+
+std::string TDbfFile::fieldText(const std::uint8_t *record, int field) const
+{
+    const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    const std::string raw = rawField(record, field);
+    switch (f.letter) {
+    case 'C':
+        return m_codePage->toUtf8(trimRight(raw));
+    case 'N':
+    case 'F':
+    case 'D':
+        return trimBoth(raw);
+    case 'L': {
+        const std::string v = trimBoth(raw);
+        return v.empty() ? v : (v[0] == 'T' || v[0] == 't') ? "T" : "F";
+    }
+    case 'I':
+    case '+': {
+        if (f.width < 4 || allZero(raw))
+            return {};
+        const auto u = readBE32(record + f.offset) - 0x80000000u;
+        return std::to_string(static_cast<std::int32_t>(u));
+    }
+    case 'O': {
+        if (f.width < 8 || allZero(raw))
+            return {};
+        std::uint64_t bits = readBE64(record + f.offset);
+        bits = (bits & (1ull << 63)) ? bits & ~(1ull << 63) : ~bits;
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return doubleText(v);
+    }
+    default:
+        return trimRight(raw);
+    }
+}
+
+void TDbfFile::setFieldBytes(std::uint8_t *record, int field, const std::string &bytes) const
+{
+    const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    const std::size_t width = static_cast<std::size_t>(f.width);
+    const std::size_t n = std::min(width, bytes.size());
+    std::memset(record + f.offset, ' ', width);
+    std::memcpy(record + f.offset, bytes.data(), n);
+}
+
+void TDbfFile::setFieldText(std::uint8_t *record, int field, const std::string &utf8) const
+{
+    const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    const std::size_t width = static_cast<std::size_t>(f.width);
+    switch (f.letter) {
+    case 'C':
+        setFieldBytes(record, field, m_codePage->fromUtf8(utf8));
+        return;
+    case 'N':
+    case 'F': {
+        std::string v = trimBoth(utf8);
+        if (v.size() < width)
+            v.insert(0, width - v.size(), ' ');
+        setFieldBytes(record, field, v);
+        return;
+    }
+    case 'I':
+    case '+': {
+        long long v = 0;
+        if (f.width < 4)
+            return;
+        if (!parseInteger(utf8, v)) {
+            std::memset(record + f.offset, 0, 4);
+            return;
+        }
+        writeBE32(record + f.offset, static_cast<std::uint32_t>(v) + 0x80000000u);
+        return;
+    }
+    case 'O': {
+        if (f.width < 8)
+            return;
+        if (trimBoth(utf8).empty()) {
+            std::memset(record + f.offset, 0, 8);
+            return;
+        }
+        const double v = std::strtod(utf8.c_str(), nullptr);
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        bits = v >= 0 ? bits | (1ull << 63) : ~bits;
+        writeBE64(record + f.offset, bits);
+        return;
+    }
+    default:
+        setFieldBytes(record, field, utf8);
+    }
+}
+
+std::uint32_t TDbfFile::memoBlock(const std::uint8_t *record, int field) const
+{
+    long long v = 0;
+    if (!parseInteger(trimRight(rawField(record, field)), v) || v < 0 || v > 0xFFFFFFFFLL)
+        return 0;
+    return static_cast<std::uint32_t>(v);
+}
+
+void TDbfFile::setMemoBlock(std::uint8_t *record, int field, std::uint32_t block) const
+{
+    const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%0*u", std::min(f.width, 20), block);
+    setFieldBytes(record, field, digits);
+}
+
+namespace {
+
+void writeWhole(const std::string &path, const std::vector<std::uint8_t> &bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EDbfError("Cannot create file \"" + path + "\".");
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const bool ok = n == static_cast<ssize_t>(bytes.size()) && ::close(fd) == 0;
+    if (!ok)
+        throw EDbfError("Cannot write to file \"" + path + "\".");
+}
+
+} // namespace
+
+void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t languageDriver,
+                    const std::vector<TDbfCreateField> &fields, std::uint16_t memoBlockSize)
+{
+    const std::size_t headerLength = 32 + 32 * fields.size() + 1;
+    std::vector<std::uint8_t> h(headerLength + 1, 0);
+    std::size_t recordLength = 1;
+    bool hasMemo = false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const TDbfCreateField &f = fields[i];
+        std::uint8_t *d = h.data() + 32 + 32 * i;
+        std::memcpy(d, f.name.data(), std::min<std::size_t>(f.name.size(), 10));
+        d[11] = static_cast<std::uint8_t>(f.letter);
+        d[16] = static_cast<std::uint8_t>(f.width);
+        d[17] = static_cast<std::uint8_t>(f.decimals);
+        recordLength += static_cast<std::size_t>(f.width);
+        hasMemo = hasMemo || f.letter == 'M' || f.letter == 'B' || f.letter == 'G';
+    }
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    h[0] = version;
+    h[1] = static_cast<std::uint8_t>(local.tm_year % 256);
+    h[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    h[3] = static_cast<std::uint8_t>(local.tm_mday);
+    writeLE16(h.data() + 8, static_cast<std::uint16_t>(headerLength));
+    writeLE16(h.data() + 10, static_cast<std::uint16_t>(recordLength));
+    h[29] = languageDriver;
+    h[headerLength - 1] = TDbfFile::kDescriptorEnd;
+    h[headerLength] = TDbfFile::kEndOfFile;
+    writeWhole(path, h);
+    if (!hasMemo)
+        return;
+    const bool dBaseIII = languageDriver == 0 && (version & 7) == 3;
+    const std::uint16_t blockSize = dBaseIII ? 512 : memoBlockSize;
+    std::vector<std::uint8_t> m(blockSize, 0);
+    writeLE32(m.data(), 1);
+    const std::size_t slash = path.rfind('/');
+    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    base = base.substr(0, base.rfind('.'));
+    for (std::size_t i = 0; i < base.size() && i < 8; ++i)
+        m[8 + i] = static_cast<std::uint8_t>(std::toupper(static_cast<unsigned char>(base[i])));
+    if (dBaseIII)
+        m[16] = 3;
+    else
+        writeLE16(m.data() + 20, blockSize);
+    writeWhole(memoPathOf(path), m);
+}

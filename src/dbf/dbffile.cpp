@@ -1,0 +1,379 @@
+#include "dbffile.h"
+
+#include "dbfbytes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+
+using namespace dbfbytes;
+
+namespace {
+
+constexpr std::size_t kShortHeader = 32;
+constexpr std::size_t kLongHeader = 68;
+constexpr int kMaxFields = 4095;
+constexpr std::uint32_t kMaxLockProbe = 1u << 20;
+
+[[noreturn]] void invalidFile()
+{
+    throw EDbfError("Invalid DBF file.");
+}
+
+bool fileExists(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string withExtension(const std::string &path, const std::string &ext)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + ext;
+    return path.substr(0, dot) + ext;
+}
+
+bool isMemoLetter(char c)
+{
+    return c == 'M' || c == 'B' || c == 'G';
+}
+
+} // namespace
+
+std::string memoPathOf(const std::string &tablePath)
+{
+    return withExtension(tablePath, ".dbt");
+}
+
+std::string indexPathOf(const std::string &tablePath)
+{
+    return withExtension(tablePath, ".mdx");
+}
+
+TDbfFile::TDbfFile() = default;
+
+TDbfFile::~TDbfFile()
+{
+    close();
+}
+
+bool TDbfFile::open(const std::string &path, TDbfAccess access)
+{
+    close();
+    openFile(path, access);
+    try {
+        std::uint8_t first[kShortHeader] = {};
+        if (readAt(0, first, sizeof first) != sizeof first)
+            invalidFile();
+        const std::uint16_t headerLength = readLE16(first + 8);
+        const std::uint16_t recordLength = readLE16(first + 10);
+        setHeaderSize(sizeof first);
+        header().assign(first, first + sizeof first);
+        classify();
+        if (headerLength == 0 || recordLength == 0) {
+            closeFile();
+            return false;
+        }
+        const std::size_t prefix = m_level <= TTableLevel::dBaseIV ? kShortHeader : kLongHeader;
+        if (headerLength < prefix)
+            invalidFile();
+        setHeaderSize(headerLength);
+        setUnitSize(recordLength);
+        if (!readHeader())
+            invalidFile();
+        readDescriptors();
+        chooseCodePage();
+        openMemo(access);
+        if (header()[28] != 0 && !fileExists(indexPathOf(path)))
+            header()[28] = 0;
+        m_version = header()[0];
+        m_indexFlag = header()[28];
+        correctRecordCount();
+    } catch (...) {
+        m_memo.reset();
+        closeFile();
+        throw;
+    }
+    return true;
+}
+
+void TDbfFile::classify()
+{
+    const std::uint8_t version = header()[0];
+    if ((version & 7) == 3)
+        m_level = header()[29] == 0 ? TTableLevel::dBaseIII : TTableLevel::dBaseIV;
+    else if ((version & 7) == 4)
+        m_level = TTableLevel::dBaseVII;
+    else if (version == 0xF5)
+        m_level = TTableLevel::FoxPro;
+    else if (version == 0x30)
+        m_level = TTableLevel::VisualFoxPro;
+    else
+        invalidFile();
+}
+
+void TDbfFile::readDescriptors()
+{
+    m_fields.clear();
+    const bool shortLayout = m_level <= TTableLevel::dBaseIV;
+    const std::size_t prefix = shortLayout ? kShortHeader : kLongHeader;
+    const std::size_t size = shortLayout ? 32 : 48;
+    const std::vector<std::uint8_t> &h = header();
+    std::size_t count = 0;
+    int offset = 1;
+    for (std::size_t at = prefix; at + size <= h.size() && h[at] != kDescriptorEnd; at += size) {
+        if (++count > kMaxFields)
+            break;
+        const std::uint8_t *d = h.data() + at;
+        TDbfFieldDef def;
+        const std::size_t nameLength = shortLayout ? 11 : 32;
+        def.name.assign(reinterpret_cast<const char *>(d),
+                        strnlen(reinterpret_cast<const char *>(d), nameLength));
+        def.letter = static_cast<char>(std::toupper(d[shortLayout ? 11 : 32]));
+        def.width = d[shortLayout ? 16 : 33];
+        def.decimals = d[shortLayout ? 17 : 34];
+        def.offset = offset;
+        offset += def.width;
+        addField(std::move(def));
+        if (at + size < h.size() && h[at + size] == kDescriptorEnd)
+            break;
+    }
+    if (count < 1 || count > kMaxFields)
+        throw EDbfError("Invalid field count: " + std::to_string(count) +
+                        " (must be between 1 and 4095).");
+    if (static_cast<std::uint32_t>(offset) > recordLength())
+        invalidFile(); // the fields would run past the end of the record
+}
+
+void TDbfFile::addField(TDbfFieldDef def)
+{
+    if (def.name.size() > 10)
+        def.name.resize(10);
+    for (char &c : def.name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (def.name.empty())
+        invalidFile();
+    switch (def.letter) {
+    case 'C': def.type = TFieldType::ftString; break;
+    case 'M': def.type = TFieldType::ftMemo; break;
+    case 'B':
+    case 'G': def.type = TFieldType::ftBlob; break;
+    case 'N':
+    case 'F':
+        def.type = def.decimals == 0 && def.width <= 4 ? TFieldType::ftSmallint
+                                                       : TFieldType::ftFloat;
+        break;
+    case 'L': def.type = TFieldType::ftBoolean; break;
+    case 'D': def.type = TFieldType::ftDate; break;
+    case 'I': def.type = TFieldType::ftInteger; break;
+    case '+': def.type = TFieldType::ftAutoInc; break;
+    case '@': def.type = TFieldType::ftDateTime; break;
+    case 'O': def.type = TFieldType::ftDouble; break;
+    default: invalidFile();
+    }
+    auto taken = [this](const std::string &n) {
+        return std::any_of(m_fields.begin(), m_fields.end(),
+                           [&](const TDbfFieldDef &f) { return f.name == n; });
+    };
+    if (taken(def.name)) {
+        const std::string base = def.name;
+        for (int k = 2; taken(def.name); ++k)
+            def.name = base + std::to_string(k);
+    }
+    m_fields.push_back(std::move(def));
+}
+
+void TDbfFile::chooseCodePage()
+{
+    int cp = 0;
+    if (m_level <= TTableLevel::dBaseIV)
+        cp = codepage::ofLanguageDriver(header()[29]);
+    else
+        cp = codepage::ofLanguageDriverName(header().data() + 32, 32);
+    if (cp == 0)
+        cp = codepage::systemOem();
+    m_codePage = std::make_unique<TCodePage>(cp);
+    m_ansiCodePage = std::make_unique<TCodePage>(codepage::systemAnsi());
+    m_memoTranslation = std::make_unique<TMemoTranslation>(*m_codePage, *m_ansiCodePage);
+}
+
+void TDbfFile::openMemo(TDbfAccess access)
+{
+    const bool hasMemo = std::any_of(m_fields.begin(), m_fields.end(),
+                                     [](const TDbfFieldDef &f) { return isMemoLetter(f.letter); });
+    // Bit 7 flags the memo file on dBase levels only: FoxPro version bytes use it otherwise.
+    if (m_level <= TTableLevel::dBaseVII) {
+        if (hasMemo)
+            header()[0] |= 0x80;
+        else
+            header()[0] &= 0x7F;
+    }
+    if (!hasMemo)
+        return;
+    m_memo = std::make_unique<TDbtFile>();
+    m_memo->open(memoPathOf(path()), access, m_level == TTableLevel::dBaseIII);
+}
+
+void TDbfFile::refreshHeader()
+{
+    if (!shared())
+        return;
+    if (!readHeader())
+        invalidFile();
+    header()[0] = m_version;
+    header()[28] = m_indexFlag;
+}
+
+void TDbfFile::correctRecordCount()
+{
+    if (readLE32(header().data() + 4) == recordCount())
+        return;
+    if (!writable()) {
+        writeLE32(header().data() + 4, recordCount());
+        return;
+    }
+    HeaderLock lock(*this);
+    refreshHeader();
+    if (readLE32(header().data() + 4) != recordCount()) {
+        writeLE32(header().data() + 4, recordCount());
+        stampHeader();
+    }
+}
+
+std::uint32_t TDbfFile::headerRecordCount() const
+{
+    return readLE32(header().data() + 4);
+}
+
+void TDbfFile::close()
+{
+    if (!isOpen())
+        return;
+    try {
+        if (writable()) {
+            HeaderLock lock(*this);
+            refreshHeader();
+            stampHeader();
+        }
+    } catch (const std::exception &) {
+        // The table is closed all the same; its records were written when they were posted.
+    }
+    if (m_memo)
+        m_memo->close();
+    m_memo.reset();
+    m_indexes.clear();
+    closeFile();
+}
+
+void TDbfFile::stampHeader()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    header()[1] = static_cast<std::uint8_t>(local.tm_year % 256);
+    header()[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    header()[3] = static_cast<std::uint8_t>(local.tm_mday);
+    writeHeader();
+    const std::uint8_t eof = kEndOfFile;
+    writeAt(unitOffset(recordCount() + 1), &eof, 1);
+}
+
+TDbfFile::HeaderLock::HeaderLock(TDbfFile &file) : m_file(file)
+{
+    if (!m_file.lockUnit(0, true))
+        throw EDbfError("Cannot lock the header of \"" + m_file.path() + "\".");
+}
+
+TDbfFile::HeaderLock::~HeaderLock()
+{
+    m_file.unlockUnit(0);
+}
+
+bool TDbfFile::readRecord(std::uint32_t n, std::uint8_t *buffer) const
+{
+    if (n < 1 || n > recordCount())
+        return false;
+    return readUnit(n, buffer);
+}
+
+void TDbfFile::writeRecord(std::uint32_t n, const std::uint8_t *buffer)
+{
+    writeUnit(n, buffer);
+}
+
+bool TDbfFile::indexesAccept(std::uint32_t n, const std::uint8_t *buffer)
+{
+    for (std::size_t i = 0; i < m_indexes.size(); ++i) {
+        if (!m_indexes[i]->insertKey(n, buffer)) {
+            while (i-- > 0)
+                m_indexes[i]->deleteKey(n, buffer);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
+{
+    std::uint32_t n = recordCount() + 1;
+    const std::uint32_t firstTry = n;
+    while (!lockRecord(n, false)) {
+        if (++n - firstTry > kMaxLockProbe)
+            throw EDbfError("Cannot lock a new record in \"" + path() + "\".");
+    }
+    struct RecordLock
+    {
+        TDbfFile &file;
+        std::uint32_t n;
+        ~RecordLock() { file.unlockRecord(n); }
+    } recordLock{*this, n};
+    if (!indexesAccept(n, buffer))
+        return 0;
+    // The header lock is held until the record is in place, so that nobody opening the table in
+    // between sees a count the file does not hold yet and "corrects" it.
+    HeaderLock lock(*this);
+    refreshHeader();
+    const std::uint32_t count = std::max(headerRecordCount() + 1, n);
+    writeLE32(header().data() + 4, count);
+    stampHeader();
+    writeRecord(n, buffer);
+    return n;
+}
+
+void TDbfFile::rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer)
+{
+    const bool deleting = buffer[0] == kDeleted && old[0] != kDeleted;
+    for (TIndexMaintainer *index : m_indexes) {
+        if (deleting)
+            index->deleteKey(n, old);
+        else
+            index->updateKey(n, old, buffer);
+    }
+    writeRecord(n, buffer);
+}
+
+void TDbfFile::blankRecord(std::uint8_t *buffer) const
+{
+    std::memset(buffer, ' ', recordLength());
+    for (const TDbfFieldDef &f : m_fields) {
+        if (f.letter == 'I' || f.letter == '+' || f.letter == 'O' || f.letter == '@')
+            std::memset(buffer + f.offset, 0, static_cast<std::size_t>(f.width));
+    }
+}
+
+void TDbfFile::addIndexMaintainer(TIndexMaintainer *index)
+{
+    if (std::find(m_indexes.begin(), m_indexes.end(), index) == m_indexes.end())
+        m_indexes.push_back(index);
+}
+
+void TDbfFile::removeIndexMaintainer(TIndexMaintainer *index)
+{
+    m_indexes.erase(std::remove(m_indexes.begin(), m_indexes.end(), index), m_indexes.end());
+}

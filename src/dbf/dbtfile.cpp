@@ -1,0 +1,146 @@
+#include "dbtfile.h"
+
+#include "dbfbytes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using namespace dbfbytes;
+
+namespace {
+
+constexpr std::uint8_t kLengthMark[4] = {0xFF, 0xFF, 0x08, 0x00};
+constexpr std::uint8_t kTerminator = 0x1A;
+
+std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b)
+{
+    return (a + b - 1) / b;
+}
+
+} // namespace
+
+void TDbtFile::open(const std::string &path, TDbfAccess access, bool dBaseIII)
+{
+    openFile(path, access);
+    m_dBaseIII = dBaseIII;
+    setLockStyle(LockStyle::RealBytes);
+    std::uint8_t first[22] = {};
+    readAt(0, first, sizeof first);
+    std::uint32_t size = kDefaultBlockSize;
+    bool repair = false;
+    if (!dBaseIII) {
+        size = readLE16(first + 20);
+        if (size == 0 || size % 128 != 0) {
+            size = kDefaultBlockSize;
+            repair = true;
+        }
+    }
+    setHeaderSize(size);
+    setUnitSize(size);
+    readHeader();
+    if (dBaseIII)
+        header()[16] = 3;
+    if (repair && writable()) {
+        writeLE16(header().data() + 20, static_cast<std::uint16_t>(size));
+        writeHeader();
+    }
+}
+
+std::uint32_t TDbtFile::nextFreeBlock() const
+{
+    return readLE32(header().data());
+}
+
+std::string TDbtFile::read(std::uint32_t block) const
+{
+    if (block == 0)
+        return {};
+    const std::uint64_t size = fileSize();
+    const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize();
+    if (start >= size)
+        return {};
+    std::uint8_t head[8] = {};
+    const std::size_t got = readAt(start, head, sizeof head);
+    if (got == sizeof head && std::memcmp(head, kLengthMark, 4) == 0) {
+        const std::uint32_t stored = readLE32(head + 4);
+        const std::uint64_t length = stored < 8 ? 0 : stored - 8;
+        const std::uint64_t available = size - start - 8;
+        std::string text(static_cast<std::size_t>(std::min(length, available)), '\0');
+        text.resize(readAt(start + 8, text.data(), text.size()));
+        return text;
+    }
+    // Terminator style: whole blocks until the pair 0x1A 0x1A, which may straddle two blocks.
+    std::string text;
+    std::vector<char> chunk(blockSize());
+    for (std::uint64_t off = start; off < size; off += blockSize()) {
+        const std::size_t n = readAt(off, chunk.data(), chunk.size());
+        if (n == 0)
+            break;
+        const std::size_t from = text.empty() ? 0 : text.size() - 1;
+        text.append(chunk.data(), n);
+        for (std::size_t i = from; i + 1 < text.size(); ++i) {
+            if (text[i] == kTerminator && text[i + 1] == kTerminator) {
+                text.resize(i);
+                return text;
+            }
+        }
+    }
+    return text;
+}
+
+std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
+{
+    if (shared())
+        readHeader(); // another program may have appended since we last looked
+    if (m_dBaseIII)
+        header()[16] = 3;
+    std::uint32_t start = nextFreeBlock();
+    if (start == 0)
+        start = 1;
+    // A header that lags behind the file must not make us write over memos that are there.
+    const std::uint64_t used = ceilDiv(fileSize(), blockSize());
+    if (start < used)
+        start = static_cast<std::uint32_t>(used);
+    writeLE32(header().data(), start + blocks);
+    return start;
+}
+
+std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
+                              const std::string &bytes)
+{
+    if (bytes.empty())
+        return 0;
+    const std::size_t prefix = m_dBaseIII ? 0 : 8;
+    const std::size_t suffix = m_dBaseIII ? 2 : 0;
+    const std::uint64_t B = blockSize();
+    const std::uint64_t blocks = ceilDiv(prefix + bytes.size() + suffix, B);
+    if (blocks > 0xFFFFFFF0ull || bytes.size() > 0xFFFFFFF0ull)
+        throw EDbfError("Memo too large for file \"" + path() + "\".");
+    std::vector<std::uint8_t> run(static_cast<std::size_t>(blocks * B), ' ');
+    if (!m_dBaseIII) {
+        std::memcpy(run.data(), kLengthMark, 4);
+        writeLE32(run.data() + 4, static_cast<std::uint32_t>(8 + bytes.size()));
+    }
+    std::memcpy(run.data() + prefix, bytes.data(), bytes.size());
+    if (m_dBaseIII) {
+        run[bytes.size()] = kTerminator;
+        run[bytes.size() + 1] = kTerminator;
+    }
+    const bool append = oldBlock == 0 || blocks > ceilDiv(oldLength, B);
+    if (!append) {
+        writeAt(static_cast<std::uint64_t>(oldBlock) * B, run.data(), run.size());
+        return oldBlock;
+    }
+    if (!lockUnit(0, true))
+        throw EDbfError("Cannot lock memo file \"" + path() + "\".");
+    struct Unlock
+    {
+        TDbtFile *file;
+        ~Unlock() { file->unlockUnit(0); }
+    } unlock{this};
+    const std::uint32_t start = allocate(static_cast<std::uint32_t>(blocks));
+    writeAt(static_cast<std::uint64_t>(start) * B, run.data(), run.size());
+    writeHeader();
+    return start;
+}

@@ -1,0 +1,48 @@
+// The memo file (.dbt): block 0 is the header, memos run over consecutive blocks.
+//
+// Header (little-endian):
+//   OFFSET SIZE DESCRIPTION
+//        0    4 next free block
+//       16    1 version (3 for a dBase III table, set in memory)
+//       20    2 block size (dBase IV and later; 0 or not a multiple of 128 means 512)
+// Memo styles:
+//   terminator (dBase III)   text from byte 0 of the first block up to the pair 0x1A 0x1A
+//   length-prefixed (others) FF FF 08 00, then dword 8 + length, then the text
+// A first block without FF FF 08 00 is read in the terminator style whatever the level.
+//
+// Appending a memo locks the header block (real bytes) and re-reads it under that lock; rewriting
+// in place takes no memo lock: the record lock of the table guards it.
+#pragma once
+
+#include "pagedfile.h"
+
+#include <cstdint>
+#include <string>
+
+class TDbtFile : public TPagedFile
+{
+public:
+    static constexpr std::uint32_t kDefaultBlockSize = 512;
+
+    // Opens the memo file with the table's access mode. Throws like TPagedFile::openFile.
+    void open(const std::string &path, TDbfAccess access, bool dBaseIII);
+    void close() { closeFile(); }
+
+    std::uint32_t blockSize() const { return unitSize(); }
+    bool terminatorStyle() const { return m_dBaseIII; }
+
+    // The stored bytes of the memo starting at `block` (untranslated). Block 0, a block past the
+    // end of the file, or a length running past the end give what the file actually holds, never
+    // more.
+    std::string read(std::uint32_t block) const;
+    // Writes `bytes` (already in the table's code page) as a memo whose old start block and old
+    // text length were oldBlock and oldLength; returns the new start block (0 for empty text).
+    std::uint32_t write(std::uint32_t oldBlock, std::size_t oldLength, const std::string &bytes);
+
+    std::uint32_t nextFreeBlock() const;
+
+private:
+    std::uint32_t allocate(std::uint32_t blocks);
+
+    bool m_dBaseIII = false;
+};

@@ -1,0 +1,216 @@
+#include "pagedfile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Virtual lock bytes: record n at kLockBase - n; the marker byte that tells shared from exclusive
+// opens sits just above the header's lock byte.
+constexpr std::uint64_t kLockBase = 0xEFFFFFFEull;
+constexpr std::uint64_t kShareMarker = 0xEFFFFFFFull;
+
+// Returns 0 on success, otherwise errno.
+int setLock(int fd, short type, std::uint64_t off, std::uint64_t len)
+{
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(off);
+    fl.l_len = static_cast<off_t>(len);
+    fl.l_pid = 0;
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0)
+        return 0;
+    return errno;
+}
+
+bool heldByOther(int err)
+{
+    return err == EAGAIN || err == EACCES;
+}
+
+} // namespace
+
+TPagedFile::~TPagedFile()
+{
+    closeFile();
+}
+
+void TPagedFile::openFile(const std::string &path, TDbfAccess access)
+{
+    closeFile();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT)
+        throw std::runtime_error("Open: file not found: \"" + path + "\".");
+    const int flags = (access == TDbfAccess::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            throw std::runtime_error("Open: file not found: \"" + path + "\".");
+        throw EFileOpenError(path);
+    }
+    if (access != TDbfAccess::ReadOnly) {
+        const short type = access == TDbfAccess::Exclusive ? F_WRLCK : F_RDLCK;
+        if (setLock(fd, type, kShareMarker, 1) != 0) {
+            ::close(fd);
+            throw EFileOpenError(path);
+        }
+    }
+    m_fd = fd;
+    m_path = path;
+    m_access = access;
+    m_header.clear();
+    m_headerPending = false;
+}
+
+void TPagedFile::closeFile()
+{
+    if (m_fd < 0)
+        return;
+    try {
+        flushHeader();
+    } catch (const std::exception &) {
+        // Closing must not throw; a failed write was already reported by the stamp that made it.
+    }
+    ::close(m_fd); // drops every lock of this open file
+    m_fd = -1;
+}
+
+std::uint64_t TPagedFile::fileSize() const
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint32_t TPagedFile::unitCount() const
+{
+    const std::uint64_t size = fileSize();
+    if (size <= m_headerSize || m_unitSize == 0)
+        return 0;
+    const std::uint64_t n = (size - m_headerSize) / m_unitSize;
+    return n > 0xFFFFFFF0ull ? 0xFFFFFFF0u : static_cast<std::uint32_t>(n);
+}
+
+std::uint64_t TPagedFile::unitOffset(std::uint32_t n) const
+{
+    return n == 0 ? 0 : m_headerSize + static_cast<std::uint64_t>(n - 1) * m_unitSize;
+}
+
+bool TPagedFile::readHeader()
+{
+    m_header.assign(m_headerSize, 0);
+    return readAt(0, m_header.data(), m_headerSize) == m_headerSize;
+}
+
+void TPagedFile::writeHeader()
+{
+    if (m_access == TDbfAccess::Exclusive) {
+        m_headerPending = true;
+        return;
+    }
+    writeAt(0, m_header.data(), m_header.size());
+}
+
+void TPagedFile::flushHeader()
+{
+    if (!m_headerPending)
+        return;
+    m_headerPending = false;
+    writeAt(0, m_header.data(), m_header.size());
+}
+
+std::size_t TPagedFile::readAt(std::uint64_t off, void *buffer, std::size_t len) const
+{
+    auto *out = static_cast<char *>(buffer);
+    std::size_t done = 0;
+    while (done < len) {
+        const ssize_t n = ::pread(m_fd, out + done, len - done, static_cast<off_t>(off + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+void TPagedFile::writeAt(std::uint64_t off, const void *buffer, std::size_t len)
+{
+    if (!writable())
+        throw EDbfError("Cannot write to read-only file \"" + m_path + "\".");
+    const auto *in = static_cast<const char *>(buffer);
+    std::size_t done = 0;
+    while (done < len) {
+        const ssize_t n = ::pwrite(m_fd, in + done, len - done, static_cast<off_t>(off + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw EDbfError("Cannot write to file \"" + m_path + "\": " + std::strerror(errno) +
+                            ".");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+bool TPagedFile::readUnit(std::uint32_t n, std::uint8_t *buffer) const
+{
+    return readAt(unitOffset(n), buffer, m_unitSize) == m_unitSize;
+}
+
+void TPagedFile::writeUnit(std::uint32_t n, const std::uint8_t *buffer)
+{
+    writeAt(unitOffset(n), buffer, m_unitSize);
+}
+
+void TPagedFile::unitRange(std::uint32_t n, std::uint64_t &off, std::uint64_t &len) const
+{
+    if (m_lockStyle == LockStyle::Virtual) {
+        off = kLockBase - n;
+        len = 1;
+    } else {
+        off = unitOffset(n);
+        len = n == 0 ? m_headerSize : m_unitSize;
+    }
+}
+
+bool TPagedFile::lockUnit(std::uint32_t n, bool wait)
+{
+    if (!shared())
+        return true;
+    std::uint64_t off, len;
+    unitRange(n, off, len);
+    return lockRange(off, len, wait);
+}
+
+void TPagedFile::unlockUnit(std::uint32_t n)
+{
+    if (!shared())
+        return;
+    std::uint64_t off, len;
+    unitRange(n, off, len);
+    unlockRange(off, len);
+}
+
+bool TPagedFile::lockRange(std::uint64_t off, std::uint64_t len, bool wait)
+{
+    for (;;) {
+        const int err = setLock(m_fd, F_WRLCK, off, len);
+        if (err == 0)
+            return true;
+        if (!wait || !heldByOther(err))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void TPagedFile::unlockRange(std::uint64_t off, std::uint64_t len)
+{
+    setLock(m_fd, F_UNLCK, off, len);
+}

@@ -1,0 +1,111 @@
+// A file made of a header area followed by fixed-size units (records of a table, blocks of a memo
+// file), with the header held in memory and byte-range locks between processes.
+//
+// Unit n (from 1) starts at headerSize + (n - 1) x unitSize; unit 0 is the header. The number of
+// units is always worked out from the file size, so units appended by another process become
+// visible at once; a trailing partial unit (the end-of-file byte of a table) is ignored.
+//
+// Locks are open-file-description locks (F_OFD_SETLK): they belong to this open file, not to the
+// process, so two opens of one file in the same process exclude each other like two programs do,
+// and closing some other descriptor of the file does not drop them. Two lock styles exist:
+//   Virtual   unit n is locked by the single byte at 0xEFFFFFFE - n, past any real data, so locks
+//             never get in the way of reading (table files);
+//   RealBytes unit n is locked over its own bytes, unit 0 over the header (memo files).
+// Index files use absolute blocks and call lockRange directly.
+#pragma once
+
+#include "dbf.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The file exists but cannot be opened in the requested mode (permissions, or another program
+// holds it exclusively). The dataset turns it into "Impossible d'ouvrir le fichier %s".
+class EFileOpenError : public std::runtime_error
+{
+public:
+    explicit EFileOpenError(const std::string &path)
+        : std::runtime_error("Cannot open file \"" + path + "\"."), m_path(path)
+    {
+    }
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+class TPagedFile
+{
+public:
+    enum class LockStyle { Virtual, RealBytes };
+
+    TPagedFile() = default;
+    virtual ~TPagedFile();
+    TPagedFile(const TPagedFile &) = delete;
+    TPagedFile &operator=(const TPagedFile &) = delete;
+
+    // Opens an existing file. A missing file throws std::runtime_error with the text
+    // "Open: file not found: "<path>"."; a file that cannot be opened in this mode throws
+    // EFileOpenError. Shared opens hold a read lock on a marker byte and exclusive opens a write
+    // lock on it, so that the two kinds keep each other out as share modes do.
+    void openFile(const std::string &path, TDbfAccess access);
+    // Writes a pending header (exclusive mode) and closes; never throws.
+    void closeFile();
+    bool isOpen() const { return m_fd >= 0; }
+    const std::string &path() const { return m_path; }
+    TDbfAccess access() const { return m_access; }
+    bool shared() const { return m_access == TDbfAccess::Shared; }
+    bool writable() const { return m_access != TDbfAccess::ReadOnly; }
+    int handle() const { return m_fd; }
+
+    void setHeaderSize(std::uint32_t size) { m_headerSize = size; }
+    std::uint32_t headerSize() const { return m_headerSize; }
+    void setUnitSize(std::uint32_t size) { m_unitSize = size; }
+    std::uint32_t unitSize() const { return m_unitSize; }
+    void setLockStyle(LockStyle style) { m_lockStyle = style; }
+
+    std::uint64_t fileSize() const;
+    std::uint32_t unitCount() const;
+    std::uint64_t unitOffset(std::uint32_t n) const;
+
+    // The in-memory header area (headerSize bytes once readHeader ran).
+    std::vector<std::uint8_t> &header() { return m_header; }
+    const std::vector<std::uint8_t> &header() const { return m_header; }
+    // Loads headerSize bytes from offset 0; returns false when the file is shorter (the missing
+    // bytes read as zeros).
+    bool readHeader();
+    // Writes the header area at offset 0: at once on a shared or read-write table, at close on an
+    // exclusive one.
+    void writeHeader();
+    void flushHeader();
+
+    // Reads up to len bytes at off; returns how many were read (fewer at the end of the file).
+    std::size_t readAt(std::uint64_t off, void *buffer, std::size_t len) const;
+    // Writes all len bytes at off or throws EDbfError naming the file.
+    void writeAt(std::uint64_t off, const void *buffer, std::size_t len);
+    // Reads unit n whole; false when the file does not hold all of it.
+    bool readUnit(std::uint32_t n, std::uint8_t *buffer) const;
+    void writeUnit(std::uint32_t n, const std::uint8_t *buffer);
+
+    // Locks unit n. Tries once, or with wait every 10 ms for as long as another open file holds
+    // the range; any other failure gives false. Without sharing there is nobody to keep out and
+    // these succeed at once.
+    bool lockUnit(std::uint32_t n, bool wait);
+    void unlockUnit(std::uint32_t n);
+    bool lockRange(std::uint64_t off, std::uint64_t len, bool wait);
+    void unlockRange(std::uint64_t off, std::uint64_t len);
+
+private:
+    void unitRange(std::uint32_t n, std::uint64_t &off, std::uint64_t &len) const;
+
+    int m_fd = -1;
+    std::string m_path;
+    TDbfAccess m_access = TDbfAccess::ReadOnly;
+    std::uint32_t m_headerSize = 0;
+    std::uint32_t m_unitSize = 1;
+    LockStyle m_lockStyle = LockStyle::Virtual;
+    std::vector<std::uint8_t> m_header;
+    bool m_headerPending = false;
+};
