@@ -1,0 +1,219 @@
+#include "clicklabel.h"
+#include "clocklabel.h"
+#include "imageform.h"
+#include "mainwindow.h"
+
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkpath(QStringLiteral("data"));
+        form = std::make_unique<Form1>(dir.path() + QLatin1Char('/'));
+    }
+
+    void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+    QWidget *currentPage() const { return form->OvcNotebook1->currentWidget(); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Form1> form;
+};
+
+struct Placement
+{
+    const char *name;
+    QRect geometry;
+    bool visibleAtStart;
+    const char *hint;
+    bool hand;
+};
+
+} // namespace
+
+TEST_F(MainWindow, ControlsSitWhereTheUserExpectsThem)
+{
+    const Placement table[] = {
+        {"O32ImageForm1", {0, 0, 800, 432}, true, "", false},
+        {"Image1", {734, 390, 45, 36}, true, "Ouvrir", true},
+        {"Image4", {200, 104, 166, 250}, true, "", false},
+        {"Image2", {464, 192, 199, 132}, true, "", false},
+        {"Label1", {779, 11, 9, 16}, true, "Fermer", true},
+        {"Label2", {749, 4, 11, 22}, true, "réduire", true},
+        {"Image3", {365, 2, 92, 36}, false, "", false},
+        {"Label3", {370, 9, 30, 22}, false, "A faire", true},
+        {"Label4", {424, 9, 33, 24}, false, "carnet d'informations personnelles", true},
+        {"ProClockLabel1", {129, 12, 103, 13}, true, "", false},
+        {"ProUrlLabel1", {35, 112, 22, 193}, true, "", true},
+        {"ImageOptions", {468, 7, 25, 25}, false, "Options", true},
+        {"Label23", {400, 8, 22, 21}, true, "Carnet d'adresses", true},
+        {"OvcNotebook1", {72, 48, 705, 377}, false, "", false},
+    };
+    form->show();
+    for (const Placement &p : table) {
+        auto *widget = form->findChild<QWidget *>(QLatin1String(p.name));
+        ASSERT_NE(widget, nullptr) << p.name;
+        EXPECT_EQ(widget->geometry(), p.geometry) << p.name;
+        EXPECT_EQ(widget->isVisible(), p.visibleAtStart) << p.name;
+        EXPECT_EQ(widget->toolTip(), QString::fromUtf8(p.hint)) << p.name;
+        EXPECT_EQ(widget->cursor().shape() == Qt::PointingHandCursor, p.hand) << p.name;
+    }
+    EXPECT_EQ(form->size(), QSize(800, 432));
+    EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("X"));
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("_"));
+}
+
+TEST_F(MainWindow, NotebookHoldsFourPagesInOrder)
+{
+    QStringList names;
+    for (int i = 0; i < form->OvcNotebook1->count(); ++i)
+        names << form->OvcNotebook1->widget(i)->objectName();
+    EXPECT_EQ(names, (QStringList{"PageMemo", "PageInfos", "PageParametres", "PageAdresses"}));
+}
+
+TEST_F(MainWindow, SkinGivesTheWindowANonRectangularOutline)
+{
+    form->show();
+    ASSERT_TRUE(form->O32ImageForm1->shapeApplied());
+    const QRegion mask = form->mask();
+    EXPECT_NE(mask, QRegion(form->rect()));
+    EXPECT_FALSE(mask.contains(QPoint(0, 0))) << "the corner of the skin is cut out";
+    EXPECT_TRUE(mask.contains(QPoint(400, 216)));
+    for (const char *name : {"Label1", "Label2", "Image1", "Label23", "ProClockLabel1"}) {
+        const QWidget *w = form->findChild<QWidget *>(QLatin1String(name));
+        EXPECT_TRUE(mask.contains(w->geometry().center())) << name << " must stay clickable";
+    }
+}
+
+TEST_F(MainWindow, FirstCreationSetsDirectoriesAndNoLanguage)
+{
+    EXPECT_TRUE(form->applicationDirectory().endsWith(QLatin1Char('/')));
+    EXPECT_EQ(form->dataDirectory(), form->applicationDirectory() + "data/");
+    EXPECT_EQ(form->settingsFile(), form->applicationDirectory() + "data/velmora.ini");
+    EXPECT_EQ(form->languageCode, 99);
+    EXPECT_EQ(form->activePageMode, 0);
+    EXPECT_FALSE(form->toolbarSyncGuard);
+}
+
+TEST_F(MainWindow, HubIsRevealedByImage1AndStaysRevealed)
+{
+    form->show();
+    click(form->Image1);
+    EXPECT_FALSE(form->Image1->isVisible());
+    for (QWidget *w : {(QWidget *)form->Image3, (QWidget *)form->ImageOptions,
+                       (QWidget *)form->Label3, (QWidget *)form->Label4})
+        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+    click(form->Label3);
+    EXPECT_TRUE(form->Image3->isVisible());
+}
+
+TEST_F(MainWindow, TextPagesSetModeAndClearGuard)
+{
+    form->show();
+    click(form->Image1);
+
+    form->toolbarSyncGuard = true;
+    click(form->Label4);
+    EXPECT_TRUE(form->OvcNotebook1->isVisible());
+    EXPECT_EQ(currentPage(), form->PageInfos);
+    EXPECT_EQ(form->activePageMode, 1);
+    EXPECT_FALSE(form->toolbarSyncGuard);
+
+    form->toolbarSyncGuard = true;
+    click(form->Label3);
+    EXPECT_EQ(currentPage(), form->PageMemo);
+    EXPECT_EQ(form->activePageMode, 0);
+    EXPECT_FALSE(form->toolbarSyncGuard);
+}
+
+TEST_F(MainWindow, OptionsAndAddressPagesLeaveModeAndGuardAlone)
+{
+    form->show();
+    click(form->Image1);
+    click(form->Label4);
+    form->toolbarSyncGuard = true;
+
+    click(form->ImageOptions);
+    EXPECT_EQ(currentPage(), form->PageParametres);
+    EXPECT_EQ(form->activePageMode, 1);
+    EXPECT_TRUE(form->toolbarSyncGuard);
+
+    click(form->Label23);
+    EXPECT_EQ(currentPage(), form->PageAdresses);
+    EXPECT_EQ(form->activePageMode, 1);
+    EXPECT_TRUE(form->toolbarSyncGuard);
+}
+
+TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpen)
+{
+    form->show();
+    ASSERT_TRUE(form->Image1->isVisible());
+    click(form->Label23);
+    EXPECT_TRUE(form->OvcNotebook1->isVisible());
+    EXPECT_EQ(currentPage(), form->PageAdresses);
+    EXPECT_TRUE(form->Image1->isVisible()) << "the hub stays closed";
+}
+
+TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)
+{
+    EXPECT_FALSE(form->activated());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
+    EXPECT_TRUE(form->ProUrlLabel1->text().startsWith(QStringLiteral("© 2004-20")));
+
+    // A second activation (back from a dialog, or from the tray) must not run the steps again.
+    form->ProUrlLabel1->setText(QStringLiteral("marker"));
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(form.get(), &activate);
+    form->hide();
+    form->show();
+    QTest::qWait(20);
+    EXPECT_EQ(form->ProUrlLabel1->text(), QStringLiteral("marker"));
+}
+
+TEST_F(MainWindow, CloseMarkClosesTheWindow)
+{
+    form->show();
+    click(form->Label1);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST(MainWindowTexts, FooterNoticeCarriesTheYearRangeAndMaker)
+{
+    EXPECT_EQ(Form1::footerNotice(2026), QStringLiteral("© 2004-2026 Velmora"));
+    EXPECT_EQ(Form1::footerNotice(2009), QStringLiteral("© 2004-2009 Velmora"));
+}
+
+TEST(MainWindowTexts, ClockShowsShortDateThenLongTime)
+{
+    const QDateTime moment(QDate(2026, 12, 7), QTime(20, 11, 4));
+    EXPECT_EQ(ClockLabel::format(moment), QStringLiteral("07/12/2026 20:11:04"));
+}
+
+TEST(FooterLink, OpensOnlyWhenReleasedOverIt)
+{
+    UrlLabel label;
+    label.resize(22, 193);
+    label.setUrl(QStringLiteral("https://example.org/"));
+    QList<QUrl> opened;
+    label.setOpener([&](const QUrl &url) { opened << url; });
+    label.show();
+
+    QTest::mouseClick(&label, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first(), QUrl(QStringLiteral("https://example.org/")));
+
+    QTest::mousePress(&label, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(200, 5));
+    QTest::mouseClick(&label, Qt::RightButton);
+    EXPECT_EQ(opened.size(), 1) << "a release outside the link or a right click opens nothing";
+}
