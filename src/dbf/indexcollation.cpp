@@ -1,0 +1,200 @@
+#include "indexcollation.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct DriverLocale
+{
+    std::uint8_t driver;
+    std::uint32_t lcid;
+};
+
+// Language driver byte -> Windows locale identifier; 87 names the platform's default locale.
+constexpr DriverLocale kDriverLocales[] = {
+    {8, 0x406},   {9, 0x413},   {10, 0x413},  {11, 0x40B},  {12, 0x40B},  {13, 0x40C},  {14, 0x40C},
+    {15, 0x407},  {16, 0x407},  {17, 0x410},  {18, 0x410},  {19, 0x411},  {20, 0x40A},  {21, 0x41D},
+    {22, 0x41D},  {23, 0x414},  {24, 0x40A},  {25, 0x809},  {26, 0x809},  {27, 0x409},  {28, 0xC0C},
+    {29, 0xC0C},  {31, 0x405},  {32, 0x405},  {34, 0x40E},  {35, 0x415},  {36, 0x416},  {37, 0x416},
+    {38, 0x419},  {55, 0x409},  {77, 0x804},  {78, 0x412},  {79, 0x404},  {80, 0x41E},  {86, 0x411},
+    {87, 0},      {88, 0x809},  {89, 0x40A},  {94, 0x407},  {95, 0x414},  {96, 0x414},  {97, 0x407},
+    {98, 0x414},  {105, 0x415}, {133, 0x40D}, {134, 0x408}, {135, 0x41B}, {136, 0x41F}, {142, 0x402},
+    {155, 0x405}, {156, 0x405},
+};
+
+struct LcidName
+{
+    std::uint32_t lcid;
+    const char *name;
+};
+
+constexpr LcidName kLcidNames[] = {
+    {0x402, "bg_BG"}, {0x404, "zh_TW"}, {0x405, "cs_CZ"}, {0x406, "da_DK"}, {0x407, "de_DE"},
+    {0x408, "el_GR"}, {0x409, "en_US"}, {0x40A, "es_ES"}, {0x40B, "fi_FI"}, {0x40C, "fr_FR"},
+    {0x40D, "he_IL"}, {0x40E, "hu_HU"}, {0x410, "it_IT"}, {0x411, "ja_JP"}, {0x412, "ko_KR"},
+    {0x413, "nl_NL"}, {0x414, "nb_NO"}, {0x415, "pl_PL"}, {0x416, "pt_BR"}, {0x419, "ru_RU"},
+    {0x41B, "sk_SK"}, {0x41D, "sv_SE"}, {0x41E, "th_TH"}, {0x41F, "tr_TR"}, {0x804, "zh_CN"},
+    {0x809, "en_GB"}, {0xC0C, "fr_CA"},
+};
+
+std::string languageOf(const char *locale)
+{
+    char language[ULOC_LANG_CAPACITY] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLanguage(locale, language, sizeof language, &status);
+    return U_SUCCESS(status) ? std::string(language) : std::string();
+}
+
+// A collator for `locale`, or nullptr when ICU only has its root rules for that language (the
+// locale is then not installed here). The empty name is the platform's default locale.
+UCollator *openCollator(const std::string &locale)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator *collator = ucol_open(locale.empty() ? nullptr : locale.c_str(), &status);
+    if (U_FAILURE(status))
+        return nullptr;
+    if (!locale.empty()) {
+        UErrorCode validStatus = U_ZERO_ERROR;
+        const char *valid = ucol_getLocaleByType(collator, ULOC_VALID_LOCALE, &validStatus);
+        if (U_FAILURE(validStatus) || !valid || languageOf(valid) != languageOf(locale.c_str())) {
+            ucol_close(collator);
+            return nullptr;
+        }
+    }
+    ucol_setStrength(collator, UCOL_TERTIARY);
+    return collator;
+}
+
+UConverter *openConverter(int codePage)
+{
+    const std::string number = std::to_string(codePage);
+    for (const std::string &name : {"windows-" + number, "ibm-" + number, "cp" + number}) {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter *converter = ucnv_open(name.c_str(), &status);
+        if (U_SUCCESS(status))
+            return converter;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+IndexCollation::IndexCollation() = default;
+
+IndexCollation::~IndexCollation()
+{
+    if (m_collator)
+        ucol_close(m_collator);
+    if (m_converter)
+        ucnv_close(m_converter);
+}
+
+IndexCollation::IndexCollation(IndexCollation &&other) noexcept
+    : m_collator(std::exchange(other.m_collator, nullptr)),
+      m_converter(std::exchange(other.m_converter, nullptr)), m_table(std::move(other.m_table))
+{
+}
+
+IndexCollation &IndexCollation::operator=(IndexCollation &&other) noexcept
+{
+    if (this != &other) {
+        std::swap(m_collator, other.m_collator);
+        std::swap(m_converter, other.m_converter);
+        std::swap(m_table, other.m_table);
+    }
+    return *this;
+}
+
+std::optional<std::uint32_t> IndexCollation::localeOfLanguageDriver(std::uint8_t languageDriver)
+{
+    for (const DriverLocale &entry : kDriverLocales) {
+        if (entry.driver == languageDriver)
+            return entry.lcid;
+    }
+    return std::nullopt;
+}
+
+std::string IndexCollation::icuLocaleName(std::uint32_t lcid)
+{
+    for (const LcidName &entry : kLcidNames) {
+        if (entry.lcid == lcid)
+            return entry.name;
+    }
+    return {};
+}
+
+std::optional<IndexCollation> IndexCollation::forLanguageDriver(std::uint8_t languageDriver,
+                                                                int codePage)
+{
+    const std::optional<std::uint32_t> lcid = localeOfLanguageDriver(languageDriver);
+    if (!lcid)
+        return std::nullopt;
+    IndexCollation result;
+    result.m_collator = openCollator(icuLocaleName(*lcid));
+    result.m_converter = openConverter(codePage);
+    if (!result.m_collator || !result.m_converter)
+        return std::nullopt;
+    // Single-byte code pages decode through a table: keys are compared on every step of a search.
+    if (ucnv_getMaxCharSize(result.m_converter) == 1) {
+        result.m_table = std::make_unique<char16_t[]>(256);
+        for (int byte = 0; byte < 256; ++byte) {
+            const char in = static_cast<char>(byte);
+            UChar out[4] = {};
+            UErrorCode status = U_ZERO_ERROR;
+            ucnv_reset(result.m_converter);
+            const int32_t n = ucnv_toUChars(result.m_converter, out, 4, &in, 1, &status);
+            result.m_table[byte] = (U_SUCCESS(status) && n == 1) ? out[0] : u'\uFFFD';
+        }
+        ucnv_close(result.m_converter);
+        result.m_converter = nullptr;
+    }
+    return result;
+}
+
+std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, char16_t *out) const
+{
+    std::size_t used = 0;
+    while (used < length && key[used] != 0)
+        ++used;
+    if (m_table) {
+        for (std::size_t i = 0; i < used; ++i)
+            out[i] = m_table[key[i]];
+        return used;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_reset(m_converter);
+    const int32_t n = ucnv_toUChars(m_converter, reinterpret_cast<UChar *>(out),
+                                    static_cast<int32_t>(2 * length + 2),
+                                    reinterpret_cast<const char *>(key),
+                                    static_cast<int32_t>(used), &status);
+    return U_SUCCESS(status) && n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const
+{
+    if (!m_collator) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (a[i] != b[i])
+                return a[i] < b[i] ? -1 : 1;
+            if (a[i] == 0)
+                return 0;
+        }
+        return 0;
+    }
+    // Keys are at most 100 bytes; a byte never decodes to more than two UTF-16 units.
+    char16_t left[2 * 128 + 2];
+    char16_t right[2 * 128 + 2];
+    const std::size_t capped = length < 128 ? length : 128;
+    const std::size_t leftLength = decode(a, capped, left);
+    const std::size_t rightLength = decode(b, capped, right);
+    const UCollationResult order =
+        ucol_strcoll(m_collator, reinterpret_cast<const UChar *>(left), static_cast<int32_t>(leftLength),
+                     reinterpret_cast<const UChar *>(right), static_cast<int32_t>(rightLength));
+    return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+}

@@ -1,0 +1,50 @@
+// How the keys of an index tag are ordered.
+//
+// Two rules exist. The binary rule compares unsigned bytes and stops at a NUL byte; it serves
+// tables without a language driver. The locale rule decodes the key bytes from the table's code
+// page and compares them with an ICU collator at tertiary strength (letter case and accents
+// count), for the locale that the table's language driver byte names.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct UCollator;
+struct UConverter;
+
+class IndexCollation
+{
+public:
+    // Binary rule.
+    IndexCollation();
+    ~IndexCollation();
+    IndexCollation(IndexCollation &&) noexcept;
+    IndexCollation &operator=(IndexCollation &&) noexcept;
+    IndexCollation(const IndexCollation &) = delete;
+    IndexCollation &operator=(const IndexCollation &) = delete;
+
+    // Locale rule for the locale of `languageDriver`, keys stored in `codePage`. Returns nothing
+    // when the byte names no locale, when ICU has no collation for it or cannot convert the code
+    // page: an index file ordered that way cannot be used here.
+    static std::optional<IndexCollation> forLanguageDriver(std::uint8_t languageDriver, int codePage);
+
+    // The Windows locale identifier a language driver byte names; 0 means the platform's default
+    // locale; nothing when the byte names no locale.
+    static std::optional<std::uint32_t> localeOfLanguageDriver(std::uint8_t languageDriver);
+    // ICU locale name of a Windows locale identifier ("" for the default locale).
+    static std::string icuLocaleName(std::uint32_t lcid);
+
+    bool isBinary() const { return m_collator == nullptr; }
+
+    // <0, 0, >0 as a orders before, with or after b; both are `length` bytes long.
+    int compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const;
+
+private:
+    std::size_t decode(const std::uint8_t *key, std::size_t length, char16_t *out) const;
+
+    UCollator *m_collator = nullptr;
+    UConverter *m_converter = nullptr;  // multi-byte code pages only
+    std::unique_ptr<char16_t[]> m_table; // single-byte code pages: byte -> UTF-16 unit
+};

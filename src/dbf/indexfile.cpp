@@ -1,0 +1,406 @@
+#include "indexfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+using namespace mdx;
+
+namespace {
+
+std::string upper(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string trimmed(const std::string &text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string cString(const std::uint8_t *bytes, std::size_t max)
+{
+    std::size_t n = 0;
+    while (n < max && bytes[n] != 0)
+        ++n;
+    return std::string(reinterpret_cast<const char *>(bytes), n);
+}
+
+void writeDate(std::uint8_t *at)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    at[0] = static_cast<std::uint8_t>(local.tm_year % 256);
+    at[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    at[2] = static_cast<std::uint8_t>(local.tm_mday);
+}
+
+} // namespace
+
+TIndexFile::~TIndexFile() = default;
+
+std::unique_ptr<TIndexFile> TIndexFile::open(const std::string &path, const TableInfo &table,
+                                             std::string *whyUnusable)
+{
+    std::unique_ptr<TIndexFile> file(new TIndexFile);
+    file->m_table = table;
+    file->m_file.openFile(path, table.access);
+    try {
+        Lock lock(*file);
+        file->loadHeader();
+        file->loadTags();
+        for (TIndexTag &tag : file->m_tags)
+            file->checkShape(tag, false);
+    } catch (const EDbfError &error) {
+        if (whyUnusable)
+            *whyUnusable = error.what();
+        return nullptr;
+    }
+    return file;
+}
+
+std::unique_ptr<TIndexFile> TIndexFile::create(const std::string &path, const TableInfo &table)
+{
+    std::vector<std::uint8_t> header(kHeaderSize, 0);
+    header[0] = kVersion;
+    writeDate(&header[1]);
+    const std::string name = table.tableName.substr(0, 15);
+    std::copy(name.begin(), name.end(), header.begin() + kHdrTableName);
+    writeLE16(&header[kHdrBlocksPerPage], kBlocksPerPage);
+    writeLE16(&header[kHdrPageSize], kPageSize);
+    header[kHdrProduction] = 1;
+    header[kHdrEntries] = kTagTableEntries;
+    header[kHdrEntryLength] = kTagEntryLength;
+    header[kHdrLanguageDriver] = table.languageDriver;
+    writeLE32(&header[kHdrNextFree], kFirstFreeBlock);
+    writeDate(&header[kHdrDateAgain]);
+    header[kHdrOne] = 1;
+
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        throw EDbfError("Cannot create index file \"" + path + "\".");
+    const bool written = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+    if (std::fclose(out) != 0 || !written)
+        throw EDbfError("Cannot write index file \"" + path + "\".");
+    std::string why;
+    std::unique_ptr<TIndexFile> file = open(path, table, &why);
+    if (!file)
+        throw EDbfError(why);
+    return file;
+}
+
+void TIndexFile::damaged(std::uint32_t block, const std::string &what) const
+{
+    throw EDbfError("Index file \"" + path() + "\" is damaged at block " + std::to_string(block) +
+                    ": " + what + ".");
+}
+
+// Reads the header and decides the comparison rule from the table's language driver L and the
+// file's byte 31: a dBase III table without driver compares bytes unless the file names a
+// locale; any other table needs the file to agree with L and L to name an installed locale.
+void TIndexFile::loadHeader()
+{
+    Lock lock(*this);
+    m_header.assign(kHeaderSize, 0);
+    if (m_file.readAt(0, m_header.data(), kHeaderSize) != kHeaderSize)
+        damaged(0, "the header is shorter than 2048 bytes");
+    if (readLE16(&m_header[kHdrBlocksPerPage]) != kBlocksPerPage || readLE16(&m_header[kHdrPageSize]) != kPageSize)
+        damaged(0, "pages are not 1024 bytes of two blocks");
+    if (readLE16(&m_header[kHdrTagCount]) > kMaxTags)
+        damaged(0, "more than 47 tags");
+    const std::uint8_t fileDriver = m_header[kHdrLanguageDriver];
+    const std::uint8_t tableDriver = m_table.languageDriver;
+    std::optional<IndexCollation> collation;
+    if (tableDriver == 0 && m_table.dBaseIII) {
+        if (fileDriver == 0)
+            collation.emplace();
+        else
+            collation = IndexCollation::forLanguageDriver(fileDriver, m_table.codePage);
+    } else if (fileDriver == 0 || fileDriver == tableDriver) {
+        collation = IndexCollation::forLanguageDriver(tableDriver, m_table.codePage);
+    }
+    if (!collation)
+        throw EDbfError("Index file \"" + path() + "\" was made for another language driver or a "
+                        "locale that is not installed.");
+    m_collation = std::move(*collation);
+}
+
+void TIndexFile::loadTags()
+{
+    m_tags.clear();
+    const std::uint16_t count = readLE16(&m_header[kHdrTagCount]);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * i];
+        TIndexTag tag;
+        tag.headerBlock = readLE32(entry);
+        tag.name = upper(cString(entry + 4, 11));
+        tag.entryFlag = entry[15];
+        readTagHeader(tag);
+        resolveKeyParts(tag);
+        m_tags.push_back(std::move(tag));
+    }
+}
+
+void TIndexFile::readTagHeader(TIndexTag &tag)
+{
+    const TMdxPage page = readPage(tag, tag.headerBlock);
+    const std::uint8_t *h = page.data();
+    tag.rootBlock = readLE32(h + kTagRoot);
+    tag.flags = h[kTagFlags];
+    tag.keyType = static_cast<char>(h[kTagType]);
+    tag.keyLength = readLE16(h + kTagKeyLength);
+    tag.maxKeys = readLE16(h + kTagMaxKeys);
+    tag.keyRecordLength = readLE16(h + kTagKeyRecord);
+    tag.uniqueness = h[kTagUniqueness];
+    tag.expression = upper(cString(h + kTagExpression, kMaxExpression + 1));
+    if (tag.keyLength == 0 || tag.keyLength > kMaxKeyLength || tag.keyRecordLength != keyRecordLength(tag.keyLength) ||
+        tag.maxKeys != maxKeysPerPage(tag.keyLength))
+        damaged(tag.headerBlock, "the tag header's key sizes do not agree");
+}
+
+// The key of a character tag is the stored bytes of its fields, one after the other.
+void TIndexFile::resolveKeyParts(TIndexTag &tag) const
+{
+    if (tag.keyType != 'C')
+        throw EDbfError("Index \"" + tag.name + "\" has keys of type " + std::string(1, tag.keyType) +
+                        ", which this program does not maintain.");
+    tag.parts.clear();
+    std::size_t length = 0;
+    std::string expression = tag.expression;
+    for (std::size_t start = 0; start <= expression.size();) {
+        std::size_t plus = expression.find('+', start);
+        if (plus == std::string::npos)
+            plus = expression.size();
+        const std::string name = trimmed(expression.substr(start, plus - start));
+        const std::optional<TIndexField> field = m_table.findField ? m_table.findField(name) : std::nullopt;
+        if (!field)
+            throw EDbfError("Index based on unknown field \"" + name + "\".");
+        if (field->typeLetter != 'C')
+            throw EDbfError("Invalid index type: can only be string or float.");
+        tag.parts.push_back(*field);
+        length += field->width;
+        start = plus + 1;
+    }
+    if (length > kMaxKeyLength)
+        throw EDbfError("Index result for \"" + tag.expression + "\" too long, >100 characters (" +
+                        std::to_string(length) + ").");
+    if (tag.keyLength != 0 && length != tag.keyLength)
+        throw EDbfError("Index \"" + tag.name + "\" has keys of " + std::to_string(tag.keyLength) +
+                        " bytes where its expression gives " + std::to_string(length) + ".");
+    tag.keyLength = static_cast<std::uint16_t>(length);
+}
+
+TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
+{
+    TMdxPage page(block, tag.keyRecordLength, tag.maxKeys);
+    if (block < kFirstFreeBlock)
+        damaged(block, "a page number points into the file header");
+    if (m_file.readAt(static_cast<std::uint64_t>(block) * kBlockSize, page.data(), kPageSize) != kPageSize)
+        damaged(block, "a page number points past the end of the file");
+    if (block != tag.headerBlock && page.keyCount() > tag.maxKeys)
+        damaged(block, "a page holds more keys than a page can");
+    return page;
+}
+
+void TIndexFile::writePage(const TMdxPage &page)
+{
+    m_file.writeAt(static_cast<std::uint64_t>(page.block()) * kBlockSize, page.data(), kPageSize);
+}
+
+void TIndexFile::writeFileHeader()
+{
+    m_file.writeAt(0, m_header.data(), m_header.size());
+}
+
+void TIndexFile::writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed)
+{
+    TMdxPage page(tag.headerBlock, tag.keyRecordLength, tag.maxKeys);
+    std::uint8_t *h = page.data();
+    writeLE32(h + kTagRoot, tag.rootBlock);
+    writeLE32(h + kTagBlocks, blocksUsed);
+    h[kTagFlags] = tag.flags;
+    h[kTagType] = static_cast<std::uint8_t>(tag.keyType);
+    writeLE16(h + kTagKeyLength, tag.keyLength);
+    writeLE16(h + kTagMaxKeys, tag.maxKeys);
+    writeLE16(h + kTagKeyRecord, tag.keyRecordLength);
+    writeLE16(h + kTagTwo, 2);
+    h[kTagUniqueness] = tag.uniqueness;
+    std::copy(tag.expression.begin(), tag.expression.end(), h + kTagExpression);
+    h[kTagTrailer + 2] = 1;
+    writePage(page);
+}
+
+// Takes the next free block for a new page of `tag`: re-reads the file header (another process
+// may have allocated since), moves the next free block on by 2, counts the blocks in the tag
+// header and writes both headers. The caller holds the lock.
+std::uint32_t TIndexFile::allocatePage(TIndexTag &tag)
+{
+    Lock lock(*this);
+    if (m_file.readAt(0, m_header.data(), kBlockSize) != kBlockSize)
+        damaged(0, "the header cannot be read");
+    const std::uint32_t block = readLE32(&m_header[kHdrNextFree]);
+    const std::uint64_t offset = static_cast<std::uint64_t>(block) * kBlockSize;
+    const std::uint64_t size = m_file.fileSize();
+    // A next free block inside the file would overwrite live pages, one far past it would grow
+    // the file without end: both mean the header is wrong.
+    if (block < kFirstFreeBlock || offset < size || offset > size + kPageSize || block > 0xFFFFFFF0u)
+        damaged(0, "the next free block " + std::to_string(block) + " does not match the file size");
+    writeLE32(&m_header[kHdrNextFree], block + kBlocksPerPage);
+    TMdxPage blank(block, tag.keyRecordLength, tag.maxKeys);
+    writePage(blank);
+    m_file.writeAt(0, m_header.data(), kBlockSize);
+    if (tag.headerBlock >= kFirstFreeBlock && tag.headerBlock != block) {
+        TMdxPage header = readPage(tag, tag.headerBlock);
+        writeLE32(header.data() + kTagBlocks, readLE32(header.data() + kTagBlocks) + kBlocksPerPage);
+        writePage(header);
+    }
+    return block;
+}
+
+int TIndexFile::findTag(const std::string &name) const
+{
+    const std::string wanted = upper(name.substr(0, kMaxTagName));
+    for (std::size_t i = 0; i < m_tags.size(); ++i) {
+        if (m_tags[i].name == wanted)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int TIndexFile::compareKeys(const TIndexTag &tag, const std::uint8_t *a, const std::uint8_t *b) const
+{
+    const int order = m_collation.compare(a, b, tag.keyLength);
+    return tag.descending() ? -order : order;
+}
+
+std::vector<std::uint8_t> TIndexFile::keyOf(int i, const std::uint8_t *record) const
+{
+    const TIndexTag &t = tag(i);
+    std::vector<std::uint8_t> key;
+    key.reserve(t.keyLength);
+    for (const TIndexField &part : t.parts)
+        key.insert(key.end(), record + part.offset, record + part.offset + part.width);
+    return key;
+}
+
+int TIndexFile::createTag(const std::string &name, const std::string &expression, unsigned options,
+                          std::uint32_t count,
+                          const std::function<void(std::uint32_t, std::vector<std::uint8_t> &)> &readRecord)
+{
+    Lock lock(*this);
+    if (m_tags.size() >= static_cast<std::size_t>(kMaxTags))
+        throw EDbfError("Can not create index: too many indexes in file.");
+    TIndexTag tag;
+    tag.name = upper(name.substr(0, kMaxTagName));
+    tag.expression = upper(expression).substr(0, kMaxExpression);
+    resolveKeyParts(tag);
+    tag.keyRecordLength = keyRecordLength(tag.keyLength);
+    tag.maxKeys = maxKeysPerPage(tag.keyLength);
+    tag.flags = kFlagCharacter;
+    if (options & ixDescending)
+        tag.flags |= kFlagDescending;
+    if (options & ixPrimary)
+        tag.flags |= kFlagPrimary;
+    else if (options & ixUnique)
+        tag.flags |= kFlagUnique;
+    tag.uniqueness = (options & ixPrimary) ? 33 : (options & ixUnique) ? 1 : 0;
+    tag.entryFlag = (options & ixExpression) ? 0 : 0x10;
+
+    const std::vector<std::uint8_t> savedHeader = m_header;
+    const std::size_t index = m_tags.size();
+    try {
+        tag.headerBlock = allocatePage(tag);
+        tag.rootBlock = allocatePage(tag);
+        writeTagHeader(tag, 2 * kBlocksPerPage);
+        std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * index];
+        std::fill(entry, entry + kTagEntryLength, 0);
+        writeLE32(entry, tag.headerBlock);
+        std::copy(tag.name.begin(), tag.name.end(), entry + 4);
+        entry[15] = tag.entryFlag;
+        entry[20] = 2;
+        entry[21] = static_cast<std::uint8_t>(tag.keyType);
+        writeLE16(&m_header[kHdrTagCount], static_cast<std::uint16_t>(index + 1));
+        writeFileHeader();
+        m_tags.push_back(tag);
+        std::vector<std::uint8_t> record;
+        for (std::uint32_t recNo = 1; recNo <= count; ++recNo) {
+            readRecord(recNo, record);
+            insertUnlocked(static_cast<int>(index), keyOf(static_cast<int>(index), record.data()).data(), recNo, nullptr);
+        }
+    } catch (...) {
+        // Forget the tag; its pages stay allocated, so the next free block keeps its new value.
+        const std::uint32_t nextFree = readLE32(&m_header[kHdrNextFree]);
+        m_header = savedHeader;
+        writeLE32(&m_header[kHdrNextFree], std::max(nextFree, readLE32(&savedHeader[kHdrNextFree])));
+        writeFileHeader();
+        m_tags.resize(index);
+        throw;
+    }
+    m_live = true;
+    return static_cast<int>(index);
+}
+
+void TIndexFile::recordAppended(std::uint32_t recNo, const std::uint8_t *record)
+{
+    if (!m_live)
+        return;
+    Lock lock(*this);
+    std::size_t done = 0;
+    try {
+        for (; done < m_tags.size(); ++done)
+            insertUnlocked(static_cast<int>(done), keyOf(static_cast<int>(done), record).data(), recNo, nullptr);
+    } catch (...) {
+        for (std::size_t i = 0; i < done; ++i) {
+            try {
+                deleteUnlocked(static_cast<int>(i), keyOf(static_cast<int>(i), record).data(), recNo);
+            } catch (const EDbfError &) {
+                // The first error is the one to report.
+            }
+        }
+        throw;
+    }
+}
+
+void TIndexFile::recordRewritten(std::uint32_t recNo, const std::uint8_t *oldRecord,
+                                 const std::uint8_t *newRecord)
+{
+    if (!m_live)
+        return;
+    Lock lock(*this);
+    for (std::size_t i = 0; i < m_tags.size(); ++i) {
+        const int t = static_cast<int>(i);
+        const std::vector<std::uint8_t> before = keyOf(t, oldRecord);
+        const std::vector<std::uint8_t> after = keyOf(t, newRecord);
+        if (before == after)
+            continue;
+        deleteUnlocked(t, before.data(), recNo);
+        insertUnlocked(t, after.data(), recNo, nullptr);
+    }
+}
+
+void TIndexFile::recordDeleted(std::uint32_t recNo, const std::uint8_t *record)
+{
+    if (!m_live)
+        return;
+    Lock lock(*this);
+    for (std::size_t i = 0; i < m_tags.size(); ++i)
+        deleteUnlocked(static_cast<int>(i), keyOf(static_cast<int>(i), record).data(), recNo);
+}
+
+void TIndexFile::insertKey(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where)
+{
+    Lock lock(*this);
+    insertUnlocked(tag, key, recNo, where);
+}
+
+bool TIndexFile::deleteKey(int tag, const std::uint8_t *key, std::uint32_t recNo)
+{
+    Lock lock(*this);
+    return deleteUnlocked(tag, key, recNo);
+}

@@ -1,0 +1,217 @@
+// The production index file of a table (.mdx): up to 47 tags, each a B-tree of keys that orders
+// the table's records. The byte layout is described in mdxpage.h.
+//
+//     TIndexFile::TableInfo table{languageDriver, /*dBaseIII*/ false, codePage, access, resolver};
+//     auto index = TIndexFile::open(dir + "infos.mdx", table);   // nullptr: not usable here
+//     int tag = index->findTag("");                              // the tag with the empty name
+//     index->selectTag(tag);                                     // from now on it is maintained
+//     index->recordAppended(recNo, record);                      // every tag takes the new key
+//
+// Sharing: every change to the trees happens under a lock on block 0 (the file header), taken by
+// whichever process changes the file, and the reads of a cursor step take the same lock, so a
+// reader never sees a page half way through a split. The header is re-read under that lock before
+// a page is allocated, because another process may have allocated pages since.
+//
+// Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
+// use; a damaged tree is an EDbfError naming the file and the page, never a read or a write
+// outside the file's pages. Opening checks the shape of every tag once and refuses a damaged file.
+#pragma once
+
+#include "dbf.h"
+#include "indexcollation.h"
+#include "mdxpage.h"
+#include "pagedfile.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Where a field lies in a record buffer (byte 0 of the buffer is the deletion flag).
+struct TIndexField
+{
+    std::size_t offset = 0;
+    std::size_t width = 0;
+    char typeLetter = 'C';
+};
+
+// One tag as its tag table entry and tag header describe it.
+struct TIndexTag
+{
+    std::string name;       // upper case, at most 10 characters, may be empty
+    std::string expression; // upper case
+    std::uint32_t headerBlock = 0;
+    std::uint32_t rootBlock = 0;
+    std::uint8_t flags = 0;
+    char keyType = 'C';
+    std::uint16_t keyLength = 0;
+    std::uint16_t maxKeys = 0;
+    std::uint16_t keyRecordLength = 0;
+    std::uint8_t uniqueness = 0;  // 33 primary, 1 unique, 0 otherwise
+    std::uint8_t entryFlag = 0;   // byte 15 of the tag table entry
+    std::vector<TIndexField> parts; // the fields whose bytes make the key, in order
+
+    bool descending() const { return (flags & mdx::kFlagDescending) != 0; }
+};
+
+// A position in a tag's tree: the page and entry index on every level, root first, leaf last.
+struct TIndexLevel
+{
+    std::uint32_t block = 0;
+    std::uint32_t index = 0;
+};
+using TIndexPath = std::vector<TIndexLevel>;
+
+class TIndexFile
+{
+public:
+    // What the index needs to know about its table.
+    struct TableInfo
+    {
+        std::uint8_t languageDriver = 0; // byte 29 of the table header
+        bool dBaseIII = false;           // table level dBase III
+        int codePage = 0;                // code page of the stored text (keys are not translated)
+        TDbfAccess access = TDbfAccess::Shared;
+        // Finds a field by its upper-case name; nothing when the table has no such field.
+        std::function<std::optional<TIndexField>(const std::string &)> findField;
+        std::string tableName; // file name without extension, written into a new file's header
+    };
+
+    // Opens an existing index file. Fails like the table file does when the file is missing or
+    // cannot be opened. Returns nullptr, with the reason in *whyUnusable, when the file cannot be
+    // used with this table: language driver mismatch, a locale ICU does not have, a tag whose
+    // expression this engine cannot build, or a damaged header or tree.
+    static std::unique_ptr<TIndexFile> open(const std::string &path, const TableInfo &table,
+                                            std::string *whyUnusable = nullptr);
+    // Writes a new, empty index file (no tags) and opens it. An existing file is replaced.
+    static std::unique_ptr<TIndexFile> create(const std::string &path, const TableInfo &table);
+
+    ~TIndexFile();
+    TIndexFile(const TIndexFile &) = delete;
+    TIndexFile &operator=(const TIndexFile &) = delete;
+
+    const std::string &path() const { return m_file.path(); }
+    int tagCount() const { return static_cast<int>(m_tags.size()); }
+    const TIndexTag &tag(int i) const { return m_tags.at(static_cast<std::size_t>(i)); }
+    // Index of the tag named `name` (first 10 characters, without regard to case), or -1.
+    int findTag(const std::string &name) const;
+    const IndexCollation &collation() const { return m_collation; }
+
+    // Adds a tag ordering the records by `expression` (field names joined by "+") with the
+    // TIndexOption bits of `options`, then inserts the key of every record 1 to `count` read
+    // through `readRecord`, deleted ones included. Needs exclusive use of the table. On failure
+    // the tag is removed again and the error is thrown (texts of the engine).
+    int createTag(const std::string &name, const std::string &expression, unsigned options,
+                  std::uint32_t count,
+                  const std::function<void(std::uint32_t, std::vector<std::uint8_t> &)> &readRecord);
+
+    // Maintenance starts once a tag was selected (by the dataset's IndexName or by createTag).
+    void selectTag(int i) { m_live = true; (void)i; }
+    bool live() const { return m_live; }
+
+    // The table's changes, told to every tag while the file is live (no-ops otherwise).
+    // recordAppended inserts the keys, taking back the ones already inserted when a tag fails.
+    void recordAppended(std::uint32_t recNo, const std::uint8_t *record);
+    // An edit: the key moves only when its bytes changed.
+    void recordRewritten(std::uint32_t recNo, const std::uint8_t *oldRecord, const std::uint8_t *newRecord);
+    // A delete: the record's key leaves every tag.
+    void recordDeleted(std::uint32_t recNo, const std::uint8_t *record);
+
+    // ---- one tag -------------------------------------------------------------------------------
+    std::vector<std::uint8_t> keyOf(int tag, const std::uint8_t *record) const;
+    // Inserts after all equal keys; *where receives the new entry's position.
+    void insertKey(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where = nullptr);
+    // Removes the entry (key, recNo); false when the tag has no such entry.
+    bool deleteKey(int tag, const std::uint8_t *key, std::uint32_t recNo);
+    // Every record number in the tag's order (tests and checks).
+    std::vector<std::uint32_t> recordsInOrder(int tag);
+    // Full check of a tag: page bounds and counts, every page in order, branch keys bounding their
+    // children, all leaves on one level, no page reached twice. Throws EDbfError on the first fault.
+    void checkStructure(int tag);
+
+    // ---- walking (the index cursor) ------------------------------------------------------------
+    // All of these take the file's lock for their duration on a shared table.
+    enum class Edge { First, Last };
+    // Positions on the first or last entry of the tag; false when the tag is empty.
+    bool seekEdge(int tag, Edge edge, TIndexPath &path);
+    // Positions on the first entry not smaller than key in the tag's order; with a record number,
+    // on that entry among the equal keys. Returns true when an entry was found: the exact entry
+    // with recNo, or (without recNo) any entry; path then points at it. Otherwise path points
+    // where such an entry would be (possibly past the last entry of a leaf).
+    bool seek(int tag, const std::uint8_t *key, std::optional<std::uint32_t> recNo, TIndexPath &path);
+    // Steps to the next or previous entry across pages; false (path unchanged) at the end.
+    bool step(int tag, TIndexPath &path, bool forward);
+    // True when path still points at an entry holding (key, recNo): nobody moved it.
+    bool stillAt(int tag, const TIndexPath &path, const std::uint8_t *key, std::uint32_t recNo);
+    // The entry at path (which must point at one): its record number and key.
+    std::uint32_t entryAt(int tag, const TIndexPath &path, std::vector<std::uint8_t> *key = nullptr);
+    // 1-based place of the entry at path in the tag's order, and the path of the n-th entry.
+    std::uint32_t ordinalOf(int tag, const TIndexPath &path);
+    bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);
+
+    // Order of two keys of a tag: the tag's rule, negated for a descending tag.
+    int compareKeys(const TIndexTag &tag, const std::uint8_t *a, const std::uint8_t *b) const;
+
+private:
+    // Holds block 0 of a shared index file locked; nested holders share the outer lock, because
+    // unlocking an inner range would drop the outer one too.
+    class Lock
+    {
+    public:
+        explicit Lock(TIndexFile &file) : m_owner(file)
+        {
+            if (m_owner.m_lockDepth++ == 0 && m_owner.m_file.shared() &&
+                !m_owner.m_file.lockRange(0, mdx::kBlockSize, true)) {
+                --m_owner.m_lockDepth;
+                throw EDbfError("Cannot lock index file \"" + m_owner.path() + "\".");
+            }
+        }
+        ~Lock()
+        {
+            if (--m_owner.m_lockDepth == 0 && m_owner.m_file.shared())
+                m_owner.m_file.unlockRange(0, mdx::kBlockSize);
+        }
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+
+    private:
+        TIndexFile &m_owner;
+    };
+
+    TIndexFile() = default;
+
+    void loadHeader();
+    void loadTags();
+    void resolveKeyParts(TIndexTag &tag) const;
+    void readTagHeader(TIndexTag &tag);
+    void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
+    TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
+    void writePage(const TMdxPage &page);
+    std::uint32_t allocatePage(TIndexTag &tag);
+    void writeFileHeader();
+    [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
+
+    // Tree work (indextree.cpp).
+    std::uint32_t searchPage(const TIndexTag &tag, const TMdxPage &page, const std::uint8_t *key,
+                             bool after) const;
+    void descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last);
+    enum class Move { Moved, End, Stale };
+    Move forwardFrom(const TIndexTag &tag, TIndexPath &path);
+    Move backwardFrom(const TIndexTag &tag, TIndexPath &path);
+    Move climb(const TIndexTag &tag, TIndexPath &path, bool forward);
+    void refreshRoot(TIndexTag &tag);
+    void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
+    void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
+    bool deleteUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo);
+    void checkShape(const TIndexTag &tag, bool keyOrder);
+
+    TPagedFile m_file;
+    TableInfo m_table;
+    IndexCollation m_collation;
+    std::vector<std::uint8_t> m_header; // blocks 0-3
+    std::vector<TIndexTag> m_tags;
+    bool m_live = false;
+    int m_lockDepth = 0;
+};

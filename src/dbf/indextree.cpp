@@ -1,0 +1,306 @@
+// The B-tree of a tag: searching, walking, inserting with top-down splits, deleting, checking.
+//
+// Positions are paths from the root to a leaf (TIndexPath). Pages are read from the file for
+// every operation and nothing is cached between them, because another process may change the
+// tree between two steps of a walk. A step therefore checks, while climbing, that each parent
+// still leads to the page it came from, and reports Stale when the tree moved under it; the
+// caller then finds its entry again from the root.
+//
+// Empty leaves are left in place after deletes: the parent's key stays a valid upper bound of
+// the leaf, and walks step over them.
+#include "indexfile.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+using namespace mdx;
+
+namespace {
+
+// No valid tree of 32-bit record numbers comes near this depth; deeper means a cycle.
+constexpr std::size_t kMaxDepth = 32;
+
+bool onPath(const TIndexPath &path, std::uint32_t block)
+{
+    return std::any_of(path.begin(), path.end(), [block](const TIndexLevel &l) { return l.block == block; });
+}
+
+} // namespace
+
+void TIndexFile::refreshRoot(TIndexTag &tag)
+{
+    const TMdxPage header = readPage(tag, tag.headerBlock);
+    tag.rootBlock = readLE32(header.data() + kTagRoot);
+}
+
+// First entry whose key is not smaller than `key` (after = false) or greater than it (after =
+// true); keyCount() when there is none.
+std::uint32_t TIndexFile::searchPage(const TIndexTag &tag, const TMdxPage &page, const std::uint8_t *key,
+                                     bool after) const
+{
+    std::uint32_t low = 0;
+    std::uint32_t high = page.keyCount();
+    while (low < high) {
+        const std::uint32_t mid = low + (high - low) / 2;
+        const int order = compareKeys(tag, page.key(mid), key);
+        if (order < 0 || (after && order == 0))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+// Appends the levels from the child that path.back() points at (or from the root when path is
+// empty) down to a leaf, always taking the first or the last child. The leaf's index is 0 for the
+// first edge and keyCount() for the last.
+void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last)
+{
+    std::uint32_t block = tag.rootBlock;
+    if (!path.empty())
+        block = readPage(tag, path.back().block).number(path.back().index);
+    for (;;) {
+        if (path.size() >= kMaxDepth || onPath(path, block))
+            damaged(block, "the pages of the tree form a cycle");
+        const TMdxPage page = readPage(tag, block);
+        const std::uint32_t n = page.keyCount();
+        if (!page.isBranch()) {
+            path.push_back({block, last ? n : 0});
+            return;
+        }
+        const std::uint32_t index = last ? n : 0;
+        path.push_back({block, index});
+        block = page.number(index);
+    }
+}
+
+// Climbs from the leaf to the nearest level that has a further child in the direction asked,
+// takes it and goes down its nearest edge. Checks on the way up that each parent still leads to
+// the page below it.
+TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool forward)
+{
+    std::size_t level = path.size() - 1;
+    while (level > 0) {
+        --level;
+        const TMdxPage parent = readPage(tag, path[level].block);
+        const std::uint32_t index = path[level].index;
+        if (!parent.isBranch() || index > parent.keyCount() || parent.number(index) != path[level + 1].block)
+            return Move::Stale;
+        if (forward ? index < parent.keyCount() : index > 0) {
+            path[level].index = forward ? index + 1 : index - 1;
+            path.resize(level + 1);
+            descendToEdge(tag, path, !forward);
+            return Move::Moved;
+        }
+    }
+    TIndexTag current = tag;
+    refreshRoot(current);
+    return current.rootBlock == path.front().block ? Move::End : Move::Stale;
+}
+
+// Moves path to the first entry at or after its position; path is unchanged unless Moved.
+TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
+{
+    TIndexPath probe = path;
+    const std::uint64_t guard = m_file.fileSize() / kPageSize + 2;
+    for (std::uint64_t i = 0; i < guard; ++i) {
+        const TMdxPage leaf = readPage(tag, probe.back().block);
+        if (probe.back().index < leaf.keyCount()) {
+            path = std::move(probe);
+            return Move::Moved;
+        }
+        const Move move = climb(tag, probe, true);
+        if (move != Move::Moved)
+            return move;
+    }
+    damaged(path.back().block, "the walk does not end");
+}
+
+// Moves path to the last entry before its position; path is unchanged unless Moved.
+TIndexFile::Move TIndexFile::backwardFrom(const TIndexTag &tag, TIndexPath &path)
+{
+    TIndexPath probe = path;
+    const std::uint64_t guard = m_file.fileSize() / kPageSize + 2;
+    for (std::uint64_t i = 0; i < guard; ++i) {
+        const TMdxPage leaf = readPage(tag, probe.back().block);
+        const std::uint32_t index = std::min(probe.back().index, leaf.keyCount());
+        if (index > 0) {
+            probe.back().index = index - 1;
+            path = std::move(probe);
+            return Move::Moved;
+        }
+        const Move move = climb(tag, probe, false);
+        if (move != Move::Moved)
+            return move;
+    }
+    damaged(path.back().block, "the walk does not end");
+}
+
+bool TIndexFile::seekEdge(int tagIndex, Edge edge, TIndexPath &path)
+{
+    Lock lock(*this);
+    TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    refreshRoot(tag);
+    TIndexPath probe;
+    descendToEdge(tag, probe, edge == Edge::Last);
+    const Move move = edge == Edge::First ? forwardFrom(tag, probe) : backwardFrom(tag, probe);
+    if (move == Move::Stale)
+        damaged(tag.rootBlock, "the tree changed while it was locked");
+    path = std::move(probe);
+    return move == Move::Moved;
+}
+
+bool TIndexFile::seek(int tagIndex, const std::uint8_t *key, std::optional<std::uint32_t> recNo, TIndexPath &path)
+{
+    Lock lock(*this);
+    TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    refreshRoot(tag);
+    path.clear();
+    std::uint32_t block = tag.rootBlock;
+    for (;;) {
+        if (path.size() >= kMaxDepth || onPath(path, block))
+            damaged(block, "the pages of the tree form a cycle");
+        const TMdxPage page = readPage(tag, block);
+        const std::uint32_t index = searchPage(tag, page, key, false);
+        path.push_back({block, index});
+        if (!page.isBranch())
+            break;
+        block = page.number(index);
+    }
+    if (forwardFrom(tag, path) != Move::Moved)
+        return false;
+    if (!recNo)
+        return true;
+    // Among the equal keys, the one with this record number.
+    for (;;) {
+        std::vector<std::uint8_t> found;
+        const std::uint32_t number = entryAt(tagIndex, path, &found);
+        if (compareKeys(tag, found.data(), key) != 0)
+            return false;
+        if (number == *recNo)
+            return true;
+        TIndexPath next = path;
+        next.back().index++;
+        if (forwardFrom(tag, next) != Move::Moved) {
+            path.back().index++;
+            return false;
+        }
+        path = std::move(next);
+    }
+}
+
+bool TIndexFile::step(int tagIndex, TIndexPath &path, bool forward)
+{
+    Lock lock(*this);
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TIndexPath probe = path;
+        Move move;
+        if (forward) {
+            probe.back().index++;
+            move = forwardFrom(tag, probe);
+        } else {
+            move = backwardFrom(tag, probe);
+        }
+        if (move != Move::Stale) {
+            if (move == Move::Moved)
+                path = std::move(probe);
+            return move == Move::Moved;
+        }
+        // Another process split pages above us: find our entry again from the root.
+        std::vector<std::uint8_t> key;
+        const std::uint32_t recNo = entryAt(tagIndex, path, &key);
+        TIndexPath fresh;
+        if (!seek(tagIndex, key.data(), recNo, fresh)) {
+            // Our entry is gone; the place it had is the new position.
+            if (forward) {
+                const bool moved = forwardFrom(tag, fresh) == Move::Moved;
+                if (moved)
+                    path = std::move(fresh);
+                return moved;
+            }
+            path = std::move(fresh);
+            continue;
+        }
+        path = std::move(fresh);
+    }
+    damaged(path.back().block, "the tree keeps changing under a locked walk");
+}
+
+bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_t *key, std::uint32_t recNo)
+{
+    Lock lock(*this);
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    if (path.empty())
+        return false;
+    const TMdxPage leaf = readPage(tag, path.back().block);
+    const std::uint32_t index = path.back().index;
+    return !leaf.isBranch() && index < leaf.keyCount() && leaf.number(index) == recNo &&
+           std::equal(key, key + tag.keyLength, leaf.key(index));
+}
+
+std::uint32_t TIndexFile::entryAt(int tagIndex, const TIndexPath &path, std::vector<std::uint8_t> *key)
+{
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    const TMdxPage leaf = readPage(tag, path.back().block);
+    const std::uint32_t index = path.back().index;
+    if (index >= leaf.keyCount())
+        damaged(leaf.block(), "a walk stands past the last key of a page");
+    if (key)
+        key->assign(leaf.key(index), leaf.key(index) + tag.keyLength);
+    return leaf.number(index);
+}
+
+std::uint32_t TIndexFile::ordinalOf(int tagIndex, const TIndexPath &path)
+{
+    Lock lock(*this);
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    TIndexPath probe;
+    if (!seekEdge(tagIndex, Edge::First, probe))
+        return 0;
+    std::uint32_t before = 0;
+    // Leaf by leaf: only the counts of the leaves in front of ours are needed.
+    while (probe.back().block != path.back().block) {
+        const std::uint32_t n = readPage(tag, probe.back().block).keyCount();
+        before += n;
+        probe.back().index = n;
+        if (forwardFrom(tag, probe) != Move::Moved)
+            return 0;
+    }
+    return before + path.back().index + 1;
+}
+
+bool TIndexFile::seekOrdinal(int tagIndex, std::uint32_t n, TIndexPath &path)
+{
+    Lock lock(*this);
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    TIndexPath probe;
+    if (n == 0 || !seekEdge(tagIndex, Edge::First, probe))
+        return false;
+    std::uint32_t remaining = n - 1;
+    for (;;) {
+        const std::uint32_t count = readPage(tag, probe.back().block).keyCount();
+        if (remaining < count) {
+            probe.back().index = remaining;
+            path = std::move(probe);
+            return true;
+        }
+        remaining -= count;
+        probe.back().index = count;
+        if (forwardFrom(tag, probe) != Move::Moved)
+            return false;
+    }
+}
+
+std::vector<std::uint32_t> TIndexFile::recordsInOrder(int tagIndex)
+{
+    Lock lock(*this);
+    std::vector<std::uint32_t> records;
+    TIndexPath path;
+    if (!seekEdge(tagIndex, Edge::First, path))
+        return records;
+    do {
+        records.push_back(entryAt(tagIndex, path));
+    } while (step(tagIndex, path, true));
+    return records;
+}
