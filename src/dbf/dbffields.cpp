@@ -3,6 +3,7 @@
 
 #include "dbfbytes.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -209,7 +210,8 @@ void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t 
         d[16] = static_cast<std::uint8_t>(f.width);
         d[17] = static_cast<std::uint8_t>(f.decimals);
         recordLength += static_cast<std::size_t>(f.width);
-        hasMemo = hasMemo || f.letter == 'M' || f.letter == 'B' || f.letter == 'G';
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(f.letter)));
+        hasMemo = hasMemo || letter == 'M' || letter == 'B' || letter == 'G';
     }
     std::time_t now = std::time(nullptr);
     std::tm local{};

@@ -1,0 +1,91 @@
+// Shared helpers of the table engine tests: a temporary directory and whole-file access.
+#pragma once
+
+#include "dbffile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+class TempDir
+{
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/velmora-dbf-XXXXXX";
+        const char *made = ::mkdtemp(pattern);
+        m_path = made ? std::string(made) + "/" : std::string("/tmp/");
+    }
+    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return m_path; }
+    std::string file(const std::string &name) const { return m_path + name; }
+
+private:
+    std::string m_path;
+};
+
+inline std::vector<std::uint8_t> readBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string bytesAt(const std::vector<std::uint8_t> &bytes, std::size_t off, std::size_t n)
+{
+    return std::string(bytes.begin() + static_cast<long>(off),
+                       bytes.begin() + static_cast<long>(off + n));
+}
+
+inline std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t off)
+{
+    return b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (static_cast<std::uint32_t>(b[off + 3]) << 24);
+}
+
+inline std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t off)
+{
+    return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
+}
+
+// The schemas of the shipped tables.
+inline std::vector<TDbfCreateField> memoSchema()
+{
+    return {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}};
+}
+
+inline std::vector<TDbfCreateField> infosSchema()
+{
+    return {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}};
+}
+
+inline std::vector<TDbfCreateField> adbookSchema()
+{
+    return {{"PRENOM", 'C', 35}, {"NOM", 'C', 35},    {"ADRESSE", 'C', 120}, {"VILLE", 'C', 40},
+            {"CP", 'C', 8},      {"PAYS", 'C', 40},   {"TEL", 'C', 20},      {"FAX", 'C', 20},
+            {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},     {"MOBILE", 'C', 20}};
+}
+
+// Today's date as the header stores it (year - 1900, month, day).
+inline std::vector<std::uint8_t> todayBytes()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {static_cast<std::uint8_t>(local.tm_year % 256), static_cast<std::uint8_t>(local.tm_mon + 1),
+            static_cast<std::uint8_t>(local.tm_mday)};
+}

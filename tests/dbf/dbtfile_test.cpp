@@ -1,0 +1,188 @@
+// Bytes of the memo file: both memo styles, block boundaries, in-place rewrites and appends.
+#include "dbf.h"
+#include "dbftestutil.h"
+#include "dbtfile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct MemoFileTest : ::testing::Test
+{
+    TempDir dir;
+    std::string table = dir.file("memo.dbf");
+    std::string memoPath = dir.file("memo.dbt");
+
+    void create(bool dBaseIII)
+    {
+        createDbfTable(table, dBaseIII ? 0x83 : 0x8B, dBaseIII ? 0 : 0x57, memoSchema());
+    }
+};
+
+TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
+{
+    create(false);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, false);
+    EXPECT_EQ(memo.blockSize(), 512u);
+    EXPECT_EQ(memo.write(0, 0, std::string(504, 'a')), 1u);
+    EXPECT_EQ(memo.nextFreeBlock(), 2u);
+    EXPECT_EQ(memo.write(0, 0, std::string(505, 'b')), 2u);
+    EXPECT_EQ(memo.nextFreeBlock(), 4u);
+    memo.close();
+
+    const auto b = readBytes(memoPath);
+    ASSERT_EQ(b.size(), 4u * 512);
+    EXPECT_EQ(le32(b, 0), 4u);
+    EXPECT_EQ(bytesAt(b, 512, 8), std::string("\xFF\xFF\x08\x00\x00\x02\x00\x00", 8)); // 8 + 504
+    EXPECT_EQ(bytesAt(b, 1024, 8), std::string("\xFF\xFF\x08\x00\x01\x02\x00\x00", 8)); // 8 + 505
+    EXPECT_EQ(bytesAt(b, 1024 + 8 + 505, 512 - 8 - 505 + 512 - 0).find_first_not_of(' '),
+              std::string::npos)
+        << "the rest of the last block is filled with spaces";
+
+    memo.open(memoPath, TDbfAccess::ReadOnly, false);
+    EXPECT_EQ(memo.read(1), std::string(504, 'a'));
+    EXPECT_EQ(memo.read(2), std::string(505, 'b'));
+}
+
+TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTerminator)
+{
+    create(true);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, true);
+    EXPECT_EQ(memo.write(0, 0, std::string(510, 'a')), 1u);
+    EXPECT_EQ(memo.nextFreeBlock(), 2u);
+    EXPECT_EQ(memo.write(0, 0, std::string(511, 'b')), 2u);
+    EXPECT_EQ(memo.nextFreeBlock(), 4u);
+    memo.close();
+
+    const auto b = readBytes(memoPath);
+    ASSERT_EQ(b.size(), 4u * 512);
+    EXPECT_EQ(b[16], 3) << "version 3 of a dBase III memo file";
+    EXPECT_EQ(bytesAt(b, 512 + 510, 2), "\x1A\x1A");
+    EXPECT_EQ(b[1024 + 511], 0x1A) << "first terminator byte ends the first block";
+    EXPECT_EQ(b[1536], 0x1A) << "second terminator byte starts the next block";
+    EXPECT_EQ(b[1537], ' ');
+
+    memo.open(memoPath, TDbfAccess::ReadOnly, true);
+    EXPECT_EQ(memo.read(1), std::string(510, 'a'));
+    EXPECT_EQ(memo.read(2), std::string(511, 'b'));
+}
+
+TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
+{
+    create(true);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, true);
+    EXPECT_EQ(memo.write(0, 0, std::string(512, 'c')), 1u);
+    EXPECT_EQ(memo.nextFreeBlock(), 3u);
+    memo.close();
+    const auto b = readBytes(memoPath);
+    EXPECT_EQ(bytesAt(b, 1024, 3), "\x1A\x1A ");
+    memo.open(memoPath, TDbfAccess::ReadOnly, true);
+    EXPECT_EQ(memo.read(1), std::string(512, 'c'));
+}
+
+TEST_F(MemoFileTest, InPlaceRewriteWritesOnlyItsOwnBlocks)
+{
+    create(false);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, false);
+    ASSERT_EQ(memo.write(0, 0, std::string(504, 'a')), 1u);
+    ASSERT_EQ(memo.write(0, 0, std::string(100, 'z')), 2u);
+    const auto before = readBytes(memoPath);
+
+    EXPECT_EQ(memo.write(1, 504, std::string(504, 'x')), 1u) << "same block count: in place";
+    const auto after = readBytes(memoPath);
+    EXPECT_EQ(bytesAt(after, 0, 512), bytesAt(before, 0, 512)) << "header unchanged";
+    EXPECT_EQ(bytesAt(after, 1024, 512), bytesAt(before, 1024, 512)) << "next block untouched";
+    EXPECT_EQ(memo.read(1), std::string(504, 'x'));
+
+    EXPECT_EQ(memo.write(1, 504, std::string(600, 'y')), 3u) << "more blocks: appended";
+    EXPECT_EQ(memo.nextFreeBlock(), 5u);
+    EXPECT_EQ(memo.read(1), std::string(504, 'x')) << "old blocks are left as they were";
+    EXPECT_EQ(memo.read(3), std::string(600, 'y'));
+    EXPECT_EQ(memo.write(0, 0, ""), 0u) << "empty text has no block";
+}
+
+TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
+{
+    for (std::uint16_t bad : {0, 100, 129}) {
+        create(false);
+        auto b = readBytes(memoPath);
+        b[20] = static_cast<std::uint8_t>(bad);
+        b[21] = static_cast<std::uint8_t>(bad >> 8);
+        writeBytes(memoPath, b);
+        TDbtFile memo;
+        memo.open(memoPath, TDbfAccess::Shared, false);
+        EXPECT_EQ(memo.blockSize(), 512u);
+        memo.close();
+        EXPECT_EQ(le16(readBytes(memoPath), 20), 512) << "header rewritten for " << bad;
+    }
+}
+
+TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
+{
+    createDbfTable(table, 0x8B, 0x57, memoSchema(), 1024);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, false);
+    EXPECT_EQ(memo.blockSize(), 1024u);
+    EXPECT_EQ(memo.write(0, 0, std::string(1016, 'q')), 1u);
+    EXPECT_EQ(memo.write(0, 0, "r"), 2u);
+    memo.close();
+    EXPECT_EQ(readBytes(memoPath).size(), 3u * 1024);
+}
+
+TEST_F(MemoFileTest, HeaderLaggingBehindTheFileNeverOverwritesMemos)
+{
+    create(false);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, false);
+    ASSERT_EQ(memo.write(0, 0, "first"), 1u);
+    memo.close();
+    auto b = readBytes(memoPath);
+    b[0] = 1; // next free block says 1 although block 1 is used
+    writeBytes(memoPath, b);
+    memo.open(memoPath, TDbfAccess::Shared, false);
+    EXPECT_EQ(memo.write(0, 0, "second"), 2u);
+    EXPECT_EQ(memo.read(1), "first");
+}
+
+TEST_F(MemoFileTest, LengthPrefixMissingFallsBackToTerminatorStyle)
+{
+    create(false);
+    auto b = readBytes(memoPath);
+    b.resize(1024, ' ');
+    std::memcpy(b.data() + 512, "plain\x1A\x1Arest", 11);
+    writeBytes(memoPath, b);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::ReadOnly, false);
+    EXPECT_EQ(memo.read(1), "plain");
+    EXPECT_EQ(memo.read(0), "");
+    EXPECT_EQ(memo.read(7), "") << "a block past the end";
+}
+
+// Through the dataset: an edit that is cancelled must leave the stored memo as it was.
+TEST_F(MemoFileTest, CancelledEditLeavesTheStoredMemo)
+{
+    create(false);
+    TDbf ds("Dbfmemo");
+    ds.setFilePath(dir.path());
+    ds.setTableName("memo.dbf");
+    ds.open();
+    ds.insert();
+    ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 first}");
+    ds.post();
+    ds.edit();
+    ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 other}");
+    EXPECT_EQ(ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 other}");
+    ds.cancel();
+    EXPECT_EQ(ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 first}");
+    ds.edit();
+    ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 second}");
+    ds.post();
+    EXPECT_EQ(ds.fieldByName("MEMO").memoBlock(), 1u) << "a text of the same size is rewritten in place";
+    EXPECT_EQ(ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 second}");
+}
+
+} // namespace
