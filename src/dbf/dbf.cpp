@@ -3,6 +3,7 @@
 
 #include "dbfcursor.h"
 #include "dbffile.h"
+#include "indexcursor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -95,6 +96,18 @@ void TDbf::setShowDeleted(bool on)
 void TDbf::setIndexName(const std::string &name)
 {
     m_indexName = name;
+    if (!active())
+        return;
+    // A new order takes effect at once; the current record stays current.
+    checkBrowseMode();
+    std::unique_ptr<TVirtualCursor> cursor = m_productionIndex ? m_productionIndex->cursorFor(name) : nullptr;
+    m_cursor = cursor ? std::move(cursor) : std::make_unique<TDbfCursor>(*m_file);
+    if (m_hasRecord)
+        m_cursor->setPhysicalRecNo(m_bufferRecNo);
+    else
+        m_cursor->first();
+    resync();
+    notify(TDataEvent::DataSetChange);
 }
 
 void TDbf::open()
@@ -126,6 +139,7 @@ void TDbf::open()
         openIndexes();
     } catch (...) {
         m_cursor.reset();
+        m_productionIndex.reset();
         m_file.reset();
         throw;
     }
@@ -152,6 +166,12 @@ void TDbf::openIndexes()
                                        return d.IndexFile.find('.') == std::string::npos;
                                    }),
                     m_indexes.end());
+    // The tags of the production index file stand in for them; nothing is ever created.
+    m_productionIndex = TProductionIndex::open(*m_file);
+    if (!m_productionIndex)
+        return;
+    m_productionIndex->reconcile(m_indexes);
+    m_cursor = m_productionIndex->cursorFor(m_indexName);
 }
 
 void TDbf::close()
@@ -162,6 +182,7 @@ void TDbf::close()
     releaseLock();
     m_memoEdits.clear();
     m_cursor.reset();
+    m_productionIndex.reset();
     m_file->close();
     m_file.reset();
     m_state = TDataSetState::dsInactive;

@@ -42,6 +42,7 @@
 class TDbf;
 class TDbfFile;
 class TVirtualCursor;
+class TProductionIndex;
 
 enum class TDataSetState { dsInactive = 0, dsBrowse = 1, dsEdit = 2, dsInsert = 3 };
 
@@ -268,6 +269,7 @@ private:
 
     TDataSetState m_state = TDataSetState::dsInactive;
     std::unique_ptr<TDbfFile> m_file;
+    std::unique_ptr<TProductionIndex> m_productionIndex; // the .mdx, when it serves this table
     std::unique_ptr<TVirtualCursor> m_cursor;
     std::vector<std::unique_ptr<TDbfField>> m_fields;
     std::vector<std::uint8_t> m_buffer;    // current record as stored

@@ -64,6 +64,16 @@ struct TIndexLevel
 };
 using TIndexPath = std::vector<TIndexLevel>;
 
+// Where an index cursor stands: on the entry (key, recNo) found at path, or, when that entry has
+// gone (onEntry false), at the place where it would be.
+struct TIndexPosition
+{
+    TIndexPath path;
+    std::vector<std::uint8_t> key;
+    std::uint32_t recNo = 0;
+    bool onEntry = false;
+};
+
 class TIndexFile
 {
 public:
@@ -147,6 +157,13 @@ public:
     bool stillAt(int tag, const TIndexPath &path, const std::uint8_t *key, std::uint32_t recNo);
     // The entry at path (which must point at one): its record number and key.
     std::uint32_t entryAt(int tag, const TIndexPath &path, std::vector<std::uint8_t> *key = nullptr);
+    // Finds (key, recNo) and stands there; false when the tag has no such entry (pos is then the
+    // place where it would be).
+    bool locate(int tag, TIndexPosition &pos);
+    // Steps from pos to the next or previous entry. When another process changed the tree since
+    // pos was taken, the entry is found again first; when it is gone, the step starts from its
+    // place. False, with pos unchanged, at the end of the tag.
+    bool advance(int tag, TIndexPosition &pos, bool forward);
     // 1-based place of the entry at path in the tag's order, and the path of the n-th entry.
     std::uint32_t ordinalOf(int tag, const TIndexPath &path);
     bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);

@@ -304,3 +304,30 @@ std::vector<std::uint32_t> TIndexFile::recordsInOrder(int tagIndex)
     } while (step(tagIndex, path, true));
     return records;
 }
+
+bool TIndexFile::locate(int tagIndex, TIndexPosition &pos)
+{
+    pos.onEntry = seek(tagIndex, pos.key.data(), pos.recNo, pos.path);
+    return pos.onEntry;
+}
+
+bool TIndexFile::advance(int tagIndex, TIndexPosition &pos, bool forward)
+{
+    Lock lock(*this);
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    TIndexPath path = pos.path;
+    bool onEntry = pos.onEntry && stillAt(tagIndex, path, pos.key.data(), pos.recNo);
+    if (!onEntry)
+        onEntry = seek(tagIndex, pos.key.data(), pos.recNo, path);
+    bool moved;
+    if (onEntry)
+        moved = step(tagIndex, path, forward);
+    else
+        moved = (forward ? forwardFrom(tag, path) : backwardFrom(tag, path)) == Move::Moved;
+    if (!moved)
+        return false;
+    pos.recNo = entryAt(tagIndex, path, &pos.key);
+    pos.path = std::move(path);
+    pos.onEntry = true;
+    return true;
+}
