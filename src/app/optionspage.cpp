@@ -1,0 +1,251 @@
+#include "optionspage.h"
+
+#include "clicklabel.h"
+#include "passworddialog.h"
+#include "sealtext.h"
+#include "settings.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSvgRenderer>
+#include <QTimer>
+
+namespace {
+
+constexpr int NoticeMilliseconds = 8000;
+
+QPixmap svgPicture(const QString &name, QSize size, qreal ratio)
+{
+    QPixmap pixmap(size * ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer svg(QStringLiteral(":/art/%1.svg").arg(name));
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    svg.render(&p);
+    p.end();
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+void setBoldColour(QWidget *w, const QColor &colour)
+{
+    QFont f = w->font();
+    f.setBold(true);
+    w->setFont(f);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::ButtonText, colour);
+    w->setPalette(pal);
+}
+
+// Characters of code 32 or less go from both ends; other blanks (no-break space) stay.
+QString trimmedPassword(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+OptionsPage::OptionsPage(const QString &settingsFile, QWidget *parent)
+    : QWidget(parent), m_settingsFile(settingsFile)
+{
+    setObjectName(QStringLiteral("PageParametres"));
+    resize(705, 377);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    setPalette(pal);
+
+    setupTexts();
+    setupChoices();
+    setupFlags();
+    setupUpdateGroup();
+    setupOkCommand();
+}
+
+void OptionsPage::setupTexts()
+{
+    Label8 = make<QLabel>(this, "Label8", {0, 0, 705, 13});
+    Label8->setText(QStringLiteral("Options"));
+    Label8->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    Label24 = make<QLabel>(this, "Label24", {512, 16, 71, 13});
+    Label24->setText(QStringLiteral("Version 2.5.0.0"));
+
+    Label11 = make<QLabel>(this, "Label11", {119, 124, 42, 13});
+    Label11->setText(QStringLiteral("Langue :"));
+
+    Label10 = make<QLabel>(this, "Label10", {168, 288, 188, 13});
+    Label10->setText(QStringLiteral("Vos options ont été enregistrées."));
+    setBoldColour(Label10, Qt::red);
+    Label10->hide();
+}
+
+void OptionsPage::setupChoices()
+{
+    CheckBox1 = make<QCheckBox>(this, "CheckBox1", {40, 32, 401, 17});
+    CheckBox1->setText(QStringLiteral("Lancement au démarrage de l'ordinateur"));
+    CheckBox2 = make<QCheckBox>(this, "CheckBox2", {40, 56, 337, 17});
+    CheckBox2->setText(QStringLiteral("Icone dans la barre des tâches"));
+    CheckBox3 = make<QCheckBox>(this, "CheckBox3", {40, 80, 209, 17});
+    CheckBox3->setText(QStringLiteral("Accès par mot de passe : "));
+    for (QCheckBox *box : {CheckBox1, CheckBox2, CheckBox3})
+        box->setCursor(Qt::PointingHandCursor);
+    // A box set by code runs its handler too, as a click would.
+    connect(CheckBox1, &QCheckBox::toggled, this, &OptionsPage::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::toggled, this, &OptionsPage::CheckBox2Click);
+
+    Editpw = make<QLineEdit>(this, "Editpw", {256, 80, 121, 19});
+    Editpw->setToolTip(QStringLiteral("Entrer le mot de passe"));
+    Editpw2 = make<QLineEdit>(this, "Editpw2", {400, 80, 121, 19});
+    Editpw2->setToolTip(QStringLiteral("Répéter"));
+    Editpw2->setMaxLength(15);
+    showAsterisks(Editpw);
+    showAsterisks(Editpw2);
+}
+
+void OptionsPage::setupFlags()
+{
+    static constexpr const char *names[6] = {"Image7", "Image8", "Image9",
+                                             "Image10", "Image11", "Image12"};
+    static constexpr const char *pictures[6] = {"flag-fr", "flag-en", "flag-de",
+                                                "flag-es", "flag-it", "flag-nl"};
+    static constexpr int lefts[6] = {186, 215, 243, 273, 302, 331};
+    ClickLabel **flags[6] = {&Image7, &Image8, &Image9, &Image10, &Image11, &Image12};
+    for (int i = 0; i < 6; ++i) {
+        ClickLabel *flag = make<ClickLabel>(this, names[i], {lefts[i], 125, 17, 12});
+        flag->setPixmap(svgPicture(QString::fromLatin1(pictures[i]), flag->size(),
+                                   devicePixelRatioF()));
+        flag->setCursor(Qt::PointingHandCursor);
+        const int code = FlagLanguageCodes[i];
+        connect(flag, &ClickLabel::clicked, this, [this, code] { emit flagClicked(code); });
+        *flags[i] = flag;
+    }
+}
+
+void OptionsPage::setupUpdateGroup()
+{
+    RadioGroup1 = make<QGroupBox>(this, "RadioGroup1", {40, 171, 513, 89});
+    RadioGroup1->setTitle(QStringLiteral("Mise à jour"));
+    m_radioItems = new QButtonGroup(RadioGroup1);
+    const QString items[3] = {QStringLiteral("Mise à jour automatique"),
+                              QStringLiteral("Demander lorsqu'une mise à jour est disponible"),
+                              QStringLiteral("Mise à jour manuelle")};
+    for (int i = 0; i < 3; ++i) {
+        auto *item = new QRadioButton(items[i], RadioGroup1);
+        item->setGeometry(8, 18 + i * 22, 497, 20);
+        m_radioItems->addButton(item, i);
+    }
+    RadioGroup1->hide();
+
+    UpdateNow = make<QPushButton>(this, "UpdateNow", {232, 331, 225, 25});
+    UpdateNow->setText(QStringLiteral("Mettre à jour le logiciel maintenant"));
+    UpdateNow->setCursor(Qt::PointingHandCursor);
+    setBoldColour(UpdateNow, Qt::red);
+    QPalette pal = UpdateNow->palette();
+    pal.setColor(QPalette::Button, QColor(240, 202, 166));
+    UpdateNow->setPalette(pal);
+    connect(UpdateNow, &QPushButton::clicked, this, &OptionsPage::UpdateNowClick);
+}
+
+void OptionsPage::setupOkCommand()
+{
+    ImageOK = make<QLabel>(this, "ImageOK", {328, 257, 89, 17});
+    ImageOK->setPixmap(svgPicture(QStringLiteral("ok-button"), ImageOK->size(),
+                                  devicePixelRatioF()));
+    Label9 = make<ClickLabel>(this, "Label9", {328, 257, 89, 17});
+    Label9->setText(QStringLiteral("OK"));
+    Label9->setAlignment(Qt::AlignCenter);
+    Label9->setCursor(Qt::PointingHandCursor);
+    setBoldColour(Label9, Qt::yellow);
+    connect(Label9, &ClickLabel::clicked, this, &OptionsPage::Label9Click);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(NoticeMilliseconds);
+    connect(Timer1, &QTimer::timeout, this, &OptionsPage::Timer1Timer);
+}
+
+int OptionsPage::radioGroupItemIndex() const
+{
+    return m_radioItems->checkedId();
+}
+
+// Works out "p" and, for a new password given twice alike, writes "w" first. A lock switched
+// off leaves the old "w" in the file.
+QString OptionsPage::lockValue()
+{
+    if (!CheckBox3->isChecked())
+        return SealText(QStringLiteral("N"));
+    const QString password = trimmedPassword(Editpw->text());
+    if (password.isEmpty() || Editpw->text() != Editpw2->text())
+        return SealText(QStringLiteral("N"));
+    SettingsAccess(m_settingsFile, Settings::Write, QStringLiteral("w"), SealText(password));
+    return SealText(QStringLiteral("Y"));
+}
+
+// The OK command. A key that cannot be written stops it there with the error of the settings
+// file; the notice then stays hidden.
+void OptionsPage::Label9Click()
+{
+    const auto write = [this](const char *key, const QString &value) {
+        SettingsAccess(m_settingsFile, Settings::Write, QString::fromLatin1(key), value);
+    };
+    write("ico", CheckBox2->isChecked() ? QStringLiteral("yes") : QStringLiteral("no"));
+    write("p", lockValue());
+    write("lng", QString::number(m_hooks.languageCode ? m_hooks.languageCode() : 99));
+    const QString maj = QString::number(radioGroupItemIndex());
+    write("MAJ", maj);
+    UpdateNow->setVisible(maj == QLatin1String("2"));
+    Label10->show();
+    // A running countdown goes on: the notice leaves 8000 ms after the first OK.
+    if (!Timer1->isActive())
+        Timer1->start();
+}
+
+void OptionsPage::Timer1Timer()
+{
+    Label10->hide();
+    Timer1->stop();
+}
+
+void OptionsPage::CheckBox1Click()
+{
+    if (m_hooks.setLaunchAtLogOn)
+        m_hooks.setLaunchAtLogOn(CheckBox1->isChecked());
+}
+
+void OptionsPage::CheckBox2Click()
+{
+    const bool on = CheckBox2->isChecked();
+    if (m_hooks.setReduireSiFin)
+        m_hooks.setReduireSiFin(on);
+    if (m_hooks.setPetiteIconeVisible)
+        m_hooks.setPetiteIconeVisible(on);
+}
+
+void OptionsPage::UpdateNowClick()
+{
+    // The update dialog is opened by the main window once it exists; nothing to show before.
+    if (m_hooks.openUpdateDialog)
+        m_hooks.openUpdateDialog();
+}

@@ -1,0 +1,221 @@
+// The start-up lock with a scripted prompt, and the password dialog itself.
+#include "startuplock.h"
+
+#include "inifile.h"
+#include "optionspage.h"
+#include "passworddialog.h"
+#include "sealtext.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StartupLockTest : public ::testing::Test
+{
+protected:
+    StartupLockTest() : m_file(m_dir.filePath("velmora.ini")), m_page(m_file) {}
+
+    void store(const QString &p, const QString &w = QString())
+    {
+        IniFile ini(m_file);
+        ini.writeString("options", "p", p);
+        if (!w.isNull())
+            ini.writeString("options", "w", w);
+    }
+    // Answers the prompts in turn; nothing in the list (std::nullopt) is a cancel.
+    bool runWith(std::vector<std::optional<QString>> answers)
+    {
+        StartupLock lock(
+            m_file,
+            [this, answers] {
+                const size_t i = size_t(m_prompts++);
+                return i < answers.size() ? answers[i] : std::nullopt;
+            },
+            [this] { ++m_errors; });
+        return lock.run(m_page);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    OptionsPage m_page;
+    int m_prompts = 0;
+    int m_errors = 0;
+};
+
+TEST_F(StartupLockTest, NoPromptUnlessTheLockHoldsTheSealedYes)
+{
+    for (const QString &p : {QString(), QStringLiteral("uw=="), QStringLiteral("rA"),
+                             QStringLiteral("RA=="), QStringLiteral("yes")}) {
+        if (!p.isNull())
+            store(p, SealText("pw"));
+        EXPECT_TRUE(runWith({})) << p.toStdString();
+        EXPECT_EQ(m_prompts, 0) << p.toStdString();
+        EXPECT_FALSE(m_page.CheckBox3->isChecked());
+    }
+}
+
+TEST_F(StartupLockTest, CancelAtOnceEndsWithoutAMessage)
+{
+    store("rA==", SealText("pw"));
+    EXPECT_FALSE(runWith({std::nullopt}));
+    EXPECT_EQ(m_prompts, 1);
+    EXPECT_EQ(m_errors, 0);
+    EXPECT_TRUE(m_page.CheckBox3->isChecked());
+    EXPECT_TRUE(m_page.Editpw->text().isEmpty());
+}
+
+TEST_F(StartupLockTest, FourWrongEntriesEndAfterFourMessages)
+{
+    store("rA==", SealText("pw"));
+    EXPECT_FALSE(runWith({"a", "b", "PW", "pw ", "pw"}));
+    EXPECT_EQ(m_prompts, 4);
+    EXPECT_EQ(m_errors, 4);
+    EXPECT_TRUE(m_page.Editpw->text().isEmpty());
+}
+
+TEST_F(StartupLockTest, RightEntryAtTheFourthAttemptUnlocksAndFillsTheEdits)
+{
+    store("rA==", SealText("pw"));
+    EXPECT_TRUE(runWith({"a", "b", "c", "pw"}));
+    EXPECT_EQ(m_errors, 3);
+    EXPECT_EQ(m_page.Editpw->text(), "pw");
+    EXPECT_EQ(m_page.Editpw2->text(), "pw");
+}
+
+TEST_F(StartupLockTest, MissingPasswordCanNeverBeMatched)
+{
+    store("rA==");
+    EXPECT_FALSE(runWith({"", "", "", ""}));
+    EXPECT_EQ(m_errors, 4);
+}
+
+TEST_F(StartupLockTest, PasswordStoredTrimmedMustBeTypedWithoutTheBlanks)
+{
+    // Set through the options page as a user would.
+    m_page.CheckBox3->setChecked(true);
+    m_page.Editpw->setText("  motdepasse  ");
+    m_page.Editpw2->setText("  motdepasse  ");
+    m_page.Label9Click();
+    OptionsPage nextStart(m_file);
+    StartupLock lock(m_file, [n = 0]() mutable -> std::optional<QString> {
+        return ++n == 1 ? QStringLiteral("  motdepasse  ") : QStringLiteral("motdepasse");
+    }, [this] { ++m_errors; });
+    EXPECT_TRUE(lock.run(nextStart));
+    EXPECT_EQ(m_errors, 1);
+    EXPECT_EQ(nextStart.Editpw->text(), "motdepasse");
+    EXPECT_TRUE(nextStart.CheckBox3->isChecked());
+}
+
+TEST_F(StartupLockTest, WrongPasswordNoticeIsThePlainErrorBox)
+{
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    StartupLock::errorBox(nullptr)();
+    EXPECT_EQ(title, "Velmora");
+    EXPECT_EQ(text, "error!");
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+}
+
+TEST(PasswordFormTest, ElementsSitWhereTheFormPutsThem)
+{
+    TPasswordForm form;
+    if (form.screen() && qRound(form.screen()->logicalDotsPerInch()) != 96)
+        GTEST_SKIP() << "the screen is not at 96 pixels per inch";
+    EXPECT_EQ(form.windowTitle(), "Mot de Passe");
+    EXPECT_EQ(form.size(), QSize(269, 117));
+    EXPECT_EQ(form.Bevel1->geometry(), QRect(12, 8, 244, 68));
+    EXPECT_EQ(form.KeyImage->geometry(), QRect(28, 24, 42, 42));
+    EXPECT_FALSE(form.KeyImage->pixmap().isNull());
+    EXPECT_EQ(form.PasswordLabel->geometry(), QRect(77, 22, 162, 15));
+    EXPECT_EQ(form.PasswordLabel->text(), "&Saisie Mot de Passe :");
+    EXPECT_EQ(form.PasswordLabel->buddy(), form.PasswordEdit);
+    EXPECT_EQ(form.PasswordEdit->geometry(), QRect(77, 39, 162, 21));
+    EXPECT_EQ(form.PasswordEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(form.OKButton->geometry(), QRect(96, 86, 78, 23));
+    EXPECT_EQ(form.CancelButton->geometry(), QRect(179, 86, 78, 23));
+    EXPECT_EQ(form.CancelButton->text(), "Annuler");
+    EXPECT_TRUE(form.HelpButton->isHidden());
+}
+
+TEST(PasswordFormTest, OkIsEnabledOnlyWhileTheEditHoldsText)
+{
+    TPasswordForm form;
+    form.show();
+    EXPECT_FALSE(form.OKButton->isEnabled());
+    QTest::keyClicks(form.PasswordEdit, "x");
+    EXPECT_TRUE(form.OKButton->isEnabled());
+    QTest::keyClick(form.PasswordEdit, Qt::Key_Backspace);
+    EXPECT_FALSE(form.OKButton->isEnabled());
+    // Enter with an empty edit does not confirm.
+    QTest::keyClick(form.PasswordEdit, Qt::Key_Return);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(TPasswordForm(nullptr, true).OKButton->isEnabled());
+}
+
+TEST(PasswordFormTest, EnterConfirmsAndEscapeCancels)
+{
+    TPasswordForm form;
+    form.show();
+    QTest::keyClicks(form.PasswordEdit, "secret");
+    QTest::keyClick(form.PasswordEdit, Qt::Key_Return);
+    EXPECT_EQ(form.result(), TPasswordForm::OkResult);
+
+    TPasswordForm other;
+    other.show();
+    QTest::keyClicks(other.PasswordEdit, "secret");
+    QTest::keyClick(other.PasswordEdit, Qt::Key_Escape);
+    EXPECT_EQ(other.result(), TPasswordForm::CancelResult);
+}
+
+// Types into the modal prompt once it is up, then presses Enter or Escape.
+void answerPrompt(const QString &typed, bool confirm, QString *prefilled)
+{
+    QTimer::singleShot(0, [=] {
+        auto *form = qobject_cast<TPasswordForm *>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        *prefilled = form->PasswordEdit->text();
+        EXPECT_EQ(form->focusWidget(), form->PasswordEdit);
+        form->PasswordEdit->selectAll();
+        QTest::keyClicks(form->PasswordEdit, typed);
+        QTest::keyClick(form->PasswordEdit, confirm ? Qt::Key_Return : Qt::Key_Escape);
+    });
+}
+
+TEST(ProPasswordDialogTest, KeepsTheConfirmedPasswordBetweenShowingsAndDropsItOnCancel)
+{
+    TProPasswordDialog dialog;
+    QString prefilled;
+    answerPrompt("first", true, &prefilled);
+    EXPECT_TRUE(dialog.Execute(nullptr));
+    EXPECT_EQ(dialog.password(), "first");
+    EXPECT_EQ(prefilled, "");
+
+    answerPrompt("", false, &prefilled);
+    EXPECT_FALSE(dialog.Execute(nullptr));
+    EXPECT_EQ(prefilled, "first");
+    EXPECT_EQ(dialog.password(), "");
+}
+
+} // namespace
