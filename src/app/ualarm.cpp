@@ -1,0 +1,183 @@
+#include "ualarm.h"
+
+#include "gradient.h"
+#include "scrollinglabel.h"
+
+#include <QGuiApplication>
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+TAvertissement *Avertissement = nullptr;
+
+namespace {
+
+constexpr int DialogWidth = 309;
+constexpr int DialogHeight = 105;
+constexpr int YesLeft = 72;
+constexpr int NoLeft = 168;
+constexpr int ButtonTop = 64;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 17;
+
+const char *const ButtonStyle =
+    "QPushButton { background-color: rgb(255, 152, 0); color: black;"
+    " border: 1px solid rgb(150, 70, 0); border-radius: 3px; padding: 0px; }"
+    "QPushButton:hover { background-color: rgb(255, 176, 48); }"
+    "QPushButton:pressed { background-color: rgb(230, 120, 0); }"
+    "QPushButton:focus { border: 2px solid rgb(128, 0, 0); }";
+
+} // namespace
+
+TAvertissement::TAvertissement(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("Avertissement"));
+    setFixedSize(DialogWidth, DialogHeight);
+    QFont font = this->font();
+    font.setPointSize(8);
+    setFont(font);
+
+    EsGradient1 = new Gradient(this);
+    EsGradient1->setObjectName(QStringLiteral("EsGradient1"));
+    EsGradient1->setGeometry(0, 0, DialogWidth, DialogHeight);
+    EsGradient1->setColors(QColor(255, 255, 0), QColor(255, 0, 0));
+    EsGradient1->setBandCount(128);
+
+    BtnOK = makeButton(QStringLiteral("BtnOK"), QStringLiteral("OK"), YesLeft);
+    BtnNo = makeButton(QStringLiteral("BtnNo"), QStringLiteral("Non"), NoLeft);
+    connect(BtnOK, &QPushButton::clicked, this, &TAvertissement::BtnOKClick);
+    connect(BtnNo, &QPushButton::clicked, this, &TAvertissement::BtnNoClick);
+    setupLabel();
+
+    // The first showing answers "Non" to a hasty Enter; later showings keep whichever button
+    // had the focus.
+    m_focusButton = BtnNo;
+    BtnOK->installEventFilter(this);
+    BtnNo->installEventFilter(this);
+    FormCreate();
+}
+
+QPushButton *TAvertissement::makeButton(const QString &objectName, const QString &caption,
+                                        int left)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(objectName);
+    button->setGeometry(left, ButtonTop, ButtonWidth, ButtonHeight);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QLatin1String(ButtonStyle));
+    button->setAutoDefault(true);
+    return button;
+}
+
+void TAvertissement::setupLabel()
+{
+    labelalarme = new TScrollingLabel(this);
+    labelalarme->setObjectName(QStringLiteral("labelalarme"));
+    labelalarme->setGeometry(16, 32, 281, 25);
+    labelalarme->setCaption(QStringLiteral("  Supprimer vraiment ?  "));
+    labelalarme->setBackGroundColor(QColor(240, 202, 166));
+    labelalarme->setTextColor(QColor(128, 0, 0));
+    labelalarme->setTextFontName(QStringLiteral("Arial"));
+    labelalarme->setTextSize(10);
+    labelalarme->setTextStyle({});
+    labelalarme->setScreenMode(TScrollingLabel::Normal);
+    labelalarme->setGoAndBack(false);
+    labelalarme->setScrollInterval(50);
+    labelalarme->setScrollStep(2);
+    labelalarme->setOffset(84);
+    // The text keeps moving for the whole run, shown or not.
+    labelalarme->setScroll(true);
+    // Around the centred text band the label shows the control's ordinary background, which
+    // here is the dialog's pale orange band rather than a grey box.
+    QPalette palette = labelalarme->palette();
+    palette.setColor(QPalette::Window, QColor(240, 202, 166));
+    labelalarme->setPalette(palette);
+}
+
+void TAvertissement::FormCreate()
+{
+    const QRegion ellipse(0, 0, DialogWidth, DialogHeight, QRegion::Ellipse);
+    setMask(ellipse);
+    // Where the window system composites, a mask only limits input: paint the corners
+    // transparent as well.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        EsGradient1->setClipShape(ellipse);
+    }
+}
+
+int TAvertissement::ask()
+{
+    labelalarme->setTag(QuestionTag);
+    return exec();
+}
+
+void TAvertissement::FormActivate()
+{
+    if (labelalarme->tag() != QuestionTag)
+        return;
+    BtnNo->setVisible(true);
+    BtnOK->move(YesLeft, BtnOK->y());
+    BtnNo->move(NoLeft, BtnNo->y());
+    BtnOK->setText(QStringLiteral("Oui"));
+}
+
+void TAvertissement::restoreFocus()
+{
+    if (m_focusButton && m_focusButton->isVisible())
+        m_focusButton->setFocus(Qt::OtherFocusReason);
+}
+
+// The answered button keeps the focus for the next showing, however it was pressed.
+void TAvertissement::BtnOKClick()
+{
+    m_focusButton = BtnOK;
+    done(ResultYes);
+}
+
+void TAvertissement::BtnNoClick()
+{
+    m_focusButton = BtnNo;
+    done(ResultNo);
+}
+
+bool TAvertissement::eventFilter(QObject *watched, QEvent *event)
+{
+    // Only the user's own moves count: a window activation merely hands back an old focus,
+    // and may arrive late, after the answer.
+    if (event->type() == QEvent::FocusIn && isVisible() && (watched == BtnOK || watched == BtnNo)
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
+        m_focusButton = static_cast<QPushButton *>(watched);
+    return QDialog::eventFilter(watched, event);
+}
+
+void TAvertissement::setVisible(bool visible)
+{
+    if (visible && !m_placed) {
+        // Centred on the whole desktop once; after that it stays where the user left it.
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect desktop = screen->virtualGeometry();
+            move(desktop.center() - QPoint(DialogWidth / 2, DialogHeight / 2));
+        }
+        m_placed = true;
+    }
+    QDialog::setVisible(visible);
+}
+
+void TAvertissement::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    FormActivate();
+    restoreFocus();
+}
+
+void TAvertissement::mousePressEvent(QMouseEvent *event)
+{
+    // The buttons and the label take their own presses; what reaches us is the background.
+    if (QWindow *window = windowHandle())
+        window->startSystemMove();
+    event->accept();
+}

@@ -1,0 +1,53 @@
+// The delete confirmation dialog: a borderless, always-on-top ellipse with a scrolling question
+// and the buttons "Oui" (result 6) and "Non" (result 7). Created once at start-up and shown
+// modally before every deletion; any answer other than 6 means "keep the record".
+#pragma once
+
+#include <QDialog>
+
+class Gradient;
+class QPushButton;
+class TScrollingLabel;
+
+class TAvertissement : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int ResultYes = 6;
+    static constexpr int ResultNo = 7;
+    // The label's Tag that selects the question layout ("Oui" and "Non").
+    static constexpr int QuestionTag = 1;
+
+    explicit TAvertissement(QWidget *parent = nullptr);
+
+    // The callers' road: question layout, modal showing, the answer (6 means yes).
+    int ask();
+
+    Gradient *EsGradient1 = nullptr;
+    QPushButton *BtnOK = nullptr;
+    QPushButton *BtnNo = nullptr;
+    TScrollingLabel *labelalarme = nullptr;
+
+    void FormActivate();
+    void BtnOKClick();
+    void BtnNoClick();
+
+    void setVisible(bool visible) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void FormCreate();
+    void setupLabel();
+    void restoreFocus();
+    QPushButton *makeButton(const QString &objectName, const QString &caption, int left);
+
+    bool m_placed = false;
+    QPushButton *m_focusButton = nullptr;
+};
+
+// The dialog of the running program; null until start-up has created it.
+extern TAvertissement *Avertissement;
