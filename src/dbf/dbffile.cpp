@@ -319,14 +319,29 @@ bool TDbfFile::indexesAccept(std::uint32_t n, const std::uint8_t *buffer)
     return true;
 }
 
+// Finds and locks the slot of a new record: the first slot after the records that can be locked
+// and that nobody has filled meanwhile. Between reading the count and taking the lock another
+// program may have written that very slot and let it go; a written slot starts with a deletion
+// flag, an unwritten one with nothing or the end-of-file byte.
+std::uint32_t TDbfFile::lockNewSlot()
+{
+    const std::uint32_t firstTry = recordCount() + 1;
+    for (std::uint32_t n = firstTry; n - firstTry <= kMaxLockProbe; ++n) {
+        if (!lockRecord(n, false))
+            continue;
+        std::uint8_t flag = 0;
+        if (readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
+            unlockRecord(n);
+            continue;
+        }
+        return n;
+    }
+    throw EDbfError("Cannot lock a new record in \"" + path() + "\".");
+}
+
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
-    std::uint32_t n = recordCount() + 1;
-    const std::uint32_t firstTry = n;
-    while (!lockRecord(n, false)) {
-        if (++n - firstTry > kMaxLockProbe)
-            throw EDbfError("Cannot lock a new record in \"" + path() + "\".");
-    }
+    const std::uint32_t n = lockNewSlot();
     struct RecordLock
     {
         TDbfFile &file;
@@ -339,8 +354,7 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     // between sees a count the file does not hold yet and "corrects" it.
     HeaderLock lock(*this);
     refreshHeader();
-    const std::uint32_t count = std::max(headerRecordCount() + 1, n);
-    writeLE32(header().data() + 4, count);
+    writeLE32(header().data() + 4, headerRecordCount() + 1);
     stampHeader();
     writeRecord(n, buffer);
     return n;

@@ -133,6 +133,7 @@ private:
     void addField(TDbfFieldDef def);
     void openMemo(TDbfAccess access);
     void chooseCodePage();
+    std::uint32_t lockNewSlot();
     bool indexesAccept(std::uint32_t n, const std::uint8_t *buffer);
 
     TTableLevel m_level = TTableLevel::dBaseIII;

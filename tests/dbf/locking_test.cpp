@@ -1,0 +1,150 @@
+// Two real processes on one table: appends under the header lock, record locks on edit.
+#include "dbf.h"
+#include "dbftestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sys/wait.h>
+
+namespace {
+
+std::string memoText(const std::string &title, int i)
+{
+    return "{\\rtf1 " + title + "}" + std::string(static_cast<std::size_t>(i * 37 % 1100), 'm');
+}
+
+// Runs `work` in a child process once a byte arrives on `gate`; the exit status says whether
+// it ran without an exception.
+pid_t spawn(int gate, const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    char c;
+    if (::read(gate, &c, 1) != 1)
+        ::_exit(3);
+    try {
+        work();
+    } catch (...) {
+        ::_exit(1);
+    }
+    ::_exit(0);
+}
+
+bool exitedCleanly(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct LockingTest : ::testing::Test
+{
+    TempDir dir;
+
+    void SetUp() override { createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema()); }
+
+    void openTable(TDbf &ds)
+    {
+        ds.setFilePath(dir.path());
+        ds.setTableName("memo.dbf");
+        ds.open();
+    }
+};
+
+TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
+{
+    constexpr int kEach = 2000;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p) {
+        children.push_back(spawn(gate[0], [&, p] {
+            TDbf ds("Dbfmemo");
+            openTable(ds);
+            for (int i = 0; i < kEach; ++i) {
+                const std::string title = "P" + std::to_string(p) + "-" + std::to_string(i);
+                ds.insert();
+                ds.fieldByName("TITRE").setAsString(title);
+                ds.fieldByName("MEMO").setMemoBytes(memoText(title, i));
+                ds.post();
+            }
+            ds.close();
+        }));
+    }
+    ASSERT_EQ(::write(gate[1], "go", 2), 2);
+    for (pid_t c : children)
+        EXPECT_TRUE(exitedCleanly(c));
+
+    const auto b = readBytes(dir.file("memo.dbf"));
+    EXPECT_EQ(le32(b, 4), 2u * kEach) << "header record count";
+    EXPECT_EQ(b.size(), 97u + 2 * kEach * 91 + 1);
+    EXPECT_EQ(b.back(), 0x1A);
+
+    TDbf ds("Dbfmemo");
+    openTable(ds);
+    std::set<std::string> seen;
+    int records = 0;
+    for (ds.first(); !ds.eof(); ds.next()) {
+        ++records;
+        const std::string title = ds.fieldByName("TITRE").asString();
+        ASSERT_TRUE(seen.insert(title).second) << "record " << ds.recNo() << " repeats " << title;
+        const int i = std::stoi(title.substr(3));
+        ASSERT_EQ(ds.fieldByName("MEMO").memoBytes(), memoText(title, i)) << title;
+    }
+    EXPECT_EQ(records, 2 * kEach);
+    const auto memo = readBytes(dir.file("memo.dbt"));
+    EXPECT_EQ(le32(memo, 0) * 512ull, memo.size()) << "next free block follows the memo file";
+}
+
+TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
+{
+    {
+        TDbf ds("Dbfmemo");
+        openTable(ds);
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString("shared");
+        ds.post();
+    }
+    int gate[2], locked[2], release[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    ASSERT_EQ(::pipe(locked), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = spawn(gate[0], [&] {
+        TDbf ds("Dbfmemo");
+        openTable(ds);
+        ds.edit();
+        if (::write(locked[1], "L", 1) != 1)
+            throw std::runtime_error("pipe");
+        char c;
+        if (::read(release[0], &c, 1) != 1)
+            throw std::runtime_error("pipe");
+        ds.fieldByName("TITRE").setAsString("changed by the child");
+        ds.post();
+    });
+    ASSERT_EQ(::write(gate[1], "g", 1), 1);
+    char c;
+    ASSERT_EQ(::read(locked[0], &c, 1), 1);
+
+    TDbf ds("Dbfmemo");
+    openTable(ds);
+    try {
+        ds.edit();
+        FAIL() << "edit must not get a record another process holds";
+    } catch (const EDbfError &e) {
+        EXPECT_STREQ(e.what(), "Record locked.");
+    }
+    EXPECT_EQ(ds.state(), TDataSetState::dsBrowse);
+    EXPECT_THROW(ds.deleteRecord(), EDbfError);
+    EXPECT_EQ(ds.fieldByName("TITRE").asString(), "shared");
+
+    ASSERT_EQ(::write(release[1], "r", 1), 1);
+    EXPECT_TRUE(exitedCleanly(child));
+    ds.edit();
+    EXPECT_EQ(ds.fieldByName("TITRE").asString(), "changed by the child")
+        << "edit re-reads the record under its lock";
+    ds.cancel();
+}
+
+} // namespace
