@@ -1,0 +1,47 @@
+// Conversion between a Windows code page and Unicode for the RTF reader and writer.
+//
+// RTF documents name their code pages by Windows number (\ansicpg1252, \fcharset238 -> 1250).
+// Qt only converts the UTF encodings and Latin-1 itself, so every other page goes through ICU.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+struct UConverter;
+
+class RtfCodePage
+{
+public:
+    // An unknown or unsupported number gives an invalid page that decodes as Windows-1252 would
+    // and encodes nothing, so callers fall back to \uN.
+    explicit RtfCodePage(int number);
+    ~RtfCodePage();
+    RtfCodePage(const RtfCodePage &) = delete;
+    RtfCodePage &operator=(const RtfCodePage &) = delete;
+
+    int number() const { return m_number; }
+    bool isValid() const { return m_valid; }
+
+    // Decodes bytes of this page; bytes the page does not map become U+FFFD.
+    QString decode(const QByteArray &bytes) const;
+
+    // The bytes of one character in this page, or nothing when the page cannot hold it exactly
+    // (no best-fit substitutes: a character written as a look-alike would not read back).
+    std::optional<QByteArray> encode(char32_t ch) const;
+
+    // The code page of an RTF \fcharset value, or 0 when the charset does not name one (0 ANSI
+    // and 1 default follow the document's page; 2 symbol is handled by the caller).
+    static int fromCharset(int charset);
+    // The \fcharset value that goes with a code page (0 for the ANSI pages we cannot name).
+    static int toCharset(int codePage);
+
+private:
+    int m_number;
+    bool m_valid = false;
+    UConverter *m_converter = nullptr;
+    mutable QHash<char32_t, std::optional<QByteArray>> m_encodeCache;
+};

@@ -1,0 +1,956 @@
+#include "rtfreader.h"
+
+#include "rtfcodepage.h"
+#include "rtfformat.h"
+#include "rtftokenizer.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListOverrideTable, Pn };
+
+enum class ListKind { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
+
+struct CharState
+{
+    int font = -1;
+    int halfPoints = 24;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    int foreground = 0;
+    int background = 0;
+    int vertical = 0; // 1 subscript, 2 superscript
+    int link = -1;    // field whose result this text is
+    bool operator==(const CharState &) const = default;
+};
+
+struct ParaState
+{
+    int align = 0; // 0 left, 1 right, 2 centre, 3 justified
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    ListKind pnKind = ListKind::None;
+    int ls = 0;
+    int level = 0;
+};
+
+struct GroupState
+{
+    Dest dest = Dest::Text;
+    CharState chr;
+    ParaState para;
+    int uc = 1;
+    int field = -1;
+};
+
+struct FontDef
+{
+    QString name;
+    int charset = 0;
+    int codePage = 0; // \cpg, 0 when absent
+};
+
+struct ListDef
+{
+    int id = 0;
+    std::vector<int> levelFormats; // \levelnfc of each level
+};
+
+struct Run
+{
+    QString text;
+    CharState chr;
+};
+
+struct Field
+{
+    QString instruction;
+};
+
+// Nesting beyond this is counted but not stored: content that deep keeps its parent's state.
+constexpr int MaxDepth = 256;
+// Twips bounds for indents and spacing (22 inches): beyond them a layout makes no sense.
+constexpr int MaxTwips = 31680;
+constexpr int MaxFieldCount = 100000;
+
+int clampTwips(int value)
+{
+    return std::clamp(value, -MaxTwips, MaxTwips);
+}
+
+bool startsWithUnderline(QByteArrayView name)
+{
+    return name.startsWith("ul") && name != "ulnone" && name != "ulc";
+}
+
+// Destinations without \* that hold no document text.
+bool isSkippedDestination(QByteArrayView name)
+{
+    static const char *const names[] = {
+        "stylesheet", "info",      "pict",     "object",   "header",  "headerl",      "headerr",
+        "headerf",    "footer",    "footerl",  "footerr",  "footerf", "footnote",     "annotation",
+        "xe",         "tc",        "txe",      "rxe",      "pntext",  "listtext",     "pntxta",
+        "pntxtb",     "themedata", "colorschememapping",   "latentstyles",            "datastore",
+        "xmlnstbl",   "rsidtbl",   "revtbl",   "filetbl",  "shp",     "shpinst",      "nonshppict",
+        "mmathPr",    "do",        "bkmkstart", "bkmkend", "template", "userprops",   "docvar",
+        "generator",  "pgdsctbl",  "fchars",   "lchars",   "ftnsep",  "ftnsepc",      "ftncn",
+        "aftnsep",    "aftnsepc",  "aftncn",   "atnid",    "atnauthor", "atrfstart",  "atrfend",
+        "listpicture", "wgrffmtfilter", "ud"};
+    for (const char *candidate : names)
+        if (name == candidate)
+            return true;
+    return false;
+}
+
+ListKind kindFromLevelFormat(int nfc)
+{
+    switch (nfc) {
+    case 23:
+        return ListKind::Bullet;
+    case 1:
+        return ListKind::UpperRoman;
+    case 2:
+        return ListKind::LowerRoman;
+    case 3:
+        return ListKind::UpperAlpha;
+    case 4:
+        return ListKind::LowerAlpha;
+    case 255:
+        return ListKind::None;
+    default:
+        return ListKind::Decimal;
+    }
+}
+
+QTextListFormat::Style listStyle(ListKind kind)
+{
+    switch (kind) {
+    case ListKind::Decimal:
+        return QTextListFormat::ListDecimal;
+    case ListKind::LowerAlpha:
+        return QTextListFormat::ListLowerAlpha;
+    case ListKind::UpperAlpha:
+        return QTextListFormat::ListUpperAlpha;
+    case ListKind::LowerRoman:
+        return QTextListFormat::ListLowerRoman;
+    case ListKind::UpperRoman:
+        return QTextListFormat::ListUpperRoman;
+    default:
+        return QTextListFormat::ListDisc;
+    }
+}
+
+// The target of a HYPERLINK field: its first argument, quoted or not, without the switches.
+QString hyperlinkTarget(const QString &instruction)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*HYPERLINK\\s+(?:\"([^\"]*)\"|(\\S+))"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(instruction);
+    if (!match.hasMatch())
+        return {};
+    const QString target = match.captured(1).isNull() ? match.captured(2) : match.captured(1);
+    return target.startsWith(QLatin1Char('\\')) ? QString() : target;
+}
+
+class Reader
+{
+public:
+    Reader(QByteArrayView bytes, QTextDocument *doc) : m_tokens(bytes), m_cursor(doc) {}
+
+    void run();
+
+private:
+    GroupState &top() { return m_stack.back(); }
+
+    void openGroup();
+    bool closeGroup();
+    void handleWord(const RtfToken &token);
+    bool handleDestination(QByteArrayView name);
+    void handleTextWord(const RtfToken &token);
+    bool handleCharWord(QByteArrayView name, bool has, int value);
+    bool handleParaWord(QByteArrayView name, bool has, int value);
+    bool handleSpecialWord(QByteArrayView name, bool has, int value);
+    void handleTableWord(QByteArrayView name, bool has, int value);
+    void handleSymbol(uint8_t symbol);
+    void handleText(QByteArrayView bytes);
+    void handleByte(uint8_t byte);
+
+    void fontTableText(QByteArrayView bytes);
+    void finishFont();
+    void colorTableText(QByteArrayView bytes);
+
+    int codePageOf(const CharState &chr);
+    RtfCodePage &codePage(int number);
+    void flushBytes();
+    void appendText(const QString &text);
+    void endParagraph();
+    void writeParagraph(const ParaState &para, const CharState &mark);
+    void applyList(const ParaState &para, ListKind kind);
+    ListKind listKindOf(const ParaState &para) const;
+    QTextCharFormat charFormat(const CharState &chr);
+    QTextBlockFormat blockFormat(const ParaState &para, bool inList) const;
+
+    RtfTokenizer m_tokens;
+    QTextCursor m_cursor;
+    std::vector<GroupState> m_stack;
+    GroupState m_rootState;
+    int m_overflow = 0;
+    bool m_started = false;
+    bool m_starPending = false;
+    int m_skip = 0;
+
+    int m_docCodePage = 1252;
+    int m_defaultFont = -1;
+    QHash<int, FontDef> m_fonts;
+    int m_fontNumber = -1;
+    QByteArray m_fontName;
+    std::vector<QColor> m_colors;
+    int m_red = -1, m_green = -1, m_blue = -1;
+    std::vector<ListDef> m_lists;
+    QHash<int, int> m_overrides; // \ls number -> \listid
+    std::vector<Field> m_fields;
+    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+
+    QByteArray m_pendingBytes;
+    std::vector<Run> m_runs;
+    int m_paragraphs = 0;
+    QTextList *m_lastList = nullptr;
+    ListKind m_lastKind = ListKind::None;
+    QHash<qint64, QTextList *> m_lsLists;
+
+    CharState m_cachedState;
+    QTextCharFormat m_cachedFormat;
+    bool m_cacheValid = false;
+};
+
+void Reader::run()
+{
+    m_cursor.beginEditBlock();
+    for (;;) {
+        const RtfToken token = m_tokens.next();
+        if (token.kind == RtfToken::End)
+            break;
+        if (token.kind == RtfToken::GroupStart) {
+            openGroup();
+            continue;
+        }
+        if (token.kind == RtfToken::GroupEnd) {
+            if (!closeGroup())
+                break;
+            continue;
+        }
+        if (m_stack.empty())
+            continue; // text before the first brace
+        if (m_skip > 0 && token.kind != RtfToken::Text) {
+            --m_skip;
+            continue;
+        }
+        switch (token.kind) {
+        case RtfToken::ControlWord:
+            handleWord(token);
+            break;
+        case RtfToken::ControlSymbol:
+            handleSymbol(token.byte);
+            break;
+        case RtfToken::HexByte:
+            m_starPending = false;
+            handleByte(token.byte);
+            break;
+        default:
+            m_starPending = false;
+            handleText(token.text);
+            break;
+        }
+    }
+    flushBytes();
+    // What follows the last \par is a paragraph only when it holds text, or when the document
+    // would otherwise have none: "text\par }" is one paragraph, as the rich-edit control reads it.
+    if (!m_runs.empty() || m_paragraphs == 0)
+        endParagraph();
+    m_cursor.endEditBlock();
+}
+
+void Reader::openGroup()
+{
+    flushBytes();
+    m_skip = 0;
+    m_starPending = false;
+    if (m_stack.empty()) {
+        if (m_started)
+            return;
+        m_started = true;
+        m_stack.emplace_back();
+        return;
+    }
+    if (int(m_stack.size()) >= MaxDepth) {
+        ++m_overflow;
+        return;
+    }
+    m_stack.push_back(m_stack.back());
+}
+
+// Returns false when the document's outermost group has closed.
+bool Reader::closeGroup()
+{
+    flushBytes();
+    m_skip = 0;
+    m_starPending = false;
+    if (m_overflow > 0) {
+        --m_overflow;
+        return true;
+    }
+    if (m_stack.empty())
+        return false;
+    const GroupState closed = m_stack.back();
+    if (closed.dest == Dest::FontTable && !m_fontName.isEmpty())
+        finishFont();
+    m_stack.pop_back();
+    if (m_stack.empty()) {
+        m_rootState = closed; // the last paragraph still needs its format
+        return false;
+    }
+    // A {\*\pn ...} group describes the numbering of the paragraph around it.
+    if (closed.dest == Dest::Pn && top().dest != Dest::Pn)
+        top().para.pnKind = closed.para.pnKind;
+    return true;
+}
+
+void Reader::handleWord(const RtfToken &token)
+{
+    flushBytes();
+    const QByteArrayView name = token.text;
+    if (name == "u") {
+        int value = token.hasParameter ? token.parameter : 0;
+        if (value < 0)
+            value += 65536;
+        if (value > 0 && value <= 0xFFFF && top().dest == Dest::Text)
+            appendText(QString(QChar(char16_t(value))));
+        else if (value > 0 && value <= 0xFFFF && top().dest == Dest::FieldInst)
+            appendText(QString(QChar(char16_t(value))));
+        m_skip = top().uc;
+        m_starPending = false;
+        return;
+    }
+    const bool starred = m_starPending;
+    m_starPending = false;
+    if (top().dest == Dest::Skip)
+        return;
+    if (handleDestination(name))
+        return;
+    if (starred) {
+        top().dest = Dest::Skip;
+        return;
+    }
+    switch (top().dest) {
+    case Dest::Text:
+        handleTextWord(token);
+        break;
+    case Dest::FontTable:
+    case Dest::ColorTable:
+    case Dest::ListTable:
+    case Dest::ListOverrideTable:
+    case Dest::Pn:
+        handleTableWord(name, token.hasParameter, token.parameter);
+        break;
+    default:
+        break;
+    }
+}
+
+// Words that open a destination; true when the word was one.
+bool Reader::handleDestination(QByteArrayView name)
+{
+    Dest dest;
+    if (name == "fonttbl")
+        dest = Dest::FontTable;
+    else if (name == "colortbl")
+        dest = Dest::ColorTable;
+    else if (name == "listtable")
+        dest = Dest::ListTable;
+    else if (name == "listoverridetable")
+        dest = Dest::ListOverrideTable;
+    else if (name == "pn")
+        dest = Dest::Pn;
+    else if (name == "fldinst")
+        dest = top().field >= 0 ? Dest::FieldInst : Dest::Skip;
+    else if (name == "fldrslt") {
+        top().dest = Dest::Text;
+        top().chr.link = top().field;
+        return true;
+    } else if (name == "field") {
+        if (int(m_fields.size()) < MaxFieldCount) {
+            m_fields.emplace_back();
+            top().field = int(m_fields.size()) - 1;
+        }
+        return true;
+    } else if (isSkippedDestination(name))
+        dest = Dest::Skip;
+    else
+        return false;
+    if (dest == Dest::ColorTable)
+        m_colors.clear();
+    if (dest == Dest::Pn)
+        top().para.pnKind = ListKind::Decimal;
+    top().dest = dest;
+    return true;
+}
+
+void Reader::handleTextWord(const RtfToken &token)
+{
+    const QByteArrayView name = token.text;
+    const bool has = token.hasParameter;
+    const int value = token.parameter;
+    if (handleCharWord(name, has, value) || handleParaWord(name, has, value))
+        return;
+    handleSpecialWord(name, has, value);
+}
+
+bool Reader::handleCharWord(QByteArrayView name, bool has, int value)
+{
+    CharState &chr = top().chr;
+    const bool on = !has || value != 0;
+    if (name == "plain") {
+        const int link = chr.link;
+        chr = CharState{};
+        chr.font = m_defaultFont;
+        chr.link = link;
+    } else if (name == "b")
+        chr.bold = on;
+    else if (name == "i")
+        chr.italic = on;
+    else if (name == "ulnone")
+        chr.underline = false;
+    else if (startsWithUnderline(name))
+        chr.underline = on;
+    else if (name == "strike" || name == "striked")
+        chr.strike = on;
+    else if (name == "f")
+        chr.font = has ? value : m_defaultFont;
+    else if (name == "fs")
+        chr.halfPoints = (has && value > 0) ? std::min(value, 3276) : 24;
+    else if (name == "cf")
+        chr.foreground = has ? value : 0;
+    else if (name == "highlight" || name == "cb")
+        chr.background = has ? value : 0;
+    else if (name == "sub")
+        chr.vertical = 1;
+    else if (name == "super")
+        chr.vertical = 2;
+    else if (name == "nosupersub")
+        chr.vertical = 0;
+    else
+        return false;
+    return true;
+}
+
+bool Reader::handleParaWord(QByteArrayView name, bool has, int value)
+{
+    ParaState &para = top().para;
+    const int twips = has ? clampTwips(value) : 0;
+    if (name == "pard")
+        para = ParaState{};
+    else if (name == "par" || name == "row" || name == "page")
+        endParagraph();
+    else if (name == "ql")
+        para.align = 0;
+    else if (name == "qr")
+        para.align = 1;
+    else if (name == "qc")
+        para.align = 2;
+    else if (name == "qj" || name == "qd")
+        para.align = 3;
+    else if (name == "li")
+        para.leftIndent = twips;
+    else if (name == "ri")
+        para.rightIndent = twips;
+    else if (name == "fi")
+        para.firstIndent = twips;
+    else if (name == "sb")
+        para.spaceBefore = std::max(0, twips);
+    else if (name == "sa")
+        para.spaceAfter = std::max(0, twips);
+    else if (name == "ls")
+        para.ls = has ? value : 0;
+    else if (name == "ilvl")
+        para.level = has ? std::clamp(value, 0, 8) : 0;
+    else
+        return false;
+    return true;
+}
+
+bool Reader::handleSpecialWord(QByteArrayView name, bool has, int value)
+{
+    static const struct
+    {
+        const char *name;
+        char16_t ch;
+    } specials[] = {{"tab", u'\t'},       {"cell", u'\t'},      {"line", u'\x2028'},     {"emdash", u'\x2014'},
+                    {"endash", u'\x2013'}, {"bullet", u'\x2022'}, {"lquote", u'\x2018'},  {"rquote", u'\x2019'},
+                    {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'},
+                    {"enspace", u'\x2002'}, {"qmspace", u'\x2005'}, {"zwj", u'\x200D'},   {"zwnj", u'\x200C'}};
+    for (const auto &special : specials) {
+        if (name == special.name) {
+            appendText(QString(QChar(special.ch)));
+            return true;
+        }
+    }
+    if (name == "uc")
+        top().uc = has ? std::clamp(value, 0, 64) : 1;
+    else if (name == "ansicpg" && has)
+        m_docCodePage = value;
+    else if (name == "ansi")
+        m_docCodePage = 1252;
+    else if (name == "mac")
+        m_docCodePage = 10000;
+    else if (name == "pc")
+        m_docCodePage = 437;
+    else if (name == "pca")
+        m_docCodePage = 850;
+    else if (name == "deff" && has) {
+        m_defaultFont = value;
+        if (top().chr.font < 0)
+            top().chr.font = value;
+    } else
+        return false;
+    return true;
+}
+
+// Words inside the font, colour and list tables and the \pn destination.
+void Reader::handleTableWord(QByteArrayView name, bool has, int value)
+{
+    switch (top().dest) {
+    case Dest::FontTable:
+        if (name == "f" && has) {
+            if (!m_fontName.isEmpty())
+                finishFont();
+            m_fontNumber = value;
+            m_fonts[value] = FontDef{};
+        } else if (name == "fcharset" && m_fonts.contains(m_fontNumber)) {
+            m_fonts[m_fontNumber].charset = value;
+        } else if (name == "cpg" && m_fonts.contains(m_fontNumber)) {
+            m_fonts[m_fontNumber].codePage = value;
+        }
+        break;
+    case Dest::ColorTable: {
+        const int component = std::clamp(has ? value : 0, 0, 255);
+        if (name == "red")
+            m_red = component;
+        else if (name == "green")
+            m_green = component;
+        else if (name == "blue")
+            m_blue = component;
+        break;
+    }
+    case Dest::ListTable:
+        if (name == "list")
+            m_lists.emplace_back();
+        else if (m_lists.empty() || m_lists.size() > 10000)
+            break;
+        else if (name == "listlevel" && m_lists.back().levelFormats.size() < 9)
+            m_lists.back().levelFormats.push_back(0);
+        else if ((name == "levelnfc" || name == "levelnfcn") && !m_lists.back().levelFormats.empty())
+            m_lists.back().levelFormats.back() = value;
+        else if (name == "listid")
+            m_lists.back().id = value;
+        break;
+    case Dest::ListOverrideTable:
+        if (name == "listid")
+            m_overrides[-1] = value; // the \ls that follows takes it
+        else if (name == "ls" && m_overrides.contains(-1))
+            m_overrides[value] = m_overrides.take(-1);
+        break;
+    case Dest::Pn:
+        if (name == "pnlvlblt")
+            top().para.pnKind = ListKind::Bullet;
+        else if (name == "pnlvlcont")
+            top().para.pnKind = ListKind::None;
+        else if (name == "pndec" || name == "pnlvlbody" || name == "pnlvl")
+            top().para.pnKind = ListKind::Decimal;
+        else if (name == "pnucltr")
+            top().para.pnKind = ListKind::UpperAlpha;
+        else if (name == "pnlcltr")
+            top().para.pnKind = ListKind::LowerAlpha;
+        else if (name == "pnucrm")
+            top().para.pnKind = ListKind::UpperRoman;
+        else if (name == "pnlcrm")
+            top().para.pnKind = ListKind::LowerRoman;
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::handleSymbol(uint8_t symbol)
+{
+    if (symbol == '*') {
+        flushBytes();
+        m_starPending = true;
+        return;
+    }
+    m_starPending = false;
+    const Dest dest = top().dest;
+    if (dest == Dest::FontTable) {
+        if (symbol == '\\' || symbol == '{' || symbol == '}')
+            m_fontName.append(char(symbol));
+        return;
+    }
+    if (dest != Dest::Text && dest != Dest::FieldInst)
+        return;
+    switch (symbol) {
+    case '\\':
+    case '{':
+    case '}':
+        m_pendingBytes.append(char(symbol));
+        break;
+    case '~':
+        flushBytes();
+        appendText(QString(QChar(0x00A0)));
+        break;
+    case '-':
+        flushBytes();
+        appendText(QString(QChar(0x00AD)));
+        break;
+    case '_':
+        flushBytes();
+        appendText(QString(QChar(0x2011)));
+        break;
+    case '\n':
+        flushBytes();
+        if (dest == Dest::Text)
+            endParagraph();
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::handleText(QByteArrayView bytes)
+{
+    if (m_skip > 0) {
+        const qsizetype skipped = std::min<qsizetype>(m_skip, bytes.size());
+        bytes = bytes.sliced(skipped);
+        m_skip -= int(skipped);
+    }
+    if (bytes.isEmpty())
+        return;
+    switch (top().dest) {
+    case Dest::Text:
+    case Dest::FieldInst:
+        m_pendingBytes.append(bytes.data(), bytes.size());
+        break;
+    case Dest::FontTable:
+        fontTableText(bytes);
+        break;
+    case Dest::ColorTable:
+        colorTableText(bytes);
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::handleByte(uint8_t byte)
+{
+    switch (top().dest) {
+    case Dest::Text:
+    case Dest::FieldInst:
+        m_pendingBytes.append(char(byte));
+        break;
+    case Dest::FontTable:
+        m_fontName.append(char(byte));
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::fontTableText(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c == ';')
+            finishFont();
+        else if (m_fontName.size() < 256)
+            m_fontName.append(c);
+    }
+}
+
+void Reader::finishFont()
+{
+    if (m_fonts.contains(m_fontNumber)) {
+        FontDef &font = m_fonts[m_fontNumber];
+        int page = font.codePage ? font.codePage : RtfCodePage::fromCharset(font.charset);
+        font.name = codePage(page ? page : m_docCodePage).decode(m_fontName).trimmed();
+    }
+    m_fontName.clear();
+}
+
+void Reader::colorTableText(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c != ';')
+            continue;
+        const bool automatic = m_red < 0 && m_green < 0 && m_blue < 0;
+        if (m_colors.size() < 100000)
+            m_colors.push_back(automatic ? QColor() : QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
+        m_red = m_green = m_blue = -1;
+    }
+}
+
+int Reader::codePageOf(const CharState &chr)
+{
+    const auto font = m_fonts.constFind(chr.font);
+    if (font != m_fonts.constEnd()) {
+        if (font->codePage)
+            return font->codePage;
+        if (const int page = RtfCodePage::fromCharset(font->charset))
+            return page;
+    }
+    return m_docCodePage;
+}
+
+RtfCodePage &Reader::codePage(int number)
+{
+    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
+    if (!page)
+        page = std::make_unique<RtfCodePage>(number);
+    return *page;
+}
+
+void Reader::flushBytes()
+{
+    if (m_pendingBytes.isEmpty() || m_stack.empty())
+        return;
+    const QByteArray bytes = std::move(m_pendingBytes);
+    m_pendingBytes.clear();
+    appendText(codePage(codePageOf(top().chr)).decode(bytes));
+}
+
+// Control characters other than the tab, paragraph separators and object marks are not text
+// a note can hold; inserted as they are, some would split paragraphs behind the reader's back.
+static bool isKeptCharacter(QChar ch)
+{
+    const char16_t unit = ch.unicode();
+    return (unit >= 0x20 || unit == '\t') && unit != 0x2029 && unit != 0xFFFC && unit != 0xFFFF;
+}
+
+void Reader::appendText(const QString &input)
+{
+    QString text = input;
+    text.removeIf([](QChar ch) { return !isKeptCharacter(ch); });
+    if (text.isEmpty())
+        return;
+    GroupState &state = top();
+    if (state.dest == Dest::FieldInst) {
+        Field &field = m_fields[size_t(state.field)];
+        if (field.instruction.size() < 4096)
+            field.instruction += text;
+        return;
+    }
+    if (state.dest != Dest::Text)
+        return;
+    if (!m_runs.empty() && m_runs.back().chr == state.chr)
+        m_runs.back().text += text;
+    else
+        m_runs.push_back(Run{text, state.chr});
+}
+
+void Reader::endParagraph()
+{
+    flushBytes();
+    const GroupState &state = m_stack.empty() ? m_rootState : top();
+    writeParagraph(state.para, state.chr);
+}
+
+ListKind Reader::listKindOf(const ParaState &para) const
+{
+    if (para.ls <= 0)
+        return para.pnKind;
+    const auto listId = m_overrides.constFind(para.ls);
+    if (listId == m_overrides.constEnd())
+        return ListKind::Bullet;
+    for (const ListDef &list : m_lists) {
+        if (list.id != *listId)
+            continue;
+        if (size_t(para.level) < list.levelFormats.size())
+            return kindFromLevelFormat(list.levelFormats[size_t(para.level)]);
+        return ListKind::Bullet;
+    }
+    return ListKind::Bullet;
+}
+
+void Reader::writeParagraph(const ParaState &para, const CharState &mark)
+{
+    const ListKind kind = listKindOf(para);
+    const QTextBlockFormat format = blockFormat(para, kind != ListKind::None);
+    QTextCharFormat markFormat = charFormat(mark);
+    markFormat.clearProperty(QTextFormat::AnchorHref);
+    markFormat.clearProperty(QTextFormat::IsAnchor);
+    if (m_paragraphs++ > 0) {
+        m_cursor.insertBlock(format, markFormat);
+    } else {
+        m_cursor.setBlockFormat(format);
+        m_cursor.setBlockCharFormat(markFormat);
+    }
+    applyList(para, kind);
+    for (const Run &run : m_runs)
+        m_cursor.insertText(run.text, charFormat(run.chr));
+    m_runs.clear();
+}
+
+void Reader::applyList(const ParaState &para, ListKind kind)
+{
+    if (kind == ListKind::None) {
+        m_lastList = nullptr;
+        return;
+    }
+    QTextList *list = nullptr;
+    const qint64 key = (qint64(para.ls) << 4) | para.level;
+    if (para.ls > 0)
+        list = m_lsLists.value(key);
+    else if (m_lastKind == kind && m_lastList)
+        list = m_lastList;
+    if (list && list->format().style() == listStyle(kind)) {
+        list->add(m_cursor.block());
+    } else {
+        QTextListFormat format;
+        format.setStyle(listStyle(kind));
+        format.setIndent(0);
+        list = m_cursor.createList(format);
+        if (para.ls > 0)
+            m_lsLists.insert(key, list);
+    }
+    m_lastList = list;
+    m_lastKind = kind;
+}
+
+QTextBlockFormat Reader::blockFormat(const ParaState &para, bool inList) const
+{
+    QTextBlockFormat format;
+    static constexpr Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter, Qt::AlignJustify};
+    if (para.align != 0)
+        format.setAlignment(alignments[para.align]);
+    if (para.leftIndent)
+        format.setLeftMargin(RtfFormat::twipsToPixels(para.leftIndent));
+    if (para.rightIndent)
+        format.setRightMargin(RtfFormat::twipsToPixels(para.rightIndent));
+    if (para.spaceBefore)
+        format.setTopMargin(RtfFormat::twipsToPixels(para.spaceBefore));
+    if (para.spaceAfter)
+        format.setBottomMargin(RtfFormat::twipsToPixels(para.spaceAfter));
+    if (inList) {
+        // The bullet hangs in the first-line indent; the text of every line starts at \li.
+        if (para.firstIndent < 0)
+            format.setProperty(RtfFormat::HangingIndentProperty, -para.firstIndent);
+    } else if (para.firstIndent) {
+        format.setTextIndent(RtfFormat::twipsToPixels(para.firstIndent));
+    }
+    return format;
+}
+
+QTextCharFormat Reader::charFormat(const CharState &chr)
+{
+    if (m_cacheValid && chr == m_cachedState)
+        return m_cachedFormat;
+    QTextCharFormat format;
+    auto font = m_fonts.constFind(chr.font);
+    if (font == m_fonts.constEnd())
+        font = m_fonts.constFind(m_defaultFont);
+    if (font != m_fonts.constEnd() && !font->name.isEmpty()) {
+        format.setFontFamilies(QStringList{font->name});
+        if (font->charset != 0)
+            format.setProperty(RtfFormat::FontCharsetProperty, font->charset);
+    }
+    format.setFontPointSize(chr.halfPoints / 2.0);
+    if (chr.bold)
+        format.setFontWeight(QFont::Bold);
+    if (chr.italic)
+        format.setFontItalic(true);
+    if (chr.underline)
+        format.setFontUnderline(true);
+    if (chr.strike)
+        format.setFontStrikeOut(true);
+    if (chr.foreground > 0 && size_t(chr.foreground) < m_colors.size() && m_colors[size_t(chr.foreground)].isValid())
+        format.setForeground(m_colors[size_t(chr.foreground)]);
+    if (chr.background > 0 && size_t(chr.background) < m_colors.size() && m_colors[size_t(chr.background)].isValid())
+        format.setBackground(m_colors[size_t(chr.background)]);
+    if (chr.vertical)
+        format.setVerticalAlignment(chr.vertical == 1 ? QTextCharFormat::AlignSubScript
+                                                      : QTextCharFormat::AlignSuperScript);
+    if (chr.link >= 0 && size_t(chr.link) < m_fields.size()) {
+        const QString target = hyperlinkTarget(m_fields[size_t(chr.link)].instruction);
+        if (!target.isEmpty()) {
+            format.setAnchor(true);
+            format.setAnchorHref(target);
+        }
+    }
+    m_cachedState = chr;
+    m_cachedFormat = format;
+    m_cacheValid = true;
+    return format;
+}
+
+QString decodePlain(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return RtfCodePage(1252).decode(bytes.toByteArray());
+}
+
+} // namespace
+
+namespace RtfReader {
+
+bool isRtf(QByteArrayView bytes)
+{
+    return bytes.startsWith("{\\rtf");
+}
+
+bool read(QByteArrayView bytes, QTextDocument *doc)
+{
+    if (!isRtf(bytes))
+        return false;
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    doc->clear();
+    Reader(bytes, doc).run();
+    doc->setUndoRedoEnabled(undo);
+    return true;
+}
+
+void readPlainText(QByteArrayView bytes, QTextDocument *doc)
+{
+    QString text = decodePlain(bytes);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.remove(QChar(0));
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    doc->setPlainText(text);
+    doc->setUndoRedoEnabled(undo);
+}
+
+void readAny(QByteArrayView bytes, QTextDocument *doc)
+{
+    if (!read(bytes, doc))
+        readPlainText(bytes, doc);
+}
+
+} // namespace RtfReader

@@ -1,0 +1,34 @@
+// Reads Rich Text Format documents into a QTextDocument.
+//
+// The reader understands what the Windows rich-edit control, WordPad, Word and LibreOffice write:
+// the font and colour tables, character and paragraph formatting, bullets and numbering (\pn and
+// \ls lists), hyperlink fields, \uN with its fallback, \'xx in the document's or the font's code
+// page. Groups it does not know are skipped. It never fails on bad input: unbalanced braces, a
+// truncated file, deep nesting or binary noise give whatever text could be made out.
+//
+//     QTextDocument doc;
+//     if (!RtfReader::read(memoBytes, &doc))
+//         RtfReader::readPlainText(memoBytes, &doc);
+#pragma once
+
+#include <QByteArrayView>
+
+class QTextDocument;
+
+namespace RtfReader {
+
+// True when the bytes start an RTF document ("{\rtf"); anything else is plain text.
+bool isRtf(QByteArrayView bytes);
+
+// Replaces the content of doc with the RTF document in bytes. Returns false, leaving doc as it
+// was, when the bytes are not RTF.
+bool read(QByteArrayView bytes, QTextDocument *doc);
+
+// Replaces the content of doc with bytes as plain text: UTF-8 when the bytes are valid UTF-8,
+// else Windows-1252; CR LF, CR and LF each end a paragraph.
+void readPlainText(QByteArrayView bytes, QTextDocument *doc);
+
+// Reads rich text when it can and plain text otherwise.
+void readAny(QByteArrayView bytes, QTextDocument *doc);
+
+} // namespace RtfReader

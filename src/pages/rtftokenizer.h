@@ -1,0 +1,49 @@
+// Splits RTF bytes into tokens: group delimiters, control words and symbols, hex bytes and text.
+//
+// The tokenizer never fails. Whatever the bytes are, it returns a finite sequence of tokens and
+// then End: parameters are clamped to the 32-bit range, over-long control words are cut, the
+// binary data of \binN is passed over (never past the end), and NUL bytes count as nothing.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <optional>
+
+struct RtfToken
+{
+    enum Kind { End, GroupStart, GroupEnd, ControlWord, ControlSymbol, HexByte, Text };
+
+    RtfToken() = default;
+    explicit RtfToken(Kind k) : kind(k) {}
+
+    Kind kind = End;
+    // Control word name (letters only) or the symbol character; the bytes of a Text token.
+    QByteArrayView text;
+    bool hasParameter = false;
+    int32_t parameter = 0;
+    // HexByte: the byte value; ControlSymbol: the symbol.
+    uint8_t byte = 0;
+};
+
+class RtfTokenizer
+{
+public:
+    explicit RtfTokenizer(QByteArrayView bytes) : m_data(bytes) {}
+
+    RtfToken next();
+    qsizetype position() const { return m_pos; }
+
+    // Longest control word name kept; the rest of a longer name is dropped.
+    static constexpr int MaxWordLength = 32;
+
+private:
+    // Nothing when the control produced no token (\bin and its data, a broken \'x).
+    std::optional<RtfToken> readControl();
+    RtfToken readText();
+    void skipBinary(int32_t count);
+
+    QByteArrayView m_data;
+    qsizetype m_pos = 0;
+};
