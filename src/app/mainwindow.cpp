@@ -5,7 +5,11 @@
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "imageform.h"
+#include "optionspage.h"
+#include "passworddialog.h"
+#include "settings.h"
 
+#include <QCheckBox>
 #include <QDate>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -165,7 +169,17 @@ void Form1::setupNotebook()
     };
     PageMemo = page("PageMemo");
     PageInfos = page("PageInfos");
-    PageParametres = page("PageParametres");
+    m_optionsPage = new OptionsPage(settingsFile(), OvcNotebook1);
+    PageParametres = m_optionsPage;
+    OvcNotebook1->addWidget(PageParametres);
+    m_optionsPage->setHooks({
+        .languageCode = [this] { return languageCode; },
+        .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
+        .setReduireSiFin = [this](bool on) { ReduireSiFin = on; },
+        .setPetiteIconeVisible = [this](bool on) { PetiteIconeVisible = on; },
+        // The update dialog is not there yet.
+        .openUpdateDialog = nullptr,
+    });
     PageAdresses = page("PageAdresses");
     OvcNotebook1->hide();
 }
@@ -211,7 +225,41 @@ void Form1::FormActivate()
     if (m_activated)
         return;
     m_activated = true;
+    // A lock never opened ends the program here, before any table is touched.
+    if (!runStartupLock()) {
+        close();
+        return;
+    }
+    readTraySwitches();
     setFooterText();
+    showDesktopSwitches();
+}
+
+bool Form1::runStartupLock()
+{
+    if (!ProPasswordDialog1)
+        ProPasswordDialog1 = std::make_unique<TProPasswordDialog>();
+    StartupLock lock(settingsFile(),
+                     passwordPrompt ? passwordPrompt
+                                    : StartupLock::dialogPrompt(*ProPasswordDialog1, this),
+                     wrongPasswordNotice ? wrongPasswordNotice : StartupLock::errorBox(this));
+    return lock.run(*m_optionsPage);
+}
+
+void Form1::readTraySwitches()
+{
+    const QString ico = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("ico"));
+    if (ico == QLatin1String("yes")) {
+        PetiteIconeVisible = true;
+        ReduireSiFin = true;
+    }
+}
+
+// Setting a box runs its click handler, which stores the same state again.
+void Form1::showDesktopSwitches()
+{
+    m_optionsPage->CheckBox1->setChecked(launchAtLogOn);
+    m_optionsPage->CheckBox2->setChecked(ReduireSiFin);
 }
 
 QString Form1::footerNotice(int currentYear)

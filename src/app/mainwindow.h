@@ -1,13 +1,18 @@
 // The main window: the skinned notebook with its page hub, clock and footer link.
 #pragma once
 
+#include "startuplock.h"
+
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class ClickLabel;
 class ClockLabel;
+class OptionsPage;
 class QStackedWidget;
 class TO32ImageForm;
+class TProPasswordDialog;
 class UrlLabel;
 
 class Form1 : public QWidget
@@ -34,6 +39,16 @@ public:
     bool toolbarSyncGuard = false;
 
     bool activated() const { return m_activated; }
+
+    // Tray and log-on switches, kept as plain state until their components exist.
+    bool PetiteIconeVisible = false;
+    bool ReduireSiFin = false;
+    bool launchAtLogOn = false;
+
+    // How the start-up lock asks for the password and says it was wrong; tests replace them
+    // before the window is shown. Empty: the password dialog and the "error!" box.
+    StartupLock::PasswordPrompt passwordPrompt;
+    StartupLock::WrongPasswordNotice wrongPasswordNotice;
 
     // Handlers.
     void FormCreate();
@@ -65,8 +80,10 @@ public:
     QStackedWidget *OvcNotebook1 = nullptr;
     QWidget *PageMemo = nullptr;
     QWidget *PageInfos = nullptr;
-    QWidget *PageParametres = nullptr;
+    QWidget *PageParametres = nullptr; // the options page
+    OptionsPage *optionsPage() const { return m_optionsPage; }
     QWidget *PageAdresses = nullptr;
+    std::unique_ptr<TProPasswordDialog> ProPasswordDialog1;
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
@@ -86,9 +103,13 @@ private:
     void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
+    bool runStartupLock();
+    void readTraySwitches();
     void setFooterText();
+    void showDesktopSwitches();
 
     QString m_applicationDirectory;
+    OptionsPage *m_optionsPage = nullptr;
     bool m_activated = false;
     // Dragging by hand, for window systems that do not move windows for us.
     bool m_dragging = false;
