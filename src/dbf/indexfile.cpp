@@ -198,6 +198,11 @@ void TIndexFile::resolveKeyParts(TIndexTag &tag) const
 
 TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
 {
+    if (m_lockDepth > 0) {
+        const auto cached = m_pageCache.find(block);
+        if (cached != m_pageCache.end() && cached->second.maxKeys() == tag.maxKeys)
+            return cached->second;
+    }
     TMdxPage page(block, tag.keyRecordLength, tag.maxKeys);
     if (block < kFirstFreeBlock)
         damaged(block, "a page number points into the file header");
@@ -205,12 +210,17 @@ TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
         damaged(block, "a page number points past the end of the file");
     if (block != tag.headerBlock && page.keyCount() > tag.maxKeys)
         damaged(block, "a page holds more keys than a page can");
+    if (m_lockDepth > 0)
+        m_pageCache.insert_or_assign(block, page);
     return page;
 }
 
 void TIndexFile::writePage(const TMdxPage &page)
 {
+    m_pageCache.erase(page.block());
     m_file.writeAt(static_cast<std::uint64_t>(page.block()) * kBlockSize, page.data(), kPageSize);
+    if (m_lockDepth > 0)
+        m_pageCache.insert_or_assign(page.block(), page);
 }
 
 void TIndexFile::writeFileHeader()

@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Where a field lies in a record buffer (byte 0 of the buffer is the deletion flag).
@@ -187,7 +188,10 @@ private:
         }
         ~Lock()
         {
-            if (--m_owner.m_lockDepth == 0 && m_owner.m_file.shared())
+            if (--m_owner.m_lockDepth != 0)
+                return;
+            m_owner.m_pageCache.clear();
+            if (m_owner.m_file.shared())
                 m_owner.m_file.unlockRange(0, mdx::kBlockSize);
         }
         Lock(const Lock &) = delete;
@@ -219,6 +223,7 @@ private:
     Move backwardFrom(const TIndexTag &tag, TIndexPath &path);
     Move climb(const TIndexTag &tag, TIndexPath &path, bool forward);
     void refreshRoot(TIndexTag &tag);
+    bool walkedTooFar(std::uint64_t steps) const;
     void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
     void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
     bool deleteUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo);
@@ -231,4 +236,6 @@ private:
     std::vector<TIndexTag> m_tags;
     bool m_live = false;
     int m_lockDepth = 0;
+    // Pages read or written while the lock is held: nobody else can change them until it goes.
+    mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
 };

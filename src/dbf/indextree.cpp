@@ -77,6 +77,12 @@ void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last
 // Climbs from the leaf to the nearest level that has a further child in the direction asked,
 // takes it and goes down its nearest edge. Checks on the way up that each parent still leads to
 // the page below it.
+// A walk over empty leaves never visits more pages than the file holds; more means a loop.
+bool TIndexFile::walkedTooFar(std::uint64_t steps) const
+{
+    return steps > 64 && steps > m_file.fileSize() / kPageSize + 2;
+}
+
 TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool forward)
 {
     std::size_t level = path.size() - 1;
@@ -102,8 +108,7 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
 TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
     TIndexPath probe = path;
-    const std::uint64_t guard = m_file.fileSize() / kPageSize + 2;
-    for (std::uint64_t i = 0; i < guard; ++i) {
+    for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
         const TMdxPage leaf = readPage(tag, probe.back().block);
         if (probe.back().index < leaf.keyCount()) {
             path = std::move(probe);
@@ -120,8 +125,7 @@ TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 TIndexFile::Move TIndexFile::backwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
     TIndexPath probe = path;
-    const std::uint64_t guard = m_file.fileSize() / kPageSize + 2;
-    for (std::uint64_t i = 0; i < guard; ++i) {
+    for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
         const TMdxPage leaf = readPage(tag, probe.back().block);
         const std::uint32_t index = std::min(probe.back().index, leaf.keyCount());
         if (index > 0) {
