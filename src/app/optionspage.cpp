@@ -51,6 +51,15 @@ void setBoldColour(QWidget *w, const QColor &colour)
     w->setPalette(pal);
 }
 
+// Text labels size themselves to their text: the sizes of the form were measured with a
+// narrower font than the ones found here, so a label is widened rather than cut off.
+void fitText(QLabel *label)
+{
+    const int needed = label->sizeHint().width();
+    if (needed > label->width())
+        label->resize(needed, label->height());
+}
+
 // Characters of code 32 or less go from both ends; other blanks (no-break space) stay.
 QString trimmedPassword(const QString &text)
 {
@@ -98,6 +107,8 @@ void OptionsPage::setupTexts()
     Label10->setText(QStringLiteral("Vos options ont été enregistrées."));
     setBoldColour(Label10, Qt::red);
     Label10->hide();
+    for (QLabel *label : {Label24, Label11, Label10})
+        fitText(label);
 }
 
 void OptionsPage::setupChoices()
