@@ -1,0 +1,119 @@
+#include "recordactions.h"
+
+#include "dbf.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+namespace {
+
+struct ImageName
+{
+    int index;
+    const char *file;
+};
+
+// The record pictures of the image list; 4 to 6 belong to the clipboard buttons.
+constexpr ImageName RecordImages[] = {
+    {0, "rec-first"},  {1, "rec-prior"}, {2, "rec-next"},    {3, "rec-last"},
+    {7, "rec-cancel"}, {8, "rec-post"},  {9, "rec-edit"},    {10, "rec-insert"},
+    {11, "rec-delete"},
+};
+
+bool isEditing(TDataSetState state)
+{
+    return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+}
+
+} // namespace
+
+RecordActions::RecordActions(TDbf &dataset, int suffix, QObject *parent)
+    : QObject(parent), m_dataset(dataset)
+{
+    setObjectName(QStringLiteral("ActionList%1").arg(suffix));
+    DataSetFirst = makeAction("DataSetFirst", suffix, "&Premier", "Premier", 0);
+    DataSetPrior = makeAction("DataSetPrior", suffix, "&Précédent", "Précédent", 1);
+    DataSetNext = makeAction("DataSetNext", suffix, "&Suivant", "Suivant", 2);
+    DataSetLast = makeAction("DataSetLast", suffix, "&Dernier", "Dernier", 3);
+    DataSetCancel = makeAction("DataSetCancel", suffix, "&Annuler", "Annuler", 7);
+    DataSetPost = makeAction("DataSetPost", suffix, "&Valider", "Poster", 8);
+    DataSetEdit = makeAction("DataSetEdit", suffix, "&Modifier", "Modifier", 9);
+    DataSetInsert = makeAction("DataSetInsert", suffix, "&Insertion", "Insertion", 10);
+    DataSetDelete = makeAction("DataSetDelete", suffix, "&Supprimer", "Supprimer", 11);
+    connectOperations();
+
+    m_listenerId = m_dataset.addDataListener([this](TDataEvent, TDbfField *) { updateEnabled(); });
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &RecordActions::updateEnabled);
+    updateEnabled();
+}
+
+RecordActions::~RecordActions()
+{
+    m_dataset.removeDataListener(m_listenerId);
+}
+
+QAction *RecordActions::makeAction(const char *baseName, int suffix, const char *caption,
+                                   const char *hint, int imageIndex)
+{
+    auto *action = new QAction(QString::fromUtf8(caption), this);
+    action->setObjectName(QString::fromLatin1(baseName) + QString::number(suffix));
+    action->setToolTip(QString::fromUtf8(hint));
+    action->setStatusTip(QString::fromUtf8(hint));
+    action->setIcon(image(imageIndex));
+    action->setProperty("Category", QStringLiteral("Dataset"));
+    action->setProperty("ImageIndex", imageIndex);
+    return action;
+}
+
+void RecordActions::connectOperations()
+{
+    // Queued first, so that an operation that fails still has the states worked out again.
+    for (QAction *action : all())
+        connect(action, &QAction::triggered, this, &RecordActions::updateEnabled,
+                Qt::QueuedConnection);
+    connect(DataSetFirst, &QAction::triggered, this, [this] { m_dataset.first(); });
+    connect(DataSetPrior, &QAction::triggered, this, [this] { m_dataset.prior(); });
+    connect(DataSetNext, &QAction::triggered, this, [this] { m_dataset.next(); });
+    connect(DataSetLast, &QAction::triggered, this, [this] { m_dataset.last(); });
+    connect(DataSetCancel, &QAction::triggered, this, [this] { m_dataset.cancel(); });
+    connect(DataSetPost, &QAction::triggered, this, [this] { m_dataset.post(); });
+    connect(DataSetEdit, &QAction::triggered, this, [this] { m_dataset.edit(); });
+    connect(DataSetInsert, &QAction::triggered, this, [this] { m_dataset.insert(); });
+    connect(DataSetDelete, &QAction::triggered, this, [this] { m_dataset.deleteRecord(); });
+}
+
+std::array<QAction *, 9> RecordActions::all() const
+{
+    return {DataSetFirst, DataSetPrior,  DataSetNext,   DataSetLast,  DataSetCancel,
+            DataSetPost,  DataSetEdit,   DataSetInsert, DataSetDelete};
+}
+
+void RecordActions::updateEnabled()
+{
+    const bool open = m_dataset.active();
+    const bool bof = m_dataset.bof();
+    const bool eof = m_dataset.eof();
+    const bool modifiable = open && m_dataset.canModify();
+    const bool editing = isEditing(m_dataset.state());
+
+    DataSetFirst->setEnabled(open && !bof);
+    DataSetPrior->setEnabled(open && !bof);
+    DataSetNext->setEnabled(open && !eof);
+    DataSetLast->setEnabled(open && !eof);
+    DataSetCancel->setEnabled(modifiable && editing);
+    DataSetPost->setEnabled(modifiable && editing);
+    DataSetEdit->setEnabled(modifiable && !editing);
+    DataSetInsert->setEnabled(modifiable);
+    DataSetDelete->setEnabled(modifiable && !(bof && eof));
+}
+
+QIcon RecordActions::image(int index)
+{
+    for (const ImageName &entry : RecordImages) {
+        if (entry.index == index)
+            return QIcon(QStringLiteral(":/art/%1.svg").arg(QLatin1String(entry.file)));
+    }
+    return {};
+}

@@ -1,0 +1,58 @@
+// The nine record actions of one data source (first, prior, next, last, cancel, post, edit,
+// insert, delete), as QActions whose enabled state follows the dataset.
+//
+// The actions of the to-do page carry the suffix 1 (`DataSetFirst1` ... `DataSetDelete1`), those
+// of the information page 2 and of the address book 3. They act on the dataset directly; a
+// failing operation throws, and the error travels to the application's error box with the table
+// left as it was. The enabled states are refreshed after every change the dataset reports and
+// whenever the event loop falls idle.
+//
+//     RecordActions actions(Dbfmemo, 1, this);
+//     actions.DataSetPost->trigger();
+#pragma once
+
+#include <QAction>
+#include <QIcon>
+#include <QObject>
+#include <array>
+
+class TDbf;
+
+class RecordActions : public QObject
+{
+    Q_OBJECT
+public:
+    // The dataset must outlive the actions.
+    RecordActions(TDbf &dataset, int suffix, QObject *parent = nullptr);
+    ~RecordActions() override;
+
+    TDbf &dataset() const { return m_dataset; }
+
+    QAction *DataSetFirst = nullptr;
+    QAction *DataSetPrior = nullptr;
+    QAction *DataSetNext = nullptr;
+    QAction *DataSetLast = nullptr;
+    QAction *DataSetCancel = nullptr;
+    QAction *DataSetPost = nullptr;
+    QAction *DataSetEdit = nullptr;
+    QAction *DataSetInsert = nullptr;
+    QAction *DataSetDelete = nullptr;
+
+    // In the order of the table above, for loops and tests.
+    std::array<QAction *, 9> all() const;
+
+    // Sets every action's enabled state from the dataset now.
+    void updateEnabled();
+
+    // The picture of image number `index` of the record bars' image list (0 to 3 and 7 to 11),
+    // a null icon for any other number.
+    static QIcon image(int index);
+
+private:
+    QAction *makeAction(const char *baseName, int suffix, const char *caption, const char *hint,
+                        int imageIndex);
+    void connectOperations();
+
+    TDbf &m_dataset;
+    int m_listenerId = 0;
+};

@@ -1,0 +1,247 @@
+#include "recordactions.h"
+#include "recordbar.h"
+#include "todotestutil.h"
+
+#include "application.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QToolButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using todotest::MemoFolder;
+
+namespace {
+
+// The names of the enabled actions, in the order of the action list.
+QStringList enabledActions(RecordActions &actions)
+{
+    actions.updateEnabled();
+    QStringList names;
+    for (QAction *action : actions.all()) {
+        if (action->isEnabled())
+            names << action->objectName();
+    }
+    return names;
+}
+
+QStringList names(std::initializer_list<const char *> list)
+{
+    QStringList result;
+    for (const char *name : list)
+        result << QString::fromLatin1(name);
+    return result;
+}
+
+// Collects what the error box would have shown while alive.
+class ErrorBox
+{
+public:
+    ErrorBox()
+    {
+        Application::instance()->setErrorReporter([this](const QString &m) { messages << m; });
+    }
+    ~ErrorBox() { Application::instance()->setErrorReporter([](const QString &) {}); }
+    QStringList messages;
+};
+
+} // namespace
+
+TEST(RecordActions, CarryTheirNamesCaptionsHintsAndPictures)
+{
+    MemoFolder folder;
+    auto table = folder.open();
+    RecordActions actions(*table, 2);
+    struct Expected
+    {
+        QAction *action;
+        const char *name;
+        const char *caption;
+        const char *hint;
+        int image;
+    };
+    const Expected expected[] = {
+        {actions.DataSetFirst, "DataSetFirst2", "&Premier", "Premier", 0},
+        {actions.DataSetPrior, "DataSetPrior2", "&Précédent", "Précédent", 1},
+        {actions.DataSetNext, "DataSetNext2", "&Suivant", "Suivant", 2},
+        {actions.DataSetLast, "DataSetLast2", "&Dernier", "Dernier", 3},
+        {actions.DataSetCancel, "DataSetCancel2", "&Annuler", "Annuler", 7},
+        {actions.DataSetPost, "DataSetPost2", "&Valider", "Poster", 8},
+        {actions.DataSetEdit, "DataSetEdit2", "&Modifier", "Modifier", 9},
+        {actions.DataSetInsert, "DataSetInsert2", "&Insertion", "Insertion", 10},
+        {actions.DataSetDelete, "DataSetDelete2", "&Supprimer", "Supprimer", 11},
+    };
+    for (const Expected &e : expected) {
+        EXPECT_EQ(e.action->objectName(), QString::fromUtf8(e.name));
+        EXPECT_EQ(e.action->text(), QString::fromUtf8(e.caption));
+        EXPECT_EQ(e.action->toolTip(), QString::fromUtf8(e.hint));
+        EXPECT_EQ(e.action->property("ImageIndex").toInt(), e.image);
+        EXPECT_FALSE(e.action->icon().pixmap(16, 16).isNull()) << e.name << " has a picture";
+    }
+    EXPECT_TRUE(RecordActions::image(4).isNull()) << "image 4 is a clipboard picture, not ours";
+}
+
+TEST(RecordActions, EmptyTableEnablesOnlyInsertAndEditAndEditInserts)
+{
+    MemoFolder folder;
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    EXPECT_EQ(enabledActions(actions), names({"DataSetEdit1", "DataSetInsert1"}));
+
+    actions.DataSetEdit->trigger();
+    EXPECT_EQ(table->state(), TDataSetState::dsInsert) << "Edit on an empty table inserts";
+    EXPECT_EQ(enabledActions(actions), names({"DataSetCancel1", "DataSetPost1", "DataSetInsert1"}));
+}
+
+TEST(RecordActions, FirstAndLastNotesDisableTheWayOut)
+{
+    MemoFolder folder;
+    folder.addNotes({"un", "deux", "trois"});
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+
+    EXPECT_EQ(enabledActions(actions),
+              names({"DataSetNext1", "DataSetLast1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
+    actions.DataSetNext->trigger();
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "deux");
+    EXPECT_EQ(enabledActions(actions),
+              names({"DataSetFirst1", "DataSetPrior1", "DataSetNext1", "DataSetLast1", "DataSetEdit1",
+                     "DataSetInsert1", "DataSetDelete1"}));
+    actions.DataSetLast->trigger();
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "trois");
+    EXPECT_EQ(enabledActions(actions),
+              names({"DataSetFirst1", "DataSetPrior1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
+    actions.DataSetFirst->trigger();
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
+    EXPECT_FALSE(actions.DataSetPrior->isEnabled());
+}
+
+TEST(RecordActions, PostAndCancelOnlyWhileEditing)
+{
+    MemoFolder folder;
+    folder.addNotes({"un"});
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    EXPECT_FALSE(actions.DataSetPost->isEnabled());
+    EXPECT_FALSE(actions.DataSetCancel->isEnabled());
+
+    table->edit(); // not through the action: the dataset's own report must refresh the states
+    EXPECT_TRUE(actions.DataSetPost->isEnabled());
+    EXPECT_TRUE(actions.DataSetCancel->isEnabled());
+    EXPECT_FALSE(actions.DataSetEdit->isEnabled());
+
+    table->fieldByName("TITRE").setAsString("un, revu");
+    actions.DataSetPost->trigger();
+    EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
+    EXPECT_FALSE(actions.DataSetPost->isEnabled());
+
+    actions.DataSetInsert->trigger();
+    actions.DataSetCancel->trigger();
+    EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "un, revu");
+}
+
+TEST(RecordActions, ClosedOrReadOnlyTableEnablesNothingThatChangesIt)
+{
+    MemoFolder folder;
+    folder.addNotes({"un", "deux"});
+    TDbf closed("Dbfmemo");
+    RecordActions closedActions(closed, 1);
+    EXPECT_EQ(enabledActions(closedActions), QStringList());
+
+    TDbf readOnly("Dbfmemo");
+    readOnly.setFilePath(folder.path());
+    readOnly.setTableName("memo.dbf");
+    readOnly.setReadOnly(true);
+    readOnly.open();
+    RecordActions readOnlyActions(readOnly, 1);
+    EXPECT_EQ(enabledActions(readOnlyActions), names({"DataSetNext1", "DataSetLast1"}));
+
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    table->close();
+    EXPECT_EQ(enabledActions(actions), QStringList()) << "closing the table disables everything";
+}
+
+TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
+{
+    MemoFolder folder;
+    folder.addNotes({"un"});
+    todotest::OtherCopyEditing other(folder);
+    ASSERT_TRUE(other.holdsTheLock());
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    RecordBar bar(actions);
+    ErrorBox box;
+
+    QTest::mouseClick(bar.ToolButton17, Qt::LeftButton);
+    EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});
+    EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
+    EXPECT_TRUE(bar.ToolButton17->isEnabled());
+    EXPECT_FALSE(bar.ToolButton20->isEnabled());
+
+    box.messages.clear();
+    QTest::mouseClick(bar.ToolButton1, Qt::LeftButton);
+    EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")})
+        << "a delete needs the lock as well";
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
+}
+
+TEST(RecordBar, ButtonsSitAtTheirGapsWithTheirHints)
+{
+    MemoFolder folder;
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    RecordBar bar(actions);
+    struct Expected
+    {
+        QToolButton *button;
+        const char *name;
+        int left;
+        QAction *action;
+        const char *hint;
+    };
+    const Expected expected[] = {
+        {bar.ToolButton1, "ToolButton1", 33, actions.DataSetDelete, "Supprimer"},
+        {bar.ToolButton17, "ToolButton17", 73, actions.DataSetEdit, "Modifier"},
+        {bar.ToolButton19, "ToolButton19", 96, actions.DataSetInsert, "Nouveau"},
+        {bar.ToolButton18, "ToolButton18", 147, actions.DataSetCancel, "Annuler"},
+        {bar.ToolButton20, "ToolButton20", 178, actions.DataSetPost, "Valider"},
+        {bar.ToolButton4, "ToolButton4", 337, actions.DataSetFirst, "Premier"},
+        {bar.ToolButton6, "ToolButton6", 360, actions.DataSetPrior, "Précédent"},
+        {bar.ToolButton8, "ToolButton8", 383, actions.DataSetNext, "Suivant"},
+        {bar.ToolButton5, "ToolButton5", 406, actions.DataSetLast, "Dernier"},
+    };
+    for (const Expected &e : expected) {
+        EXPECT_EQ(e.button->objectName(), QString::fromLatin1(e.name));
+        EXPECT_EQ(e.button->x(), e.left) << e.name;
+        EXPECT_EQ(e.button->size(), QSize(23, 22)) << e.name;
+        EXPECT_EQ(e.button->toolTip(), QString::fromUtf8(e.hint)) << e.name;
+        EXPECT_EQ(e.button->isEnabled(), e.action->isEnabled()) << e.name;
+        EXPECT_EQ(e.button->cursor().shape(), Qt::PointingHandCursor);
+    }
+}
+
+TEST(RecordBar, ButtonsFollowTheirActionsAndKeepTheirOwnHints)
+{
+    MemoFolder folder;
+    auto table = folder.open();
+    RecordActions actions(*table, 1);
+    RecordBar bar(actions);
+    EXPECT_FALSE(bar.ToolButton20->isEnabled());
+
+    QTest::mouseClick(bar.ToolButton19, Qt::LeftButton);
+    EXPECT_EQ(table->state(), TDataSetState::dsInsert);
+    EXPECT_TRUE(bar.ToolButton20->isEnabled()) << "Valider is offered while a note is being written";
+    EXPECT_FALSE(bar.ToolButton17->isEnabled());
+    EXPECT_EQ(bar.ToolButton20->toolTip(), QStringLiteral("Valider"));
+    EXPECT_EQ(bar.ToolButton19->toolTip(), QStringLiteral("Nouveau"));
+
+    table->fieldByName("TITRE").setAsString("nouvelle");
+    QTest::mouseClick(bar.ToolButton20, Qt::LeftButton);
+    EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
+    EXPECT_EQ(table->fieldByName("TITRE").asString(), "nouvelle");
+    EXPECT_FALSE(bar.ToolButton20->isEnabled());
+    EXPECT_TRUE(bar.ToolButton1->isEnabled());
+}

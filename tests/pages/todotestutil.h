@@ -1,0 +1,107 @@
+// Helpers of the to-do page tests: a fresh memo table in a temporary directory.
+#pragma once
+
+#include "dbf.h"
+#include "dbffile.h"
+
+#include <QTemporaryDir>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace todotest {
+
+// A data folder holding an empty memo.dbf / memo.dbt as the program ships them.
+class MemoFolder
+{
+public:
+    MemoFolder()
+    {
+        createDbfTable(path() + "memo.dbf", 0x8B, 0x57, {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}},
+                       512);
+    }
+    std::string path() const { return m_dir.path().toStdString() + "/"; }
+    QString qpath() const { return m_dir.path() + QLatin1Char('/'); }
+
+    // An open dataset on the table, named as the main window names it.
+    std::unique_ptr<TDbf> open() const
+    {
+        auto dataset = std::make_unique<TDbf>("Dbfmemo");
+        dataset->setFilePath(path());
+        dataset->setTableName("memo.dbf");
+        dataset->open();
+        return dataset;
+    }
+
+    // Appends notes with these titles and no text.
+    void addNotes(std::initializer_list<const char *> titles) const
+    {
+        auto dataset = open();
+        for (const char *title : titles) {
+            dataset->insert();
+            dataset->fieldByName("TITRE").setAsString(title);
+            dataset->post();
+        }
+        dataset->close();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Another copy of the program, in a real child process, editing (and so locking) the first note
+// of the folder's memo table until this object goes away. Start it before this process opens
+// the table: a child forked later would share this process's open files.
+class OtherCopyEditing
+{
+public:
+    explicit OtherCopyEditing(const MemoFolder &folder)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            char c = 'x';
+            TDbf table("Dbfmemo");
+            try {
+                table.setFilePath(folder.path());
+                table.setTableName("memo.dbf");
+                table.open();
+                table.edit();
+                c = 'L';
+            } catch (...) {
+            }
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(m_release[0], &c, 1); // the table stays open, and locked, until here
+            ::_exit(0);
+        }
+        char c = 0;
+        m_locked = m_pid > 0 && ::read(ready[0], &c, 1) == 1 && c == 'L';
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~OtherCopyEditing()
+    {
+        if (m_pid > 0) {
+            (void)!::write(m_release[1], "q", 1);
+            int status = 0;
+            ::waitpid(m_pid, &status, 0);
+        }
+        ::close(m_release[0]);
+        ::close(m_release[1]);
+    }
+    OtherCopyEditing(const OtherCopyEditing &) = delete;
+    OtherCopyEditing &operator=(const OtherCopyEditing &) = delete;
+
+    bool holdsTheLock() const { return m_locked; }
+
+private:
+    pid_t m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_locked = false;
+};
+
+} // namespace todotest
