@@ -40,26 +40,8 @@ std::vector<std::string> randomTitles(std::size_t count)
 
 void prepareTable(const std::string &dir)
 {
-    const std::string table = dir + "infos.dbf";
-    createDbfTable(table, 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    TDbfFile file;
-    file.open(table, TDbfAccess::Exclusive);
-    TIndexFile::TableInfo info;
-    info.languageDriver = file.languageDriver();
-    info.codePage = file.codePage();
-    info.tableName = "infos";
-    const std::vector<TDbfFieldDef> fields = file.fields();
-    info.findField = [fields](const std::string &name) -> std::optional<TIndexField> {
-        for (const TDbfFieldDef &f : fields)
-            if (f.name == name)
-                return TIndexField{std::size_t(f.offset), std::size_t(f.width), f.letter};
-        return std::nullopt;
-    };
-    file.close();
-    TIndexFile::create(dir + "infos.mdx", info)->createTag("", "TITRE", ixDescending, 0, {});
-    std::fstream patch(table, std::ios::in | std::ios::out | std::ios::binary);
-    patch.seekp(28);
-    patch.put(1);
+    createDbfTable(dir + "infos.dbf", 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
+    createProductionIndex(dir + "infos.dbf", "", "TITRE", ixDescending);
 }
 
 void benchDataset(const std::string &dir, const std::vector<std::string> &titles)

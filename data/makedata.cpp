@@ -3,6 +3,7 @@
 // A table that is already there is left alone, so rebuilding never wipes notes kept in a build
 // tree that is being used.
 #include "dbffile.h"
+#include "indexcursor.h"
 
 #include <cstdio>
 #include <string>
@@ -67,6 +68,9 @@ int main(int argc, char **argv)
             if (exists(path) || exists(memoPathOf(path)))
                 continue;
             createDbfTable(path, kDBaseIVWithMemo, kCodePage1252, t.fields, kMemoBlockSize);
+            // Information sheets are walked in descending title order through infos.mdx.
+            if (std::string(t.file) == "infos.dbf")
+                createProductionIndex(path, "", "TITRE", ixDescending);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -90,6 +90,49 @@ void TIndexCursor::keyMoved(std::uint32_t n, const std::uint8_t *record)
         standOn(n, record);
 }
 
+TIndexFile::TableInfo indexTableInfo(const TDbfFile &table)
+{
+    TIndexFile::TableInfo info;
+    info.languageDriver = table.languageDriver();
+    info.dBaseIII = table.level() == TTableLevel::dBaseIII;
+    info.codePage = table.codePage();
+    info.access = table.access();
+    std::string name = table.path().substr(table.path().find_last_of('/') + 1);
+    info.tableName = name.substr(0, name.find_last_of('.'));
+    info.findField = [fields = table.fields()](const std::string &wanted) -> std::optional<TIndexField> {
+        for (const TDbfFieldDef &f : fields) {
+            if (f.name == wanted)
+                return TIndexField{static_cast<std::size_t>(f.offset), static_cast<std::size_t>(f.width), f.letter};
+        }
+        return std::nullopt;
+    };
+    return info;
+}
+
+void createProductionIndex(const std::string &tablePath, const std::string &tagName,
+                           const std::string &expression, unsigned options)
+{
+    TDbfFile table;
+    if (!table.open(tablePath, TDbfAccess::Exclusive))
+        throw EDbfError("Invalid DBF file.");
+    TIndexFile::TableInfo info = indexTableInfo(table);
+    info.access = TDbfAccess::Exclusive;
+    TIndexFile::create(indexPathOf(tablePath), info)
+        ->createTag(tagName, expression, options, table.recordCount(),
+                    [&table](std::uint32_t recNo, std::vector<std::uint8_t> &record) {
+                        record.resize(table.recordLength());
+                        if (!table.readRecord(recNo, record.data()))
+                            throw EDbfError("Cannot read record " + std::to_string(recNo) + ".");
+                    });
+    table.close();
+    // Byte 28 is written after the table closed: closing stamps the header as it was opened.
+    TPagedFile file;
+    file.openFile(tablePath, TDbfAccess::Exclusive);
+    const std::uint8_t announced = 1;
+    file.writeAt(28, &announced, 1);
+    file.closeFile();
+}
+
 // ---- TProductionIndex ----------------------------------------------------------------------------
 
 TProductionIndex::TProductionIndex(TDbfFile &table, std::unique_ptr<TIndexFile> file)
@@ -109,20 +152,7 @@ std::unique_ptr<TProductionIndex> TProductionIndex::open(TDbfFile &table)
 {
     if (table.header().size() <= 28 || table.header()[28] == 0)
         return nullptr;
-    TIndexFile::TableInfo info;
-    info.languageDriver = table.languageDriver();
-    info.dBaseIII = table.level() == TTableLevel::dBaseIII;
-    info.codePage = table.codePage();
-    info.access = table.access();
-    const std::vector<TDbfFieldDef> &fields = table.fields();
-    info.findField = [&fields](const std::string &name) -> std::optional<TIndexField> {
-        for (const TDbfFieldDef &f : fields) {
-            if (f.name == name)
-                return TIndexField{static_cast<std::size_t>(f.offset), static_cast<std::size_t>(f.width), f.letter};
-        }
-        return std::nullopt;
-    };
-    std::unique_ptr<TIndexFile> file = TIndexFile::open(indexPathOf(table.path()), info);
+    std::unique_ptr<TIndexFile> file = TIndexFile::open(indexPathOf(table.path()), indexTableInfo(table));
     if (!file)
         return nullptr;
     return std::unique_ptr<TProductionIndex>(new TProductionIndex(table, std::move(file)));

@@ -14,6 +14,16 @@
 #include <string>
 #include <vector>
 
+// What the index file needs to know about an open table: language driver, level, code page,
+// access mode and where its fields lie.
+TIndexFile::TableInfo indexTableInfo(const TDbfFile &table);
+
+// Writes the production index file of the table at tablePath with one tag over its records and
+// sets header byte 28 to announce it. Used by the shipped-data generator and by tests; the
+// program itself never creates an index.
+void createProductionIndex(const std::string &tablePath, const std::string &tagName,
+                           const std::string &expression, unsigned options);
+
 class TIndexCursor : public TVirtualCursor
 {
 public:
