@@ -935,9 +935,9 @@ bool read(QByteArrayView bytes, QTextDocument *doc)
     return true;
 }
 
-void readPlainText(QByteArrayView bytes, QTextDocument *doc)
+void readPlainText(QByteArrayView bytes, QTextDocument *doc, int codePage)
 {
-    QString text = decodePlain(bytes);
+    QString text = codePage ? RtfCodePage(codePage).decode(bytes.toByteArray()) : decodePlain(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.remove(QChar(0));

@@ -24,9 +24,10 @@ bool isRtf(QByteArrayView bytes);
 // was, when the bytes are not RTF.
 bool read(QByteArrayView bytes, QTextDocument *doc);
 
-// Replaces the content of doc with bytes as plain text: UTF-8 when the bytes are valid UTF-8,
-// else Windows-1252; CR LF, CR and LF each end a paragraph.
-void readPlainText(QByteArrayView bytes, QTextDocument *doc);
+// Replaces the content of doc with bytes as plain text in codePage, or, when codePage is 0, as
+// UTF-8 when the bytes are valid UTF-8 and else Windows-1252; CR LF, CR and LF each end a
+// paragraph.
+void readPlainText(QByteArrayView bytes, QTextDocument *doc, int codePage = 0);
 
 // Reads rich text when it can and plain text otherwise.
 void readAny(QByteArrayView bytes, QTextDocument *doc);

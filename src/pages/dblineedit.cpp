@@ -1,0 +1,80 @@
+#include "dblineedit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+DBLineEdit::DBLineEdit(QWidget *parent) : QLineEdit(parent)
+{
+    m_link.onDataChange = [this] { showField(); };
+    m_link.onUpdateData = [this] {
+        if (TDbfField *field = m_link.field())
+            field->setAsString(text().toStdString());
+    };
+    connect(this, &QLineEdit::textEdited, this, [this] { m_link.modified(); });
+}
+
+void DBLineEdit::showField()
+{
+    TDbfField *field = m_link.field();
+    setText(field ? QString::fromStdString(field->asString()) : QString());
+    setMaxLength(field && field->dataType() == TFieldType::ftString && field->size() > 0 ? field->size() : 32767);
+    setCursorPosition(0);
+}
+
+bool DBLineEdit::beginEdit()
+{
+    if (!m_link.dataSource())
+        return true; // an unbound field edits freely
+    if (m_link.edit())
+        return true;
+    QApplication::beep();
+    return false;
+}
+
+void DBLineEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_link.dataSource()) {
+        m_link.reset();
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
+    const bool changes = printable || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
+                         event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut);
+    if (printable) {
+        TDbfField *field = m_link.field();
+        if (field && !field->canEncode(typed.toStdString())) {
+            QApplication::beep();
+            event->accept();
+            return;
+        }
+    }
+    if (changes && !beginEdit()) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void DBLineEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    m_link.updateRecord();
+}
+
+void DBLineEdit::cutToClipboard()
+{
+    if (hasSelectedText() && beginEdit()) {
+        cut();
+        m_link.modified();
+    }
+}
+
+void DBLineEdit::pasteFromClipboard()
+{
+    if (beginEdit()) {
+        paste();
+        m_link.modified();
+    }
+}

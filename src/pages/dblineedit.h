@@ -1,0 +1,38 @@
+// A single-line text field bound to a character field of a data source.
+//
+// It shows the field of the current record. The first change the user makes asks the data
+// source to begin editing; a character the table's code page cannot hold is refused with a
+// beep; Escape brings back the record's value; the text is written into the record buffer when
+// the record is updated (post, a move) or when the field loses the focus.
+#pragma once
+
+#include "databinding.h"
+
+#include <QLineEdit>
+
+class DBLineEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit DBLineEdit(QWidget *parent = nullptr);
+
+    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
+    TDataSource *dataSource() const { return m_link.dataSource(); }
+    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
+    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
+    TFieldDataLink &dataLink() { return m_link; }
+
+    // Clipboard operations that first ask to begin editing (the bar's cut and paste actions).
+    void cutToClipboard();
+    void pasteFromClipboard();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void showField();
+    bool beginEdit();
+
+    TFieldDataLink m_link;
+};

@@ -1,0 +1,190 @@
+#include "rxdbrichedit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <stdexcept>
+
+TRxDBRichEdit::TRxDBRichEdit(QWidget *parent) : TRxCustomRichEdit(parent)
+{
+    setReadOnly(true);
+    m_link.onDataChange = [this] { dataChange(); };
+    m_link.onEditingChange = [this] { applyReadOnly(); };
+    m_link.onUpdateData = [this] { updateData(); };
+    connect(document(), &QTextDocument::contentsChanged, this, &TRxDBRichEdit::textChanged);
+}
+
+void TRxDBRichEdit::dataChange()
+{
+    TDbfField *field = m_link.field();
+    if (!field) {
+        m_loading = true;
+        clear();
+        m_loading = false;
+        m_memoLoaded = false;
+        applyReadOnly();
+        return;
+    }
+    // The table entered edit state at the editor's own request and the field is unchanged:
+    // keep the caret, the selection and the content.
+    if (m_stateChanging && !m_fieldSnapshot.empty() && m_fieldSnapshot == field->memoBytes())
+        return;
+    m_memoLoaded = false;
+    loadMemo();
+}
+
+void TRxDBRichEdit::loadMemo()
+{
+    TDbfField *field = m_link.field();
+    if (m_memoLoaded || !field)
+        return;
+    m_loading = true;
+    try {
+        const std::string bytes = field->memoBytes();
+        loadDocument(QByteArray::fromStdString(bytes), TDbf::ansiCodePage());
+        m_memoLoaded = true;
+    } catch (const std::exception &) {
+        setPlainText(QStringLiteral("(%1)").arg(QString::fromUtf8(LoadErrorText)));
+    }
+    m_loading = false;
+    applyReadOnly();
+}
+
+void TRxDBRichEdit::updateData()
+{
+    TDbfField *field = m_link.field();
+    if (!field)
+        return;
+    QByteArray bytes;
+    try {
+        bytes = saveDocument(TDbf::ansiCodePage());
+    } catch (const std::exception &) {
+        throw std::runtime_error(SaveErrorText);
+    }
+    field->setMemoBytes(bytes.toStdString());
+}
+
+void TRxDBRichEdit::applyReadOnly()
+{
+    const bool readOnly = !(m_link.editing() && m_memoLoaded);
+    if (readOnly == isReadOnly())
+        return;
+    setReadOnly(readOnly);
+    // Read-only still lets the caret move and the text be selected from the keyboard.
+    if (readOnly)
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+void TRxDBRichEdit::textChanged()
+{
+    if (m_loading)
+        return;
+    if (m_memoLoaded)
+        m_link.modified();
+    m_memoLoaded = true;
+}
+
+bool TRxDBRichEdit::editCanModify()
+{
+    m_stateChanging = true;
+    try {
+        bool result = m_link.editing();
+        if (!result && m_link.field()) {
+            m_fieldSnapshot = m_link.field()->memoBytes();
+            m_link.edit();
+            m_fieldSnapshot.clear();
+            result = m_link.editing();
+        }
+        m_stateChanging = false;
+        return result;
+    } catch (...) {
+        m_fieldSnapshot.clear();
+        m_stateChanging = false;
+        throw;
+    }
+}
+
+bool TRxDBRichEdit::beginFormatChange()
+{
+    if (!m_link.dataSource())
+        return true;
+    if (m_memoLoaded && !m_loading && editCanModify()) {
+        m_link.modified();
+        return true;
+    }
+    QApplication::beep();
+    return false;
+}
+
+bool TRxDBRichEdit::beginTextChange()
+{
+    if (!m_link.dataSource())
+        return true;
+    return m_memoLoaded && editCanModify();
+}
+
+bool TRxDBRichEdit::handleKeyWhileNotLoaded(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        loadMemo();
+    event->accept(); // every key is swallowed until the memo is loaded
+    return true;
+}
+
+void TRxDBRichEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_link.dataSource()) {
+        TRxCustomRichEdit::keyPressEvent(event);
+        return;
+    }
+    if (!m_memoLoaded) {
+        handleKeyWhileNotLoaded(event);
+        return;
+    }
+    const int key = event->key();
+    const QString typed = event->text();
+    if (key == Qt::Key_Escape) {
+        m_link.reset(); // back to what the record buffer holds; the table stays in edit state
+        event->accept();
+        return;
+    }
+    const bool editingKey = key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Clear ||
+                            event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+                            (key == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier);
+    const QChar ch = typed.isEmpty() ? QChar() : typed.at(0);
+    const bool character = !typed.isEmpty() && !(event->modifiers() & Qt::ControlModifier) &&
+                           (ch.isPrint() || ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'));
+    if (character && ch.isPrint()) {
+        TDbfField *field = m_link.field();
+        if (field && !field->canEncode(typed.toStdString())) {
+            QApplication::beep();
+            event->accept();
+            return;
+        }
+    }
+    if ((editingKey || character) && !editCanModify()) {
+        event->accept();
+        return;
+    }
+    TRxCustomRichEdit::keyPressEvent(event);
+}
+
+void TRxDBRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (m_link.dataSource() && !m_memoLoaded) {
+        loadMemo();
+        return;
+    }
+    TRxCustomRichEdit::mouseDoubleClickEvent(event);
+}
+
+void TRxDBRichEdit::focusOutEvent(QFocusEvent *event)
+{
+    TRxCustomRichEdit::focusOutEvent(event);
+    try {
+        m_link.updateRecord();
+    } catch (...) {
+        setFocus();
+        throw;
+    }
+}

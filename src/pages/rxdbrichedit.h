@@ -1,0 +1,60 @@
+// The data-bound rich-text editor (TRxDBRichEdit): the memo of the current record as a document.
+//
+// State machine of one editor (all transitions run on the event loop):
+//
+//     not loaded --loadMemo() ok--> loaded, read-only --request to edit (key, format, cut, paste)-->
+//     loaded, editable (table in edit/insert) --post or a move: the document is written when changed,
+//     then reloaded--> loaded, read-only.  Escape or cancel reloads the stored document.
+//     A load that fails shows "(Erreur au chargement de flux)" and stays not loaded and read-only
+//     until the next record, a double click or Enter loads it.
+//
+// The request to begin editing keeps the caret: when the table enters edit state because of the
+// editor itself, the reload that the record change would cause is skipped as long as the field
+// still holds what it held just before the request (the field snapshot).
+#pragma once
+
+#include "databinding.h"
+#include "rxrichedit.h"
+
+class TRxDBRichEdit : public TRxCustomRichEdit
+{
+    Q_OBJECT
+public:
+    explicit TRxDBRichEdit(QWidget *parent = nullptr);
+
+    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
+    TDataSource *dataSource() const { return m_link.dataSource(); }
+    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
+    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
+    TFieldDataLink &dataLink() { return m_link; }
+
+    bool memoLoaded() const { return m_memoLoaded; }
+    // Loads the memo of the current record when it is not loaded yet.
+    void loadMemo();
+
+    bool beginFormatChange() override;
+    bool beginTextChange() override;
+
+    static constexpr const char *LoadErrorText = "Erreur au chargement de flux";
+    static constexpr const char *SaveErrorText = "Erreur à l'enregistrement de flux";
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void dataChange();
+    void updateData();
+    void applyReadOnly();
+    void textChanged();
+    // The request to begin editing; true when the table is editing.
+    bool editCanModify();
+    bool handleKeyWhileNotLoaded(QKeyEvent *event);
+
+    TFieldDataLink m_link;
+    bool m_memoLoaded = false;
+    bool m_loading = false;
+    bool m_stateChanging = false;
+    std::string m_fieldSnapshot;
+};

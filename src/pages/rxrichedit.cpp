@@ -1,0 +1,429 @@
+#include "rxrichedit.h"
+
+#include "rtfformat.h"
+#include "rtfreader.h"
+#include "rtfwriter.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextList>
+
+namespace {
+
+bool resolvedBold(const QTextCharFormat &format, const QFont &base)
+{
+    return format.hasProperty(QTextFormat::FontWeight) ? format.fontWeight() >= QFont::DemiBold : base.bold();
+}
+
+bool resolvedItalic(const QTextCharFormat &format, const QFont &base)
+{
+    return format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic() : base.italic();
+}
+
+bool resolvedUnderline(const QTextCharFormat &format, const QFont &base)
+{
+    return format.hasProperty(QTextFormat::TextUnderlineStyle) ? format.fontUnderline() : base.underline();
+}
+
+bool resolvedStrikeOut(const QTextCharFormat &format, const QFont &base)
+{
+    return format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : base.strikeOut();
+}
+
+TFontStyles stylesOf(const QTextCharFormat &format, const QFont &base)
+{
+    TFontStyles styles = 0;
+    if (resolvedBold(format, base))
+        styles |= fsBold;
+    if (resolvedItalic(format, base))
+        styles |= fsItalic;
+    if (resolvedUnderline(format, base))
+        styles |= fsUnderline;
+    if (resolvedStrikeOut(format, base))
+        styles |= fsStrikeOut;
+    return styles;
+}
+
+int twips(double pixels)
+{
+    return RtfFormat::pixelsToTwips(pixels);
+}
+
+bool isBulletList(const QTextList *list)
+{
+    const QTextListFormat::Style style = list->format().style();
+    return style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle ||
+           style == QTextListFormat::ListSquare;
+}
+
+// What the control took for a link: an address with a known scheme, or one starting "www.".
+const QRegularExpression &linkPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("(?:\\b(?:https?|ftp|file|mailto|news|nntp|telnet|gopher|wais|prospero):|\\bwww\\.)[^\\s<>\"]+"),
+        QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
+
+} // namespace
+
+// ---- TRxTextAttributes ---------------------------------------------------------------------------
+
+QTextCharFormat TRxTextAttributes::current() const
+{
+    const QFont base = m_editor->document()->defaultFont();
+    if (m_kind == Default) {
+        QTextCharFormat format;
+        format.setFont(base);
+        return format;
+    }
+    const QTextCursor cursor = m_editor->textCursor();
+    if (!cursor.hasSelection())
+        return cursor.charFormat();
+
+    // An effect belongs to a selection when every character of it has the effect.
+    TFontStyles common = fsBold | fsItalic | fsUnderline | fsStrikeOut;
+    QTextCharFormat first;
+    bool haveFirst = false;
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    for (QTextBlock block = m_editor->document()->findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
+                continue;
+            if (!haveFirst) {
+                first = fragment.charFormat();
+                haveFirst = true;
+            }
+            common &= stylesOf(fragment.charFormat(), base);
+        }
+    }
+    if (!haveFirst)
+        first = cursor.charFormat();
+    first.setFontWeight(common & fsBold ? QFont::Bold : QFont::Normal);
+    first.setFontItalic(common & fsItalic);
+    first.setFontUnderline(common & fsUnderline);
+    first.setFontStrikeOut(common & fsStrikeOut);
+    return first;
+}
+
+TFontStyles TRxTextAttributes::style() const
+{
+    return stylesOf(current(), m_editor->document()->defaultFont());
+}
+
+void TRxTextAttributes::setStyle(TFontStyles styles)
+{
+    if (!m_editor->beginFormatChange())
+        return;
+    QTextCharFormat change;
+    change.setFontWeight(styles & fsBold ? QFont::Bold : QFont::Normal);
+    change.setFontItalic(styles & fsItalic);
+    change.setFontUnderline(styles & fsUnderline);
+    change.setFontStrikeOut(styles & fsStrikeOut);
+    QFont font = m_editor->document()->defaultFont();
+    font.setBold(styles & fsBold);
+    font.setItalic(styles & fsItalic);
+    font.setUnderline(styles & fsUnderline);
+    font.setStrikeOut(styles & fsStrikeOut);
+    apply(change, font);
+}
+
+void TRxTextAttributes::assignFromFont(const QFont &font, const QColor &color)
+{
+    if (!m_editor->beginFormatChange())
+        return;
+    QTextCharFormat change;
+    change.setFontFamilies(QStringList{font.family()});
+    if (font.pointSizeF() > 0)
+        change.setFontPointSize(font.pointSizeF());
+    change.setFontWeight(font.bold() ? QFont::Bold : QFont::Normal);
+    change.setFontItalic(font.italic());
+    change.setFontUnderline(font.underline());
+    change.setFontStrikeOut(font.strikeOut());
+    if (color.isValid())
+        change.setForeground(color);
+    apply(change, font);
+}
+
+void TRxTextAttributes::apply(const QTextCharFormat &change, const QFont &defaultFont)
+{
+    if (m_kind == Default) {
+        // The default format is that of text without a format of its own; text typed at the
+        // caret follows it too.
+        m_editor->document()->setDefaultFont(defaultFont);
+        QTextCursor cursor = m_editor->textCursor();
+        cursor.clearSelection();
+        QTextCharFormat typing = cursor.charFormat();
+        typing.merge(change);
+        m_editor->setCurrentCharFormat(typing);
+        m_editor->viewport()->update();
+        return;
+    }
+    m_editor->mergeCurrentCharFormat(change);
+}
+
+QFont TRxTextAttributes::toFont() const
+{
+    const QTextCharFormat format = current();
+    QFont font = m_editor->document()->defaultFont();
+    const QStringList families = format.property(QTextFormat::FontFamilies).toStringList();
+    if (!families.isEmpty())
+        font.setFamilies(families);
+    if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)
+        font.setPointSizeF(format.fontPointSize());
+    const TFontStyles styles = stylesOf(format, m_editor->document()->defaultFont());
+    font.setBold(styles & fsBold);
+    font.setItalic(styles & fsItalic);
+    font.setUnderline(styles & fsUnderline);
+    font.setStrikeOut(styles & fsStrikeOut);
+    return font;
+}
+
+QColor TRxTextAttributes::color() const
+{
+    const QTextCharFormat format = current();
+    if (format.foreground().style() != Qt::NoBrush)
+        return format.foreground().color();
+    return m_editor->palette().color(QPalette::Text);
+}
+
+// ---- TRxParaAttributes ---------------------------------------------------------------------------
+
+int TRxParaAttributes::alignment() const
+{
+    const Qt::Alignment align = m_editor->textCursor().blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    if (align & Qt::AlignRight)
+        return 1;
+    if (align & Qt::AlignHCenter)
+        return 2;
+    if (align & Qt::AlignJustify)
+        return 3;
+    return 0;
+}
+
+void TRxParaAttributes::setAlignment(int alignment)
+{
+    if (!m_editor->beginFormatChange())
+        return;
+    static constexpr Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter, Qt::AlignJustify};
+    QTextBlockFormat change;
+    change.setAlignment(aligns[std::clamp(alignment, 0, 3)]);
+    QTextCursor cursor = m_editor->textCursor();
+    cursor.mergeBlockFormat(change);
+}
+
+int TRxParaAttributes::numbering() const
+{
+    const QTextList *list = m_editor->textCursor().currentList();
+    if (!list)
+        return 0;
+    return isBulletList(list) ? 1 : 2;
+}
+
+void TRxParaAttributes::setNumbering(int numbering)
+{
+    if (!m_editor->beginFormatChange())
+        return;
+    QTextDocument *doc = m_editor->document();
+    const QTextCursor selection = m_editor->textCursor();
+    const QTextBlock last = doc->findBlock(selection.selectionEnd());
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    QTextList *list = nullptr;
+    for (QTextBlock block = doc->findBlock(selection.selectionStart()); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        QTextList *own = block.textList();
+        // The first line starts at the start indent; the others are offset from it.
+        const int offset = own ? format.intProperty(RtfFormat::HangingIndentProperty) : std::max(0, -twips(format.textIndent()));
+        const int start = own ? twips(format.leftMargin()) - offset : twips(format.leftMargin()) + twips(format.textIndent());
+        const int newOffset = numbering == 0 ? 0 : std::max(offset, RtfFormat::DefaultBulletIndentTwips);
+        if (own)
+            own->remove(block);
+        format = block.blockFormat();
+        format.setObjectIndex(-1);
+        format.setLeftMargin(RtfFormat::twipsToPixels(start + newOffset));
+        format.setTextIndent(numbering == 0 ? RtfFormat::twipsToPixels(0) : 0);
+        if (numbering == 0)
+            format.clearProperty(RtfFormat::HangingIndentProperty);
+        else
+            format.setProperty(RtfFormat::HangingIndentProperty, newOffset);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+        if (numbering != 0) {
+            const QTextList *previous = block.previous().isValid() ? block.previous().textList() : nullptr;
+            if (!list && previous && isBulletList(previous) == (numbering == 1))
+                list = const_cast<QTextList *>(previous);
+            if (list) {
+                list->add(block);
+            } else {
+                QTextListFormat listFormat;
+                listFormat.setStyle(numbering == 1 ? QTextListFormat::ListDisc : QTextListFormat::ListDecimal);
+                listFormat.setIndent(0);
+                list = cursor.createList(listFormat);
+            }
+        }
+        if (block == last)
+            break;
+    }
+    cursor.endEditBlock();
+}
+
+// ---- TRxCustomRichEdit ---------------------------------------------------------------------------
+
+TRxCustomRichEdit::TRxCustomRichEdit(QWidget *parent) : QTextEdit(parent)
+{
+    applySettings();
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { emit selectionChange(this); });
+    connect(this, &QTextEdit::selectionChanged, this, [this] { emit selectionChange(this); });
+    connect(document(), &QTextDocument::contentsChanged, this, &TRxCustomRichEdit::updateLinks);
+}
+
+TRxCustomRichEdit::~TRxCustomRichEdit() = default;
+
+void TRxCustomRichEdit::applySettings()
+{
+    setTabChangesFocus(false); // WantTabs
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    setAcceptRichText(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::white);
+    // The selection is not shown while the editor has no focus.
+    colours.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText, colours.color(QPalette::Active, QPalette::Text));
+    setPalette(colours);
+    setViewportMargins(SelectionBarWidth, 0, 0, 0);
+    setStyleSheet(QString()); // follow the palette, not a style's own idea of a text field
+}
+
+int TRxCustomRichEdit::selLength() const
+{
+    const QTextCursor cursor = textCursor();
+    return cursor.selectionEnd() - cursor.selectionStart();
+}
+
+void TRxCustomRichEdit::loadDocument(const QByteArray &bytes, int codePage)
+{
+    if (!RtfReader::read(bytes, document()))
+        RtfReader::readPlainText(bytes, document(), codePage);
+    document()->setModified(false);
+    QTextCursor start(document());
+    setTextCursor(start);
+    ensureCursorVisible();
+    updateLinks();
+}
+
+QByteArray TRxCustomRichEdit::saveDocument(int codePage) const
+{
+    return RtfWriter::write(document(), codePage);
+}
+
+const TRxCustomRichEdit::Link *TRxCustomRichEdit::linkAt(int position) const
+{
+    for (const Link &link : m_links)
+        if (position >= link.start && position < link.end)
+            return &link;
+    return nullptr;
+}
+
+void TRxCustomRichEdit::updateLinks()
+{
+    m_links.clear();
+    QList<QTextEdit::ExtraSelection> marks;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        auto matches = linkPattern().globalMatch(text);
+        while (matches.hasNext()) {
+            const QRegularExpressionMatch match = matches.next();
+            QString address = match.captured();
+            // Sentence punctuation after an address is not part of it.
+            while (!address.isEmpty() && QStringLiteral(".,;:!?)]}'").contains(address.back()))
+                address.chop(1);
+            const int start = block.position() + int(match.capturedStart());
+            m_links.push_back(Link{start, start + int(address.size()), address});
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = QTextCursor(document());
+            mark.cursor.setPosition(start);
+            mark.cursor.setPosition(start + int(address.size()), QTextCursor::KeepAnchor);
+            mark.format.setForeground(QColor(0, 0, 255));
+            mark.format.setFontUnderline(true);
+            marks.append(mark);
+        }
+    }
+    setExtraSelections(marks);
+}
+
+void TRxCustomRichEdit::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    const int position = document()->documentLayout()->hitTest(
+        at + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), Qt::ExactHit);
+    const Link *link = position >= 0 ? linkAt(position) : nullptr;
+    if (link && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)) {
+        m_pressedStart = link->start;
+        m_pressedEnd = link->end;
+        m_pressedButton = event->button();
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void TRxCustomRichEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseReleaseEvent(event);
+    const QPoint at = event->position().toPoint();
+    const int position = document()->documentLayout()->hitTest(
+        at + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), Qt::ExactHit);
+    const Link *link = position >= 0 ? linkAt(position) : nullptr;
+    const bool same = link && event->button() == m_pressedButton && link->start == m_pressedStart &&
+                      link->end == m_pressedEnd;
+    const QString text = same ? link->text : QString();
+    m_pressedStart = m_pressedEnd = -1;
+    m_pressedButton = Qt::NoButton;
+    if (same)
+        emit urlClick(this, text, event->button());
+}
+
+void TRxCustomRichEdit::insertFromMimeData(const QMimeData *source)
+{
+    if (beginTextChange())
+        QTextEdit::insertFromMimeData(source);
+}
+
+void TRxCustomRichEdit::focusInEvent(QFocusEvent *event)
+{
+    QTextEdit::focusInEvent(event);
+}
+
+void TRxCustomRichEdit::focusOutEvent(QFocusEvent *event)
+{
+    QTextEdit::focusOutEvent(event);
+}
+
+void TRxCustomRichEdit::cutToClipboard()
+{
+    if (!textCursor().hasSelection())
+        return;
+    if (!beginTextChange()) {
+        QApplication::beep();
+        return;
+    }
+    cut();
+}
+
+void TRxCustomRichEdit::pasteFromClipboard()
+{
+    if (!beginTextChange()) {
+        QApplication::beep();
+        return;
+    }
+    paste();
+}

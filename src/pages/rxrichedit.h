@@ -1,0 +1,135 @@
+// The rich-text editor (TRxCustomRichEdit) and its format accessors.
+//
+// A QTextEdit set up as the notes need it: tabs typed as text, word wrap, scroll bars only when
+// the text needs them, a selection bar at the left, white background, the selection hidden while
+// the editor has no focus. Its document loads from and saves to RTF bytes (plain text when the
+// bytes are not RTF). Links are recognised in the visible text as display-only formatting: they
+// never reach the stored document. A left or right button pressed and released on the same link
+// raises urlClick.
+//
+// Format changes go through TRxTextAttributes (selection or default format) and
+// TRxParaAttributes (paragraphs of the selection). Each asks beginFormatChange() first, which
+// the data-bound editor uses to put its table into edit state.
+#pragma once
+
+#include <QTextEdit>
+
+#include <memory>
+#include <vector>
+
+class TRxCustomRichEdit;
+
+// The four style effects, as a set of bits.
+enum TFontStyle : int { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = int;
+
+class TRxTextAttributes
+{
+public:
+    enum Kind { Selection, Default };
+    TRxTextAttributes(TRxCustomRichEdit *editor, Kind kind) : m_editor(editor), m_kind(kind) {}
+
+    // The effects of this format. For a selection an effect counts when the whole selection has
+    // it; without a selection the format at the caret is read. The default format is the
+    // document's default font.
+    TFontStyles style() const;
+    // Sets all four effects at once to the values in styles.
+    void setStyle(TFontStyles styles);
+    // Face, size, style and colour from a font (an invalid colour means the automatic colour).
+    void assignFromFont(const QFont &font, const QColor &color = QColor());
+    // Face, size, style and colour of this format.
+    QFont toFont() const;
+    QColor color() const;
+
+private:
+    QTextCharFormat current() const;
+    void apply(const QTextCharFormat &change, const QFont &defaultFont);
+
+    TRxCustomRichEdit *m_editor;
+    Kind m_kind;
+};
+
+class TRxParaAttributes
+{
+public:
+    explicit TRxParaAttributes(TRxCustomRichEdit *editor) : m_editor(editor) {}
+
+    // 0 left, 1 right, 2 centre, 3 justified.
+    int alignment() const;
+    void setAlignment(int alignment);
+    // 0 none, 1 bullet; other numbering kinds read as 2.
+    int numbering() const;
+    // None takes the hanging indent back to 0; a bullet gets at least 10 points of it.
+    void setNumbering(int numbering);
+
+private:
+    TRxCustomRichEdit *m_editor;
+};
+
+class TRxCustomRichEdit : public QTextEdit
+{
+    Q_OBJECT
+public:
+    explicit TRxCustomRichEdit(QWidget *parent = nullptr);
+    ~TRxCustomRichEdit() override;
+
+    TRxTextAttributes &SelAttributes() { return m_selAttributes; }
+    TRxTextAttributes &DefAttributes() { return m_defAttributes; }
+    TRxParaAttributes &Paragraph() { return m_paragraph; }
+    int selLength() const;
+
+    // Replaces the document: RTF when the bytes are RTF, otherwise plain text in codePage
+    // (0: UTF-8 when valid, else Windows-1252). The caret goes to the start.
+    void loadDocument(const QByteArray &bytes, int codePage = 0);
+    // The whole document as RTF; characters of codePage as \'xx.
+    QByteArray saveDocument(int codePage = 1252) const;
+
+    // The recognised links as [start, end) character ranges, in document order.
+    struct Link
+    {
+        int start;
+        int end;
+        QString text;
+    };
+    const std::vector<Link> &links() const { return m_links; }
+    // The link at a document position, or nullptr.
+    const Link *linkAt(int position) const;
+
+    // The request made before a change of format, a cut or a paste; an editor that is not bound
+    // to a table always says yes.
+    virtual bool beginFormatChange() { return true; }
+    virtual bool beginTextChange() { return true; }
+
+    // Clipboard operations of the formatting bar.
+    void cutToClipboard();
+    void pasteFromClipboard();
+
+    static constexpr int SelectionBarWidth = 8;
+
+signals:
+    // OnSelectionChange: the caret or the selection moved.
+    void selectionChange(QObject *sender);
+    // OnURLClick: a link was clicked with the left or right button.
+    void urlClick(QObject *sender, const QString &urlText, Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    friend class TRxTextAttributes;
+    friend class TRxParaAttributes;
+    void applySettings();
+    void updateLinks();
+
+    TRxTextAttributes m_selAttributes{this, TRxTextAttributes::Selection};
+    TRxTextAttributes m_defAttributes{this, TRxTextAttributes::Default};
+    TRxParaAttributes m_paragraph{this};
+    std::vector<Link> m_links;
+    int m_pressedStart = -1;
+    int m_pressedEnd = -1;
+    Qt::MouseButton m_pressedButton = Qt::NoButton;
+};

@@ -1,0 +1,161 @@
+// The data-bound editor's rules against a real memo table in a temporary directory.
+#include "richedittestutil.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+using richtest::EditorWindow;
+using richtest::MemoTable;
+
+namespace {
+
+const std::string StoredRtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 DejaVu Sans;}}"
+                              "\\viewkind4\\uc1\\pard\\f0\\fs16 abcdef\\par\r\n}";
+
+} // namespace
+
+TEST(RxDBRichEdit, EmptyMemoGivesEmptyEditorAndAChangeStoresAFullRtfDocument)
+{
+    MemoTable table({""});
+    EditorWindow view(table.source.get());
+    EXPECT_TRUE(view.editor->memoLoaded());
+    EXPECT_TRUE(view.editor->document()->isEmpty());
+    EXPECT_TRUE(view.editor->isReadOnly());
+
+    QTest::keyClick(view.editor, Qt::Key_A);
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    QTest::keyClick(view.editor, Qt::Key_Backspace);
+    EXPECT_TRUE(view.editor->toPlainText().isEmpty());
+    table.dataset->post();
+
+    const std::string stored = table.storedMemo();
+    EXPECT_EQ(stored.rfind("{\\rtf1", 0), 0u) << stored;
+    EXPECT_NE(stored.find("\\par"), std::string::npos) << stored;
+}
+
+TEST(RxDBRichEdit, PlainTextMemoIsShownAsTextAndStoredAsRtfOnlyAfterAChange)
+{
+    MemoTable table({"Bonjour\r\nle monde"});
+    EditorWindow view(table.source.get());
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("Bonjour\nle monde"));
+
+    // Looked at, then posted through another change of the record: the memo keeps its bytes.
+    table.dataset->edit();
+    table.dataset->fieldByName("TITRE").setAsString("autre titre");
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo(), "Bonjour\r\nle monde");
+
+    QTextCursor end(view.editor->document());
+    end.movePosition(QTextCursor::End);
+    view.editor->setTextCursor(end);
+    QTest::keyClicks(view.editor, QStringLiteral("!"));
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo().rfind("{\\rtf1", 0), 0u);
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("Bonjour\nle monde!"));
+}
+
+TEST(RxDBRichEdit, FirstKeystrokeInBrowseStateEntersEditStateKeepingKeyAndCaret)
+{
+    MemoTable table({StoredRtf});
+    EditorWindow view(table.source.get());
+    ASSERT_EQ(view.editor->toPlainText(), QStringLiteral("abcdef"));
+    QTextCursor caret = view.editor->textCursor();
+    caret.setPosition(3);
+    view.editor->setTextCursor(caret);
+
+    QTest::keyClicks(view.editor, QStringLiteral("X"));
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    EXPECT_FALSE(view.editor->isReadOnly());
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("abcXdef"));
+    EXPECT_EQ(view.editor->textCursor().position(), 4);
+
+    // After the post the stored document is shown again, caret at the start.
+    table.dataset->post();
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("abcXdef"));
+    EXPECT_EQ(view.editor->textCursor().position(), 0);
+    EXPECT_TRUE(view.editor->isReadOnly());
+}
+
+TEST(RxDBRichEdit, EscapeBringsBackTheStoredDocumentAndTheTableStaysInEditState)
+{
+    MemoTable table({StoredRtf});
+    EditorWindow view(table.source.get());
+    QTest::keyClicks(view.editor, QStringLiteral("zz"));
+    ASSERT_EQ(view.editor->toPlainText(), QStringLiteral("zzabcdef"));
+    QTest::keyClick(view.editor, Qt::Key_Escape);
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("abcdef"));
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo(), StoredRtf); // nothing was left to write
+}
+
+TEST(RxDBRichEdit, TypingIntoAnEmptyTableBeginsANewRecord)
+{
+    MemoTable table;
+    EditorWindow view(table.source.get());
+    QTest::keyClicks(view.editor, QStringLiteral("neuf"));
+    EXPECT_EQ(table.state(), TDataSetState::dsInsert);
+    table.dataset->post();
+    EXPECT_EQ(table.dataset->visibleRecordCount(), 1);
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("neuf"));
+}
+
+TEST(RxDBRichEdit, MovingToAnotherRecordWritesTheDocumentFirst)
+{
+    MemoTable table({StoredRtf, ""});
+    EditorWindow view(table.source.get());
+    QTest::keyClicks(view.editor, QStringLiteral("1"));
+    table.dataset->next();
+    EXPECT_TRUE(view.editor->document()->isEmpty());
+    table.dataset->first();
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("1abcdef"));
+}
+
+TEST(RxDBRichEdit, FormatChangeOnABrowsingTableEntersEditStateAndIsStoredAtPost)
+{
+    MemoTable table({StoredRtf});
+    EditorWindow view(table.source.get());
+    QTextCursor selection = view.editor->textCursor();
+    selection.setPosition(0);
+    selection.setPosition(3, QTextCursor::KeepAnchor);
+    view.editor->setTextCursor(selection);
+
+    view.editor->SelAttributes().setStyle(fsBold);
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    view.editor->Paragraph().setAlignment(2);
+    table.dataset->post();
+
+    const std::string stored = table.storedMemo();
+    EXPECT_NE(stored.find("\\b abc\\b0 def"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\\qc"), std::string::npos) << stored;
+}
+
+TEST(RxDBRichEdit, ReadOnlyTableRefusesEditingWithoutLosingTheText)
+{
+    MemoTable table({StoredRtf});
+    table.dataset->close();
+    table.dataset->setReadOnly(true);
+    table.dataset->open();
+    EditorWindow view(table.source.get());
+    QTest::keyClicks(view.editor, QStringLiteral("q"));
+    view.editor->SelAttributes().setStyle(fsItalic);
+    EXPECT_EQ(table.state(), TDataSetState::dsBrowse);
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("abcdef"));
+    EXPECT_TRUE(view.editor->isReadOnly());
+}
+
+TEST(RxDBRichEdit, UnboundEditorShowsNothingAndIsNotLoaded)
+{
+    QWidget window;
+    auto *editor = new TRxDBRichEdit(&window);
+    EXPECT_FALSE(editor->memoLoaded());
+    EXPECT_TRUE(editor->isReadOnly());
+    MemoTable table({StoredRtf});
+    editor->setDataField(QStringLiteral("MEMO"));
+    editor->setDataSource(table.source.get());
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("abcdef"));
+    editor->setDataSource(nullptr);
+    EXPECT_TRUE(editor->document()->isEmpty());
+    EXPECT_FALSE(editor->memoLoaded());
+}
