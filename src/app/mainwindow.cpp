@@ -194,6 +194,13 @@ void Form1::showAtStart()
 void Form1::FormCreate()
 {
     languageCode = 99;
+    const std::string folder = dataDirectory().toStdString();
+    Dbfinfos->setFilePath(folder);
+    Dbfinfos->setTableName("infos.dbf");
+    Dbfmemo->setFilePath(folder);
+    Dbfmemo->setTableName("memo.dbf");
+    Dbfadbook->setFilePath(folder);
+    Dbfadbook->setTableName("adbook.dbf");
 }
 
 void Form1::FormShow()
@@ -233,6 +240,15 @@ void Form1::FormActivate()
     readTraySwitches();
     setFooterText();
     showDesktopSwitches();
+    openTables();
+}
+
+// A table that fails to open throws: the error box shows it and the tables after it stay closed.
+void Form1::openTables()
+{
+    Dbfinfos->open();
+    Dbfmemo->open();
+    Dbfadbook->open();
 }
 
 bool Form1::runStartupLock()
@@ -316,6 +332,10 @@ void Form1::Label23Click()
 
 void Form1::Label1Click()
 {
+    // The dataset objects stay alive for the controls bound to them; only their files close.
+    Dbfinfos->close();
+    Dbfmemo->close();
+    Dbfadbook->close();
     close();
 }
 

@@ -1,6 +1,7 @@
 // The main window: the skinned notebook with its page hub, clock and footer link.
 #pragma once
 
+#include "dbf.h"
 #include "startuplock.h"
 
 #include <QWidget>
@@ -84,6 +85,11 @@ public:
     OptionsPage *optionsPage() const { return m_optionsPage; }
     QWidget *PageAdresses = nullptr;
     std::unique_ptr<TProPasswordDialog> ProPasswordDialog1;
+    // The three tables, created with the window so that pages can bind to them; opened at the
+    // first activation, closed by "X".
+    std::unique_ptr<TDbf> Dbfinfos = std::make_unique<TDbf>("Dbfinfos");
+    std::unique_ptr<TDbf> Dbfmemo = std::make_unique<TDbf>("Dbfmemo");
+    std::unique_ptr<TDbf> Dbfadbook = std::make_unique<TDbf>("Dbfadbook");
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
@@ -107,6 +113,7 @@ private:
     void readTraySwitches();
     void setFooterText();
     void showDesktopSwitches();
+    void openTables();
 
     QString m_applicationDirectory;
     OptionsPage *m_optionsPage = nullptr;
