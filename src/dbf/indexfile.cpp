@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 
 using namespace mdx;
@@ -299,13 +300,9 @@ std::vector<std::uint8_t> TIndexFile::keyOf(int i, const std::uint8_t *record) c
     return key;
 }
 
-int TIndexFile::createTag(const std::string &name, const std::string &expression, unsigned options,
-                          std::uint32_t count,
-                          const std::function<void(std::uint32_t, std::vector<std::uint8_t> &)> &readRecord)
+// The tag a definition asks for, checked against the table's fields.
+TIndexTag TIndexFile::describeTag(const std::string &name, const std::string &expression, unsigned options) const
 {
-    Lock lock(*this);
-    if (m_tags.size() >= static_cast<std::size_t>(kMaxTags))
-        throw EDbfError("Can not create index: too many indexes in file.");
     TIndexTag tag;
     tag.name = upper(name.substr(0, kMaxTagName));
     tag.expression = upper(expression).substr(0, kMaxExpression);
@@ -321,27 +318,42 @@ int TIndexFile::createTag(const std::string &name, const std::string &expression
         tag.flags |= kFlagUnique;
     tag.uniqueness = (options & ixPrimary) ? 33 : (options & ixUnique) ? 1 : 0;
     tag.entryFlag = (options & ixExpression) ? 0 : 0x10;
+    return tag;
+}
 
+void TIndexFile::addTagEntry(std::size_t index, const TIndexTag &tag)
+{
+    std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * index];
+    std::fill(entry, entry + kTagEntryLength, 0);
+    writeLE32(entry, tag.headerBlock);
+    std::copy(tag.name.begin(), tag.name.end(), entry + 4);
+    entry[15] = tag.entryFlag;
+    entry[20] = 2;
+    entry[21] = static_cast<std::uint8_t>(tag.keyType);
+    writeLE16(&m_header[kHdrTagCount], static_cast<std::uint16_t>(index + 1));
+    writeFileHeader();
+}
+
+int TIndexFile::createTag(const std::string &name, const std::string &expression, unsigned options,
+                          std::uint32_t count,
+                          const std::function<void(std::uint32_t, std::vector<std::uint8_t> &)> &readRecord)
+{
+    Lock lock(*this);
+    if (m_tags.size() >= static_cast<std::size_t>(kMaxTags))
+        throw EDbfError("Can not create index: too many indexes in file.");
+    TIndexTag tag = describeTag(name, expression, options);
     const std::vector<std::uint8_t> savedHeader = m_header;
-    const std::size_t index = m_tags.size();
+    const int index = static_cast<int>(m_tags.size());
     try {
         tag.headerBlock = allocatePage(tag);
         tag.rootBlock = allocatePage(tag);
         writeTagHeader(tag, 2 * kBlocksPerPage);
-        std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * index];
-        std::fill(entry, entry + kTagEntryLength, 0);
-        writeLE32(entry, tag.headerBlock);
-        std::copy(tag.name.begin(), tag.name.end(), entry + 4);
-        entry[15] = tag.entryFlag;
-        entry[20] = 2;
-        entry[21] = static_cast<std::uint8_t>(tag.keyType);
-        writeLE16(&m_header[kHdrTagCount], static_cast<std::uint16_t>(index + 1));
-        writeFileHeader();
+        addTagEntry(m_tags.size(), tag);
         m_tags.push_back(tag);
         std::vector<std::uint8_t> record;
         for (std::uint32_t recNo = 1; recNo <= count; ++recNo) {
             readRecord(recNo, record);
-            insertUnlocked(static_cast<int>(index), keyOf(static_cast<int>(index), record.data()).data(), recNo, nullptr);
+            insertUnlocked(index, keyOf(index, record.data()).data(), recNo, nullptr);
         }
     } catch (...) {
         // Forget the tag; its pages stay allocated, so the next free block keeps its new value.
@@ -349,11 +361,11 @@ int TIndexFile::createTag(const std::string &name, const std::string &expression
         m_header = savedHeader;
         writeLE32(&m_header[kHdrNextFree], std::max(nextFree, readLE32(&savedHeader[kHdrNextFree])));
         writeFileHeader();
-        m_tags.resize(index);
+        m_tags.resize(static_cast<std::size_t>(index));
         throw;
     }
     m_live = true;
-    return static_cast<int>(index);
+    return index;
 }
 
 void TIndexFile::recordAppended(std::uint32_t recNo, const std::uint8_t *record)

@@ -119,7 +119,7 @@ public:
                   const std::function<void(std::uint32_t, std::vector<std::uint8_t> &)> &readRecord);
 
     // Maintenance starts once a tag was selected (by the dataset's IndexName or by createTag).
-    void selectTag(int i) { m_live = true; (void)i; }
+    void selectTag(int /*tag*/) { m_live = true; }
     bool live() const { return m_live; }
 
     // The table's changes, told to every tag while the file is live (no-ops otherwise).
@@ -206,6 +206,8 @@ private:
     void loadHeader();
     void loadTags();
     void resolveKeyParts(TIndexTag &tag) const;
+    TIndexTag describeTag(const std::string &name, const std::string &expression, unsigned options) const;
+    void addTagEntry(std::size_t index, const TIndexTag &tag);
     void readTagHeader(TIndexTag &tag);
     void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
@@ -224,6 +226,7 @@ private:
     Move climb(const TIndexTag &tag, TIndexPath &path, bool forward);
     void refreshRoot(TIndexTag &tag);
     bool walkedTooFar(std::uint64_t steps) const;
+    void growRoot(TIndexTag &tag, std::uint32_t oldRoot);
     void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
     void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
     bool deleteUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo);

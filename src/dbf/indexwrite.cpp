@@ -13,6 +13,19 @@ constexpr std::size_t kMaxDepth = 32;
 
 } // namespace
 
+// Puts a new root above the old one: no key, only the number leading to the old root.
+void TIndexFile::growRoot(TIndexTag &tag, std::uint32_t oldRoot)
+{
+    TMdxPage root(allocatePage(tag), tag.keyRecordLength, tag.maxKeys);
+    root.setKeyCount(0);
+    root.setNumber(0, oldRoot);
+    writePage(root);
+    TMdxPage header = readPage(tag, tag.headerBlock);
+    writeLE32(header.data() + kTagRoot, root.block());
+    writePage(header);
+    tag.rootBlock = root.block();
+}
+
 // Splits the full page at the end of `path` (its parent, if any, is the level before), whose
 // pending insertion position is `pending`. A full root first gets a new root above it. The right
 // half goes to a new page; the split page keeps its block and the left half. Writes go new page,
@@ -21,15 +34,8 @@ void TIndexFile::splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level,
 {
     TMdxPage page = readPage(tag, path[level].block);
     if (level == 0) {
-        TMdxPage root(allocatePage(tag), tag.keyRecordLength, tag.maxKeys);
-        root.setKeyCount(0);
-        root.setNumber(0, page.block());
-        writePage(root);
-        TMdxPage header = readPage(tag, tag.headerBlock);
-        writeLE32(header.data() + kTagRoot, root.block());
-        writePage(header);
-        tag.rootBlock = root.block();
-        path.insert(path.begin(), TIndexLevel{root.block(), 0});
+        growRoot(tag, page.block());
+        path.insert(path.begin(), TIndexLevel{tag.rootBlock, 0});
         ++level;
     }
     TMdxPage parent = readPage(tag, path[level - 1].block);
