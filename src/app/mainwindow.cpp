@@ -8,6 +8,10 @@
 #include "optionspage.h"
 #include "passworddialog.h"
 #include "settings.h"
+#include "formatbar.h"
+#include "rxdbrichedit.h"
+#include "todopage.h"
+#include "ualarm.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -62,10 +66,17 @@ Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     setupWindowMarks();
     setupClockAndFooter();
     setupNotebook();
+    setupFormatting();
     FormCreate();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The pages are bound to the tables, which are members and would go first otherwise; the
+    // formatting handlers follow the pages' editors and must not see them dying.
+    delete formatHandlers;
+    delete OvcNotebook1;
+}
 
 void Form1::setupSkin()
 {
@@ -167,7 +178,11 @@ void Form1::setupNotebook()
         OvcNotebook1->addWidget(widget);
         return widget;
     };
-    PageMemo = page("PageMemo");
+    // Every delete of a note first asks the confirmation dialog created at start-up.
+    m_todoPage = new TodoPage(
+        *Dbfmemo, [] { return Avertissement ? Avertissement->ask() : 0; }, OvcNotebook1);
+    PageMemo = m_todoPage;
+    OvcNotebook1->addWidget(PageMemo);
     PageInfos = page("PageInfos");
     m_optionsPage = new OptionsPage(settingsFile(), OvcNotebook1);
     PageParametres = m_optionsPage;
@@ -182,6 +197,17 @@ void Form1::setupNotebook()
     });
     PageAdresses = page("PageAdresses");
     OvcNotebook1->hide();
+}
+
+// One set of formatting handlers for both text pages; they follow the active page mode.
+void Form1::setupFormatting()
+{
+    FormatTarget target;
+    target.activePageMode = &activePageMode;
+    target.toolbarSyncGuard = &toolbarSyncGuard;
+    target.editor1 = m_todoPage->editor1;
+    target.bar1 = m_todoPage->ToolBar2;
+    formatHandlers = new FormatHandlers(target, this);
 }
 
 void Form1::showAtStart()

@@ -9,6 +9,8 @@
 #include <memory>
 
 class ClickLabel;
+class FormatHandlers;
+class TodoPage;
 class ClockLabel;
 class OptionsPage;
 class QStackedWidget;
@@ -79,7 +81,9 @@ public:
     ClockLabel *ProClockLabel1 = nullptr;
     UrlLabel *ProUrlLabel1 = nullptr;
     QStackedWidget *OvcNotebook1 = nullptr;
-    QWidget *PageMemo = nullptr;
+    QWidget *PageMemo = nullptr; // the to-do page, todoPage()
+    TodoPage *todoPage() const { return m_todoPage; }
+    FormatHandlers *formatHandlers = nullptr;
     QWidget *PageInfos = nullptr;
     QWidget *PageParametres = nullptr; // the options page
     OptionsPage *optionsPage() const { return m_optionsPage; }
@@ -106,6 +110,7 @@ private:
     void setupWindowMarks();
     void setupClockAndFooter();
     void setupNotebook();
+    void setupFormatting();
     void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
@@ -117,6 +122,7 @@ private:
 
     QString m_applicationDirectory;
     OptionsPage *m_optionsPage = nullptr;
+    TodoPage *m_todoPage = nullptr;
     bool m_activated = false;
     // Dragging by hand, for window systems that do not move windows for us.
     bool m_dragging = false;

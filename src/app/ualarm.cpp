@@ -109,6 +109,12 @@ void TAvertissement::FormCreate()
     }
 }
 
+TAvertissement::~TAvertissement()
+{
+    if (Avertissement == this)
+        Avertissement = nullptr;
+}
+
 int TAvertissement::ask()
 {
     labelalarme->setTag(QuestionTag);

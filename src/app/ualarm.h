@@ -19,6 +19,7 @@ public:
     static constexpr int QuestionTag = 1;
 
     explicit TAvertissement(QWidget *parent = nullptr);
+    ~TAvertissement() override;
 
     // The callers' road: question layout, modal showing, the answer (6 means yes).
     int ask();
