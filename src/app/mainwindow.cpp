@@ -223,6 +223,8 @@ void Form1::FormCreate()
     const std::string folder = dataDirectory().toStdString();
     Dbfinfos->setFilePath(folder);
     Dbfinfos->setTableName("infos.dbf");
+    // Sheets are walked by descending title when infos.mdx holds this tag (of empty name).
+    Dbfinfos->indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
     Dbfmemo->setFilePath(folder);
     Dbfmemo->setTableName("memo.dbf");
     Dbfadbook->setFilePath(folder);
