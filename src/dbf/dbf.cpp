@@ -42,6 +42,13 @@ TDbf::TDbf(std::string name) : m_name(std::move(name)), m_filePath(executableDir
 
 TDbf::~TDbf()
 {
+    // Whoever listened may already be gone: close without telling anybody.
+    m_listeners.clear();
+    for (TDataSetNotifyEvent *e : {&BeforeOpen, &AfterOpen, &BeforeClose, &AfterClose, &BeforeInsert,
+                                   &AfterInsert, &BeforeEdit, &AfterEdit, &BeforePost, &AfterPost,
+                                   &BeforeCancel, &AfterCancel, &BeforeDelete, &AfterDelete,
+                                   &BeforeScroll, &AfterScroll})
+        *e = nullptr;
     try {
         close();
     } catch (...) {

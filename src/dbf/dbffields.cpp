@@ -117,13 +117,31 @@ void TDbfFile::setFieldBytes(std::uint8_t *record, int field, const std::string 
     std::memcpy(record + f.offset, bytes.data(), n);
 }
 
+// The value in the table's code page, cut to `width` bytes. In a multi-byte code page the cut
+// falls between characters, never inside one.
+std::string TDbfFile::fitToWidth(const std::string &utf8, std::size_t width) const
+{
+    std::string bytes = m_codePage->fromUtf8(utf8);
+    if (bytes.size() <= width || m_codePage->singleByte())
+        return bytes;
+    std::string text = utf8;
+    while (bytes.size() > width && !text.empty()) {
+        std::size_t cut = text.size() - 1;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+        bytes = m_codePage->fromUtf8(text);
+    }
+    return bytes;
+}
+
 void TDbfFile::setFieldText(std::uint8_t *record, int field, const std::string &utf8) const
 {
     const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
     const std::size_t width = static_cast<std::size_t>(f.width);
     switch (f.letter) {
     case 'C':
-        setFieldBytes(record, field, m_codePage->fromUtf8(utf8));
+        setFieldBytes(record, field, fitToWidth(utf8, width));
         return;
     case 'N':
     case 'F': {

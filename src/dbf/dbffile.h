@@ -99,6 +99,7 @@ public:
     std::string fieldText(const std::uint8_t *record, int field) const;
     void setFieldText(std::uint8_t *record, int field, const std::string &utf8) const;
     void setFieldBytes(std::uint8_t *record, int field, const std::string &bytes) const;
+    std::string fitToWidth(const std::string &utf8, std::size_t width) const;
     std::uint32_t memoBlock(const std::uint8_t *record, int field) const;
     void setMemoBlock(std::uint8_t *record, int field, std::uint32_t block) const;
 

@@ -45,8 +45,9 @@ struct BadFileTest : ::testing::Test
         } catch (const std::exception &e) {
             outcome = e.what();
         }
-        if (!ds.active())
+        if (!ds.active()) {
             EXPECT_EQ(readBytes(path), bytes) << "a refused file must not change";
+        }
         return outcome;
     }
 };

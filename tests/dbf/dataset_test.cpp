@@ -366,3 +366,36 @@ TEST_F(DatasetTest, MemoTextFollowsTheRecord)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DatasetTest, ExclusiveOpenKeepsOtherWritersOut)
+{
+    add("a");
+    TDbf exclusive("Dbfx");
+    exclusive.setFilePath(dir.path());
+    exclusive.setTableName("memo.dbf");
+    exclusive.setExclusive(true);
+    EXPECT_EQ(errorOf([&] { exclusive.open(); }),
+              "Dbfx: Impossible d'ouvrir le fichier " + dir.file("memo.dbf"));
+    EXPECT_FALSE(exclusive.active());
+    ds.close();
+    exclusive.open();
+    EXPECT_EQ(errorOf([&] { ds.open(); }),
+              "Dbfmemo: Impossible d'ouvrir le fichier " + dir.file("memo.dbf"));
+    TDbf reader("Dbfr");
+    reader.setFilePath(dir.path());
+    reader.setTableName("memo.dbf");
+    reader.setReadOnly(true);
+    reader.open();
+    EXPECT_EQ(reader.fieldByName("TITRE").asString(), "a");
+    exclusive.insert();
+    exclusive.fieldByName("TITRE").setAsString("b");
+    exclusive.post();
+    exclusive.close();
+    const auto b = readBytes(dir.file("memo.dbf"));
+    EXPECT_EQ(le32(b, 4), 2u) << "an exclusive table writes its header at close";
+    EXPECT_EQ(b.size(), 97u + 2 * 91 + 1);
+}
+
+} // namespace

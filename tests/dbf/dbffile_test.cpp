@@ -336,3 +336,18 @@ TEST_F(TableFileTest, OtherFieldTypesFollowTheirStorageRules)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TableFileTest, MultiByteTextIsCutBetweenCharacters)
+{
+    createDbfTable(path, kDBaseIV, 19 /* code page 932 */, {{"TITRE", 'C', 5}});
+    TDbf ds("Dbfmemo");
+    openDataset(ds);
+    ds.insert();
+    ds.fieldByName("TITRE").setAsString("日本語"); // two bytes each: only two fit in five
+    ds.post();
+    EXPECT_EQ(ds.fieldByName("TITRE").asString(), "日本");
+}
+
+} // namespace
