@@ -208,3 +208,33 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
     ds.close();
     EXPECT_EQ(bytes, readFile(dir.file("infos.mdx")));
 }
+
+TEST(IndexCorrupt, RandomDamageToThePagesNeverCrashesHangsOrGrowsTheFileWithoutBound)
+{
+    TempDir dir;
+    const std::string path = dir.file("infos.mdx");
+    buildTree(path);
+    const std::vector<std::uint8_t> good = readFile(path);
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<std::size_t> offset(2048, good.size() - 1);
+    std::uniform_int_distribution<int> flips(1, 8);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<std::uint8_t> bytes = good;
+        for (int i = flips(rng); i > 0; --i)
+            bytes[offset(rng)] = static_cast<std::uint8_t>(rng());
+        writeFile(path, bytes);
+        auto index = TIndexFile::open(path, binaryTable());
+        if (!index)
+            continue;
+        try {
+            index->recordsInOrder(0);
+            for (std::uint32_t recNo = 300; recNo < 330; ++recNo)
+                index->insertKey(0, titleKey("New " + std::to_string(recNo % 7)).data(), recNo);
+            index->deleteKey(0, titleKey("Title 919").data(), 1);
+            index->recordsInOrder(0);
+        } catch (const EDbfError &) {
+            // Damage found on the way: reported, as it should be.
+        }
+        EXPECT_LE(readFile(path).size(), good.size() + 30 * 3 * 1024) << "round " << round;
+    }
+}
