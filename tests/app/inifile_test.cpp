@@ -147,15 +147,6 @@ TEST_F(IniFileTest, FirstOfTwoEqualSectionsAndKeysWins)
     EXPECT_EQ(bytes(), "[options]\nico=1\nico=two\n[options]\nico=three\n");
 }
 
-TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
-{
-    IniFile ini(path());
-    put("[options]\nico=no\n");
-    EXPECT_EQ(ini.readString("options", "ico"), "no");
-    put("[options]\nico=yes\n");
-    EXPECT_EQ(ini.readString("options", "ico"), "yes");
-}
-
 TEST_F(IniFileTest, GarbageFileIsReadWithoutHarmAndKeptWhenWritten)
 {
     QByteArray garbage;

@@ -174,21 +174,6 @@ TEST(PasswordFormTest, OkIsEnabledOnlyWhileTheEditHoldsText)
     EXPECT_TRUE(TPasswordForm(nullptr, true).OKButton->isEnabled());
 }
 
-TEST(PasswordFormTest, EnterConfirmsAndEscapeCancels)
-{
-    TPasswordForm form;
-    form.show();
-    QTest::keyClicks(form.PasswordEdit, "secret");
-    QTest::keyClick(form.PasswordEdit, Qt::Key_Return);
-    EXPECT_EQ(form.result(), TPasswordForm::OkResult);
-
-    TPasswordForm other;
-    other.show();
-    QTest::keyClicks(other.PasswordEdit, "secret");
-    QTest::keyClick(other.PasswordEdit, Qt::Key_Escape);
-    EXPECT_EQ(other.result(), TPasswordForm::CancelResult);
-}
-
 // Types into the modal prompt once it is up, then presses Enter or Escape.
 void answerPrompt(const QString &typed, bool confirm, QString *prefilled)
 {

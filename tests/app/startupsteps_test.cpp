@@ -72,15 +72,6 @@ TEST_F(StartupSteps, CancelledLockClosesTheWindowAndSkipsTheLaterSteps)
     EXPECT_TRUE(form->ProUrlLabel1->text().isEmpty());
 }
 
-TEST_F(StartupSteps, FourWrongEntriesCloseTheWindow)
-{
-    write("p", SealText("Y"));
-    write("w", SealText("pw"));
-    auto form = start({"a", "b", "c", "d", "pw"});
-    EXPECT_EQ(m_errors, 4);
-    EXPECT_FALSE(form->isVisible());
-}
-
 TEST_F(StartupSteps, UnlockedStartShowsTheLockOnTheOptionsPage)
 {
     write("p", SealText("Y"));
