@@ -38,15 +38,18 @@ std::vector<std::string> randomTitles(std::size_t count)
     return titles;
 }
 
-void prepareTable(const std::string &dir)
+void prepareTable(const std::string &dir, bool indexed)
 {
+    std::system(("rm -f '" + dir + "'infos.*").c_str());
     createDbfTable(dir + "infos.dbf", 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    createProductionIndex(dir + "infos.dbf", "", "TITRE", ixDescending);
+    if (indexed)
+        createProductionIndex(dir + "infos.dbf", "", "TITRE", ixDescending);
 }
 
-void benchDataset(const std::string &dir, const std::vector<std::string> &titles)
+// With indexed false the same work in stored order, to show what the tag itself costs.
+void benchDataset(const std::string &dir, const std::vector<std::string> &titles, bool indexed)
 {
-    prepareTable(dir);
+    prepareTable(dir, indexed);
     TDbf ds("Dbfinfos");
     ds.setFilePath(dir);
     ds.setTableName("infos.dbf");
@@ -66,10 +69,10 @@ void benchDataset(const std::string &dir, const std::vector<std::string> &titles
         ++walked;
     }
     const double walk = secondsSince(start);
-    std::printf("velmora  insert %zu titles (tag live): %8.3f s  (%6.1f us/record)\n", titles.size(), insert,
-                1e6 * insert / titles.size());
-    std::printf("velmora  walk in index order:         %8.3f s  (%zu records, %zu title bytes read)\n", walk,
-                walked, bytes);
+    std::printf("velmora  insert %zu titles (%s): %8.3f s  (%6.1f us/record)\n", titles.size(),
+                indexed ? "tag live" : "no index", insert, 1e6 * insert / titles.size());
+    std::printf("velmora  walk in %s order:         %8.3f s  (%zu records, %zu title bytes read)\n",
+                indexed ? "index " : "stored", walk, walked, bytes);
 }
 
 void benchSqlite(const std::string &dir, const std::vector<std::string> &titles)
@@ -108,7 +111,8 @@ int main(int argc, char **argv)
     const std::string dir = std::string(pattern) + "/";
     const std::vector<std::string> titles = randomTitles(count);
     try {
-        benchDataset(dir, titles);
+        benchDataset(dir, titles, false);
+        benchDataset(dir, titles, true);
         benchSqlite(dir, titles);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());

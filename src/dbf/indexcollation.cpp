@@ -187,6 +187,10 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
         }
         return 0;
     }
+    // Spaces that end both keys add the same weights to both and cannot change their order;
+    // titles are mostly padding, so leaving them out saves most of the work.
+    while (length > 0 && a[length - 1] == ' ' && b[length - 1] == ' ')
+        --length;
     // Keys are at most 100 bytes; a byte never decodes to more than two UTF-16 units.
     char16_t left[2 * 128 + 2];
     char16_t right[2 * 128 + 2];

@@ -42,7 +42,12 @@ std::uint32_t TIndexCursor::physicalRecNo() const
 
 void TIndexCursor::standOn(std::uint32_t n, const std::uint8_t *record)
 {
-    m_position.key = m_index.keyOf(m_tag, record);
+    std::vector<std::uint8_t> key = m_index.keyOf(m_tag, record);
+    m_where = Where::At;
+    // The key was just inserted: its place is known (and checked again by the next step).
+    if (m_index.takeLastInserted(m_tag, n, m_position) && m_position.key == key)
+        return;
+    m_position.key = std::move(key);
     m_position.recNo = n;
     m_index.locate(m_tag, m_position);
     m_where = Where::At;

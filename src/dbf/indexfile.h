@@ -165,6 +165,9 @@ public:
     // pos was taken, the entry is found again first; when it is gone, the step starts from its
     // place. False, with pos unchanged, at the end of the tag.
     bool advance(int tag, TIndexPosition &pos, bool forward);
+    // Where the key of record recNo went when it was inserted last into `tag`, if that was the
+    // last insert; the answer is given once. Saves a search when the cursor follows a new key.
+    bool takeLastInserted(int tag, std::uint32_t recNo, TIndexPosition &pos);
     // 1-based place of the entry at path in the tag's order, and the path of the n-th entry.
     std::uint32_t ordinalOf(int tag, const TIndexPath &path);
     bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);
@@ -241,4 +244,6 @@ private:
     int m_lockDepth = 0;
     // Pages read or written while the lock is held: nobody else can change them until it goes.
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
+    int m_lastTag = -1;
+    TIndexPosition m_lastInserted;
 };

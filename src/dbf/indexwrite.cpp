@@ -110,14 +110,29 @@ void TIndexFile::insertUnlocked(int tagIndex, const std::uint8_t *key, std::uint
         page.setNumber(index, recNo);
         page.setKey(index, key, tag.keyLength);
         writePage(page);
+        m_lastTag = tagIndex;
+        m_lastInserted.path = path;
+        m_lastInserted.key.assign(key, key + tag.keyLength);
+        m_lastInserted.recNo = recNo;
+        m_lastInserted.onEntry = true;
         if (where)
             *where = std::move(path);
         return;
     }
 }
 
+bool TIndexFile::takeLastInserted(int tagIndex, std::uint32_t recNo, TIndexPosition &pos)
+{
+    if (m_lastTag != tagIndex || m_lastInserted.recNo != recNo)
+        return false;
+    m_lastTag = -1;
+    pos = std::move(m_lastInserted);
+    return true;
+}
+
 bool TIndexFile::deleteUnlocked(int tagIndex, const std::uint8_t *key, std::uint32_t recNo)
 {
+    m_lastTag = -1;
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     TIndexPath path;
     if (!seek(tagIndex, key, recNo, path))
