@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -282,7 +283,7 @@ TRxCustomRichEdit::TRxCustomRichEdit(QWidget *parent) : QTextEdit(parent)
     applySettings();
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { emit selectionChange(this); });
     connect(this, &QTextEdit::selectionChanged, this, [this] { emit selectionChange(this); });
-    connect(document(), &QTextDocument::contentsChanged, this, &TRxCustomRichEdit::updateLinks);
+    connect(document(), &QTextDocument::contentsChanged, this, &TRxCustomRichEdit::linksChanged);
 }
 
 TRxCustomRichEdit::~TRxCustomRichEdit() = default;
@@ -319,7 +320,7 @@ void TRxCustomRichEdit::loadDocument(const QByteArray &bytes, int codePage)
     QTextCursor start(document());
     setTextCursor(start);
     ensureCursorVisible();
-    updateLinks();
+    markLinks();
 }
 
 QByteArray TRxCustomRichEdit::saveDocument(int codePage) const
@@ -327,21 +328,39 @@ QByteArray TRxCustomRichEdit::saveDocument(int codePage) const
     return RtfWriter::write(document(), codePage);
 }
 
+const std::vector<TRxCustomRichEdit::Link> &TRxCustomRichEdit::links() const
+{
+    findLinks();
+    return m_links;
+}
+
 const TRxCustomRichEdit::Link *TRxCustomRichEdit::linkAt(int position) const
 {
-    for (const Link &link : m_links)
+    for (const Link &link : links())
         if (position >= link.start && position < link.end)
             return &link;
     return nullptr;
 }
 
-void TRxCustomRichEdit::updateLinks()
+// The document may be in the middle of a change when it reports one: the marks, which hold
+// cursors into it, are set again once the event loop is back.
+void TRxCustomRichEdit::linksChanged()
 {
+    m_linksDirty = true;
+    if (m_marksPending)
+        return;
+    m_marksPending = true;
+    QMetaObject::invokeMethod(this, &TRxCustomRichEdit::markLinks, Qt::QueuedConnection);
+}
+
+void TRxCustomRichEdit::findLinks() const
+{
+    if (!m_linksDirty)
+        return;
+    m_linksDirty = false;
     m_links.clear();
-    QList<QTextEdit::ExtraSelection> marks;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        auto matches = linkPattern().globalMatch(text);
+        auto matches = linkPattern().globalMatch(block.text());
         while (matches.hasNext()) {
             const QRegularExpressionMatch match = matches.next();
             QString address = match.captured();
@@ -350,24 +369,36 @@ void TRxCustomRichEdit::updateLinks()
                 address.chop(1);
             const int start = block.position() + int(match.capturedStart());
             m_links.push_back(Link{start, start + int(address.size()), address});
-            QTextEdit::ExtraSelection mark;
-            mark.cursor = QTextCursor(document());
-            mark.cursor.setPosition(start);
-            mark.cursor.setPosition(start + int(address.size()), QTextCursor::KeepAnchor);
-            mark.format.setForeground(QColor(0, 0, 255));
-            mark.format.setFontUnderline(true);
-            marks.append(mark);
         }
+    }
+}
+
+void TRxCustomRichEdit::markLinks()
+{
+    m_marksPending = false;
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const Link &link : links()) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(document());
+        mark.cursor.setPosition(link.start);
+        mark.cursor.setPosition(link.end, QTextCursor::KeepAnchor);
+        mark.format.setForeground(QColor(0, 0, 255));
+        mark.format.setFontUnderline(true);
+        marks.append(mark);
     }
     setExtraSelections(marks);
 }
 
+const TRxCustomRichEdit::Link *TRxCustomRichEdit::linkUnder(const QPoint &viewportPoint) const
+{
+    const QPoint documentPoint = viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int position = document()->documentLayout()->hitTest(documentPoint, Qt::ExactHit);
+    return position >= 0 ? linkAt(position) : nullptr;
+}
+
 void TRxCustomRichEdit::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint at = event->position().toPoint();
-    const int position = document()->documentLayout()->hitTest(
-        at + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), Qt::ExactHit);
-    const Link *link = position >= 0 ? linkAt(position) : nullptr;
+    const Link *link = linkUnder(event->position().toPoint());
     if (link && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)) {
         m_pressedStart = link->start;
         m_pressedEnd = link->end;
@@ -379,10 +410,7 @@ void TRxCustomRichEdit::mousePressEvent(QMouseEvent *event)
 void TRxCustomRichEdit::mouseReleaseEvent(QMouseEvent *event)
 {
     QTextEdit::mouseReleaseEvent(event);
-    const QPoint at = event->position().toPoint();
-    const int position = document()->documentLayout()->hitTest(
-        at + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), Qt::ExactHit);
-    const Link *link = position >= 0 ? linkAt(position) : nullptr;
+    const Link *link = linkUnder(event->position().toPoint());
     const bool same = link && event->button() == m_pressedButton && link->start == m_pressedStart &&
                       link->end == m_pressedEnd;
     const QString text = same ? link->text : QString();
@@ -390,6 +418,17 @@ void TRxCustomRichEdit::mouseReleaseEvent(QMouseEvent *event)
     m_pressedButton = Qt::NoButton;
     if (same)
         emit urlClick(this, text, event->button());
+}
+
+// A right click on a link opens the link; the menu would swallow the button's release. The
+// event comes from the viewport, in its coordinates.
+void TRxCustomRichEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() == QContextMenuEvent::Mouse && linkUnder(event->pos())) {
+        event->accept();
+        return;
+    }
+    QTextEdit::contextMenuEvent(event);
 }
 
 void TRxCustomRichEdit::insertFromMimeData(const QMimeData *source)

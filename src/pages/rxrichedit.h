@@ -91,7 +91,7 @@ public:
         int end;
         QString text;
     };
-    const std::vector<Link> &links() const { return m_links; }
+    const std::vector<Link> &links() const;
     // The link at a document position, or nullptr.
     const Link *linkAt(int position) const;
 
@@ -115,6 +115,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -123,12 +124,17 @@ private:
     friend class TRxTextAttributes;
     friend class TRxParaAttributes;
     void applySettings();
-    void updateLinks();
+    void linksChanged();
+    void findLinks() const;
+    void markLinks();
+    const Link *linkUnder(const QPoint &viewportPoint) const;
 
     TRxTextAttributes m_selAttributes{this, TRxTextAttributes::Selection};
     TRxTextAttributes m_defAttributes{this, TRxTextAttributes::Default};
     TRxParaAttributes m_paragraph{this};
-    std::vector<Link> m_links;
+    mutable std::vector<Link> m_links;
+    mutable bool m_linksDirty = true;
+    bool m_marksPending = false;
     int m_pressedStart = -1;
     int m_pressedEnd = -1;
     Qt::MouseButton m_pressedButton = Qt::NoButton;

@@ -1,0 +1,309 @@
+// The formatting bars and their shared handlers on real editors bound to a memo table.
+#include "formatbar.h"
+#include "richedittestutil.h"
+#include "rtfformat.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QTextList>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using richtest::MemoTable;
+
+namespace {
+
+// Both text pages as the main window holds them: editor1 bound to the table, editor2 free.
+struct Pages
+{
+    explicit Pages(TDataSource *source)
+    {
+        window.resize(800, 432);
+        bar1 = new FormatBar(1, &window);
+        bar1->move(32, 57);
+        editor1 = new TRxDBRichEdit(&window);
+        editor1->setGeometry(40, 96, 641, 265);
+        editor1->setDataField(QStringLiteral("MEMO"));
+        editor1->setDataSource(source);
+        bar2 = new FormatBar(2, &window);
+        editor2 = new TRxCustomRichEdit(&window);
+        editor2->setGeometry(0, 380, 300, 40);
+        title = new QLineEdit(&window);
+        title->setGeometry(0, 0, 100, 20);
+        handlers = std::make_unique<FormatHandlers>(
+            FormatTarget{&mode, &guard, editor1, editor2, bar1, bar2});
+        handlers->setUrlOpener([this](const QString &link) { opened << link; });
+        window.show();
+        window.activateWindow();
+        (void)QTest::qWaitForWindowActive(&window); // offscreen windows may never report it
+        editor1->setFocus();
+    }
+
+    void select(TRxCustomRichEdit *editor, int from, int to)
+    {
+        QTextCursor cursor = editor->textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        editor->setTextCursor(cursor);
+    }
+
+    QPoint pointAt(TRxCustomRichEdit *editor, int position) const
+    {
+        QTextCursor cursor(editor->document());
+        cursor.setPosition(position);
+        return editor->cursorRect(cursor).center() + QPoint(3, 0);
+    }
+
+    int mode = 0;
+    bool guard = false;
+    QWidget window;
+    FormatBar *bar1 = nullptr;
+    FormatBar *bar2 = nullptr;
+    TRxDBRichEdit *editor1 = nullptr;
+    TRxCustomRichEdit *editor2 = nullptr;
+    QLineEdit *title = nullptr;
+    std::unique_ptr<FormatHandlers> handlers;
+    QStringList opened;
+};
+
+std::string rtf(const char *body)
+{
+    return std::string("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil DejaVu Sans;}}\\fs16 ") + body + "}";
+}
+
+bool anyFragment(const QTextDocument *doc, const std::function<bool(const QTextCharFormat &)> &test)
+{
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (test(it.fragment().charFormat()))
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST(FormatBar, BarsCarryTheirButtonsHintsTagsAndPictures)
+{
+    FormatBar bar2(2);
+    EXPECT_EQ(bar2.objectName(), QStringLiteral("ToolBar4"));
+    EXPECT_EQ(bar2.size(), QSize(321, 23));
+    EXPECT_EQ(bar2.ToolButtonFont->objectName(), QStringLiteral("ToolButtonFont"));
+    EXPECT_EQ(bar2.ToolButtonFont->toolTip(), QStringLiteral("police de caractères"));
+    EXPECT_EQ(bar2.AlignCenterButton->toolTip(), QStringLiteral("aligner au centre"));
+    EXPECT_EQ(bar2.BulletButton->toolTip(), QStringLiteral("list"));
+    EXPECT_EQ(bar2.EditCut->objectName(), QStringLiteral("EditCut2"));
+
+    FormatBar bar1(1);
+    EXPECT_EQ(bar1.objectName(), QStringLiteral("ToolBar2"));
+    EXPECT_EQ(bar1.size(), QSize(457, 23));
+    EXPECT_EQ(bar1.ToolButtonFont, nullptr);
+    EXPECT_EQ(bar1.ItalicButton->objectName(), QStringLiteral("italicbutton1"));
+    EXPECT_EQ(bar1.ToolButtonCut->objectName(), QStringLiteral("ToolButton10"));
+    EXPECT_EQ(bar1.ToolButtonCut->toolTip(), QStringLiteral("Couper"));
+    EXPECT_TRUE(bar1.AlignCenterButton->toolTip().isEmpty());
+    EXPECT_EQ(bar1.BulletButton->toolTip(), QStringLiteral("liste"));
+    EXPECT_EQ(bar1.AlignLeftButton->property("Tag").toInt(), 0);
+    EXPECT_EQ(bar1.AlignRightButton->property("Tag").toInt(), 1);
+    EXPECT_EQ(bar1.AlignCenterButton->property("Tag").toInt(), 2);
+    EXPECT_TRUE(bar1.BoldButton->isCheckable());
+    EXPECT_FALSE(bar1.ToolButtonCopy->isCheckable());
+    EXPECT_EQ(bar1.EditCopy->text(), QStringLiteral("Copi&er"));
+    EXPECT_EQ(bar1.EditPaste->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    for (int index : {4, 5, 6, 12, 13, 14, 15, 16, 17, 18, 19})
+        EXPECT_FALSE(FormatBar::image(index).pixmap(16, 16).isNull()) << "image " << index;
+    EXPECT_TRUE(FormatBar::image(7).isNull());
+}
+
+TEST(FormatBar, BoldWithoutSelectionGoesToTheDefaultFormatAndEntersEditState)
+{
+    MemoTable table({rtf("abcdef")});
+    Pages pages(table.source.get());
+    pages.select(pages.editor1, 2, 2);
+    pages.bar1->BoldButton->click();
+    EXPECT_TRUE(pages.editor1->DefAttributes().style() & fsBold);
+    EXPECT_TRUE(pages.bar1->BoldButton->isChecked()); // until the next selection change
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    QTest::keyClicks(pages.editor1, QStringLiteral("Z"));
+    EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsBold); // the caret now sits after a bold Z
+    EXPECT_TRUE(pages.bar1->BoldButton->isChecked());
+}
+
+TEST(FormatBar, BoldOverMixedItalicMakesItalicUniformAsReported)
+{
+    MemoTable table({rtf("ab{\\i cd}ef")});
+    Pages pages(table.source.get());
+    pages.select(pages.editor1, 0, 6);
+    EXPECT_FALSE(pages.bar1->ItalicButton->isChecked()); // mixed reads as not italic
+    pages.bar1->BoldButton->click();
+    const QTextDocument *doc = pages.editor1->document();
+    EXPECT_FALSE(anyFragment(doc, [](const QTextCharFormat &f) { return f.fontItalic(); }));
+    EXPECT_FALSE(anyFragment(doc, [](const QTextCharFormat &f) { return f.fontWeight() < QFont::DemiBold; }));
+
+    // A selection that is italic throughout keeps its italic.
+    pages.select(pages.editor1, 2, 4);
+    pages.bar1->ItalicButton->click(); // italic on for "cd"
+    pages.select(pages.editor1, 0, 6);
+    pages.select(pages.editor1, 2, 4);
+    EXPECT_TRUE(pages.bar1->ItalicButton->isChecked());
+    pages.bar1->UnderlineButton->click();
+    EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsItalic);
+    EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsUnderline);
+    table.dataset->post();
+    EXPECT_NE(table.storedMemo().find("\\i\\ul cd"), std::string::npos) << table.storedMemo();
+}
+
+TEST(FormatBar, AlignmentButtonsFollowTheParagraphButJustifiedLeavesThemAlone)
+{
+    MemoTable table({rtf("\\pard\\qj justifie\\par\\pard\\qc centre\\par\\pard\\qr droite\\par")});
+    Pages pages(table.source.get());
+    pages.select(pages.editor1, 12, 12); // in "centre"
+    EXPECT_TRUE(pages.bar1->AlignCenterButton->isChecked());
+    pages.select(pages.editor1, 2, 2); // in the justified paragraph
+    EXPECT_TRUE(pages.bar1->AlignCenterButton->isChecked());
+    EXPECT_FALSE(pages.bar1->AlignLeftButton->isChecked());
+    pages.select(pages.editor1, 17, 17); // in "droite"
+    EXPECT_TRUE(pages.bar1->AlignRightButton->isChecked());
+
+    pages.bar1->AlignLeftButton->click();
+    EXPECT_EQ(pages.editor1->Paragraph().alignment(), 0);
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    pages.bar1->AlignCenterButton->click();
+    EXPECT_EQ(pages.editor1->Paragraph().alignment(), 2);
+}
+
+TEST(FormatBar, BulletButtonSetsABulletWithItsHangingIndentAndTakesItAway)
+{
+    MemoTable table({rtf("\\pard\\li400 un\\par deux\\par")});
+    Pages pages(table.source.get());
+    pages.select(pages.editor1, 0, 5);
+    pages.bar1->BulletButton->click();
+    const QTextDocument *doc = pages.editor1->document();
+    for (int i = 0; i < 2; ++i) {
+        const QTextBlock block = doc->findBlockByNumber(i);
+        ASSERT_NE(block.textList(), nullptr);
+        EXPECT_EQ(block.textList(), doc->firstBlock().textList());
+        EXPECT_EQ(block.blockFormat().intProperty(RtfFormat::HangingIndentProperty), 200);
+        EXPECT_EQ(RtfFormat::pixelsToTwips(block.blockFormat().leftMargin()), 600);
+    }
+    EXPECT_EQ(pages.editor1->Paragraph().numbering(), 1);
+
+    pages.bar1->BulletButton->click();
+    EXPECT_EQ(pages.editor1->Paragraph().numbering(), 0);
+    EXPECT_EQ(doc->firstBlock().textList(), nullptr);
+    EXPECT_EQ(RtfFormat::pixelsToTwips(doc->firstBlock().blockFormat().leftMargin()), 400);
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo().find("\\pn"), std::string::npos);
+}
+
+TEST(FormatBar, HandlersFollowTheActivePageAndStopWhileTheGuardIsSet)
+{
+    MemoTable table({rtf("abc")});
+    Pages pages(table.source.get());
+    pages.editor2->setPlainText(QStringLiteral("libre"));
+    pages.mode = 1;
+    pages.select(pages.editor2, 0, 5);
+    pages.bar1->BoldButton->setChecked(true);
+    pages.bar2->BoldButton->setChecked(true);
+    pages.handlers->BoldButton1Click(); // as if a button of either bar was clicked
+    EXPECT_TRUE(pages.editor2->SelAttributes().style() & fsBold);
+    EXPECT_EQ(table.state(), TDataSetState::dsBrowse);
+
+    pages.guard = true;
+    pages.bar2->ItalicButton->setChecked(true);
+    pages.handlers->italicbutton1Click();
+    pages.handlers->AlignButtonClick(pages.bar2->AlignRightButton);
+    pages.handlers->BulletsButtonClick();
+    EXPECT_FALSE(pages.editor2->SelAttributes().style() & fsItalic);
+    EXPECT_EQ(pages.editor2->Paragraph().alignment(), 0);
+    EXPECT_EQ(pages.editor2->Paragraph().numbering(), 0);
+}
+
+TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
+{
+    MemoTable table({rtf("abc")});
+    Pages pages(table.source.get());
+    pages.mode = 1;
+    pages.editor2->setPlainText(QStringLiteral("libre"));
+    pages.title->setFocus();
+    QFont offered;
+    pages.handlers->setFontChooser([&](const QFont &initial, QWidget *) -> std::optional<QFont> {
+        offered = initial;
+        return std::nullopt;
+    });
+    const QString before = pages.editor2->document()->toHtml();
+    pages.bar2->ToolButtonFont->click();
+    EXPECT_EQ(pages.editor2->document()->toHtml(), before);
+    EXPECT_EQ(QApplication::focusWidget(), pages.editor2);
+
+    pages.handlers->setFontChooser([](const QFont &, QWidget *) -> std::optional<QFont> {
+        QFont font(QStringLiteral("Courier New"));
+        font.setPointSize(14);
+        font.setItalic(true);
+        return font;
+    });
+    pages.select(pages.editor2, 0, 5);
+    pages.bar2->ToolButtonFont->click();
+    const QFont chosen = pages.editor2->SelAttributes().toFont();
+    EXPECT_EQ(chosen.family(), QStringLiteral("Courier New"));
+    EXPECT_EQ(chosen.pointSize(), 14);
+    EXPECT_TRUE(chosen.italic());
+}
+
+TEST(FormatBar, LinksOpenOnALeftOrRightClickOnTheSameLinkOnly)
+{
+    MemoTable table({rtf("voir http://example.org/x et www.test.fr.")});
+    Pages pages(table.source.get());
+    const auto &links = pages.editor1->links();
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[1].text, QStringLiteral("www.test.fr"));
+    QWidget *viewport = pages.editor1->viewport();
+    const QPoint first = pages.pointAt(pages.editor1, 8);
+    const QPoint second = pages.pointAt(pages.editor1, 32);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, first);
+    QTest::mousePress(viewport, Qt::RightButton, {}, second);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, second);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, first);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, second);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, pages.pointAt(pages.editor1, 1));
+    EXPECT_EQ(pages.opened, QStringList({QStringLiteral("http://example.org/x"), QStringLiteral("www.test.fr")}));
+
+    // Link marks are display only: they never reach the stored document.
+    QTest::keyClicks(pages.editor1, QStringLiteral("!"));
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo().find("HYPERLINK"), std::string::npos);
+    EXPECT_EQ(table.storedMemo().find("\\ul"), std::string::npos);
+}
+
+TEST(FormatBar, ClipboardActionsActOnTheFocusedFieldAndFollowItsSelection)
+{
+    MemoTable table({rtf("abcdef")});
+    Pages pages(table.source.get());
+    pages.title->setText(QStringLiteral("titre"));
+    pages.title->setFocus();
+    pages.title->setSelection(0, 2);
+    pages.bar1->updateClipboardActions();
+    EXPECT_TRUE(pages.bar1->EditCopy->isEnabled());
+    pages.bar1->EditCopy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ti"));
+    pages.title->deselect();
+    pages.bar1->updateClipboardActions();
+    EXPECT_FALSE(pages.bar1->EditCut->isEnabled());
+    EXPECT_TRUE(pages.bar1->EditPaste->isEnabled());
+
+    // Cutting from the editor of a browsing table puts the table into edit state first.
+    pages.editor1->setFocus();
+    pages.select(pages.editor1, 0, 3);
+    pages.bar1->updateClipboardActions();
+    EXPECT_TRUE(pages.bar1->EditCut->isEnabled());
+    pages.bar1->EditCut->trigger();
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("def"));
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("abc"));
+    pages.bar1->EditPaste->trigger();
+    EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
+    table.dataset->post();
+    EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
+}
