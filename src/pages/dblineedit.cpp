@@ -16,7 +16,11 @@ DBLineEdit::DBLineEdit(QWidget *parent) : QLineEdit(parent)
 void DBLineEdit::showField()
 {
     TDbfField *field = m_link.field();
-    setText(field ? QString::fromStdString(field->asString()) : QString());
+    const QString value = field ? QString::fromStdString(field->asString()) : QString();
+    // Entering edit state at our own request re-reads the record; the caret stays where it was.
+    if (m_requestingEdit && value == text())
+        return;
+    setText(value);
     setMaxLength(field && field->dataType() == TFieldType::ftString && field->size() > 0 ? field->size() : 32767);
     setCursorPosition(0);
 }
@@ -25,7 +29,16 @@ bool DBLineEdit::beginEdit()
 {
     if (!m_link.dataSource())
         return true; // an unbound field edits freely
-    if (m_link.edit())
+    m_requestingEdit = true;
+    bool editing = false;
+    try {
+        editing = m_link.edit();
+    } catch (...) {
+        m_requestingEdit = false;
+        throw;
+    }
+    m_requestingEdit = false;
+    if (editing)
         return true;
     QApplication::beep();
     return false;

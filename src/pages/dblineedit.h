@@ -35,4 +35,5 @@ private:
     bool beginEdit();
 
     TFieldDataLink m_link;
+    bool m_requestingEdit = false;
 };

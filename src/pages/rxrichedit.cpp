@@ -396,6 +396,28 @@ const TRxCustomRichEdit::Link *TRxCustomRichEdit::linkUnder(const QPoint &viewpo
     return position >= 0 ? linkAt(position) : nullptr;
 }
 
+// The selection bar is the margin left of the text: a click there selects the whole line. The
+// margin lies outside the viewport, so its clicks arrive here and not in mousePressEvent.
+bool TRxCustomRichEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && mouse->position().x() < viewport()->x()) {
+            selectLineAt(int(mouse->position().y()) - viewport()->y());
+            return true;
+        }
+    }
+    return QTextEdit::event(event);
+}
+
+void TRxCustomRichEdit::selectLineAt(int viewportY)
+{
+    QTextCursor line = cursorForPosition(QPoint(0, viewportY));
+    line.movePosition(QTextCursor::StartOfLine);
+    line.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+    setTextCursor(line);
+}
+
 void TRxCustomRichEdit::mousePressEvent(QMouseEvent *event)
 {
     const Link *link = linkUnder(event->position().toPoint());

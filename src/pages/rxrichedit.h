@@ -113,6 +113,7 @@ signals:
     void urlClick(QObject *sender, const QString &urlText, Qt::MouseButton button);
 
 protected:
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -128,6 +129,7 @@ private:
     void findLinks() const;
     void markLinks();
     const Link *linkUnder(const QPoint &viewportPoint) const;
+    void selectLineAt(int viewportY);
 
     TRxTextAttributes m_selAttributes{this, TRxTextAttributes::Selection};
     TRxTextAttributes m_defAttributes{this, TRxTextAttributes::Default};

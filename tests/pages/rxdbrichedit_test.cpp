@@ -159,3 +159,12 @@ TEST(RxDBRichEdit, UnboundEditorShowsNothingAndIsNotLoaded)
     EXPECT_TRUE(editor->document()->isEmpty());
     EXPECT_FALSE(editor->memoLoaded());
 }
+
+TEST(RxDBRichEdit, ClickInTheSelectionBarSelectsTheWholeLine)
+{
+    MemoTable table({"{\\rtf1 premier\\par second\\par}"});
+    EditorWindow view(table.source.get());
+    const QPoint inSecondLine(2, view.editor->viewport()->y() + view.pointAt(10).y());
+    QTest::mouseClick(view.editor, Qt::LeftButton, {}, inSecondLine);
+    EXPECT_EQ(view.editor->textCursor().selectedText(), QStringLiteral("second"));
+}
