@@ -155,8 +155,10 @@ void TRxDBRichEdit::keyPressEvent(QKeyEvent *event)
     const bool character = !typed.isEmpty() && !(event->modifiers() & Qt::ControlModifier) &&
                            (ch.isPrint() || ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'));
     if (character && ch.isPrint()) {
+        // A memo holds the document as 7-bit RTF, so it takes every character; only a plain
+        // field bound here would refuse what its table's code page cannot hold.
         TDbfField *field = m_link.field();
-        if (field && !field->canEncode(typed.toStdString())) {
+        if (field && !field->isBlob() && !field->canEncode(typed.toStdString())) {
             QApplication::beep();
             event->accept();
             return;

@@ -2,6 +2,7 @@
 #include "richedittestutil.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <gtest/gtest.h>
 
@@ -167,4 +168,17 @@ TEST(RxDBRichEdit, ClickInTheSelectionBarSelectsTheWholeLine)
     const QPoint inSecondLine(2, view.editor->viewport()->y() + view.pointAt(10).y());
     QTest::mouseClick(view.editor, Qt::LeftButton, {}, inSecondLine);
     EXPECT_EQ(view.editor->textCursor().selectedText(), QStringLiteral("second"));
+}
+
+TEST(RxDBRichEdit, CharactersOutsideTheTableCodePageAreKeptInTheRtfMemo)
+{
+    MemoTable table({StoredRtf});
+    EditorWindow view(table.source.get());
+    for (const QString &ch : {QStringLiteral("中"), QStringLiteral("é")}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, ch);
+        QApplication::sendEvent(view.editor, &press);
+    }
+    table.dataset->post();
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("中éabcdef"));
+    EXPECT_NE(table.storedMemo().find("\\u20013?\\'e9abcdef"), std::string::npos) << table.storedMemo();
 }
