@@ -393,7 +393,23 @@ const TRxCustomRichEdit::Link *TRxCustomRichEdit::linkUnder(const QPoint &viewpo
 {
     const QPoint documentPoint = viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const int position = document()->documentLayout()->hitTest(documentPoint, Qt::ExactHit);
-    return position >= 0 ? linkAt(position) : nullptr;
+    if (position < 0)
+        return nullptr;
+    if (const Link *link = linkAt(position))
+        return link;
+    // Documents of other programs may hold link fields: their text opens their target.
+    const QTextBlock block = document()->findBlock(position);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.contains(position))
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        if (!format.isAnchor() || format.anchorHref().isEmpty())
+            return nullptr;
+        m_anchor = Link{fragment.position(), fragment.position() + fragment.length(), format.anchorHref()};
+        return &m_anchor;
+    }
+    return nullptr;
 }
 
 // The selection bar is the margin left of the text: a click there selects the whole line. The

@@ -136,6 +136,7 @@ private:
     TRxParaAttributes m_paragraph{this};
     mutable std::vector<Link> m_links;
     mutable bool m_linksDirty = true;
+    mutable Link m_anchor{-1, -1, QString()}; // a link field of an imported document
     bool m_marksPending = false;
     int m_pressedStart = -1;
     int m_pressedEnd = -1;

@@ -307,3 +307,12 @@ TEST(FormatBar, ClipboardActionsActOnTheFocusedFieldAndFollowItsSelection)
     table.dataset->post();
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
 }
+
+TEST(FormatBar, LinkFieldsOfImportedDocumentsOpenTheirTarget)
+{
+    MemoTable table({rtf("voir {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/page\"}}{\\fldrslt{le site}}} ici")});
+    Pages pages(table.source.get());
+    QTest::mouseClick(pages.editor1->viewport(), Qt::LeftButton, {}, pages.pointAt(pages.editor1, 6));
+    QTest::mouseClick(pages.editor1->viewport(), Qt::LeftButton, {}, pages.pointAt(pages.editor1, 1));
+    EXPECT_EQ(pages.opened, QStringList({QStringLiteral("https://example.org/page")}));
+}
