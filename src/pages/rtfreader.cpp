@@ -187,6 +187,9 @@ private:
     bool handleParaWord(QByteArrayView name, bool has, int value);
     bool handleSpecialWord(QByteArrayView name, bool has, int value);
     void handleTableWord(QByteArrayView name, bool has, int value);
+    void fontTableWord(QByteArrayView name, bool has, int value);
+    void listTableWord(QByteArrayView name, int value);
+    void numberingWord(QByteArrayView name);
     void handleSymbol(uint8_t symbol);
     void handleText(QByteArrayView bytes);
     void handleByte(uint8_t byte);
@@ -536,16 +539,7 @@ void Reader::handleTableWord(QByteArrayView name, bool has, int value)
 {
     switch (top().dest) {
     case Dest::FontTable:
-        if (name == "f" && has) {
-            if (!m_fontName.isEmpty())
-                finishFont();
-            m_fontNumber = value;
-            m_fonts[value] = FontDef{};
-        } else if (name == "fcharset" && m_fonts.contains(m_fontNumber)) {
-            m_fonts[m_fontNumber].charset = value;
-        } else if (name == "cpg" && m_fonts.contains(m_fontNumber)) {
-            m_fonts[m_fontNumber].codePage = value;
-        }
+        fontTableWord(name, has, value);
         break;
     case Dest::ColorTable: {
         const int component = std::clamp(has ? value : 0, 0, 255);
@@ -558,41 +552,68 @@ void Reader::handleTableWord(QByteArrayView name, bool has, int value)
         break;
     }
     case Dest::ListTable:
-        if (name == "list")
-            m_lists.emplace_back();
-        else if (m_lists.empty() || m_lists.size() > 10000)
-            break;
-        else if (name == "listlevel" && m_lists.back().levelFormats.size() < 9)
-            m_lists.back().levelFormats.push_back(0);
-        else if ((name == "levelnfc" || name == "levelnfcn") && !m_lists.back().levelFormats.empty())
-            m_lists.back().levelFormats.back() = value;
-        else if (name == "listid")
-            m_lists.back().id = value;
-        break;
     case Dest::ListOverrideTable:
+        listTableWord(name, value);
+        break;
+    case Dest::Pn:
+        numberingWord(name);
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::fontTableWord(QByteArrayView name, bool has, int value)
+{
+    if (name == "f" && has) {
+        if (!m_fontName.isEmpty())
+            finishFont();
+        m_fontNumber = value;
+        m_fonts[value] = FontDef{};
+    } else if (name == "fcharset" && m_fonts.contains(m_fontNumber)) {
+        m_fonts[m_fontNumber].charset = value;
+    } else if (name == "cpg" && m_fonts.contains(m_fontNumber)) {
+        m_fonts[m_fontNumber].codePage = value;
+    }
+}
+
+void Reader::listTableWord(QByteArrayView name, int value)
+{
+    if (top().dest == Dest::ListOverrideTable) {
         if (name == "listid")
             m_overrides[-1] = value; // the \ls that follows takes it
         else if (name == "ls" && m_overrides.contains(-1))
             m_overrides[value] = m_overrides.take(-1);
-        break;
-    case Dest::Pn:
-        if (name == "pnlvlblt")
-            top().para.pnKind = ListKind::Bullet;
-        else if (name == "pnlvlcont")
-            top().para.pnKind = ListKind::None;
-        else if (name == "pndec" || name == "pnlvlbody" || name == "pnlvl")
-            top().para.pnKind = ListKind::Decimal;
-        else if (name == "pnucltr")
-            top().para.pnKind = ListKind::UpperAlpha;
-        else if (name == "pnlcltr")
-            top().para.pnKind = ListKind::LowerAlpha;
-        else if (name == "pnucrm")
-            top().para.pnKind = ListKind::UpperRoman;
-        else if (name == "pnlcrm")
-            top().para.pnKind = ListKind::LowerRoman;
-        break;
-    default:
-        break;
+        return;
+    }
+    if (name == "list")
+        m_lists.emplace_back();
+    else if (m_lists.empty() || m_lists.size() > 10000)
+        return;
+    else if (name == "listlevel" && m_lists.back().levelFormats.size() < 9)
+        m_lists.back().levelFormats.push_back(0);
+    else if ((name == "levelnfc" || name == "levelnfcn") && !m_lists.back().levelFormats.empty())
+        m_lists.back().levelFormats.back() = value;
+    else if (name == "listid")
+        m_lists.back().id = value;
+}
+
+void Reader::numberingWord(QByteArrayView name)
+{
+    static const struct
+    {
+        const char *name;
+        ListKind kind;
+    } words[] = {{"pnlvlblt", ListKind::Bullet},     {"pnlvlcont", ListKind::None},
+                 {"pndec", ListKind::Decimal},       {"pnlvlbody", ListKind::Decimal},
+                 {"pnlvl", ListKind::Decimal},       {"pnucltr", ListKind::UpperAlpha},
+                 {"pnlcltr", ListKind::LowerAlpha},  {"pnucrm", ListKind::UpperRoman},
+                 {"pnlcrm", ListKind::LowerRoman}};
+    for (const auto &word : words) {
+        if (name == word.name) {
+            top().para.pnKind = word.kind;
+            return;
+        }
     }
 }
 
