@@ -183,7 +183,23 @@ void TAvertissement::showEvent(QShowEvent *event)
 void TAvertissement::mousePressEvent(QMouseEvent *event)
 {
     // The buttons and the label take their own presses; what reaches us is the background.
-    if (QWindow *window = windowHandle())
-        window->startSystemMove();
+    event->accept();
+    if (QWindow *window = windowHandle(); window && window->startSystemMove())
+        return;
+    // No window manager to move us: follow the mouse by hand until the button is released.
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - pos();
+}
+
+void TAvertissement::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_dragging)
+        move(event->globalPosition().toPoint() - m_dragOffset);
+    event->accept();
+}
+
+void TAvertissement::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_dragging = false;
     event->accept();
 }

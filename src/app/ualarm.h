@@ -39,6 +39,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void FormCreate();
@@ -48,6 +50,8 @@ private:
 
     bool m_placed = false;
     QPushButton *m_focusButton = nullptr;
+    bool m_dragging = false;
+    QPoint m_dragOffset;
 };
 
 // The dialog of the running program; null until start-up has created it.

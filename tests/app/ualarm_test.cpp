@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -222,4 +223,26 @@ TEST(ConfirmationDialog, ScrollPositionCarriesOverBetweenShowings)
     int shownAt = -1;
     askWith(dialog, [&](TAvertissement &d) { shownAt = d.labelalarme->offset(); });
     EXPECT_EQ(shownAt, 88) << "showing the dialog does not reset the text";
+}
+
+TEST(ConfirmationDialog, DraggedByItsBackgroundButNotByTheLabel)
+{
+    TAvertissement dialog;
+    QPoint before, afterLabel, afterBackground;
+    askWith(dialog, [&](TAvertissement &d) {
+        before = d.pos();
+        // Where the platform cannot move the window itself, the dialog follows the mouse.
+        QTest::mousePress(d.labelalarme, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(d.labelalarme, QPoint(40, 30));
+        QTest::mouseRelease(d.labelalarme, Qt::LeftButton, {}, QPoint(40, 30));
+        afterLabel = d.pos();
+        QTest::mousePress(&d, Qt::LeftButton, {}, QPoint(150, 15));
+        QMouseEvent move(QEvent::MouseMove, QPointF(180, 35), d.mapToGlobal(QPointF(180, 35)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&d, &move);
+        QTest::mouseRelease(&d, Qt::LeftButton, {}, QPoint(180, 35));
+        afterBackground = d.pos();
+    });
+    EXPECT_EQ(afterLabel, before) << "the scrolling text is not a handle";
+    EXPECT_EQ(afterBackground, before + QPoint(30, 20));
 }
