@@ -4,6 +4,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
 
 namespace {
 
@@ -109,11 +111,37 @@ void RecordActions::updateEnabled()
     DataSetDelete->setEnabled(modifiable && !(bof && eof));
 }
 
+namespace {
+
+// A disabled picture: grey and faint, so that a dark picture does not pass for an enabled one.
+QPixmap faded(const QPixmap &pixmap)
+{
+    QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = 96 + qGray(line[x]) / 2;
+            line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 2 / 5);
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+} // namespace
+
 QIcon RecordActions::image(int index)
 {
     for (const ImageName &entry : RecordImages) {
-        if (entry.index == index)
-            return QIcon(QStringLiteral(":/art/%1.svg").arg(QLatin1String(entry.file)));
+        if (entry.index != index)
+            continue;
+        const QIcon source(QStringLiteral(":/art/%1.svg").arg(QLatin1String(entry.file)));
+        QIcon icon;
+        for (int size : {16, 32}) {
+            const QPixmap normal = source.pixmap(size, size);
+            icon.addPixmap(normal, QIcon::Normal);
+            icon.addPixmap(faded(normal), QIcon::Disabled);
+        }
+        return icon;
     }
     return {};
 }

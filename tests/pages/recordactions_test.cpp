@@ -245,3 +245,21 @@ TEST(RecordBar, ButtonsFollowTheirActionsAndKeepTheirOwnHints)
     EXPECT_FALSE(bar.ToolButton20->isEnabled());
     EXPECT_TRUE(bar.ToolButton1->isEnabled());
 }
+
+TEST(RecordBar, DisabledPicturesAreFaintSoTheyDoNotPassForEnabledOnes)
+{
+    for (int index : {0, 1, 2, 3, 7, 8, 9, 10, 11}) {
+        const QIcon icon = RecordActions::image(index);
+        const QImage normal = icon.pixmap(16, 16, QIcon::Normal).toImage();
+        const QImage disabled = icon.pixmap(16, 16, QIcon::Disabled).toImage();
+        int normalInk = 0, disabledInk = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                normalInk += qAlpha(normal.pixel(x, y));
+                disabledInk += qAlpha(disabled.pixel(x, y));
+            }
+        }
+        EXPECT_GT(normalInk, 0) << "image " << index;
+        EXPECT_LT(disabledInk * 2, normalInk) << "image " << index;
+    }
+}
