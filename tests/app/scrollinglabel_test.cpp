@@ -197,16 +197,6 @@ TEST(ScrollingLabelProperties, ValuesAreMendedWhenSet)
     EXPECT_EQ(label->offset(), length);
 }
 
-TEST(ScrollingLabelProperties, ScrollSwitchesTheTimer)
-{
-    auto label = dialogLabel();
-    EXPECT_FALSE(label->scroll());
-    label->setScroll(true);
-    EXPECT_TRUE(label->scroll());
-    label->setScroll(false);
-    EXPECT_FALSE(label->scroll());
-}
-
 TEST(ScrollingLabelProperties, SameCaptionKeepsTheStripAndPosition)
 {
     auto label = dialogLabel();
