@@ -4,12 +4,13 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-QPixmap artPixmap(const QString &name, QSize size)
+QPixmap artPixmap(const QString &name, QSize size, qreal ratio)
 {
     QSvgRenderer renderer(QStringLiteral(":/art/%1.svg").arg(name));
     if (!renderer.isValid())
         return {};
-    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    if (ratio <= 0)
+        ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     QPixmap pixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);

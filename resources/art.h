@@ -4,6 +4,6 @@
 #include <QPixmap>
 #include <QString>
 
-// The picture ":/art/<name>.svg" rendered at `size` logical pixels for the screen's pixel ratio.
-// A missing picture gives a null pixmap.
-QPixmap artPixmap(const QString &name, QSize size);
+// The picture ":/art/<name>.svg" rendered at `size` logical pixels for a device pixel ratio
+// (0: the application's). A missing picture gives a null pixmap.
+QPixmap artPixmap(const QString &name, QSize size, qreal ratio = 0);

@@ -1,5 +1,6 @@
 #include "optionspage.h"
 
+#include "art.h"
 #include "clicklabel.h"
 #include "passworddialog.h"
 #include "sealtext.h"
@@ -9,28 +10,13 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSvgRenderer>
 #include <QTimer>
 
 namespace {
 
 constexpr int NoticeMilliseconds = 8000;
-
-QPixmap svgPicture(const QString &name, QSize size, qreal ratio)
-{
-    QPixmap pixmap(size * ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer svg(QStringLiteral(":/art/%1.svg").arg(name));
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    svg.render(&p);
-    p.end();
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
-}
 
 template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)
 {
@@ -144,7 +130,7 @@ void OptionsPage::setupFlags()
     ClickLabel **flags[6] = {&Image7, &Image8, &Image9, &Image10, &Image11, &Image12};
     for (int i = 0; i < 6; ++i) {
         ClickLabel *flag = make<ClickLabel>(this, names[i], {lefts[i], 125, 17, 12});
-        flag->setPixmap(svgPicture(QString::fromLatin1(pictures[i]), flag->size(),
+        flag->setPixmap(artPixmap(QString::fromLatin1(pictures[i]), flag->size(),
                                    devicePixelRatioF()));
         flag->setCursor(Qt::PointingHandCursor);
         const int code = FlagLanguageCodes[i];
@@ -181,7 +167,7 @@ void OptionsPage::setupUpdateGroup()
 void OptionsPage::setupOkCommand()
 {
     ImageOK = make<QLabel>(this, "ImageOK", {328, 257, 89, 17});
-    ImageOK->setPixmap(svgPicture(QStringLiteral("ok-button"), ImageOK->size(),
+    ImageOK->setPixmap(artPixmap(QStringLiteral("ok-button"), ImageOK->size(),
                                   devicePixelRatioF()));
     Label9 = make<ClickLabel>(this, "Label9", {328, 257, 89, 17});
     Label9->setText(QStringLiteral("OK"));

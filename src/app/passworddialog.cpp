@@ -1,13 +1,13 @@
 #include "passworddialog.h"
 
+#include "art.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
-#include <QPainter>
 
 namespace {
 
@@ -22,19 +22,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, ret);
     }
 };
-
-QPixmap keyPicture(QSize size, qreal ratio)
-{
-    QPixmap pixmap(size * ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer svg(QStringLiteral(":/art/key.svg"));
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    svg.render(&p);
-    p.end();
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
-}
 
 } // namespace
 
@@ -81,7 +68,7 @@ void TPasswordForm::setupControls()
     KeyImage = new QLabel(this);
     KeyImage->setObjectName(QStringLiteral("KeyImage"));
     place(KeyImage, 28, 24, 42, 42);
-    KeyImage->setPixmap(keyPicture(KeyImage->size(), devicePixelRatioF()));
+    KeyImage->setPixmap(artPixmap(QStringLiteral("key"), KeyImage->size(), devicePixelRatioF()));
 
     PasswordEdit = new QLineEdit(this);
     PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
