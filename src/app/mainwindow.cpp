@@ -7,7 +7,9 @@
 #include "imageform.h"
 #include "optionspage.h"
 #include "passworddialog.h"
+#include "richtextpage.h"
 #include "settings.h"
+#include "databinding.h"
 #include "formatbar.h"
 #include "rxdbrichedit.h"
 #include "todopage.h"
@@ -184,6 +186,13 @@ void Form1::setupNotebook()
     PageMemo = m_todoPage;
     OvcNotebook1->addWidget(PageMemo);
     PageInfos = page("PageInfos");
+    // The information page's text and its formatting bar; its lists and fields come with the
+    // page itself.
+    DataSource2 = new TDataSource(Dbfinfos.get(), PageInfos);
+    DataSource2->setObjectName(QStringLiteral("DataSource2"));
+    const RichTextPage infos = placeRichTextPage(PageInfos, 2, DataSource2);
+    editor2 = infos.editor;
+    ToolBar4 = infos.bar;
     m_optionsPage = new OptionsPage(settingsFile(), OvcNotebook1);
     PageParametres = m_optionsPage;
     OvcNotebook1->addWidget(PageParametres);
@@ -207,6 +216,8 @@ void Form1::setupFormatting()
     target.toolbarSyncGuard = &toolbarSyncGuard;
     target.editor1 = m_todoPage->editor1;
     target.bar1 = m_todoPage->ToolBar2;
+    target.editor2 = editor2;
+    target.bar2 = ToolBar4;
     formatHandlers = new FormatHandlers(target, this);
 }
 

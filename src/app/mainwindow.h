@@ -9,7 +9,10 @@
 #include <memory>
 
 class ClickLabel;
+class FormatBar;
 class FormatHandlers;
+class TDataSource;
+class TRxDBRichEdit;
 class TodoPage;
 class ClockLabel;
 class OptionsPage;
@@ -85,6 +88,9 @@ public:
     TodoPage *todoPage() const { return m_todoPage; }
     FormatHandlers *formatHandlers = nullptr;
     QWidget *PageInfos = nullptr;
+    TDataSource *DataSource2 = nullptr;
+    TRxDBRichEdit *editor2 = nullptr;
+    FormatBar *ToolBar4 = nullptr;
     QWidget *PageParametres = nullptr; // the options page
     OptionsPage *optionsPage() const { return m_optionsPage; }
     QWidget *PageAdresses = nullptr;

@@ -1,9 +1,13 @@
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "imageform.h"
+#include "dbf.h"
+#include "formatbar.h"
 #include "mainwindow.h"
+#include "rxdbrichedit.h"
 
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -216,4 +220,38 @@ TEST(FooterLink, OpensOnlyWhenReleasedOverIt)
     QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(200, 5));
     QTest::mouseClick(&label, Qt::RightButton);
     EXPECT_EQ(opened.size(), 1) << "a release outside the link or a right click opens nothing";
+}
+
+TEST_F(MainWindow, InformationPageCarriesItsEditorAndFormattingBar)
+{
+    ASSERT_NE(form->editor2, nullptr);
+    ASSERT_NE(form->ToolBar4, nullptr);
+    EXPECT_EQ(form->editor2->parentWidget(), form->PageInfos);
+    EXPECT_EQ(form->editor2->objectName(), QStringLiteral("editor2"));
+    EXPECT_EQ(form->editor2->geometry(), QRect(88, 128, 593, 241));
+    EXPECT_EQ(form->ToolBar4->objectName(), QStringLiteral("ToolBar4"));
+    EXPECT_EQ(form->ToolBar4->pos(), QPoint(89, 92));
+}
+
+TEST_F(MainWindow, BoldOnTheInformationPageActsOnItsOwnTable)
+{
+    for (const char *name : {"memo.dbf", "memo.dbt", "infos.dbf", "infos.dbt", "infos.mdx",
+                             "adbook.dbf", "adbook.dbt"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/") + name,
+                                form->dataDirectory() + name))
+            << name;
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
+    ASSERT_TRUE(form->Dbfinfos->active());
+    click(form->Image1);
+    click(form->Label4);
+    ASSERT_EQ(form->activePageMode, 1);
+
+    form->editor2->setFocus();
+    QTest::keyClicks(form->editor2, QStringLiteral("Banque"));
+    EXPECT_NE(form->Dbfinfos->state(), TDataSetState::dsBrowse) << "typing must start a new sheet";
+    form->editor2->selectAll();
+    form->ToolBar4->BoldButton->click();
+    EXPECT_EQ(form->editor2->fontWeight(), QFont::Bold);
+    EXPECT_EQ(form->Dbfmemo->state(), TDataSetState::dsBrowse) << "the to-do table is not touched";
 }
