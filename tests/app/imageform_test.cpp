@@ -96,8 +96,9 @@ TEST(SkinShape, MatchesRunByRunExclusiveOrOnRandomPictures)
         const auto fast = TO32CustomImageForm::buildShape(image, Qt::white);
         const auto slow = naiveShape(image, qRgb(255, 255, 255));
         ASSERT_EQ(fast.has_value(), slow.has_value()) << "round " << round;
-        if (fast)
+        if (fast) {
             ASSERT_EQ(*fast, *slow) << "round " << round;
+        }
     }
 }
 

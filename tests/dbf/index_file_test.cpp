@@ -51,12 +51,15 @@ struct RawTree
         const auto entry = [&](std::uint32_t i) { return at + 8 + i * recordLength; };
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint8_t *key = &file[entry(i) + 4];
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_LE(order(&file[entry(i - 1) + 4], key), 0) << "page " << block << " entry " << i;
-            if (low)
+            }
+            if (low) {
                 EXPECT_GE(order(key, low), 0) << "page " << block << " entry " << i << " below its bound";
-            if (high)
+            }
+            if (high) {
                 EXPECT_LE(order(key, high), 0) << "page " << block << " entry " << i << " above its bound";
+            }
         }
         const bool branch = n < maxKeys && le32(file, entry(n)) != 0;
         if (!branch) {
@@ -81,7 +84,7 @@ std::vector<std::uint32_t> rawWalk(const std::string &path, std::size_t tagIndex
 {
     const std::vector<std::uint8_t> bytes = readFile(path);
     const std::uint32_t tagHeader = le32(bytes, 544 + 32 * tagIndex) * 512;
-    RawTree tree{bytes, (bytes[tagHeader + 8] & 0x08) != 0};
+    RawTree tree{bytes, (bytes[tagHeader + 8] & 0x08) != 0, 80, 84, 12, {}, {}, 0, -1};
     tree.walk(le32(bytes, tagHeader), nullptr, nullptr, 0);
     if (pages)
         *pages = tree.pages;
