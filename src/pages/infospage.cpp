@@ -38,7 +38,9 @@ QColor infoColour()
 // the order in which they came.
 void sortTitles(QStringList &titles)
 {
-    QCollator collator;
+    // The C locale would compare code points and put every capital before every small letter.
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::vector<std::pair<QCollatorSortKey, int>> keys;
     keys.reserve(size_t(titles.size()));
