@@ -53,7 +53,12 @@ ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRec
 } // namespace
 
 Form1::Form1(const QString &applicationDirectory, QWidget *parent)
-    : QWidget(parent), m_applicationDirectory(applicationDirectory)
+    : Form1(applicationDirectory, applicationDirectory + QLatin1String("data/"), parent)
+{
+}
+
+Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, QWidget *parent)
+    : QWidget(parent), m_applicationDirectory(applicationDirectory), m_dataDirectory(dataDirectory)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));

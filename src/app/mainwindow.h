@@ -28,13 +28,17 @@ public:
     // applicationDirectory: the folder of the executable, ending with "/". The data folder and
     // the settings file sit below it.
     explicit Form1(const QString &applicationDirectory, QWidget *parent = nullptr);
+    // dataDirectory, ending with "/": where the tables and the settings file live when that is
+    // not the "data" folder beside the executable (an installed program).
+    Form1(const QString &applicationDirectory, const QString &dataDirectory,
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     // Shows the window for the first time, centred on its screen.
     void showAtStart();
 
     QString applicationDirectory() const { return m_applicationDirectory; }
-    QString dataDirectory() const { return m_applicationDirectory + QLatin1String("data/"); }
+    QString dataDirectory() const { return m_dataDirectory; }
     QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
 
     // The interface language; 99 while none was chosen.
@@ -127,6 +131,7 @@ private:
     void openTables();
 
     QString m_applicationDirectory;
+    QString m_dataDirectory;
     OptionsPage *m_optionsPage = nullptr;
     TodoPage *m_todoPage = nullptr;
     bool m_activated = false;
