@@ -99,6 +99,9 @@ void OptionsPage::setupTexts()
         QDir::toNativeSeparators(folder), Qt::ElideMiddle, LabelDataFolder->width()));
     LabelDataFolder->setToolTip(QDir::toNativeSeparators(folder));
     LabelDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette quiet = LabelDataFolder->palette();
+    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    LabelDataFolder->setPalette(quiet);
 
     Label11 = make<QLabel>(this, "Label11", {119, 124, 42, 13});
     Label11->setText(QStringLiteral("Langue :"));
