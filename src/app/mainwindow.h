@@ -1,6 +1,7 @@
 // The main window: the skinned notebook with its page hub, clock and footer link.
 #pragma once
 
+#include "datafolder.h"
 #include "dbf.h"
 #include "startuplock.h"
 
@@ -39,6 +40,8 @@ public:
 
     QString applicationDirectory() const { return m_applicationDirectory; }
     QString dataDirectory() const { return m_dataDirectory; }
+    // Where the language files are: beside the executable, or in the installed share folder.
+    QString languageDirectory() const { return sharedDirectory(m_applicationDirectory); }
     QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
 
     // The interface language; 99 while none was chosen.
