@@ -60,7 +60,12 @@ int askDelete()
 } // namespace
 
 Form1::Form1(const QString &applicationDirectory, QWidget *parent)
-    : QWidget(parent), m_applicationDirectory(applicationDirectory),
+    : Form1(applicationDirectory, applicationDirectory + QLatin1String("data/"), parent)
+{
+}
+
+Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, QWidget *parent)
+    : QWidget(parent), m_applicationDirectory(applicationDirectory), m_dataDirectory(dataDirectory),
       m_tables(new NotebookTables), m_pageMode(new PageMode)
 {
     setObjectName(QStringLiteral("Form1"));

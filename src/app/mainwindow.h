@@ -6,6 +6,7 @@
 // the footer, drags and closes the window.
 #pragma once
 
+#include "datafolder.h"
 #include "startuplock.h"
 
 #include <QWidget>
@@ -35,13 +36,19 @@ public:
     // applicationDirectory: the folder of the executable, ending with "/". The data folder and
     // the settings file sit below it.
     explicit Form1(const QString &applicationDirectory, QWidget *parent = nullptr);
+    // dataDirectory, ending with "/": where the tables and the settings file live when that is
+    // not the "data" folder beside the executable (an installed program).
+    Form1(const QString &applicationDirectory, const QString &dataDirectory,
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     // Shows the window for the first time, centred on its screen.
     void showAtStart();
 
     QString applicationDirectory() const { return m_applicationDirectory; }
-    QString dataDirectory() const { return m_applicationDirectory + QLatin1String("data/"); }
+    QString dataDirectory() const { return m_dataDirectory; }
+    // Where the language files are: beside the executable, or in the installed share folder.
+    QString languageDirectory() const { return sharedDirectory(m_applicationDirectory); }
     QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
 
     NotebookTables &tables() const { return *m_tables; }
@@ -110,6 +117,7 @@ private:
     void showDesktopSwitches();
 
     QString m_applicationDirectory;
+    QString m_dataDirectory;
     // Created before any widget, so that the pages can bind to them.
     NotebookTables *m_tables = nullptr;
     PageMode *m_pageMode = nullptr;

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -188,7 +189,11 @@ TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)
     QCoreApplication::sendEvent(form.get(), &activate);
     form->hide();
     form->show();
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Everything the showing posted (activation included) is handled before this runs.
+    bool drained = false;
+    QTimer::singleShot(0, [&drained] { drained = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&drained] { return drained; }, 5000));
     EXPECT_EQ(form->findChild<UrlLabel *>("ProUrlLabel1")->text(), QStringLiteral("marker"));
 }
 
