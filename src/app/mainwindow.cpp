@@ -201,8 +201,6 @@ void Form1::setupNotebook()
         .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
         .setReduireSiFin = [this](bool on) { ReduireSiFin = on; },
         .setPetiteIconeVisible = [this](bool on) { PetiteIconeVisible = on; },
-        // The update dialog is not there yet.
-        .openUpdateDialog = nullptr,
     });
     PageAdresses = page("PageAdresses");
     OvcNotebook1->hide();
