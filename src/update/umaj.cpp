@@ -72,7 +72,6 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
 
     m_network = new QNetworkAccessManager(this);
     m_fetch = new UpdateFetch(m_network, this);
-    connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
     connect(this, &TMAJ::closing, m_fetch, &UpdateFetch::abort);
     setupControls();
 }
@@ -282,8 +281,10 @@ bool TMAJ::fetchInstaller()
         return false;
     m_progress->setRange(0, 0);
     m_progress->show();
+    const auto shown = connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
     const UpdateFetch::Result result =
         m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part);
+    disconnect(shown);
     m_progress->hide();
     if (result != UpdateFetch::Done || m_fetch->sha256() != m_remoteSha256 || !part.flush()
         || !part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))

@@ -56,6 +56,10 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
+    if (!reply->isFinished()) { // the whole program is ending and left every loop
+        failed = true;
+        reply->abort();
+    }
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (!failed && reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299) {
