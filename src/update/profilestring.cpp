@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QStringDecoder>
 
 namespace {
 
@@ -45,6 +46,12 @@ QByteArray readProfileString(const QString &path, const char *section, const cha
 
 QString profileText(const QByteArray &bytes)
 {
+    // A file written by a newer editor may be UTF-8; text in a single-byte code page with any
+    // accented letter is almost never valid UTF-8, so the two are told apart safely.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
     const TCodePage page(codepage::systemAnsi());
     if (!page.valid())
         return QString::fromLatin1(bytes);

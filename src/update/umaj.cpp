@@ -96,6 +96,7 @@ void TMAJ::setupControls()
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setReadOnly(true);
     Memo1->setPalette(palette());
+    Memo1->document()->setDocumentMargin(6); // the details line up with the status line
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("Progress"));
