@@ -63,6 +63,7 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
     setWindowTitle(QStringLiteral("Mise à jour"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8)); // the main window's
     setFixedSize(401, 213);
     move(329, 224);
     setAutoFillBackground(true);
