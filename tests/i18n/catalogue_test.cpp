@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(CatalogueTest, TextsKeepTheirTrailingBlanks)
+TEST(CatalogueTest, TextsArriveExactlyWithTheirBlanksAndAccents)
 {
     struct Case
     {
@@ -24,6 +24,9 @@ TEST(CatalogueTest, TextsKeepTheirTrailingBlanks)
         {22, 9, "Velocidade de Baixar:  0 KB / sec"},
         {7, 7, "Neue Version"}, // no colon, no blank: the version is glued to it
         {19, 7, "Nieuwe versie"},
+        {12, 2, "Vérification des mises à jour..."},
+        {7, 4, "Playing unmöglich oder nicht vorhandene Datei auf dem Server!"},
+        {22, 3, "Não Activo conexão com a Internet"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(CatalogueMessage(c.language, c.index), c.text)
@@ -41,13 +44,6 @@ TEST(CatalogueTest, EveryBlockIsCompleteAndTheRestIsEmpty)
     }
     for (int language : {0, 1, 8, 13, 99, 1036})
         EXPECT_TRUE(CatalogueMessage(language, 2).isEmpty()) << language;
-}
-
-TEST(CatalogueTest, AccentedTextsArriveWhole)
-{
-    EXPECT_EQ(CatalogueMessage(12, 2), "Vérification des mises à jour...");
-    EXPECT_EQ(CatalogueMessage(7, 4), "Playing unmöglich oder nicht vorhandene Datei auf dem Server!");
-    EXPECT_EQ(CatalogueMessage(22, 3), "Não Activo conexão com a Internet");
 }
 
 TEST(CatalogueTest, LocalesMapToTheirLanguageNumber)
