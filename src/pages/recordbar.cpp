@@ -46,6 +46,7 @@ const RecordBarLayout ToolBar5Layout = {
       {"ToolButton55", 0, nullptr},
       {"ToolButton56", 0, nullptr},
       {"ToolButton57", 0, nullptr}}},
+    true,
 };
 
 RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWidget *parent)
@@ -64,6 +65,7 @@ RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWid
         const std::optional<QString> hint =
             spec.ownHint ? std::optional(QString::fromUtf8(spec.ownHint)) : std::nullopt;
         QToolButton *button = makeActionButton(this, spec.name, byCommand[i], hint);
+        button->setAutoRaise(!layout.raised);
         m_nextLeft += spec.gap;
         button->move(m_nextLeft, top);
         m_nextLeft += ButtonWidth;

@@ -29,6 +29,7 @@ struct RecordBarLayout
     QSize size;
     // In the order of RecordBar::Command.
     std::array<Button, 9> buttons;
+    bool raised = false; // buttons drawn with their edges, not only under the mouse
 };
 
 // The bars of the to-do, information and address book pages.
