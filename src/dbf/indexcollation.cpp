@@ -16,7 +16,9 @@ struct DriverLocale
     std::uint32_t lcid;
 };
 
-// Language driver byte -> Windows locale identifier; 87 names the platform's default locale.
+// Language driver byte -> Windows locale identifier; 87 names the platform's default locale, which
+// here is one fixed collation for every process (kRootLocale): an index file shared by users with
+// different locale settings must be ordered the same way by all of them.
 constexpr DriverLocale kDriverLocales[] = {
     {8, 0x406},   {9, 0x413},   {10, 0x413},  {11, 0x40B},  {12, 0x40B},  {13, 0x40C},  {14, 0x40C},
     {15, 0x407},  {16, 0x407},  {17, 0x410},  {18, 0x410},  {19, 0x411},  {20, 0x40A},  {21, 0x41D},
@@ -51,15 +53,17 @@ std::string languageOf(const char *locale)
     return U_SUCCESS(status) ? std::string(language) : std::string();
 }
 
+constexpr const char *kRootLocale = "root";
+
 // A collator for `locale`, or nullptr when ICU only has its root rules for that language (the
-// locale is then not installed here). The empty name is the platform's default locale.
+// locale is then not installed here).
 UCollator *openCollator(const std::string &locale)
 {
     UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open(locale.empty() ? nullptr : locale.c_str(), &status);
+    UCollator *collator = ucol_open(locale.c_str(), &status);
     if (U_FAILURE(status))
         return nullptr;
-    if (!locale.empty()) {
+    if (locale != kRootLocale) {
         UErrorCode validStatus = U_ZERO_ERROR;
         const char *valid = ucol_getLocaleByType(collator, ULOC_VALID_LOCALE, &validStatus);
         if (U_FAILURE(validStatus) || !valid || languageOf(valid) != languageOf(locale.c_str())) {
@@ -122,6 +126,8 @@ std::optional<std::uint32_t> IndexCollation::localeOfLanguageDriver(std::uint8_t
 
 std::string IndexCollation::icuLocaleName(std::uint32_t lcid)
 {
+    if (lcid == 0)
+        return kRootLocale;
     for (const LcidName &entry : kLcidNames) {
         if (entry.lcid == lcid)
             return entry.name;

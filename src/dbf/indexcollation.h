@@ -31,9 +31,11 @@ public:
     static std::optional<IndexCollation> forLanguageDriver(std::uint8_t languageDriver, int codePage);
 
     // The Windows locale identifier a language driver byte names; 0 means the platform's default
-    // locale; nothing when the byte names no locale.
+    // locale (ICU's root collation, the same in every process); nothing when the byte names no
+    // locale.
     static std::optional<std::uint32_t> localeOfLanguageDriver(std::uint8_t languageDriver);
-    // ICU locale name of a Windows locale identifier ("" for the default locale).
+    // ICU locale name of a Windows locale identifier ("root" for the default locale, "" when
+    // unknown).
     static std::string icuLocaleName(std::uint32_t lcid);
 
     bool isBinary() const { return m_collator == nullptr; }

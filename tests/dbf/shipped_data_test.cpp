@@ -102,7 +102,7 @@ TEST_F(ShippedDataTest, RecordsWrittenByTheEngineReadBackElsewhere)
     infos.first();
     infos.next();
     infos.edit();
-    infos.fieldByName("INFOS").setAsString("{\\rtf1 court}"); // in place
+    infos.fieldByName("INFOS").setAsString("{\\rtf1 court}");
     infos.post();
     infos.last();
     infos.deleteRecord();

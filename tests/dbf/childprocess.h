@@ -1,0 +1,105 @@
+// Helpers of the tests that drive a table from other processes: forked children, a one-byte pipe
+// to hand over control, and the independent reader (Debian's python3-dbfread).
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// Runs `work` in a child process; its exit status says whether it ran without an exception.
+inline pid_t runChild(const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    int status = 0;
+    try {
+        work();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "child process: %s\n", e.what());
+        status = 1;
+    } catch (...) {
+        status = 1;
+    }
+    ::_exit(status);
+}
+
+inline bool exitedCleanly(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status))
+        std::fprintf(stderr, "child process %d: signal %d\n", int(pid), WTERMSIG(status));
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A pipe one process signals on and another waits on.
+class Signal
+{
+public:
+    Signal()
+    {
+        if (::pipe(m_fd) != 0)
+            throw std::runtime_error("pipe");
+    }
+    ~Signal()
+    {
+        ::close(m_fd[0]);
+        ::close(m_fd[1]);
+    }
+    Signal(const Signal &) = delete;
+    Signal &operator=(const Signal &) = delete;
+    void raise()
+    {
+        if (::write(m_fd[1], "s", 1) != 1)
+            throw std::runtime_error("pipe write");
+    }
+    void wait()
+    {
+        char c;
+        if (::read(m_fd[0], &c, 1) != 1)
+            throw std::runtime_error("pipe read");
+    }
+
+private:
+    int m_fd[2] = {-1, -1};
+};
+
+// The Python interpreter that has dbfread, or "" when none has.
+inline std::string dbfreadPython()
+{
+    for (const char *p : {"/usr/bin/python3", "python3"}) {
+        const std::string probe = std::string(p) + " -c 'import dbfread' >/dev/null 2>&1";
+        if (std::system(probe.c_str()) == 0)
+            return p;
+    }
+    return {};
+}
+
+// What dbfread reads in `table`: one line per live record, "TITRE|memo" (deleted records left
+// out, the memo's space filling stripped), after a first line with the number of live records.
+inline std::string dbfreadTitlesAndMemos(const std::string &py, const std::string &table,
+                                         const std::string &titleField, const std::string &memoField)
+{
+    const std::string script =
+        "import sys, dbfread\n"
+        "t = dbfread.DBF(sys.argv[1], char_decode_errors='strict')\n"
+        "rows = [(r[sys.argv[2]] or '') + '|' + (r[sys.argv[3]] or '').rstrip(' ') for r in t]\n"
+        "print(len(rows))\n"
+        "for r in sorted(rows): print(r)\n";
+    const std::string cmd = "PYTHONIOENCODING=utf-8 " + py + " -c \"$(cat <<'PY'\n" + script +
+                            "PY\n)\" '" + table + "' " + titleField + " " + memoField + " 2>&1";
+    std::string out;
+    if (FILE *p = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
