@@ -49,7 +49,8 @@ public:
     ~Signal()
     {
         ::close(m_fd[0]);
-        ::close(m_fd[1]);
+        if (m_fd[1] >= 0)
+            ::close(m_fd[1]);
     }
     Signal(const Signal &) = delete;
     Signal &operator=(const Signal &) = delete;
@@ -57,6 +58,13 @@ public:
     {
         if (::write(m_fd[1], "s", 1) != 1)
             throw std::runtime_error("pipe write");
+    }
+    // The waiting side calls this after forking the raising one, so that a wait ends in an
+    // error rather than hanging when the other process is gone.
+    void closeSender()
+    {
+        ::close(m_fd[1]);
+        m_fd[1] = -1;
     }
     void wait()
     {
