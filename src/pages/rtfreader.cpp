@@ -1,7 +1,24 @@
+// What the reader leaves out, and why:
+// - the style sheet, document information, revision, file, list-picture and theme tables, XML
+//   namespaces, data stores, generator, template, user properties and document variables: they
+//   describe the file or the program that wrote it, not the note's text;
+// - the fallbacks of \uN (\uc), the \pntext and \listtext numbers and the \nonshppict and
+//   \shprslt pictures: each repeats what the reader takes from another word (the character,
+//   the list, the \shppict picture, the shape);
+// - index and table-of-contents entries (\xe, \tc, \txe, \rxe), bookmark names, annotation
+//   marks and footnote separators: hidden marks whose text is not shown in the note;
+// - the data of embedded objects (\objdata), drawing-object geometry (\do) and shape
+//   properties: nothing here can edit them; an object's shown result picture is kept;
+// - destinations marked \* that the reader does not know, as RTF asks of every reader.
+// Headers, footers, footnotes, annotations and text boxes carry a person's text: it is kept as
+// plain paragraphs at the end of the note.
+
 #include "rtfreader.h"
 
 #include "rtfcodepage.h"
 #include "rtfformat.h"
+#include "rtfpicture.h"
+#include "rtftable.h"
 #include "rtftokenizer.h"
 
 #include <QHash>
@@ -18,7 +35,9 @@
 
 namespace {
 
-enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListOverrideTable, Pn };
+// Pict gathers a picture's words and bytes; Aside keeps the text of headers, footers and notes;
+// Container ignores its own text but looks inside for pictures and text boxes.
+enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListOverrideTable, Pn, Pict, Aside, Container };
 
 enum class ListKind { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
 
@@ -48,6 +67,7 @@ struct ParaState
     ListKind pnKind = ListKind::None;
     int ls = 0;
     int level = 0;
+    bool inTable = false;
 };
 
 struct GroupState
@@ -57,6 +77,7 @@ struct GroupState
     ParaState para;
     int uc = 1;
     int field = -1;
+    qsizetype start = 0; // where the group's brace is
 };
 
 struct FontDef
@@ -76,6 +97,31 @@ struct Run
 {
     QString text;
     CharState chr;
+    int picture = -1; // a picture instead of text
+};
+
+struct Paragraph
+{
+    ParaState para;
+    CharState mark;
+    std::vector<Run> runs;
+};
+
+// A picture while its group is read.
+struct PictureState
+{
+    RtfPicture picture;
+    bool active = false;
+    bool metafile = false; // sizes in hundredths of a millimetre
+    size_t depth = 0;      // the stack size of its group
+    int pendingNibble = -1;
+    struct Binary
+    {
+        qsizetype from; // the \bin word
+        qsizetype data;
+        qsizetype to;
+    };
+    std::vector<Binary> binaries;
 };
 
 struct Field
@@ -88,6 +134,9 @@ constexpr int MaxDepth = 256;
 // Twips bounds for indents and spacing (22 inches): beyond them a layout makes no sense.
 constexpr int MaxTwips = 31680;
 constexpr int MaxFieldCount = 100000;
+constexpr int MaxPictureCount = 10000;
+// Picture sizes beyond this (about 17 metres) are noise; the bound keeps their products in range.
+constexpr int MaxPictureTwips = 1000000;
 
 int clampTwips(int value)
 {
@@ -103,11 +152,9 @@ bool startsWithUnderline(QByteArrayView name)
 bool isSkippedDestination(QByteArrayView name)
 {
     static const char *const names[] = {
-        "stylesheet", "info",      "pict",     "object",   "header",  "headerl",      "headerr",
-        "headerf",    "footer",    "footerl",  "footerr",  "footerf", "footnote",     "annotation",
-        "xe",         "tc",        "txe",      "rxe",      "pntext",  "listtext",     "pntxta",
-        "pntxtb",     "themedata", "colorschememapping",   "latentstyles",            "datastore",
-        "xmlnstbl",   "rsidtbl",   "revtbl",   "filetbl",  "shp",     "shpinst",      "nonshppict",
+        "stylesheet", "info",      "xe",       "tc",       "txe",     "rxe",          "pntext",
+        "listtext",   "pntxta",    "pntxtb",   "themedata", "colorschememapping",     "latentstyles",
+        "datastore",  "xmlnstbl",  "rsidtbl",  "revtbl",   "filetbl", "nonshppict",   "shprslt", "objdata",
         "mmathPr",    "do",        "bkmkstart", "bkmkend", "template", "userprops",   "docvar",
         "generator",  "pgdsctbl",  "fchars",   "lchars",   "ftnsep",  "ftnsepc",      "ftncn",
         "aftnsep",    "aftnsepc",  "aftncn",   "atnid",    "atnauthor", "atrfstart",  "atrfend",
@@ -116,6 +163,23 @@ bool isSkippedDestination(QByteArrayView name)
         if (name == candidate)
             return true;
     return false;
+}
+
+// Destinations whose text a person wrote, though not in the body: kept as plain text.
+bool isAsideDestination(QByteArrayView name)
+{
+    static const char *const names[] = {"header", "headerl", "headerr", "headerf",  "footer",     "footerl",
+                                        "footerr", "footerf", "footnote", "annotation", "shptxt"};
+    for (const char *candidate : names)
+        if (name == candidate)
+            return true;
+    return false;
+}
+
+// Destinations that hold pictures or text boxes among things the reader does not keep.
+bool isContainerDestination(QByteArrayView name)
+{
+    return name == "shppict" || name == "shp" || name == "shpinst" || name == "object" || name == "result";
 }
 
 ListKind kindFromLevelFormat(int nfc)
@@ -171,7 +235,7 @@ QString hyperlinkTarget(const QString &instruction)
 class Reader
 {
 public:
-    Reader(QByteArrayView bytes, QTextDocument *doc) : m_tokens(bytes), m_cursor(doc) {}
+    Reader(QByteArrayView bytes, QTextDocument *doc) : m_bytes(bytes), m_tokens(bytes), m_cursor(doc) {}
 
     void run();
 
@@ -193,6 +257,22 @@ private:
     void handleSymbol(uint8_t symbol);
     void handleText(QByteArrayView bytes);
     void handleByte(uint8_t byte);
+    void handleBinary(QByteArrayView bytes, qsizetype from);
+    void asideWord(QByteArrayView name, bool has, int value);
+
+    bool handleRowWord(QByteArrayView name, bool has, int value);
+    bool handleCellWord(QByteArrayView name, bool has, int value);
+    void endCell();
+    void endRow();
+    void insertTable();
+    void fillCell(QTextCursor &cursor, int content, bool first);
+
+    void startPicture();
+    void pictureWord(QByteArrayView name, bool has, int value);
+    void pictureText(QByteArrayView bytes);
+    void finishPicture(qsizetype end, int openGroups);
+    QByteArray opaqueGroup(qsizetype end, int openGroups) const;
+    void finishAside();
 
     void fontTableText(QByteArrayView bytes);
     void finishFont();
@@ -203,14 +283,16 @@ private:
     void flushBytes();
     void appendText(const QString &text);
     void endParagraph();
-    void writeParagraph(const ParaState &para, const CharState &mark);
-    void applyList(const ParaState &para, ListKind kind);
+    void writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph);
+    void applyList(QTextCursor &cursor, const ParaState &para, ListKind kind);
     ListKind listKindOf(const ParaState &para) const;
     QTextCharFormat charFormat(const CharState &chr);
     QTextBlockFormat blockFormat(const ParaState &para, bool inList) const;
 
+    QByteArrayView m_bytes;
     RtfTokenizer m_tokens;
     QTextCursor m_cursor;
+    bool m_blockUnused = true; // the cursor's block holds no paragraph yet
     std::vector<GroupState> m_stack;
     GroupState m_rootState;
     int m_overflow = 0;
@@ -233,6 +315,13 @@ private:
     QByteArray m_pendingBytes;
     std::vector<Run> m_runs;
     int m_paragraphs = 0;
+
+    PictureState m_picture;
+    std::vector<QTextImageFormat> m_pictures;
+    RtfTableBuilder m_table;
+    std::vector<Paragraph> m_cellParagraphs;
+    std::vector<std::vector<Paragraph>> m_cellContents;
+    QString m_aside;
     QTextList *m_lastList = nullptr;
     ListKind m_lastKind = ListKind::None;
     QHash<qint64, QTextList *> m_lsLists;
@@ -246,6 +335,7 @@ void Reader::run()
 {
     m_cursor.beginEditBlock();
     for (;;) {
+        const qsizetype from = m_tokens.position();
         const RtfToken token = m_tokens.next();
         if (token.kind == RtfToken::End)
             break;
@@ -275,6 +365,10 @@ void Reader::run()
             m_starPending = false;
             handleByte(token.byte);
             break;
+        case RtfToken::Binary:
+            m_starPending = false;
+            handleBinary(token.text, from);
+            break;
         default:
             m_starPending = false;
             handleText(token.text);
@@ -282,10 +376,18 @@ void Reader::run()
         }
     }
     flushBytes();
+    if (m_picture.active) // a truncated document still keeps the picture it was reading
+        finishPicture(m_bytes.size(), int(m_stack.size() - m_picture.depth) + 1 + m_overflow);
+    const GroupState &last = m_stack.empty() ? m_rootState : top();
+    if (last.para.inTable && !m_runs.empty())
+        endCell();
+    if (m_table.hasRows() || !m_cellParagraphs.empty())
+        insertTable();
     // What follows the last \par is a paragraph only when it holds text, or when the document
     // would otherwise have none: "text\par }" is one paragraph, as the rich-edit control reads it.
     if (!m_runs.empty() || m_paragraphs == 0)
         endParagraph();
+    finishAside();
     m_cursor.endEditBlock();
 }
 
@@ -306,6 +408,7 @@ void Reader::openGroup()
         return;
     }
     m_stack.push_back(m_stack.back());
+    top().start = m_tokens.position() - 1;
 }
 
 // Returns false when the document's outermost group has closed.
@@ -323,6 +426,8 @@ bool Reader::closeGroup()
     const GroupState closed = m_stack.back();
     if (closed.dest == Dest::FontTable && !m_fontName.isEmpty())
         finishFont();
+    if (m_picture.active && m_stack.size() == m_picture.depth)
+        finishPicture(m_tokens.position(), 0);
     m_stack.pop_back();
     if (m_stack.empty()) {
         m_rootState = closed; // the last paragraph still needs its format
@@ -331,6 +436,8 @@ bool Reader::closeGroup()
     // A {\*\pn ...} group describes the numbering of the paragraph around it.
     if (closed.dest == Dest::Pn && top().dest != Dest::Pn)
         top().para.pnKind = closed.para.pnKind;
+    if (closed.dest == Dest::Aside && top().dest != Dest::Aside)
+        m_aside += QLatin1Char('\n');
     return true;
 }
 
@@ -342,9 +449,8 @@ void Reader::handleWord(const RtfToken &token)
         int value = token.hasParameter ? token.parameter : 0;
         if (value < 0)
             value += 65536;
-        if (value > 0 && value <= 0xFFFF && top().dest == Dest::Text)
-            appendText(QString(QChar(char16_t(value))));
-        else if (value > 0 && value <= 0xFFFF && top().dest == Dest::FieldInst)
+        const Dest dest = top().dest;
+        if (value > 0 && value <= 0xFFFF && (dest == Dest::Text || dest == Dest::FieldInst || dest == Dest::Aside))
             appendText(QString(QChar(char16_t(value))));
         m_skip = top().uc;
         m_starPending = false;
@@ -363,6 +469,12 @@ void Reader::handleWord(const RtfToken &token)
     switch (top().dest) {
     case Dest::Text:
         handleTextWord(token);
+        break;
+    case Dest::Pict:
+        pictureWord(name, token.hasParameter, token.parameter);
+        break;
+    case Dest::Aside:
+        asideWord(name, token.hasParameter, token.parameter);
         break;
     case Dest::FontTable:
     case Dest::ColorTable:
@@ -402,7 +514,19 @@ bool Reader::handleDestination(QByteArrayView name)
             top().field = int(m_fields.size()) - 1;
         }
         return true;
-    } else if (isSkippedDestination(name))
+    } else if (name == "pict") {
+        if (top().dest != Dest::Text && top().dest != Dest::Container)
+            dest = Dest::Skip;
+        else {
+            flushBytes();
+            startPicture();
+            dest = Dest::Pict;
+        }
+    } else if (isAsideDestination(name))
+        dest = top().dest == Dest::Text || top().dest == Dest::Container ? Dest::Aside : Dest::Skip;
+    else if (isContainerDestination(name))
+        dest = top().dest == Dest::Text || top().dest == Dest::Container ? Dest::Container : Dest::Skip;
+    else if (isSkippedDestination(name))
         dest = Dest::Skip;
     else
         return false;
@@ -419,7 +543,8 @@ void Reader::handleTextWord(const RtfToken &token)
     const QByteArrayView name = token.text;
     const bool has = token.hasParameter;
     const int value = token.parameter;
-    if (handleCharWord(name, has, value) || handleParaWord(name, has, value))
+    if (handleCharWord(name, has, value) || handleParaWord(name, has, value) || handleCellWord(name, has, value) ||
+        handleRowWord(name, has, value))
         return;
     handleSpecialWord(name, has, value);
 }
@@ -468,8 +593,12 @@ bool Reader::handleParaWord(QByteArrayView name, bool has, int value)
     const int twips = has ? clampTwips(value) : 0;
     if (name == "pard")
         para = ParaState{};
-    else if (name == "par" || name == "row" || name == "page")
+    else if (name == "par" || name == "page")
         endParagraph();
+    else if (name == "intbl")
+        para.inTable = true;
+    else if (name == "itap")
+        para.inTable = !has || value > 0;
     else if (name == "ql")
         para.align = 0;
     else if (name == "qr")
@@ -503,7 +632,7 @@ bool Reader::handleSpecialWord(QByteArrayView name, bool has, int value)
     {
         const char *name;
         char16_t ch;
-    } specials[] = {{"tab", u'\t'},       {"cell", u'\t'},      {"line", u'\x2028'},     {"emdash", u'\x2014'},
+    } specials[] = {{"tab", u'\t'},       {"line", u'\x2028'},     {"emdash", u'\x2014'},
                     {"endash", u'\x2013'}, {"bullet", u'\x2022'}, {"lquote", u'\x2018'},  {"rquote", u'\x2019'},
                     {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'},
                     {"enspace", u'\x2002'}, {"qmspace", u'\x2005'}, {"zwj", u'\x200D'},   {"zwnj", u'\x200C'}};
@@ -631,7 +760,7 @@ void Reader::handleSymbol(uint8_t symbol)
             m_fontName.append(char(symbol));
         return;
     }
-    if (dest != Dest::Text && dest != Dest::FieldInst)
+    if (dest != Dest::Text && dest != Dest::FieldInst && dest != Dest::Aside)
         return;
     switch (symbol) {
     case '\\':
@@ -655,6 +784,8 @@ void Reader::handleSymbol(uint8_t symbol)
         flushBytes();
         if (dest == Dest::Text)
             endParagraph();
+        else if (dest == Dest::Aside)
+            m_aside += QLatin1Char('\n');
         break;
     default:
         break;
@@ -673,7 +804,11 @@ void Reader::handleText(QByteArrayView bytes)
     switch (top().dest) {
     case Dest::Text:
     case Dest::FieldInst:
+    case Dest::Aside:
         m_pendingBytes.append(bytes.data(), bytes.size());
+        break;
+    case Dest::Pict:
+        pictureText(bytes);
         break;
     case Dest::FontTable:
         fontTableText(bytes);
@@ -691,6 +826,7 @@ void Reader::handleByte(uint8_t byte)
     switch (top().dest) {
     case Dest::Text:
     case Dest::FieldInst:
+    case Dest::Aside:
         m_pendingBytes.append(char(byte));
         break;
     case Dest::FontTable:
@@ -783,9 +919,14 @@ void Reader::appendText(const QString &input)
             field.instruction += text;
         return;
     }
+    if (state.dest == Dest::Aside) {
+        if (m_aside.size() < 1000000)
+            m_aside += text;
+        return;
+    }
     if (state.dest != Dest::Text)
         return;
-    if (!m_runs.empty() && m_runs.back().chr == state.chr)
+    if (!m_runs.empty() && m_runs.back().picture < 0 && m_runs.back().chr == state.chr)
         m_runs.back().text += text;
     else
         m_runs.push_back(Run{text, state.chr});
@@ -795,7 +936,17 @@ void Reader::endParagraph()
 {
     flushBytes();
     const GroupState &state = m_stack.empty() ? m_rootState : top();
-    writeParagraph(state.para, state.chr);
+    Paragraph paragraph{state.para, state.chr, std::move(m_runs)};
+    m_runs.clear();
+    if (state.para.inTable) {
+        m_cellParagraphs.push_back(std::move(paragraph));
+        return;
+    }
+    if (m_table.hasRows() || !m_cellParagraphs.empty())
+        insertTable();
+    writeParagraph(m_cursor, m_blockUnused, paragraph);
+    m_blockUnused = false;
+    ++m_paragraphs;
 }
 
 ListKind Reader::listKindOf(const ParaState &para) const
@@ -815,26 +966,31 @@ ListKind Reader::listKindOf(const ParaState &para) const
     return ListKind::Bullet;
 }
 
-void Reader::writeParagraph(const ParaState &para, const CharState &mark)
+// Writes a paragraph at the cursor: into its block when reuseBlock (the first paragraph of the
+// document or of a cell), else into a new block.
+void Reader::writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph)
 {
-    const ListKind kind = listKindOf(para);
-    const QTextBlockFormat format = blockFormat(para, kind != ListKind::None);
-    QTextCharFormat markFormat = charFormat(mark);
+    const ListKind kind = listKindOf(paragraph.para);
+    const QTextBlockFormat format = blockFormat(paragraph.para, kind != ListKind::None);
+    QTextCharFormat markFormat = charFormat(paragraph.mark);
     markFormat.clearProperty(QTextFormat::AnchorHref);
     markFormat.clearProperty(QTextFormat::IsAnchor);
-    if (m_paragraphs++ > 0) {
-        m_cursor.insertBlock(format, markFormat);
+    if (!reuseBlock) {
+        cursor.insertBlock(format, markFormat);
     } else {
-        m_cursor.setBlockFormat(format);
-        m_cursor.setBlockCharFormat(markFormat);
+        cursor.setBlockFormat(format);
+        cursor.setBlockCharFormat(markFormat);
     }
-    applyList(para, kind);
-    for (const Run &run : m_runs)
-        m_cursor.insertText(run.text, charFormat(run.chr));
-    m_runs.clear();
+    applyList(cursor, paragraph.para, kind);
+    for (const Run &run : paragraph.runs) {
+        if (run.picture >= 0)
+            cursor.insertImage(m_pictures[size_t(run.picture)]);
+        else
+            cursor.insertText(run.text, charFormat(run.chr));
+    }
 }
 
-void Reader::applyList(const ParaState &para, ListKind kind)
+void Reader::applyList(QTextCursor &cursor, const ParaState &para, ListKind kind)
 {
     if (kind == ListKind::None) {
         m_lastList = nullptr;
@@ -847,12 +1003,12 @@ void Reader::applyList(const ParaState &para, ListKind kind)
     else if (m_lastKind == kind && m_lastList)
         list = m_lastList;
     if (list && list->format().style() == listStyle(kind)) {
-        list->add(m_cursor.block());
+        list->add(cursor.block());
     } else {
         QTextListFormat format;
         format.setStyle(listStyle(kind));
         format.setIndent(0);
-        list = m_cursor.createList(format);
+        list = cursor.createList(format);
         if (para.ls > 0)
             m_lsLists.insert(key, list);
     }
@@ -884,6 +1040,249 @@ QTextBlockFormat Reader::blockFormat(const ParaState &para, bool inList) const
     return format;
 }
 
+// ---- Tables ------------------------------------------------------------------------------------
+
+// Row and cell definitions; true when the word was one.
+bool Reader::handleRowWord(QByteArrayView name, bool has, int value)
+{
+    RtfTableBuilder::CellDef &cell = m_table.pendingCell();
+    static const char *const sides[] = {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr"};
+    for (int side = 0; side < 4; ++side) {
+        if (name == sides[side]) {
+            m_table.borderSide() = side;
+            return true;
+        }
+    }
+    const int side = m_table.borderSide();
+    if (name == "trowd")
+        m_table.startRowDefinition();
+    else if (name == "cellx")
+        m_table.endCellDefinition(has ? value : 0);
+    else if (name == "trgaph")
+        m_table.setGap(has ? clampTwips(value) : 0);
+    else if (name == "trleft")
+        m_table.setLeft(has ? clampTwips(value) : 0);
+    else if (name == "clmrg")
+        cell.mergesLeft = true;
+    else if (name == "clvmrg")
+        cell.mergesUp = true;
+    else if (name == "clcbpat")
+        cell.background = has ? value : 0;
+    else if (name == "brdrnone" && side >= 0)
+        cell.borders[side] = 0;
+    else if (name == "brdrw" && side >= 0)
+        cell.borders[side] = std::clamp(has ? value : 0, 0, 1440);
+    else if (name.startsWith("brdr") && side >= 0 && cell.borders[side] == 0)
+        cell.borders[side] = 15; // a style without a width: the thinnest line
+    else
+        return name == "clmgf" || name == "clvmgf" || name.startsWith("trbrdr") || name.startsWith("brdr");
+    return true;
+}
+
+// Ends of cells and rows; true when the word was one. A nested table's cells stay paragraphs
+// of the cell around them, in their order.
+bool Reader::handleCellWord(QByteArrayView name, bool, int)
+{
+    if (name == "cell")
+        endCell();
+    else if (name == "nestcell")
+        endParagraph();
+    else if (name == "row")
+        endRow();
+    else
+        return name == "nestrow";
+    return true;
+}
+
+void Reader::endCell()
+{
+    flushBytes();
+    const GroupState &state = m_stack.empty() ? m_rootState : top();
+    m_cellParagraphs.push_back(Paragraph{state.para, state.chr, std::move(m_runs)});
+    m_runs.clear();
+    const int content = int(m_cellContents.size());
+    if (m_table.addCell(content)) {
+        m_cellContents.push_back(std::move(m_cellParagraphs));
+    } else {
+        std::vector<Paragraph> &last = m_cellContents[size_t(m_table.lastContent())];
+        std::move(m_cellParagraphs.begin(), m_cellParagraphs.end(), std::back_inserter(last));
+    }
+    m_cellParagraphs.clear();
+}
+
+void Reader::endRow()
+{
+    flushBytes();
+    if (!m_cellParagraphs.empty() || !m_runs.empty())
+        endCell(); // the row's last cell lacks its \cell
+    m_table.endRow();
+}
+
+void Reader::insertTable()
+{
+    if (!m_cellParagraphs.empty())
+        endCell();
+    m_lastList = nullptr;
+    m_table.insert(m_cursor, [this](QTextCursor &cursor, int content, bool first) { fillCell(cursor, content, first); },
+                   m_colors);
+    m_cellContents.clear();
+    m_lastList = nullptr;
+    m_blockUnused = true; // the block after the table
+    ++m_paragraphs;
+}
+
+void Reader::fillCell(QTextCursor &cursor, int content, bool first)
+{
+    std::vector<Paragraph> &paragraphs = m_cellContents[size_t(content)];
+    // The empty cells a merge covers add nothing to the cell that spans them.
+    if (!first && paragraphs.size() == 1 && paragraphs.front().runs.empty())
+        return;
+    bool reuse = first;
+    for (Paragraph &paragraph : paragraphs) {
+        paragraph.para.inTable = false;
+        writeParagraph(cursor, reuse, paragraph);
+        reuse = false;
+    }
+}
+
+// ---- Pictures ----------------------------------------------------------------------------------
+
+void Reader::startPicture()
+{
+    m_picture = PictureState{};
+    m_picture.active = true;
+    m_picture.depth = m_stack.size();
+}
+
+void Reader::pictureWord(QByteArrayView name, bool has, int value)
+{
+    RtfPicture &picture = m_picture.picture;
+    const int number = has ? value : 0;
+    if (name == "pngblip")
+        picture.kind = RtfPicture::Kind::Png;
+    else if (name == "jpegblip")
+        picture.kind = RtfPicture::Kind::Jpeg;
+    else if (name == "wmetafile" || name == "emfblip" || name == "pmmetafile")
+        m_picture.metafile = true;
+    else if (name == "picw")
+        picture.picw = std::clamp(number, 0, MaxPictureTwips);
+    else if (name == "pich")
+        picture.pich = std::clamp(number, 0, MaxPictureTwips);
+    else if (name == "picwgoal")
+        picture.goalWidth = std::clamp(number, 0, MaxPictureTwips);
+    else if (name == "pichgoal")
+        picture.goalHeight = std::clamp(number, 0, MaxPictureTwips);
+    else if (name == "picscalex")
+        picture.scaleX = std::clamp(number, 1, 1000);
+    else if (name == "picscaley")
+        picture.scaleY = std::clamp(number, 1, 1000);
+}
+
+// Hexadecimal digits of the picture's bytes; anything else between them is not data.
+void Reader::pictureText(QByteArrayView bytes)
+{
+    QByteArray &data = m_picture.picture.data;
+    for (char c : bytes) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            continue;
+        if (m_picture.pendingNibble < 0) {
+            m_picture.pendingNibble = digit;
+        } else {
+            data.append(char(m_picture.pendingNibble * 16 + digit));
+            m_picture.pendingNibble = -1;
+        }
+    }
+}
+
+void Reader::handleBinary(QByteArrayView bytes, qsizetype from)
+{
+    if (top().dest != Dest::Pict)
+        return;
+    m_picture.picture.data.append(bytes.data(), bytes.size());
+    const qsizetype to = m_tokens.position();
+    m_picture.binaries.push_back(PictureState::Binary{from, to - bytes.size(), to});
+}
+
+// Ends the picture whose group runs up to end; openGroups braces are missing when the document
+// stopped inside it.
+void Reader::finishPicture(qsizetype end, int openGroups)
+{
+    m_picture.active = false;
+    RtfPicture picture = std::move(m_picture.picture);
+    if (picture.kind == RtfPicture::Kind::Opaque || !RtfPictures::decode(picture)) {
+        picture.kind = RtfPicture::Kind::Opaque;
+        picture.group = opaqueGroup(end, openGroups);
+        picture.data.clear();
+        // Metafiles give their size in hundredths of a millimetre, bitmaps in pixels.
+        const auto natural = [this](int size) { return m_picture.metafile ? int(qint64(size) * 1440 / 2540) : size * 15; };
+        if (picture.goalWidth <= 0)
+            picture.goalWidth = picture.picw > 0 ? std::min(natural(picture.picw), MaxPictureTwips) : 1440;
+        if (picture.goalHeight <= 0)
+            picture.goalHeight = picture.pich > 0 ? std::min(natural(picture.pich), MaxPictureTwips) : 1440;
+    }
+    if (m_stack.empty() || m_pictures.size() >= size_t(MaxPictureCount))
+        return;
+    m_pictures.push_back(RtfPictures::insertable(m_cursor.document(), picture));
+    Run run;
+    run.chr = m_stack[m_picture.depth - 1].chr;
+    run.picture = int(m_pictures.size()) - 1;
+    m_runs.push_back(run);
+}
+
+// The picture's group as it was read, in 7-bit bytes: binary data becomes hexadecimal digits
+// and the group is closed when the document was not.
+QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
+{
+    const qsizetype start = m_stack[m_picture.depth - 1].start;
+    QByteArray group;
+    qsizetype at = start;
+    auto copy = [&](qsizetype until) {
+        for (; at < until; ++at)
+            if (uchar(m_bytes[at]) < 0x80)
+                group.append(m_bytes[at]);
+    };
+    for (const PictureState::Binary &binary : m_picture.binaries) {
+        copy(binary.from);
+        group.append("\r\n");
+        group.append(RtfPictures::hexLines(m_bytes.sliced(binary.data, binary.to - binary.data)));
+        at = binary.to;
+    }
+    copy(end);
+    while (group.endsWith('\\'))
+        group.chop(1);
+    group.append(QByteArray(std::max(openGroups, 0), '}'));
+    return group;
+}
+
+void Reader::finishAside()
+{
+    const QStringList lines = m_aside.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.trimmed().isEmpty())
+            continue;
+        m_runs.push_back(Run{line, CharState{m_defaultFont}});
+        Paragraph paragraph{ParaState{}, CharState{m_defaultFont}, std::move(m_runs)};
+        m_runs.clear();
+        writeParagraph(m_cursor, m_blockUnused, paragraph);
+        m_blockUnused = false;
+    }
+}
+
+void Reader::asideWord(QByteArrayView name, bool, int)
+{
+    if (name == "par" || name == "line" || name == "cell" || name == "row")
+        m_aside += QLatin1Char('\n');
+    else if (name == "tab")
+        appendText(QStringLiteral("\t"));
+}
+
 QTextCharFormat Reader::charFormat(const CharState &chr)
 {
     if (m_cacheValid && chr == m_cachedState)
@@ -898,14 +1297,11 @@ QTextCharFormat Reader::charFormat(const CharState &chr)
             format.setProperty(RtfFormat::FontCharsetProperty, font->charset);
     }
     format.setFontPointSize(chr.halfPoints / 2.0);
-    if (chr.bold)
-        format.setFontWeight(QFont::Bold);
-    if (chr.italic)
-        format.setFontItalic(true);
-    if (chr.underline)
-        format.setFontUnderline(true);
-    if (chr.strike)
-        format.setFontStrikeOut(true);
+    // Off is stated as well as on: a run must never take an effect from the editor's font.
+    format.setFontWeight(chr.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(chr.italic);
+    format.setFontUnderline(chr.underline);
+    format.setFontStrikeOut(chr.strike);
     if (chr.foreground > 0 && size_t(chr.foreground) < m_colors.size() && m_colors[size_t(chr.foreground)].isValid())
         format.setForeground(m_colors[size_t(chr.foreground)]);
     if (chr.background > 0 && size_t(chr.background) < m_colors.size() && m_colors[size_t(chr.background)].isValid())
