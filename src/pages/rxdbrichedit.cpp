@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLocale>
 
 #include <stdexcept>
 
@@ -60,6 +61,13 @@ void TRxDBRichEdit::updateData()
         bytes = saveDocument(TDbf::ansiCodePage());
     } catch (const std::exception &) {
         throw std::runtime_error(SaveErrorText);
+    }
+    if (bytes.size() > m_maxMemoBytes) {
+        const QLocale french(QLocale::French);
+        throw std::runtime_error(QStringLiteral("La note est trop volumineuse pour être enregistrée : %1 octets, "
+                                                "un mémo en contient au plus %2. Retirez ou réduisez une image.")
+                                     .arg(french.toString(qlonglong(bytes.size())), french.toString(qlonglong(m_maxMemoBytes)))
+                                     .toStdString());
     }
     field->setMemoBytes(bytes.toStdString());
 }
