@@ -267,6 +267,7 @@ private:
     void insertTable();
     void fillCell(QTextCursor &cursor, int content, bool first);
 
+    bool startsGroup() const;
     void startPicture();
     void pictureWord(QByteArrayView name, bool has, int value);
     void pictureText(QByteArrayView bytes);
@@ -293,6 +294,7 @@ private:
     RtfTokenizer m_tokens;
     QTextCursor m_cursor;
     bool m_blockUnused = true; // the cursor's block holds no paragraph yet
+    qsizetype m_tokenStart = 0;
     std::vector<GroupState> m_stack;
     GroupState m_rootState;
     int m_overflow = 0;
@@ -337,6 +339,7 @@ void Reader::run()
     for (;;) {
         const qsizetype from = m_tokens.position();
         const RtfToken token = m_tokens.next();
+        m_tokenStart = from;
         if (token.kind == RtfToken::End)
             break;
         if (token.kind == RtfToken::GroupStart) {
@@ -515,7 +518,7 @@ bool Reader::handleDestination(QByteArrayView name)
         }
         return true;
     } else if (name == "pict") {
-        if (top().dest != Dest::Text && top().dest != Dest::Container)
+        if ((top().dest != Dest::Text && top().dest != Dest::Container) || !startsGroup())
             dest = Dest::Skip;
         else {
             flushBytes();
@@ -1147,6 +1150,18 @@ void Reader::fillCell(QTextCursor &cursor, int content, bool first)
 
 // ---- Pictures ----------------------------------------------------------------------------------
 
+// True when the current word is the first thing in its group: a picture is kept as its whole
+// group, which must then hold nothing else.
+bool Reader::startsGroup() const
+{
+    if (m_stack.size() < 2 || m_overflow > 0)
+        return false;
+    for (qsizetype at = m_stack.back().start + 1; at < m_tokenStart; ++at)
+        if (m_bytes[at] != ' ' && m_bytes[at] != '\r' && m_bytes[at] != '\n')
+            return false;
+    return true;
+}
+
 void Reader::startPicture()
 {
     m_picture = PictureState{};
@@ -1244,9 +1259,10 @@ QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
     QByteArray group;
     qsizetype at = start;
     auto copy = [&](qsizetype until) {
+        // An 8-bit byte is replaced, not dropped: dropped, it could let the backslash before it
+        // escape the brace after it.
         for (; at < until; ++at)
-            if (uchar(m_bytes[at]) < 0x80)
-                group.append(m_bytes[at]);
+            group.append(uchar(m_bytes[at]) < 0x80 ? m_bytes[at] : '?');
     };
     for (const PictureState::Binary &binary : m_picture.binaries) {
         copy(binary.from);

@@ -12,7 +12,10 @@ namespace {
 // The width a cell gets when its row does not say (one inch).
 constexpr int DefaultCellTwips = 1440;
 constexpr int MinCellTwips = 15;
-constexpr int MaxEdgeTwips = 31680 * 4;
+// Bounds of a row's left edge and of a cell's width (22 inches). Widths are bounded one by one,
+// not edges, so that a table written from what was read reads back the same.
+constexpr int MaxEdgeTwips = 31680;
+constexpr int MaxCellTwips = 31680;
 
 QTextTableCellFormat cellFormat(const RtfTableBuilder::CellDef *def, const std::vector<QColor> &colors)
 {
@@ -47,7 +50,7 @@ void RtfTableBuilder::startRowDefinition()
 
 void RtfTableBuilder::endCellDefinition(int right)
 {
-    m_pending.right = std::clamp(right, -MaxEdgeTwips, MaxEdgeTwips);
+    m_pending.right = right;
     if (int(m_defs.size()) < MaxColumns)
         m_defs.push_back(m_pending);
     m_pending = CellDef{};
@@ -76,8 +79,8 @@ std::vector<int> RtfTableBuilder::rowEdges(const Row &row) const
     std::vector<int> edges;
     int previous = std::clamp(row.left, -MaxEdgeTwips, MaxEdgeTwips);
     for (size_t i = 0; i < row.contents.size(); ++i) {
-        const int wanted = i < row.defs.size() ? row.defs[i].right : previous + DefaultCellTwips;
-        previous = std::max(wanted, previous + MinCellTwips);
+        const qint64 width = i < row.defs.size() ? qint64(row.defs[i].right) - previous : DefaultCellTwips;
+        previous += int(std::clamp<qint64>(width, MinCellTwips, MaxCellTwips));
         edges.push_back(previous);
     }
     return edges;
