@@ -13,135 +13,21 @@
 // Headers, footers, footnotes, annotations and text boxes carry a person's text: it is kept as
 // plain paragraphs at the end of the note.
 
+
 #include "rtfreader.h"
 
-#include "rtfcodepage.h"
 #include "rtfformat.h"
-#include "rtfpicture.h"
-#include "rtftable.h"
-#include "rtftokenizer.h"
+#include "rtfreaderimpl.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 
-#include <map>
-#include <memory>
-#include <vector>
+namespace RtfReaderImpl {
 
 namespace {
-
-// Pict gathers a picture's words and bytes; Aside keeps the text of headers, footers and notes;
-// Container ignores its own text but looks inside for pictures and text boxes.
-enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListOverrideTable, Pn, Pict, Aside, Container };
-
-enum class ListKind { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
-
-struct CharState
-{
-    int font = -1;
-    int halfPoints = 24;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    int foreground = 0;
-    int background = 0;
-    int vertical = 0; // 1 subscript, 2 superscript
-    int link = -1;    // field whose result this text is
-    bool operator==(const CharState &) const = default;
-};
-
-struct ParaState
-{
-    int align = 0; // 0 left, 1 right, 2 centre, 3 justified
-    int leftIndent = 0;
-    int rightIndent = 0;
-    int firstIndent = 0;
-    int spaceBefore = 0;
-    int spaceAfter = 0;
-    ListKind pnKind = ListKind::None;
-    int ls = 0;
-    int level = 0;
-    bool inTable = false;
-};
-
-struct GroupState
-{
-    Dest dest = Dest::Text;
-    CharState chr;
-    ParaState para;
-    int uc = 1;
-    int field = -1;
-    qsizetype start = 0; // where the group's brace is
-};
-
-struct FontDef
-{
-    QString name;
-    int charset = 0;
-    int codePage = 0; // \cpg, 0 when absent
-};
-
-struct ListDef
-{
-    int id = 0;
-    std::vector<int> levelFormats; // \levelnfc of each level
-};
-
-struct Run
-{
-    QString text;
-    CharState chr;
-    int picture = -1; // a picture instead of text
-};
-
-struct Paragraph
-{
-    ParaState para;
-    CharState mark;
-    std::vector<Run> runs;
-};
-
-// A picture while its group is read.
-struct PictureState
-{
-    RtfPicture picture;
-    bool active = false;
-    bool metafile = false; // sizes in hundredths of a millimetre
-    size_t depth = 0;      // the stack size of its group
-    int pendingNibble = -1;
-    struct Binary
-    {
-        qsizetype from; // the \bin word
-        qsizetype data;
-        qsizetype to;
-    };
-    std::vector<Binary> binaries;
-};
-
-struct Field
-{
-    QString instruction;
-};
-
-// Nesting beyond this is counted but not stored: content that deep keeps its parent's state.
-constexpr int MaxDepth = 256;
-// Twips bounds for indents and spacing (22 inches): beyond them a layout makes no sense.
-constexpr int MaxTwips = 31680;
-constexpr int MaxFieldCount = 100000;
-constexpr int MaxPictureCount = 10000;
-// Picture sizes beyond this (about 17 metres) are noise; the bound keeps their products in range.
-constexpr int MaxPictureTwips = 1000000;
-
-int clampTwips(int value)
-{
-    return std::clamp(value, -MaxTwips, MaxTwips);
-}
 
 bool startsWithUnderline(QByteArrayView name)
 {
@@ -232,106 +118,7 @@ QString hyperlinkTarget(const QString &instruction)
     return target.startsWith(QLatin1Char('\\')) ? QString() : target;
 }
 
-class Reader
-{
-public:
-    Reader(QByteArrayView bytes, QTextDocument *doc) : m_bytes(bytes), m_tokens(bytes), m_cursor(doc) {}
-
-    void run();
-
-private:
-    GroupState &top() { return m_stack.back(); }
-
-    void openGroup();
-    bool closeGroup();
-    void handleWord(const RtfToken &token);
-    bool handleDestination(QByteArrayView name);
-    void handleTextWord(const RtfToken &token);
-    bool handleCharWord(QByteArrayView name, bool has, int value);
-    bool handleParaWord(QByteArrayView name, bool has, int value);
-    bool handleSpecialWord(QByteArrayView name, bool has, int value);
-    void handleTableWord(QByteArrayView name, bool has, int value);
-    void fontTableWord(QByteArrayView name, bool has, int value);
-    void listTableWord(QByteArrayView name, int value);
-    void numberingWord(QByteArrayView name);
-    void handleSymbol(uint8_t symbol);
-    void handleText(QByteArrayView bytes);
-    void handleByte(uint8_t byte);
-    void handleBinary(QByteArrayView bytes, qsizetype from);
-    void asideWord(QByteArrayView name, bool has, int value);
-
-    bool handleRowWord(QByteArrayView name, bool has, int value);
-    bool handleCellWord(QByteArrayView name, bool has, int value);
-    void endCell();
-    void endRow();
-    void insertTable();
-    void fillCell(QTextCursor &cursor, int content, bool first);
-
-    bool startsGroup() const;
-    void startPicture();
-    void pictureWord(QByteArrayView name, bool has, int value);
-    void pictureText(QByteArrayView bytes);
-    void finishPicture(qsizetype end, int openGroups);
-    QByteArray opaqueGroup(qsizetype end, int openGroups) const;
-    void finishAside();
-
-    void fontTableText(QByteArrayView bytes);
-    void finishFont();
-    void colorTableText(QByteArrayView bytes);
-
-    int codePageOf(const CharState &chr);
-    RtfCodePage &codePage(int number);
-    void flushBytes();
-    void appendText(const QString &text);
-    void endParagraph();
-    void writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph);
-    void applyList(QTextCursor &cursor, const ParaState &para, ListKind kind);
-    ListKind listKindOf(const ParaState &para) const;
-    QTextCharFormat charFormat(const CharState &chr);
-    QTextBlockFormat blockFormat(const ParaState &para, bool inList) const;
-
-    QByteArrayView m_bytes;
-    RtfTokenizer m_tokens;
-    QTextCursor m_cursor;
-    bool m_blockUnused = true; // the cursor's block holds no paragraph yet
-    qsizetype m_tokenStart = 0;
-    std::vector<GroupState> m_stack;
-    GroupState m_rootState;
-    int m_overflow = 0;
-    bool m_started = false;
-    bool m_starPending = false;
-    int m_skip = 0;
-
-    int m_docCodePage = 1252;
-    int m_defaultFont = -1;
-    QHash<int, FontDef> m_fonts;
-    int m_fontNumber = -1;
-    QByteArray m_fontName;
-    std::vector<QColor> m_colors;
-    int m_red = -1, m_green = -1, m_blue = -1;
-    std::vector<ListDef> m_lists;
-    QHash<int, int> m_overrides; // \ls number -> \listid
-    std::vector<Field> m_fields;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
-
-    QByteArray m_pendingBytes;
-    std::vector<Run> m_runs;
-    int m_paragraphs = 0;
-
-    PictureState m_picture;
-    std::vector<QTextImageFormat> m_pictures;
-    RtfTableBuilder m_table;
-    std::vector<Paragraph> m_cellParagraphs;
-    std::vector<std::vector<Paragraph>> m_cellContents;
-    QString m_aside;
-    QTextList *m_lastList = nullptr;
-    ListKind m_lastKind = ListKind::None;
-    QHash<qint64, QTextList *> m_lsLists;
-
-    CharState m_cachedState;
-    QTextCharFormat m_cachedFormat;
-    bool m_cacheValid = false;
-};
+} // namespace
 
 void Reader::run()
 {
@@ -1043,262 +830,6 @@ QTextBlockFormat Reader::blockFormat(const ParaState &para, bool inList) const
     return format;
 }
 
-// ---- Tables ------------------------------------------------------------------------------------
-
-// Row and cell definitions; true when the word was one.
-bool Reader::handleRowWord(QByteArrayView name, bool has, int value)
-{
-    RtfTableBuilder::CellDef &cell = m_table.pendingCell();
-    static const char *const sides[] = {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr"};
-    for (int side = 0; side < 4; ++side) {
-        if (name == sides[side]) {
-            m_table.borderSide() = side;
-            return true;
-        }
-    }
-    const int side = m_table.borderSide();
-    if (name == "trowd")
-        m_table.startRowDefinition();
-    else if (name == "cellx")
-        m_table.endCellDefinition(has ? value : 0);
-    else if (name == "trgaph")
-        m_table.setGap(has ? clampTwips(value) : 0);
-    else if (name == "trleft")
-        m_table.setLeft(has ? clampTwips(value) : 0);
-    else if (name == "clmrg")
-        cell.mergesLeft = true;
-    else if (name == "clvmrg")
-        cell.mergesUp = true;
-    else if (name == "clcbpat")
-        cell.background = has ? value : 0;
-    else if (name == "brdrnone" && side >= 0)
-        cell.borders[side] = 0;
-    else if (name == "brdrw" && side >= 0)
-        cell.borders[side] = std::clamp(has ? value : 0, 0, 1440);
-    else if (name.startsWith("brdr") && side >= 0 && cell.borders[side] == 0)
-        cell.borders[side] = 15; // a style without a width: the thinnest line
-    else
-        return name == "clmgf" || name == "clvmgf" || name.startsWith("trbrdr") || name.startsWith("brdr");
-    return true;
-}
-
-// Ends of cells and rows; true when the word was one. A nested table's cells stay paragraphs
-// of the cell around them, in their order.
-bool Reader::handleCellWord(QByteArrayView name, bool, int)
-{
-    if (name == "cell")
-        endCell();
-    else if (name == "nestcell")
-        endParagraph();
-    else if (name == "row")
-        endRow();
-    else
-        return name == "nestrow";
-    return true;
-}
-
-void Reader::endCell()
-{
-    flushBytes();
-    const GroupState &state = m_stack.empty() ? m_rootState : top();
-    m_cellParagraphs.push_back(Paragraph{state.para, state.chr, std::move(m_runs)});
-    m_runs.clear();
-    const int content = int(m_cellContents.size());
-    if (m_table.addCell(content)) {
-        m_cellContents.push_back(std::move(m_cellParagraphs));
-    } else {
-        std::vector<Paragraph> &last = m_cellContents[size_t(m_table.lastContent())];
-        std::move(m_cellParagraphs.begin(), m_cellParagraphs.end(), std::back_inserter(last));
-    }
-    m_cellParagraphs.clear();
-}
-
-void Reader::endRow()
-{
-    flushBytes();
-    if (!m_cellParagraphs.empty() || !m_runs.empty())
-        endCell(); // the row's last cell lacks its \cell
-    m_table.endRow();
-}
-
-void Reader::insertTable()
-{
-    if (!m_cellParagraphs.empty())
-        endCell();
-    m_lastList = nullptr;
-    m_table.insert(m_cursor, [this](QTextCursor &cursor, int content, bool first) { fillCell(cursor, content, first); },
-                   m_colors);
-    m_cellContents.clear();
-    m_lastList = nullptr;
-    m_blockUnused = true; // the block after the table
-    ++m_paragraphs;
-}
-
-void Reader::fillCell(QTextCursor &cursor, int content, bool first)
-{
-    std::vector<Paragraph> &paragraphs = m_cellContents[size_t(content)];
-    // The empty cells a merge covers add nothing to the cell that spans them.
-    if (!first && paragraphs.size() == 1 && paragraphs.front().runs.empty())
-        return;
-    bool reuse = first;
-    for (Paragraph &paragraph : paragraphs) {
-        paragraph.para.inTable = false;
-        writeParagraph(cursor, reuse, paragraph);
-        reuse = false;
-    }
-}
-
-// ---- Pictures ----------------------------------------------------------------------------------
-
-// True when the current word is the first thing in its group: a picture is kept as its whole
-// group, which must then hold nothing else.
-bool Reader::startsGroup() const
-{
-    if (m_stack.size() < 2 || m_overflow > 0)
-        return false;
-    for (qsizetype at = m_stack.back().start + 1; at < m_tokenStart; ++at)
-        if (m_bytes[at] != ' ' && m_bytes[at] != '\r' && m_bytes[at] != '\n')
-            return false;
-    return true;
-}
-
-void Reader::startPicture()
-{
-    m_picture = PictureState{};
-    m_picture.active = true;
-    m_picture.depth = m_stack.size();
-}
-
-void Reader::pictureWord(QByteArrayView name, bool has, int value)
-{
-    RtfPicture &picture = m_picture.picture;
-    const int number = has ? value : 0;
-    if (name == "pngblip")
-        picture.kind = RtfPicture::Kind::Png;
-    else if (name == "jpegblip")
-        picture.kind = RtfPicture::Kind::Jpeg;
-    else if (name == "wmetafile" || name == "emfblip" || name == "pmmetafile")
-        m_picture.metafile = true;
-    else if (name == "picw")
-        picture.picw = std::clamp(number, 0, MaxPictureTwips);
-    else if (name == "pich")
-        picture.pich = std::clamp(number, 0, MaxPictureTwips);
-    else if (name == "picwgoal")
-        picture.goalWidth = std::clamp(number, 0, MaxPictureTwips);
-    else if (name == "pichgoal")
-        picture.goalHeight = std::clamp(number, 0, MaxPictureTwips);
-    else if (name == "picscalex")
-        picture.scaleX = std::clamp(number, 1, 1000);
-    else if (name == "picscaley")
-        picture.scaleY = std::clamp(number, 1, 1000);
-}
-
-// Hexadecimal digits of the picture's bytes; anything else between them is not data.
-void Reader::pictureText(QByteArrayView bytes)
-{
-    QByteArray &data = m_picture.picture.data;
-    for (char c : bytes) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
-            continue;
-        if (m_picture.pendingNibble < 0) {
-            m_picture.pendingNibble = digit;
-        } else {
-            data.append(char(m_picture.pendingNibble * 16 + digit));
-            m_picture.pendingNibble = -1;
-        }
-    }
-}
-
-void Reader::handleBinary(QByteArrayView bytes, qsizetype from)
-{
-    if (top().dest != Dest::Pict)
-        return;
-    m_picture.picture.data.append(bytes.data(), bytes.size());
-    const qsizetype to = m_tokens.position();
-    m_picture.binaries.push_back(PictureState::Binary{from, to - bytes.size(), to});
-}
-
-// Ends the picture whose group runs up to end; openGroups braces are missing when the document
-// stopped inside it.
-void Reader::finishPicture(qsizetype end, int openGroups)
-{
-    m_picture.active = false;
-    RtfPicture picture = std::move(m_picture.picture);
-    if (picture.kind == RtfPicture::Kind::Opaque || !RtfPictures::decode(picture)) {
-        picture.kind = RtfPicture::Kind::Opaque;
-        picture.group = opaqueGroup(end, openGroups);
-        picture.data.clear();
-        // Metafiles give their size in hundredths of a millimetre, bitmaps in pixels.
-        const auto natural = [this](int size) { return m_picture.metafile ? int(qint64(size) * 1440 / 2540) : size * 15; };
-        if (picture.goalWidth <= 0)
-            picture.goalWidth = picture.picw > 0 ? std::min(natural(picture.picw), MaxPictureTwips) : 1440;
-        if (picture.goalHeight <= 0)
-            picture.goalHeight = picture.pich > 0 ? std::min(natural(picture.pich), MaxPictureTwips) : 1440;
-    }
-    if (m_stack.empty() || m_pictures.size() >= size_t(MaxPictureCount))
-        return;
-    m_pictures.push_back(RtfPictures::insertable(m_cursor.document(), picture));
-    Run run;
-    run.chr = m_stack[m_picture.depth - 1].chr;
-    run.picture = int(m_pictures.size()) - 1;
-    m_runs.push_back(run);
-}
-
-// The picture's group as it was read, in 7-bit bytes: binary data becomes hexadecimal digits
-// and the group is closed when the document was not.
-QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
-{
-    const qsizetype start = m_stack[m_picture.depth - 1].start;
-    QByteArray group;
-    qsizetype at = start;
-    auto copy = [&](qsizetype until) {
-        // An 8-bit byte is replaced, not dropped: dropped, it could let the backslash before it
-        // escape the brace after it.
-        for (; at < until; ++at)
-            group.append(uchar(m_bytes[at]) < 0x80 ? m_bytes[at] : '?');
-    };
-    for (const PictureState::Binary &binary : m_picture.binaries) {
-        copy(binary.from);
-        group.append("\r\n");
-        group.append(RtfPictures::hexLines(m_bytes.sliced(binary.data, binary.to - binary.data)));
-        at = binary.to;
-    }
-    copy(end);
-    while (group.endsWith('\\'))
-        group.chop(1);
-    group.append(QByteArray(std::max(openGroups, 0), '}'));
-    return group;
-}
-
-void Reader::finishAside()
-{
-    const QStringList lines = m_aside.split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        if (line.trimmed().isEmpty())
-            continue;
-        m_runs.push_back(Run{line, CharState{m_defaultFont}});
-        Paragraph paragraph{ParaState{}, CharState{m_defaultFont}, std::move(m_runs)};
-        m_runs.clear();
-        writeParagraph(m_cursor, m_blockUnused, paragraph);
-        m_blockUnused = false;
-    }
-}
-
-void Reader::asideWord(QByteArrayView name, bool, int)
-{
-    if (name == "par" || name == "line" || name == "cell" || name == "row")
-        m_aside += QLatin1Char('\n');
-    else if (name == "tab")
-        appendText(QStringLiteral("\t"));
-}
-
 QTextCharFormat Reader::charFormat(const CharState &chr)
 {
     if (m_cacheValid && chr == m_cachedState)
@@ -1338,6 +869,12 @@ QTextCharFormat Reader::charFormat(const CharState &chr)
     return format;
 }
 
+
+
+} // namespace RtfReaderImpl
+
+namespace {
+
 QString decodePlain(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -1363,7 +900,7 @@ bool read(QByteArrayView bytes, QTextDocument *doc)
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     doc->clear();
-    Reader(bytes, doc).run();
+    RtfReaderImpl::Reader(bytes, doc).run();
     doc->setUndoRedoEnabled(undo);
     return true;
 }
@@ -1387,3 +924,4 @@ void readAny(QByteArrayView bytes, QTextDocument *doc)
 }
 
 } // namespace RtfReader
+
