@@ -184,6 +184,10 @@ bool decode(RtfPicture &picture)
     if (!size.isValid() || !reader.canRead())
         return false;
     picture.pixels = size;
+    if (picture.picw <= 0 || picture.pich <= 0) {
+        picture.picw = size.width();
+        picture.pich = size.height();
+    }
     if (picture.goalWidth <= 0 || picture.goalHeight <= 0) {
         picture.goalWidth = RtfFormat::pixelsToTwips(size.width());
         picture.goalHeight = RtfFormat::pixelsToTwips(size.height());

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextList>
 
 namespace {
@@ -72,6 +73,25 @@ const QRegularExpression &linkPattern()
         QStringLiteral("(?:\\b(?:https?|ftp|file|mailto|news|nntp|telnet|gopher|wais|prospero):|\\bwww\\.)[^\\s<>\"]+"),
         QRegularExpression::CaseInsensitiveOption);
     return pattern;
+}
+
+// The clipboard format that carries a selection with its pictures and tables, for this editor and
+// for the word processors that paste it.
+const QString RtfMimeType = QStringLiteral("text/rtf");
+
+// Registers in to the pictures of from that the image formats of named name: a document's
+// pictures live in its resources, which a fragment does not carry.
+void copyPictures(const QTextDocument *from, QTextDocument *to, const QTextDocument *named)
+{
+    for (QTextBlock block = named->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            if (const std::optional<RtfPicture> picture = RtfPictures::find(from, format.toImageFormat()))
+                RtfPictures::insertable(to, *picture);
+        }
+    }
 }
 
 } // namespace
@@ -466,15 +486,48 @@ void TRxCustomRichEdit::contextMenuEvent(QContextMenuEvent *event)
 
 bool TRxCustomRichEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    return source->hasImage() || !imageFiles(source).isEmpty() || QTextEdit::canInsertFromMimeData(source);
+    return source->hasFormat(RtfMimeType) || source->hasImage() || !imageFiles(source).isEmpty() ||
+           QTextEdit::canInsertFromMimeData(source);
+}
+
+QMimeData *TRxCustomRichEdit::createMimeDataFromSelection() const
+{
+    // Qt's own selection data lists only the formats it makes itself: its contents are copied
+    // into a plain one that can carry RTF too.
+    const std::unique_ptr<QMimeData> own(QTextEdit::createMimeDataFromSelection());
+    auto *data = new QMimeData;
+    for (const QString &format : own->formats())
+        data->setData(format, own->data(format));
+    QTextDocument part;
+    part.setDefaultFont(document()->defaultFont());
+    QTextCursor(&part).insertFragment(textCursor().selection());
+    copyPictures(document(), &part, &part);
+    data->setData(RtfMimeType, RtfWriter::write(&part));
+    return data;
 }
 
 void TRxCustomRichEdit::insertFromMimeData(const QMimeData *source)
 {
     if (!beginTextChange())
         return;
-    if (!insertPictures(source))
-        QTextEdit::insertFromMimeData(source);
+    if (insertRtf(source) || insertPictures(source))
+        return;
+    QTextEdit::insertFromMimeData(source);
+}
+
+// RTF on the clipboard, from this editor or a word processor, keeps pictures and tables that
+// the HTML of the same selection would lose.
+bool TRxCustomRichEdit::insertRtf(const QMimeData *source)
+{
+    QTextDocument part;
+    part.setDefaultFont(document()->defaultFont());
+    if (!source->hasFormat(RtfMimeType) || !RtfReader::read(source->data(RtfMimeType), &part))
+        return false;
+    copyPictures(&part, document(), &part);
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(QTextDocumentFragment(&part));
+    setTextCursor(cursor);
+    return true;
 }
 
 // The local files of a drop that are pictures, by their name; their bytes decide later.

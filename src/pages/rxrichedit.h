@@ -120,6 +120,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
+    // A copied selection also goes out as RTF, so that its pictures and tables paste whole.
+    QMimeData *createMimeDataFromSelection() const override;
     // Pictures, pasted or dropped as files, are kept as PNG (JPEG files keep their bytes).
     void insertFromMimeData(const QMimeData *source) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -136,6 +138,7 @@ private:
     void selectLineAt(int viewportY);
     static QStringList imageFiles(const QMimeData *source);
     bool insertPictures(const QMimeData *source);
+    bool insertRtf(const QMimeData *source);
 
     TRxTextAttributes m_selAttributes{this, TRxTextAttributes::Selection};
     TRxTextAttributes m_defAttributes{this, TRxTextAttributes::Default};

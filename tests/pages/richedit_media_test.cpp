@@ -153,6 +153,31 @@ TEST(RichEditPictures, PastedScreenshotAndDroppedFileAreStoredAsPictures)
     delete mime;
 }
 
+// Each note is its own document: a picture and a table cut from one note and pasted into another
+// travel as RTF, whole.
+TEST(RichEditPictures, PictureAndTableCutFromOneNoteArePastedWholeIntoAnother)
+{
+    const QByteArray png = pngBytes(5, 3);
+    const std::string first = "{\\rtf1\\ansi a{\\pict\\pngblip\\picwgoal75\\pichgoal45 " + png.toHex().toStdString() +
+                              "}b\\par\\trowd\\cellx1000\\cellx2000\\pard\\intbl un\\cell deux\\cell\\row\\pard z\\par}";
+    MemoTable table({first, plainRtf("autre")});
+    EditorWindow view(table.source.get());
+    view.editor->selectAll();
+    view.editor->cutToClipboard();
+    table.dataset->post();
+    EXPECT_EQ(table.storedMemo().find("pict"), std::string::npos) << "cut from the first note";
+
+    table.dataset->next();
+    moveToEnd(view.editor);
+    view.editor->pasteFromClipboard();
+    table.dataset->post();
+    const std::string stored = joined(table.storedMemo());
+    EXPECT_NE(stored.find(png.toHex().toStdString()), std::string::npos) << stored;
+    EXPECT_NE(stored.find("un\\cell"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("deux\\cell\\row"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("autre"), std::string::npos) << stored;
+}
+
 TEST(RichEditPictures, MemoTooLargeForTheMemoFileIsRefusedAtPostAndNothingIsStored)
 {
     todotest::MemoFolder folder;
