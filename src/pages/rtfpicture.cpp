@@ -101,8 +101,7 @@ QTextImageFormat insertable(QTextDocument *doc, const RtfPicture &picture)
     if (!doc->resource(PictureResource, dataName(name.toString())).isValid()) {
         doc->addResource(PictureResource, dataName(name.toString()), QVariant::fromValue(picture));
         QImage shown;
-        if (picture.kind != RtfPicture::Kind::Opaque)
-            shown.loadFromData(picture.data);
+        shown.loadFromData(picture.kind == RtfPicture::Kind::Opaque ? picture.preview : picture.data);
         doc->addResource(QTextDocument::ImageResource, name, shown.isNull() ? placeholder(width, height) : shown);
     }
     QTextImageFormat format;

@@ -26,7 +26,8 @@ struct RtfPicture
     enum class Kind { Png, Jpeg, Opaque };
     Kind kind = Kind::Opaque;
     QByteArray data;  // Png, Jpeg: the file's bytes
-    QByteArray group; // Opaque: the whole {\pict ...} group, 7-bit
+    QByteArray group; // Opaque: the whole {\pict ...} or {\object ...} group, 7-bit
+    QByteArray preview; // Opaque: PNG or JPEG bytes that show it, when it came with them
     QSize pixels;     // Png, Jpeg: the decoded size
     // As read, and written back: \picw, \pich, \picwgoal, \pichgoal, \picscalex, \picscaley.
     int picw = 0;

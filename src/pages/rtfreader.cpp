@@ -7,11 +7,12 @@
 //   the list, the \shppict picture, the shape);
 // - index and table-of-contents entries (\xe, \tc, \txe, \rxe), bookmark names, annotation
 //   marks and footnote separators: hidden marks whose text is not shown in the note;
-// - the data of embedded objects (\objdata), drawing-object geometry (\do) and shape
-//   properties: nothing here can edit them; an object's shown result picture is kept;
+// - drawing-object geometry (\do) and shape properties: nothing here can draw them; a shape's
+//   picture and text box are kept;
 // - destinations marked \* that the reader does not know, as RTF asks of every reader.
 // Headers, footers, footnotes, annotations and text boxes carry a person's text: it is kept as
-// plain paragraphs at the end of the note.
+// plain paragraphs at the end of the note. Embedded objects are kept whole, like pictures Qt
+// cannot draw, and shown by their result picture.
 
 
 #include "rtfreader.h"
@@ -166,8 +167,11 @@ void Reader::run()
         }
     }
     flushBytes();
-    if (m_picture.active) // a truncated document still keeps the picture it was reading
+    // A truncated document still keeps the picture and the object it was reading.
+    if (m_picture.active)
         finishPicture(m_bytes.size(), int(m_stack.size() - m_picture.depth) + 1 + m_overflow);
+    if (m_object.active)
+        finishObject(m_bytes.size(), int(m_stack.size() - m_object.depth) + 1 + m_overflow);
     const GroupState &last = m_stack.empty() ? m_rootState : top();
     if (last.para.inTable && !m_runs.empty())
         endCell();
@@ -218,6 +222,8 @@ bool Reader::closeGroup()
         finishFont();
     if (m_picture.active && m_stack.size() == m_picture.depth)
         finishPicture(m_tokens.position(), 0);
+    if (m_object.active && m_stack.size() == m_object.depth)
+        finishObject(m_tokens.position(), 0);
     m_stack.pop_back();
     if (m_stack.empty()) {
         m_rootState = closed; // the last paragraph still needs its format
@@ -266,6 +272,10 @@ void Reader::handleWord(const RtfToken &token)
     case Dest::Aside:
         asideWord(name, token.hasParameter, token.parameter);
         break;
+    case Dest::Container:
+        if (m_object.active)
+            objectWord(name, token.hasParameter ? token.parameter : 0);
+        break;
     case Dest::FontTable:
     case Dest::ColorTable:
     case Dest::ListTable:
@@ -312,9 +322,16 @@ bool Reader::handleDestination(QByteArrayView name)
             startPicture();
             dest = Dest::Pict;
         }
-    } else if (isAsideDestination(name))
-        dest = top().dest == Dest::Text || top().dest == Dest::Container ? Dest::Aside : Dest::Skip;
-    else if (isContainerDestination(name))
+    } else if (isAsideDestination(name)) {
+        // An object keeps its text boxes in the group that is kept whole.
+        const bool kept = top().dest == Dest::Text || (top().dest == Dest::Container && !m_object.active);
+        dest = kept ? Dest::Aside : Dest::Skip;
+    }
+    else if (name == "object" && !m_object.active && !m_picture.active && top().dest == Dest::Text && startsGroup()) {
+        flushBytes();
+        startObject();
+        dest = Dest::Container;
+    } else if (isContainerDestination(name))
         dest = top().dest == Dest::Text || top().dest == Dest::Container ? Dest::Container : Dest::Skip;
     else if (isSkippedDestination(name))
         dest = Dest::Skip;

@@ -94,6 +94,14 @@ struct Paragraph
     std::vector<Run> runs;
 };
 
+// The \binN word and its data, as positions in the document.
+struct BinaryRun
+{
+    qsizetype from;
+    qsizetype data;
+    qsizetype to;
+};
+
 // A picture while its group is read.
 struct PictureState
 {
@@ -102,13 +110,20 @@ struct PictureState
     bool metafile = false; // sizes in hundredths of a millimetre
     size_t depth = 0;      // the stack size of its group
     int pendingNibble = -1;
-    struct Binary
-    {
-        qsizetype from; // the \bin word
-        qsizetype data;
-        qsizetype to;
-    };
-    std::vector<Binary> binaries;
+    std::vector<BinaryRun> binaries;
+};
+
+// An embedded object while its group is read: kept whole, shown by its result picture.
+struct ObjectState
+{
+    bool active = false;
+    size_t depth = 0;
+    size_t runsBefore = 0;
+    int paragraphsBefore = 0;
+    size_t cellsBefore = 0;
+    int width = 0; // \objw, twips
+    int height = 0;
+    std::vector<BinaryRun> binaries;
 };
 
 struct Field
@@ -170,7 +185,10 @@ private:
     void pictureWord(QByteArrayView name, bool has, int value);
     void pictureText(QByteArrayView bytes);
     void finishPicture(qsizetype end, int openGroups);
-    QByteArray opaqueGroup(qsizetype end, int openGroups) const;
+    QByteArray opaqueGroup(qsizetype start, qsizetype end, const std::vector<BinaryRun> &binaries, int openGroups) const;
+    void startObject();
+    void objectWord(QByteArrayView name, int value);
+    void finishObject(qsizetype end, int openGroups);
     void finishAside();
 
     void fontTableText(QByteArrayView bytes);
@@ -217,6 +235,7 @@ private:
     int m_paragraphs = 0;
 
     PictureState m_picture;
+    ObjectState m_object;
     std::vector<QTextImageFormat> m_pictures;
     RtfTableBuilder m_table;
     std::vector<Paragraph> m_cellParagraphs;

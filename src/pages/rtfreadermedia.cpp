@@ -121,7 +121,7 @@ bool Reader::startsGroup() const
     if (m_stack.size() < 2 || m_overflow > 0)
         return false;
     for (qsizetype at = m_stack.back().start + 1; at < m_tokenStart; ++at)
-        if (m_bytes[at] != ' ' && m_bytes[at] != '\r' && m_bytes[at] != '\n')
+        if (m_bytes[at] != '\r' && m_bytes[at] != '\n') // a space would be text of the group
             return false;
     return true;
 }
@@ -182,11 +182,16 @@ void Reader::pictureText(QByteArrayView bytes)
 
 void Reader::handleBinary(QByteArrayView bytes, qsizetype from)
 {
-    if (top().dest != Dest::Pict)
-        return;
-    m_picture.picture.data.append(bytes.data(), bytes.size());
     const qsizetype to = m_tokens.position();
-    m_picture.binaries.push_back(PictureState::Binary{from, to - bytes.size(), to});
+    const BinaryRun run{from, to - bytes.size(), to};
+    // Every \bin of a group kept whole is noted, wherever it sits in the group: left as raw
+    // bytes, one that runs to the end of the group would swallow what is written after it.
+    if (m_object.active)
+        m_object.binaries.push_back(run);
+    if (m_picture.active)
+        m_picture.binaries.push_back(run);
+    if (top().dest == Dest::Pict)
+        m_picture.picture.data.append(bytes.data(), bytes.size());
 }
 
 // Ends the picture whose group runs up to end; openGroups braces are missing when the document
@@ -197,7 +202,7 @@ void Reader::finishPicture(qsizetype end, int openGroups)
     RtfPicture picture = std::move(m_picture.picture);
     if (picture.kind == RtfPicture::Kind::Opaque || !RtfPictures::decode(picture)) {
         picture.kind = RtfPicture::Kind::Opaque;
-        picture.group = opaqueGroup(end, openGroups);
+        picture.group = opaqueGroup(m_stack[m_picture.depth - 1].start, end, m_picture.binaries, openGroups);
         picture.data.clear();
         // Metafiles give their size in hundredths of a millimetre, bitmaps in pixels.
         const auto natural = [this](int size) { return m_picture.metafile ? int(qint64(size) * 1440 / 2540) : size * 15; };
@@ -217,9 +222,9 @@ void Reader::finishPicture(qsizetype end, int openGroups)
 
 // The picture's group as it was read, in 7-bit bytes: binary data becomes hexadecimal digits
 // and the group is closed when the document was not.
-QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
+QByteArray Reader::opaqueGroup(qsizetype start, qsizetype end, const std::vector<BinaryRun> &binaries,
+                               int openGroups) const
 {
-    const qsizetype start = m_stack[m_picture.depth - 1].start;
     QByteArray group;
     qsizetype at = start;
     auto copy = [&](qsizetype until) {
@@ -228,7 +233,9 @@ QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
         for (; at < until; ++at)
             group.append(uchar(m_bytes[at]) < 0x80 ? m_bytes[at] : '?');
     };
-    for (const PictureState::Binary &binary : m_picture.binaries) {
+    for (const BinaryRun &binary : binaries) {
+        if (binary.from < start)
+            continue;
         copy(binary.from);
         group.append("\r\n");
         group.append(RtfPictures::hexLines(m_bytes.sliced(binary.data, binary.to - binary.data)));
@@ -239,6 +246,58 @@ QByteArray Reader::opaqueGroup(qsizetype end, int openGroups) const
         group.chop(1);
     group.append(QByteArray(std::max(openGroups, 0), '}'));
     return group;
+}
+
+void Reader::startObject()
+{
+    m_object = ObjectState{};
+    m_object.active = true;
+    m_object.depth = m_stack.size();
+    m_object.runsBefore = m_runs.size();
+    m_object.paragraphsBefore = m_paragraphs;
+    m_object.cellsBefore = m_cellParagraphs.size() + m_cellContents.size();
+}
+
+void Reader::objectWord(QByteArrayView name, int value)
+{
+    if (name == "objw")
+        m_object.width = std::clamp(value, 0, MaxPictureTwips);
+    else if (name == "objh")
+        m_object.height = std::clamp(value, 0, MaxPictureTwips);
+}
+
+// Replaces what the object's result showed by the object itself, kept whole and shown by the
+// result's picture. An object whose result ended paragraphs keeps only that result.
+void Reader::finishObject(qsizetype end, int openGroups)
+{
+    m_object.active = false;
+    if (m_paragraphs != m_object.paragraphsBefore || m_runs.size() < m_object.runsBefore ||
+        m_cellParagraphs.size() + m_cellContents.size() != m_object.cellsBefore || m_stack.empty())
+        return;
+    RtfPicture object;
+    object.goalWidth = m_object.width > 0 ? m_object.width : 1440;
+    object.goalHeight = m_object.height > 0 ? m_object.height : 1440;
+    for (size_t i = m_object.runsBefore; i < m_runs.size(); ++i) {
+        if (m_runs[i].picture < 0)
+            continue;
+        const std::optional<RtfPicture> shown =
+            RtfPictures::find(m_cursor.document(), m_pictures[size_t(m_runs[i].picture)]);
+        if (!shown)
+            continue;
+        object.goalWidth = shown->shownWidthTwips();
+        object.goalHeight = shown->shownHeightTwips();
+        object.preview = shown->kind == RtfPicture::Kind::Opaque ? shown->preview : shown->data;
+        break;
+    }
+    m_runs.resize(m_object.runsBefore);
+    object.group = opaqueGroup(m_stack[m_object.depth - 1].start, end, m_object.binaries, openGroups);
+    if (m_pictures.size() >= size_t(MaxPictureCount))
+        return;
+    m_pictures.push_back(RtfPictures::insertable(m_cursor.document(), object));
+    Run run;
+    run.chr = m_stack[m_object.depth - 1].chr;
+    run.picture = int(m_pictures.size()) - 1;
+    m_runs.push_back(run);
 }
 
 void Reader::finishAside()

@@ -144,6 +144,21 @@ TEST(RtfPictures, KindsQtCannotShowAreKeptWholeAsPlaceholders)
     EXPECT_TRUE(written.contains("x" + wmf + "y" + badPng + "z")) << written.constData();
 }
 
+TEST(RtfPictures, EmbeddedObjectIsKeptWholeAndShownByItsResultPicture)
+{
+    const QByteArray png = encoded("PNG");
+    const QByteArray object = "{\\object\\objemb\\objw1200\\objh900{\\*\\objclass Paint.Picture}{\\*\\objdata "
+                              "01050000020000000b000000}{\\result{\\pict\\pngblip\\picwgoal600\\pichgoal300 " +
+                              png.toHex() + "}}}";
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read("{\\rtf1 a" + object + "b}", &doc));
+    const std::vector<QTextImageFormat> shown = images(doc);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].width(), 40.0) << "the size of the result picture";
+    EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl(shown[0].name())).value<QImage>().size(), QSize(7, 5));
+    EXPECT_TRUE(RtfWriter::write(&doc).contains("a" + object + "b"));
+}
+
 TEST(RtfPictures, BinaryDataOfAnOpaquePictureIsWrittenAsHexadecimal)
 {
     const QByteArray raw("\x01\x80\xff}{\\", 6);
@@ -257,8 +272,9 @@ TEST_P(RtfTablesElsewhere, ReadTheWrittenTableWithItsCellsInOrder)
     process.start(program, arguments);
     ASSERT_TRUE(process.waitForFinished(120000));
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
-    if (tool == QLatin1String("pandoc"))
+    if (tool == QLatin1String("pandoc")) {
         EXPECT_TRUE(out.contains(QStringLiteral("<table"))) << out.toStdString();
+    }
     qsizetype at = 0;
     for (const char *cell : {"Avant", "Nom", "Ville", "second", "Dupont", "Lyon", "Après"}) {
         const qsizetype found = out.indexOf(QString::fromUtf8(cell), at);
