@@ -52,23 +52,6 @@ bool isSkippedDestination(QByteArrayView name)
     return false;
 }
 
-// Destinations whose text a person wrote, though not in the body: kept as plain text.
-bool isAsideDestination(QByteArrayView name)
-{
-    static const char *const names[] = {"header", "headerl", "headerr", "headerf",  "footer",     "footerl",
-                                        "footerr", "footerf", "footnote", "annotation", "shptxt"};
-    for (const char *candidate : names)
-        if (name == candidate)
-            return true;
-    return false;
-}
-
-// Destinations that hold pictures or text boxes among things the reader does not keep.
-bool isContainerDestination(QByteArrayView name)
-{
-    return name == "shppict" || name == "shp" || name == "shpinst" || name == "object" || name == "result";
-}
-
 ListKind kindFromLevelFormat(int nfc)
 {
     switch (nfc) {
@@ -166,6 +149,12 @@ void Reader::run()
             break;
         }
     }
+    finishDocument();
+    m_cursor.endEditBlock();
+}
+
+void Reader::finishDocument()
+{
     flushBytes();
     // A truncated document still keeps the picture and the object it was reading.
     if (m_picture.active)
@@ -182,7 +171,6 @@ void Reader::run()
     if (!m_runs.empty() || m_paragraphs == 0)
         endParagraph();
     finishAside();
-    m_cursor.endEditBlock();
 }
 
 void Reader::openGroup()
@@ -314,25 +302,8 @@ bool Reader::handleDestination(QByteArrayView name)
             top().field = int(m_fields.size()) - 1;
         }
         return true;
-    } else if (name == "pict") {
-        if ((top().dest != Dest::Text && top().dest != Dest::Container) || !startsGroup())
-            dest = Dest::Skip;
-        else {
-            flushBytes();
-            startPicture();
-            dest = Dest::Pict;
-        }
-    } else if (isAsideDestination(name)) {
-        // An object keeps its text boxes in the group that is kept whole.
-        const bool kept = top().dest == Dest::Text || (top().dest == Dest::Container && !m_object.active);
-        dest = kept ? Dest::Aside : Dest::Skip;
-    }
-    else if (name == "object" && !m_object.active && !m_picture.active && top().dest == Dest::Text && startsGroup()) {
-        flushBytes();
-        startObject();
-        dest = Dest::Container;
-    } else if (isContainerDestination(name))
-        dest = top().dest == Dest::Text || top().dest == Dest::Container ? Dest::Container : Dest::Skip;
+    } else if (std::optional<Dest> media = mediaDestination(name))
+        dest = *media;
     else if (isSkippedDestination(name))
         dest = Dest::Skip;
     else

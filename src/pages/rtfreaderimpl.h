@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTextList;
@@ -151,6 +152,7 @@ public:
     Reader(QByteArrayView bytes, QTextDocument *doc) : m_bytes(bytes), m_tokens(bytes), m_cursor(doc) {}
 
     void run();
+    void finishDocument();
 
 private:
     GroupState &top() { return m_stack.back(); }
@@ -181,6 +183,7 @@ private:
     void fillCell(QTextCursor &cursor, int content, bool first);
 
     bool startsGroup() const;
+    std::optional<Dest> mediaDestination(QByteArrayView name);
     void startPicture();
     void pictureWord(QByteArrayView name, bool has, int value);
     void pictureText(QByteArrayView bytes);
