@@ -347,12 +347,17 @@ void Reader::finishObject(qsizetype end, int openGroups)
 
 void Reader::finishAside()
 {
+    // In the document's own font and size, without the effects of its last words.
+    const GroupState &root = m_stack.empty() ? m_rootState : m_stack.front();
+    CharState plain;
+    plain.font = root.chr.font >= 0 ? root.chr.font : m_defaultFont;
+    plain.halfPoints = root.chr.halfPoints;
     const QStringList lines = m_aside.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         if (line.trimmed().isEmpty())
             continue;
-        m_runs.push_back(Run{line, CharState{m_defaultFont}});
-        Paragraph paragraph{ParaState{}, CharState{m_defaultFont}, std::move(m_runs)};
+        m_runs.push_back(Run{line, plain});
+        Paragraph paragraph{ParaState{}, plain, std::move(m_runs)};
         m_runs.clear();
         writeParagraph(m_cursor, m_blockUnused, paragraph);
         m_blockUnused = false;

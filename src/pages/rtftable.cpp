@@ -17,9 +17,14 @@ constexpr int MinCellTwips = 15;
 constexpr int MaxEdgeTwips = 31680;
 constexpr int MaxCellTwips = 31680;
 
-QTextTableCellFormat cellFormat(const RtfTableBuilder::CellDef *def, const std::vector<QColor> &colors)
+// gap is the space left and right of the text, in pixels: RTF has no space above and below it.
+QTextTableCellFormat cellFormat(const RtfTableBuilder::CellDef *def, const std::vector<QColor> &colors, double gap)
 {
     QTextTableCellFormat format;
+    format.setLeftPadding(gap);
+    format.setRightPadding(gap);
+    format.setTopPadding(0);
+    format.setBottomPadding(0);
     if (!def)
         return format;
     if (def->background > 0 && size_t(def->background) < colors.size() && colors[size_t(def->background)].isValid())
@@ -164,7 +169,8 @@ void RtfTableBuilder::insert(QTextCursor &cursor, const std::function<void(QText
     format.setBorder(0);
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
-    format.setCellPadding(RtfFormat::twipsToPixels(std::clamp(m_rows.front().gap, 0, 1440)));
+    format.setCellPadding(0);
+    const double gap = RtfFormat::twipsToPixels(std::clamp(m_rows.front().gap, 0, 1440));
     format.setAlignment(Qt::AlignLeft);
 
     QTextTable *table = cursor.insertTable(int(m_rows.size()), int(edges.size()), format);
@@ -175,7 +181,7 @@ void RtfTableBuilder::insert(QTextCursor &cursor, const std::function<void(QText
             fill(inCell, cell.contents[i], i == 0);
         // The cell's format is its first block's character format: set it once that is written.
         QTextCharFormat format = target.format();
-        format.merge(cellFormat(cell.def, colors));
+        format.merge(cellFormat(cell.def, colors, gap));
         target.setFormat(format);
     }
     for (const Placed &cell : placed)

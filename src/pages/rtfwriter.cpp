@@ -221,7 +221,10 @@ void Writer::writeTable(const QTextTable *table)
 
 void Writer::writeRowDefinition(const QTextTable *table, int row, const std::vector<int> &edges)
 {
-    const int gap = RtfFormat::pixelsToTwips(table->format().cellPadding());
+    const QTextTableCellFormat first = table->cellAt(row, 0).format().toTableCellFormat();
+    const double padding = first.hasProperty(QTextFormat::TableCellLeftPadding) ? first.leftPadding()
+                                                                                 : table->format().cellPadding();
+    const int gap = RtfFormat::pixelsToTwips(padding);
     word("trowd");
     word("trgaph", gap);
     word("trleft", 0);
