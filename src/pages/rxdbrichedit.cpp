@@ -1,6 +1,7 @@
 #include "rxdbrichedit.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLocale>
 
@@ -186,6 +187,38 @@ void TRxDBRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     TRxCustomRichEdit::mouseDoubleClickEvent(event);
+}
+
+// A browsing note is read-only, yet a picture dropped on it is an edit like a keystroke: the drop
+// is taken, and the table asked to edit only when it lands.
+bool TRxDBRichEdit::dropWaitsForEditing(const QDropEvent *event) const
+{
+    return m_link.dataSource() && m_memoLoaded && isReadOnly() && canInsertFromMimeData(event->mimeData());
+}
+
+void TRxDBRichEdit::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (dropWaitsForEditing(event))
+        event->acceptProposedAction();
+    else
+        TRxCustomRichEdit::dragEnterEvent(event);
+}
+
+void TRxDBRichEdit::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (dropWaitsForEditing(event))
+        event->acceptProposedAction();
+    else
+        TRxCustomRichEdit::dragMoveEvent(event);
+}
+
+void TRxDBRichEdit::dropEvent(QDropEvent *event)
+{
+    if (dropWaitsForEditing(event) && !editCanModify()) {
+        event->ignore();
+        return;
+    }
+    TRxCustomRichEdit::dropEvent(event);
 }
 
 void TRxDBRichEdit::focusOutEvent(QFocusEvent *event)

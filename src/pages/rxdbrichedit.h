@@ -47,6 +47,9 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
@@ -57,6 +60,7 @@ private:
     // The request to begin editing; true when the table is editing.
     bool editCanModify();
     bool handleKeyWhileNotLoaded(QKeyEvent *event);
+    bool dropWaitsForEditing(const QDropEvent *event) const;
 
     TFieldDataLink m_link;
     bool m_memoLoaded = false;

@@ -114,17 +114,11 @@ TEST(RichEditFormatting, LoadedNoteShowsItsOwnEffectsWhateverTheEditorFont)
     EXPECT_EQ(view.editor->SelAttributes().style(), int(fsBold));
 }
 
-TEST(RichEditPictures, PastedScreenshotAndDroppedFileAreStoredAsPictures)
+TEST(RichEditPictures, DroppedFileAndPastedScreenshotAreStoredAsPictures)
 {
     MemoTable table({plainRtf("photo")});
     EditorWindow view(table.source.get());
     moveToEnd(view.editor);
-    QImage screenshot(2000, 100, QImage::Format_RGB32);
-    screenshot.fill(Qt::darkGreen);
-    QApplication::clipboard()->setImage(screenshot);
-    view.editor->pasteFromClipboard();
-    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
-
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.png"));
     const QByteArray file = pngBytes(9, 4);
@@ -139,6 +133,13 @@ TEST(RichEditPictures, PastedScreenshotAndDroppedFileAreStoredAsPictures)
     QApplication::sendEvent(view.editor->viewport(), &enter);
     QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view.editor->viewport(), &drop);
+    EXPECT_EQ(table.state(), TDataSetState::dsEdit) << "a drop on a browsing note edits it";
+
+    moveToEnd(view.editor);
+    QImage screenshot(2000, 100, QImage::Format_RGB32);
+    screenshot.fill(Qt::darkGreen);
+    QApplication::clipboard()->setImage(screenshot);
+    view.editor->pasteFromClipboard();
     table.dataset->post();
 
     const std::string stored = joined(table.storedMemo());
