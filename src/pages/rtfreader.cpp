@@ -1,98 +1,34 @@
+// What the reader leaves out, and why:
+// - the style sheet, document information, revision, file, list-picture and theme tables, XML
+//   namespaces, data stores, generator, template, user properties and document variables: they
+//   describe the file or the program that wrote it, not the note's text;
+// - the fallbacks of \uN (\uc), the \pntext and \listtext numbers and the \nonshppict and
+//   \shprslt pictures: each repeats what the reader takes from another word (the character,
+//   the list, the \shppict picture, the shape);
+// - index and table-of-contents entries (\xe, \tc, \txe, \rxe), bookmark names, annotation
+//   marks and footnote separators: hidden marks whose text is not shown in the note;
+// - drawing-object geometry (\do) and shape properties: nothing here can draw them; a shape's
+//   picture and text box are kept;
+// - destinations marked \* that the reader does not know, as RTF asks of every reader.
+// Headers, footers, footnotes, annotations and text boxes carry a person's text: it is kept as
+// plain paragraphs at the end of the note. Embedded objects are kept whole, like pictures Qt
+// cannot draw, and shown by their result picture.
+
+
 #include "rtfreader.h"
 
-#include "rtfcodepage.h"
 #include "rtfformat.h"
-#include "rtftokenizer.h"
+#include "rtfreaderimpl.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 
-#include <map>
-#include <memory>
-#include <vector>
+namespace RtfReaderImpl {
 
 namespace {
-
-enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListOverrideTable, Pn };
-
-enum class ListKind { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
-
-struct CharState
-{
-    int font = -1;
-    int halfPoints = 24;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    int foreground = 0;
-    int background = 0;
-    int vertical = 0; // 1 subscript, 2 superscript
-    int link = -1;    // field whose result this text is
-    bool operator==(const CharState &) const = default;
-};
-
-struct ParaState
-{
-    int align = 0; // 0 left, 1 right, 2 centre, 3 justified
-    int leftIndent = 0;
-    int rightIndent = 0;
-    int firstIndent = 0;
-    int spaceBefore = 0;
-    int spaceAfter = 0;
-    ListKind pnKind = ListKind::None;
-    int ls = 0;
-    int level = 0;
-};
-
-struct GroupState
-{
-    Dest dest = Dest::Text;
-    CharState chr;
-    ParaState para;
-    int uc = 1;
-    int field = -1;
-};
-
-struct FontDef
-{
-    QString name;
-    int charset = 0;
-    int codePage = 0; // \cpg, 0 when absent
-};
-
-struct ListDef
-{
-    int id = 0;
-    std::vector<int> levelFormats; // \levelnfc of each level
-};
-
-struct Run
-{
-    QString text;
-    CharState chr;
-};
-
-struct Field
-{
-    QString instruction;
-};
-
-// Nesting beyond this is counted but not stored: content that deep keeps its parent's state.
-constexpr int MaxDepth = 256;
-// Twips bounds for indents and spacing (22 inches): beyond them a layout makes no sense.
-constexpr int MaxTwips = 31680;
-constexpr int MaxFieldCount = 100000;
-
-int clampTwips(int value)
-{
-    return std::clamp(value, -MaxTwips, MaxTwips);
-}
 
 bool startsWithUnderline(QByteArrayView name)
 {
@@ -103,11 +39,9 @@ bool startsWithUnderline(QByteArrayView name)
 bool isSkippedDestination(QByteArrayView name)
 {
     static const char *const names[] = {
-        "stylesheet", "info",      "pict",     "object",   "header",  "headerl",      "headerr",
-        "headerf",    "footer",    "footerl",  "footerr",  "footerf", "footnote",     "annotation",
-        "xe",         "tc",        "txe",      "rxe",      "pntext",  "listtext",     "pntxta",
-        "pntxtb",     "themedata", "colorschememapping",   "latentstyles",            "datastore",
-        "xmlnstbl",   "rsidtbl",   "revtbl",   "filetbl",  "shp",     "shpinst",      "nonshppict",
+        "stylesheet", "info",      "xe",       "tc",       "txe",     "rxe",          "pntext",
+        "listtext",   "pntxta",    "pntxtb",   "themedata", "colorschememapping",     "latentstyles",
+        "datastore",  "xmlnstbl",  "rsidtbl",  "revtbl",   "filetbl", "nonshppict",   "shprslt", "objdata",
         "mmathPr",    "do",        "bkmkstart", "bkmkend", "template", "userprops",   "docvar",
         "generator",  "pgdsctbl",  "fchars",   "lchars",   "ftnsep",  "ftnsepc",      "ftncn",
         "aftnsep",    "aftnsepc",  "aftncn",   "atnid",    "atnauthor", "atrfstart",  "atrfend",
@@ -168,85 +102,15 @@ QString hyperlinkTarget(const QString &instruction)
     return target.startsWith(QLatin1Char('\\')) ? QString() : target;
 }
 
-class Reader
-{
-public:
-    Reader(QByteArrayView bytes, QTextDocument *doc) : m_tokens(bytes), m_cursor(doc) {}
-
-    void run();
-
-private:
-    GroupState &top() { return m_stack.back(); }
-
-    void openGroup();
-    bool closeGroup();
-    void handleWord(const RtfToken &token);
-    bool handleDestination(QByteArrayView name);
-    void handleTextWord(const RtfToken &token);
-    bool handleCharWord(QByteArrayView name, bool has, int value);
-    bool handleParaWord(QByteArrayView name, bool has, int value);
-    bool handleSpecialWord(QByteArrayView name, bool has, int value);
-    void handleTableWord(QByteArrayView name, bool has, int value);
-    void fontTableWord(QByteArrayView name, bool has, int value);
-    void listTableWord(QByteArrayView name, int value);
-    void numberingWord(QByteArrayView name);
-    void handleSymbol(uint8_t symbol);
-    void handleText(QByteArrayView bytes);
-    void handleByte(uint8_t byte);
-
-    void fontTableText(QByteArrayView bytes);
-    void finishFont();
-    void colorTableText(QByteArrayView bytes);
-
-    int codePageOf(const CharState &chr);
-    RtfCodePage &codePage(int number);
-    void flushBytes();
-    void appendText(const QString &text);
-    void endParagraph();
-    void writeParagraph(const ParaState &para, const CharState &mark);
-    void applyList(const ParaState &para, ListKind kind);
-    ListKind listKindOf(const ParaState &para) const;
-    QTextCharFormat charFormat(const CharState &chr);
-    QTextBlockFormat blockFormat(const ParaState &para, bool inList) const;
-
-    RtfTokenizer m_tokens;
-    QTextCursor m_cursor;
-    std::vector<GroupState> m_stack;
-    GroupState m_rootState;
-    int m_overflow = 0;
-    bool m_started = false;
-    bool m_starPending = false;
-    int m_skip = 0;
-
-    int m_docCodePage = 1252;
-    int m_defaultFont = -1;
-    QHash<int, FontDef> m_fonts;
-    int m_fontNumber = -1;
-    QByteArray m_fontName;
-    std::vector<QColor> m_colors;
-    int m_red = -1, m_green = -1, m_blue = -1;
-    std::vector<ListDef> m_lists;
-    QHash<int, int> m_overrides; // \ls number -> \listid
-    std::vector<Field> m_fields;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
-
-    QByteArray m_pendingBytes;
-    std::vector<Run> m_runs;
-    int m_paragraphs = 0;
-    QTextList *m_lastList = nullptr;
-    ListKind m_lastKind = ListKind::None;
-    QHash<qint64, QTextList *> m_lsLists;
-
-    CharState m_cachedState;
-    QTextCharFormat m_cachedFormat;
-    bool m_cacheValid = false;
-};
+} // namespace
 
 void Reader::run()
 {
     m_cursor.beginEditBlock();
     for (;;) {
+        const qsizetype from = m_tokens.position();
         const RtfToken token = m_tokens.next();
+        m_tokenStart = from;
         if (token.kind == RtfToken::End)
             break;
         if (token.kind == RtfToken::GroupStart) {
@@ -275,18 +139,38 @@ void Reader::run()
             m_starPending = false;
             handleByte(token.byte);
             break;
+        case RtfToken::Binary:
+            m_starPending = false;
+            handleBinary(token.text, from);
+            break;
         default:
             m_starPending = false;
             handleText(token.text);
             break;
         }
     }
+    finishDocument();
+    m_cursor.endEditBlock();
+}
+
+void Reader::finishDocument()
+{
     flushBytes();
+    // A truncated document still keeps the picture and the object it was reading.
+    if (m_picture.active)
+        finishPicture(m_bytes.size(), int(m_stack.size() - m_picture.depth) + 1 + m_overflow);
+    if (m_object.active)
+        finishObject(m_bytes.size(), int(m_stack.size() - m_object.depth) + 1 + m_overflow);
+    const GroupState &last = m_stack.empty() ? m_rootState : top();
+    if (last.para.inTable && !m_runs.empty())
+        endCell();
+    if (m_table.hasRows() || !m_cellParagraphs.empty())
+        insertTable();
     // What follows the last \par is a paragraph only when it holds text, or when the document
     // would otherwise have none: "text\par }" is one paragraph, as the rich-edit control reads it.
     if (!m_runs.empty() || m_paragraphs == 0)
         endParagraph();
-    m_cursor.endEditBlock();
+    finishAside();
 }
 
 void Reader::openGroup()
@@ -306,6 +190,7 @@ void Reader::openGroup()
         return;
     }
     m_stack.push_back(m_stack.back());
+    top().start = m_tokens.position() - 1;
 }
 
 // Returns false when the document's outermost group has closed.
@@ -323,6 +208,10 @@ bool Reader::closeGroup()
     const GroupState closed = m_stack.back();
     if (closed.dest == Dest::FontTable && !m_fontName.isEmpty())
         finishFont();
+    if (m_picture.active && m_stack.size() == m_picture.depth)
+        finishPicture(m_tokens.position(), 0);
+    if (m_object.active && m_stack.size() == m_object.depth)
+        finishObject(m_tokens.position(), 0);
     m_stack.pop_back();
     if (m_stack.empty()) {
         m_rootState = closed; // the last paragraph still needs its format
@@ -331,6 +220,8 @@ bool Reader::closeGroup()
     // A {\*\pn ...} group describes the numbering of the paragraph around it.
     if (closed.dest == Dest::Pn && top().dest != Dest::Pn)
         top().para.pnKind = closed.para.pnKind;
+    if (closed.dest == Dest::Aside && top().dest != Dest::Aside)
+        m_aside += QLatin1Char('\n');
     return true;
 }
 
@@ -342,9 +233,8 @@ void Reader::handleWord(const RtfToken &token)
         int value = token.hasParameter ? token.parameter : 0;
         if (value < 0)
             value += 65536;
-        if (value > 0 && value <= 0xFFFF && top().dest == Dest::Text)
-            appendText(QString(QChar(char16_t(value))));
-        else if (value > 0 && value <= 0xFFFF && top().dest == Dest::FieldInst)
+        const Dest dest = top().dest;
+        if (value > 0 && value <= 0xFFFF && (dest == Dest::Text || dest == Dest::FieldInst || dest == Dest::Aside))
             appendText(QString(QChar(char16_t(value))));
         m_skip = top().uc;
         m_starPending = false;
@@ -363,6 +253,16 @@ void Reader::handleWord(const RtfToken &token)
     switch (top().dest) {
     case Dest::Text:
         handleTextWord(token);
+        break;
+    case Dest::Pict:
+        pictureWord(name, token.hasParameter, token.parameter);
+        break;
+    case Dest::Aside:
+        asideWord(name, token.hasParameter, token.parameter);
+        break;
+    case Dest::Container:
+        if (m_object.active)
+            objectWord(name, token.hasParameter ? token.parameter : 0);
         break;
     case Dest::FontTable:
     case Dest::ColorTable:
@@ -402,7 +302,9 @@ bool Reader::handleDestination(QByteArrayView name)
             top().field = int(m_fields.size()) - 1;
         }
         return true;
-    } else if (isSkippedDestination(name))
+    } else if (std::optional<Dest> media = mediaDestination(name))
+        dest = *media;
+    else if (isSkippedDestination(name))
         dest = Dest::Skip;
     else
         return false;
@@ -419,7 +321,8 @@ void Reader::handleTextWord(const RtfToken &token)
     const QByteArrayView name = token.text;
     const bool has = token.hasParameter;
     const int value = token.parameter;
-    if (handleCharWord(name, has, value) || handleParaWord(name, has, value))
+    if (handleCharWord(name, has, value) || handleParaWord(name, has, value) || handleCellWord(name, has, value) ||
+        handleRowWord(name, has, value))
         return;
     handleSpecialWord(name, has, value);
 }
@@ -468,8 +371,12 @@ bool Reader::handleParaWord(QByteArrayView name, bool has, int value)
     const int twips = has ? clampTwips(value) : 0;
     if (name == "pard")
         para = ParaState{};
-    else if (name == "par" || name == "row" || name == "page")
+    else if (name == "par" || name == "page")
         endParagraph();
+    else if (name == "intbl")
+        para.inTable = true;
+    else if (name == "itap")
+        para.inTable = !has || value > 0;
     else if (name == "ql")
         para.align = 0;
     else if (name == "qr")
@@ -503,7 +410,7 @@ bool Reader::handleSpecialWord(QByteArrayView name, bool has, int value)
     {
         const char *name;
         char16_t ch;
-    } specials[] = {{"tab", u'\t'},       {"cell", u'\t'},      {"line", u'\x2028'},     {"emdash", u'\x2014'},
+    } specials[] = {{"tab", u'\t'},       {"line", u'\x2028'},     {"emdash", u'\x2014'},
                     {"endash", u'\x2013'}, {"bullet", u'\x2022'}, {"lquote", u'\x2018'},  {"rquote", u'\x2019'},
                     {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'},
                     {"enspace", u'\x2002'}, {"qmspace", u'\x2005'}, {"zwj", u'\x200D'},   {"zwnj", u'\x200C'}};
@@ -631,7 +538,7 @@ void Reader::handleSymbol(uint8_t symbol)
             m_fontName.append(char(symbol));
         return;
     }
-    if (dest != Dest::Text && dest != Dest::FieldInst)
+    if (dest != Dest::Text && dest != Dest::FieldInst && dest != Dest::Aside)
         return;
     switch (symbol) {
     case '\\':
@@ -655,6 +562,8 @@ void Reader::handleSymbol(uint8_t symbol)
         flushBytes();
         if (dest == Dest::Text)
             endParagraph();
+        else if (dest == Dest::Aside)
+            m_aside += QLatin1Char('\n');
         break;
     default:
         break;
@@ -673,7 +582,11 @@ void Reader::handleText(QByteArrayView bytes)
     switch (top().dest) {
     case Dest::Text:
     case Dest::FieldInst:
+    case Dest::Aside:
         m_pendingBytes.append(bytes.data(), bytes.size());
+        break;
+    case Dest::Pict:
+        pictureText(bytes);
         break;
     case Dest::FontTable:
         fontTableText(bytes);
@@ -691,6 +604,7 @@ void Reader::handleByte(uint8_t byte)
     switch (top().dest) {
     case Dest::Text:
     case Dest::FieldInst:
+    case Dest::Aside:
         m_pendingBytes.append(char(byte));
         break;
     case Dest::FontTable:
@@ -783,9 +697,14 @@ void Reader::appendText(const QString &input)
             field.instruction += text;
         return;
     }
+    if (state.dest == Dest::Aside) {
+        if (m_aside.size() < 1000000)
+            m_aside += text;
+        return;
+    }
     if (state.dest != Dest::Text)
         return;
-    if (!m_runs.empty() && m_runs.back().chr == state.chr)
+    if (!m_runs.empty() && m_runs.back().picture < 0 && m_runs.back().chr == state.chr)
         m_runs.back().text += text;
     else
         m_runs.push_back(Run{text, state.chr});
@@ -795,7 +714,17 @@ void Reader::endParagraph()
 {
     flushBytes();
     const GroupState &state = m_stack.empty() ? m_rootState : top();
-    writeParagraph(state.para, state.chr);
+    Paragraph paragraph{state.para, state.chr, std::move(m_runs)};
+    m_runs.clear();
+    if (state.para.inTable) {
+        m_cellParagraphs.push_back(std::move(paragraph));
+        return;
+    }
+    if (m_table.hasRows() || !m_cellParagraphs.empty())
+        insertTable();
+    writeParagraph(m_cursor, m_blockUnused, paragraph);
+    m_blockUnused = false;
+    ++m_paragraphs;
 }
 
 ListKind Reader::listKindOf(const ParaState &para) const
@@ -815,26 +744,31 @@ ListKind Reader::listKindOf(const ParaState &para) const
     return ListKind::Bullet;
 }
 
-void Reader::writeParagraph(const ParaState &para, const CharState &mark)
+// Writes a paragraph at the cursor: into its block when reuseBlock (the first paragraph of the
+// document or of a cell), else into a new block.
+void Reader::writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph)
 {
-    const ListKind kind = listKindOf(para);
-    const QTextBlockFormat format = blockFormat(para, kind != ListKind::None);
-    QTextCharFormat markFormat = charFormat(mark);
+    const ListKind kind = listKindOf(paragraph.para);
+    const QTextBlockFormat format = blockFormat(paragraph.para, kind != ListKind::None);
+    QTextCharFormat markFormat = charFormat(paragraph.mark);
     markFormat.clearProperty(QTextFormat::AnchorHref);
     markFormat.clearProperty(QTextFormat::IsAnchor);
-    if (m_paragraphs++ > 0) {
-        m_cursor.insertBlock(format, markFormat);
+    if (!reuseBlock) {
+        cursor.insertBlock(format, markFormat);
     } else {
-        m_cursor.setBlockFormat(format);
-        m_cursor.setBlockCharFormat(markFormat);
+        cursor.setBlockFormat(format);
+        cursor.setBlockCharFormat(markFormat);
     }
-    applyList(para, kind);
-    for (const Run &run : m_runs)
-        m_cursor.insertText(run.text, charFormat(run.chr));
-    m_runs.clear();
+    applyList(cursor, paragraph.para, kind);
+    for (const Run &run : paragraph.runs) {
+        if (run.picture >= 0)
+            cursor.insertImage(m_pictures[size_t(run.picture)]);
+        else
+            cursor.insertText(run.text, charFormat(run.chr));
+    }
 }
 
-void Reader::applyList(const ParaState &para, ListKind kind)
+void Reader::applyList(QTextCursor &cursor, const ParaState &para, ListKind kind)
 {
     if (kind == ListKind::None) {
         m_lastList = nullptr;
@@ -847,12 +781,12 @@ void Reader::applyList(const ParaState &para, ListKind kind)
     else if (m_lastKind == kind && m_lastList)
         list = m_lastList;
     if (list && list->format().style() == listStyle(kind)) {
-        list->add(m_cursor.block());
+        list->add(cursor.block());
     } else {
         QTextListFormat format;
         format.setStyle(listStyle(kind));
         format.setIndent(0);
-        list = m_cursor.createList(format);
+        list = cursor.createList(format);
         if (para.ls > 0)
             m_lsLists.insert(key, list);
     }
@@ -898,14 +832,11 @@ QTextCharFormat Reader::charFormat(const CharState &chr)
             format.setProperty(RtfFormat::FontCharsetProperty, font->charset);
     }
     format.setFontPointSize(chr.halfPoints / 2.0);
-    if (chr.bold)
-        format.setFontWeight(QFont::Bold);
-    if (chr.italic)
-        format.setFontItalic(true);
-    if (chr.underline)
-        format.setFontUnderline(true);
-    if (chr.strike)
-        format.setFontStrikeOut(true);
+    // Off is stated as well as on: a run must never take an effect from the editor's font.
+    format.setFontWeight(chr.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(chr.italic);
+    format.setFontUnderline(chr.underline);
+    format.setFontStrikeOut(chr.strike);
     if (chr.foreground > 0 && size_t(chr.foreground) < m_colors.size() && m_colors[size_t(chr.foreground)].isValid())
         format.setForeground(m_colors[size_t(chr.foreground)]);
     if (chr.background > 0 && size_t(chr.background) < m_colors.size() && m_colors[size_t(chr.background)].isValid())
@@ -925,6 +856,12 @@ QTextCharFormat Reader::charFormat(const CharState &chr)
     m_cacheValid = true;
     return format;
 }
+
+
+
+} // namespace RtfReaderImpl
+
+namespace {
 
 QString decodePlain(QByteArrayView bytes)
 {
@@ -951,7 +888,7 @@ bool read(QByteArrayView bytes, QTextDocument *doc)
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     doc->clear();
-    Reader(bytes, doc).run();
+    RtfReaderImpl::Reader(bytes, doc).run();
     doc->setUndoRedoEnabled(undo);
     return true;
 }
@@ -975,3 +912,4 @@ void readAny(QByteArrayView bytes, QTextDocument *doc)
 }
 
 } // namespace RtfReader
+

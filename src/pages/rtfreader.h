@@ -3,7 +3,8 @@
 // The reader understands what the Windows rich-edit control, WordPad, Word and LibreOffice write:
 // the font and colour tables, character and paragraph formatting, bullets and numbering (\pn and
 // \ls lists), hyperlink fields, \uN with its fallback, \'xx in the document's or the font's code
-// page. Groups it does not know are skipped. It never fails on bad input: unbalanced braces, a
+// page, pictures (RtfPicture) and tables (QTextTable). Groups it does not know are skipped; the
+// list of what it leaves out, and why, heads rtfreader.cpp. It never fails on bad input: unbalanced braces, a
 // truncated file, deep nesting or binary noise give whatever text could be made out.
 //
 //     QTextDocument doc;

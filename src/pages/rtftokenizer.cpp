@@ -123,16 +123,18 @@ std::optional<RtfToken> RtfTokenizer::readControl()
     if (m_pos < m_data.size() && m_data[m_pos] == ' ')
         ++m_pos;
 
-    if (token.text == "bin") {
-        skipBinary(token.hasParameter ? token.parameter : 0);
-        return std::nullopt;
-    }
+    if (token.text == "bin")
+        return readBinary(token.hasParameter ? token.parameter : 0);
     return token;
 }
 
-void RtfTokenizer::skipBinary(int32_t count)
+std::optional<RtfToken> RtfTokenizer::readBinary(int32_t count)
 {
     if (count <= 0)
-        return;
-    m_pos += std::min<qsizetype>(count, m_data.size() - m_pos);
+        return std::nullopt;
+    const qsizetype length = std::min<qsizetype>(count, m_data.size() - m_pos);
+    RtfToken token(RtfToken::Binary);
+    token.text = m_data.sliced(m_pos, length);
+    m_pos += length;
+    return token;
 }

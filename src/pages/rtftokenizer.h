@@ -2,7 +2,8 @@
 //
 // The tokenizer never fails. Whatever the bytes are, it returns a finite sequence of tokens and
 // then End: parameters are clamped to the 32-bit range, over-long control words are cut, the
-// binary data of \binN is passed over (never past the end), and NUL bytes count as nothing.
+// data of \binN comes as one Binary token (cut at the end of the bytes), and NUL bytes count as
+// nothing.
 #pragma once
 
 #include <QByteArray>
@@ -13,13 +14,13 @@
 
 struct RtfToken
 {
-    enum Kind { End, GroupStart, GroupEnd, ControlWord, ControlSymbol, HexByte, Text };
+    enum Kind { End, GroupStart, GroupEnd, ControlWord, ControlSymbol, HexByte, Text, Binary };
 
     RtfToken() = default;
     explicit RtfToken(Kind k) : kind(k) {}
 
     Kind kind = End;
-    // Control word name (letters only) or the symbol character; the bytes of a Text token.
+    // Control word name (letters only) or the symbol character; the bytes of a Text or Binary token.
     QByteArrayView text;
     bool hasParameter = false;
     int32_t parameter = 0;
@@ -39,10 +40,10 @@ public:
     static constexpr int MaxWordLength = 32;
 
 private:
-    // Nothing when the control produced no token (\bin and its data, a broken \'x).
+    // Nothing when the control produced no token (an empty \bin, a broken \'x).
     std::optional<RtfToken> readControl();
     RtfToken readText();
-    void skipBinary(int32_t count);
+    std::optional<RtfToken> readBinary(int32_t count);
 
     QByteArrayView m_data;
     qsizetype m_pos = 0;

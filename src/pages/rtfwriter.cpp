@@ -2,11 +2,15 @@
 
 #include "rtfcodepage.h"
 #include "rtfformat.h"
+#include "rtfpicture.h"
 
 #include <QHash>
+#include <QImage>
+#include <QPixmap>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextList>
+#include <QTextTable>
 
 #include <map>
 #include <memory>
@@ -36,6 +40,8 @@ struct CharOut
 };
 
 constexpr int SymbolCharset = 2;
+// The width given to a table whose columns state none: the text width of a note.
+constexpr int DefaultTableTwips = 9000;
 
 bool isBulletStyle(QTextListFormat::Style style)
 {
@@ -68,6 +74,13 @@ public:
 
 private:
     void collect();
+    void writeFrame(const QTextFrame *frame);
+    void writeTable(const QTextTable *table);
+    void writeRowDefinition(const QTextTable *table, int row, const std::vector<int> &edges);
+    void writeCell(const QTextTableCell &cell);
+    void writeCellBlocks(const QTextFrame::iterator &begin, const QTextFrame::iterator &end, bool &first);
+    std::vector<int> columnEdges(const QTextTable *table) const;
+    void writePicture(const QTextImageFormat &format);
     int fontIndex(const QTextCharFormat &format);
     int colorIndex(const QBrush &brush);
     CharOut resolve(const QTextCharFormat &format);
@@ -103,14 +116,14 @@ private:
     CharOut m_savedState;
     QString m_link;
     std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    bool m_inTable = false;
 };
 
 QByteArray Writer::run()
 {
     collect();
     writeHeader();
-    for (QTextBlock block = m_doc->begin(); block.isValid(); block = block.next())
-        writeBlock(block);
+    writeFrame(m_doc->rootFrame());
     raw("}");
     return m_out;
 }
@@ -130,7 +143,176 @@ void Writer::collect()
             colorIndex(format.foreground());
             colorIndex(format.background());
         }
+        if (const QTextTable *table = qobject_cast<QTextTable *>(m_doc->frameAt(block.position())))
+            colorIndex(table->cellAt(block.position()).format().background());
     }
+}
+
+// The blocks of a frame in order; tables become RTF table rows, other frames their blocks.
+void Writer::writeFrame(const QTextFrame *frame)
+{
+    auto it = frame->begin();
+    // A document that starts with a table has an empty block before it that no one typed.
+    if (frame == m_doc->rootFrame() && !it.atEnd() && it.currentBlock().length() <= 1) {
+        auto next = it;
+        if (!(++next).atEnd() && qobject_cast<QTextTable *>(next.currentFrame()))
+            it = next;
+    }
+    for (; !it.atEnd(); ++it) {
+        if (const QTextFrame *child = it.currentFrame()) {
+            if (const auto *table = qobject_cast<const QTextTable *>(child))
+                writeTable(table);
+            else
+                writeFrame(child);
+        } else {
+            writeBlock(it.currentBlock());
+        }
+    }
+}
+
+// The right edges of the columns in twips: fixed widths as they are, others as shares of the
+// table's width.
+std::vector<int> Writer::columnEdges(const QTextTable *table) const
+{
+    const QList<QTextLength> widths = table->format().columnWidthConstraints();
+    const int columns = table->columns();
+    std::vector<int> edges;
+    int edge = 0;
+    for (int column = 0; column < columns; ++column) {
+        const QTextLength width = column < widths.size() ? widths[column] : QTextLength();
+        int twips = DefaultTableTwips / columns;
+        if (width.type() == QTextLength::FixedLength)
+            twips = RtfFormat::pixelsToTwips(width.rawValue());
+        else if (width.type() == QTextLength::PercentageLength)
+            twips = int(DefaultTableTwips * width.rawValue() / 100);
+        edge += std::max(twips, 15);
+        edges.push_back(edge);
+    }
+    return edges;
+}
+
+// Rows as the word processors write them: the row's definition, then each cell's paragraphs
+// marked \intbl and ended by \cell, then \row. A spanned cell is one wide cell; the cells a
+// span covers below are empty cells merged upwards.
+void Writer::writeTable(const QTextTable *table)
+{
+    const std::vector<int> edges = columnEdges(table);
+    for (int row = 0; row < table->rows(); ++row) {
+        writeRowDefinition(table, row, edges);
+        m_inTable = true;
+        for (int column = 0; column < table->columns(); ++column) {
+            const QTextTableCell cell = table->cellAt(row, column);
+            if (cell.column() != column)
+                continue;
+            if (cell.row() != row) {
+                word("pard");
+                word("intbl");
+            } else {
+                writeCell(cell);
+            }
+            word("cell");
+        }
+        m_inTable = false;
+        word("row");
+        raw("\r\n");
+        m_needSpace = false;
+    }
+}
+
+void Writer::writeRowDefinition(const QTextTable *table, int row, const std::vector<int> &edges)
+{
+    const QTextTableCellFormat first = table->cellAt(row, 0).format().toTableCellFormat();
+    const double padding = first.hasProperty(QTextFormat::TableCellLeftPadding) ? first.leftPadding()
+                                                                                 : table->format().cellPadding();
+    const int gap = RtfFormat::pixelsToTwips(padding);
+    word("trowd");
+    word("trgaph", gap);
+    word("trleft", 0);
+    static const char *const sides[] = {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr"};
+    for (int column = 0; column < table->columns(); ++column) {
+        const QTextTableCell cell = table->cellAt(row, column);
+        if (cell.column() != column)
+            continue;
+        const QTextTableCellFormat format = cell.format().toTableCellFormat();
+        if (cell.row() != row)
+            word("clvmrg");
+        else if (cell.rowSpan() > 1)
+            word("clvmgf");
+        const double borders[] = {format.topBorder(), format.leftBorder(), format.bottomBorder(), format.rightBorder()};
+        for (int side = 0; side < 4; ++side) {
+            if (borders[side] <= 0)
+                continue;
+            word(sides[side]);
+            word("brdrs");
+            word("brdrw", std::max(RtfFormat::pixelsToTwips(borders[side]), 1));
+        }
+        if (const int background = colorIndex(format.background()))
+            word("clcbpat", background);
+        const int last = std::min(column + cell.columnSpan(), int(edges.size())) - 1;
+        word("cellx", edges[size_t(last)]);
+    }
+    raw("\r\n");
+    m_needSpace = false;
+}
+
+void Writer::writeCell(const QTextTableCell &cell)
+{
+    bool first = true;
+    writeCellBlocks(cell.begin(), cell.end(), first);
+    if (first) { // a cell always has a block; kept for a cell Qt reports empty
+        word("pard");
+        word("intbl");
+    }
+}
+
+// A cell's paragraphs, separated by \par; a table inside the cell gives its cells' paragraphs
+// in order, so its text stays where it was.
+void Writer::writeCellBlocks(const QTextFrame::iterator &begin, const QTextFrame::iterator &end, bool &first)
+{
+    for (auto it = begin; it != end && !it.atEnd(); ++it) {
+        if (const QTextFrame *child = it.currentFrame()) {
+            writeCellBlocks(child->begin(), child->end(), first);
+            continue;
+        }
+        if (!first) {
+            word("par");
+            raw("\r\n");
+            m_needSpace = false;
+        }
+        first = false;
+        const QTextBlock block = it.currentBlock();
+        writeParagraphFormat(block);
+        writeFragments(block);
+        if (block.length() <= 1) {
+            // The first block's character format also carries the cell's shading.
+            QTextCharFormat mark = block.charFormat();
+            mark.clearBackground();
+            switchTo(resolve(mark));
+        }
+    }
+}
+
+void Writer::writePicture(const QTextImageFormat &format)
+{
+    std::optional<RtfPicture> picture = RtfPictures::find(m_doc, format);
+    if (!picture) {
+        // An image that came in another way (pasted HTML): kept as PNG at the size it is shown.
+        const QVariant resource = m_doc->resource(QTextDocument::ImageResource, QUrl(format.name()));
+        QImage image = resource.value<QImage>();
+        if (image.isNull())
+            image = resource.value<QPixmap>().toImage();
+        if (image.isNull())
+            return;
+        picture = RtfPictures::fromImage(image);
+        if (format.width() > 0 && format.height() > 0) {
+            picture->scaleX = std::clamp(int(format.width() * 100 / image.width()), 1, 1000);
+            picture->scaleY = std::clamp(int(format.height() * 100 / image.height()), 1, 1000);
+        }
+    }
+    if (m_needSpace)
+        raw(" ");
+    m_out.append(RtfPictures::toRtf(*picture));
+    m_needSpace = false;
 }
 
 int Writer::fontIndex(const QTextCharFormat &format)
@@ -238,6 +420,8 @@ void Writer::writeParagraphFormat(const QTextBlock &block)
 {
     const QTextBlockFormat format = block.blockFormat();
     word("pard");
+    if (m_inTable)
+        word("intbl");
     double left = format.leftMargin();
     int first = RtfFormat::pixelsToTwips(format.textIndent());
     if (const QTextList *list = block.textList()) {
@@ -294,6 +478,11 @@ void Writer::writeFragments(const QTextBlock &block)
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         const QTextCharFormat format = fragment.charFormat();
+        if (format.isImageFormat()) {
+            for (int i = 0; i < fragment.length(); ++i)
+                writePicture(format.toImageFormat());
+            continue;
+        }
         const QString href = format.isAnchor() ? format.anchorHref() : QString();
         if (href != m_link) {
             closeLink();

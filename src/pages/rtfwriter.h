@@ -5,7 +5,8 @@
 // code page of the table that stores them. It holds what the editor shows: fonts, sizes,
 // colours, bold, italic, underline, strike-out, sub- and superscript, alignment, indents,
 // bullets and numbering with their hanging indent (as \pn paragraphs, which every word
-// processor reads), line breaks and links (HYPERLINK fields). Formats the document leaves
+// processor reads), line breaks, links (HYPERLINK fields), pictures with the bytes they came
+// with, and tables as \trowd/\cell/\row rows (a table inside a cell gives its cells' paragraphs). Formats the document leaves
 // unset are taken from its default font. RtfReader reads the result back to the same document.
 #pragma once
 

@@ -1,7 +1,9 @@
 #include "rxdbrichedit.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QLocale>
 
 #include <stdexcept>
 
@@ -60,6 +62,13 @@ void TRxDBRichEdit::updateData()
         bytes = saveDocument(TDbf::ansiCodePage());
     } catch (const std::exception &) {
         throw std::runtime_error(SaveErrorText);
+    }
+    if (bytes.size() > m_maxMemoBytes) {
+        const QLocale french(QLocale::French);
+        throw std::runtime_error(QStringLiteral("La note est trop volumineuse pour être enregistrée : %1 octets, "
+                                                "un mémo en contient au plus %2. Retirez ou réduisez une image.")
+                                     .arg(french.toString(qlonglong(bytes.size())), french.toString(qlonglong(m_maxMemoBytes)))
+                                     .toStdString());
     }
     field->setMemoBytes(bytes.toStdString());
 }
@@ -178,6 +187,38 @@ void TRxDBRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     TRxCustomRichEdit::mouseDoubleClickEvent(event);
+}
+
+// A browsing note is read-only, yet a picture dropped on it is an edit like a keystroke: the drop
+// is taken, and the table asked to edit only when it lands.
+bool TRxDBRichEdit::dropWaitsForEditing(const QDropEvent *event) const
+{
+    return m_link.dataSource() && m_memoLoaded && isReadOnly() && canInsertFromMimeData(event->mimeData());
+}
+
+void TRxDBRichEdit::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (dropWaitsForEditing(event))
+        event->acceptProposedAction();
+    else
+        TRxCustomRichEdit::dragEnterEvent(event);
+}
+
+void TRxDBRichEdit::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (dropWaitsForEditing(event))
+        event->acceptProposedAction();
+    else
+        TRxCustomRichEdit::dragMoveEvent(event);
+}
+
+void TRxDBRichEdit::dropEvent(QDropEvent *event)
+{
+    if (dropWaitsForEditing(event) && !editCanModify()) {
+        event->ignore();
+        return;
+    }
+    TRxCustomRichEdit::dropEvent(event);
 }
 
 void TRxDBRichEdit::focusOutEvent(QFocusEvent *event)

@@ -35,12 +35,21 @@ public:
     bool beginFormatChange() override;
     bool beginTextChange() override;
 
+    // The largest memo a memo file can hold: its length is a 32-bit count that includes the
+    // 8 bytes before the text. A larger document is refused at post, and nothing is stored.
+    static constexpr qint64 MemoFileLimit = 0xFFFFFFF0LL - 8;
+    void setMaxMemoBytes(qint64 bytes) { m_maxMemoBytes = bytes; }
+    qint64 maxMemoBytes() const { return m_maxMemoBytes; }
+
     static constexpr const char *LoadErrorText = "Erreur au chargement de flux";
     static constexpr const char *SaveErrorText = "Erreur à l'enregistrement de flux";
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
@@ -51,10 +60,12 @@ private:
     // The request to begin editing; true when the table is editing.
     bool editCanModify();
     bool handleKeyWhileNotLoaded(QKeyEvent *event);
+    bool dropWaitsForEditing(const QDropEvent *event) const;
 
     TFieldDataLink m_link;
     bool m_memoLoaded = false;
     bool m_loading = false;
     bool m_stateChanging = false;
     std::string m_fieldSnapshot;
+    qint64 m_maxMemoBytes = MemoFileLimit;
 };

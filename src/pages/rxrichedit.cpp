@@ -1,16 +1,21 @@
 #include "rxrichedit.h"
 
 #include "rtfformat.h"
+#include "rtfpicture.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextList>
 
 namespace {
@@ -70,18 +75,34 @@ const QRegularExpression &linkPattern()
     return pattern;
 }
 
+// The clipboard format that carries a selection with its pictures and tables, for this editor and
+// for the word processors that paste it.
+const QString RtfMimeType = QStringLiteral("text/rtf");
+
+// Registers in to the pictures of from that the image formats of named name: a document's
+// pictures live in its resources, which a fragment does not carry.
+void copyPictures(const QTextDocument *from, QTextDocument *to, const QTextDocument *named)
+{
+    for (QTextBlock block = named->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            if (const std::optional<RtfPicture> picture = RtfPictures::find(from, format.toImageFormat()))
+                RtfPictures::insertable(to, *picture);
+        }
+    }
+}
+
 } // namespace
 
 // ---- TRxTextAttributes ---------------------------------------------------------------------------
 
 QTextCharFormat TRxTextAttributes::current() const
 {
+    if (m_kind == Default)
+        return m_editor->currentCharFormat();
     const QFont base = m_editor->document()->defaultFont();
-    if (m_kind == Default) {
-        QTextCharFormat format;
-        format.setFont(base);
-        return format;
-    }
     const QTextCursor cursor = m_editor->textCursor();
     if (!cursor.hasSelection())
         return cursor.charFormat();
@@ -128,12 +149,7 @@ void TRxTextAttributes::setStyle(TFontStyles styles)
     change.setFontItalic(styles & fsItalic);
     change.setFontUnderline(styles & fsUnderline);
     change.setFontStrikeOut(styles & fsStrikeOut);
-    QFont font = m_editor->document()->defaultFont();
-    font.setBold(styles & fsBold);
-    font.setItalic(styles & fsItalic);
-    font.setUnderline(styles & fsUnderline);
-    font.setStrikeOut(styles & fsStrikeOut);
-    apply(change, font);
+    apply(change);
 }
 
 void TRxTextAttributes::assignFromFont(const QFont &font, const QColor &color)
@@ -150,15 +166,14 @@ void TRxTextAttributes::assignFromFont(const QFont &font, const QColor &color)
     change.setFontStrikeOut(font.strikeOut());
     if (color.isValid())
         change.setForeground(color);
-    apply(change, font);
+    apply(change);
 }
 
-void TRxTextAttributes::apply(const QTextCharFormat &change, const QFont &defaultFont)
+void TRxTextAttributes::apply(const QTextCharFormat &change)
 {
     if (m_kind == Default) {
-        // The default format is that of text without a format of its own; text typed at the
-        // caret follows it too.
-        m_editor->document()->setDefaultFont(defaultFont);
+        // Only the text typed next takes the format: the document's font is shared by every
+        // note the editor shows, and changing it would spread the format into all of them.
         QTextCursor cursor = m_editor->textCursor();
         cursor.clearSelection();
         QTextCharFormat typing = cursor.charFormat();
@@ -469,10 +484,93 @@ void TRxCustomRichEdit::contextMenuEvent(QContextMenuEvent *event)
     QTextEdit::contextMenuEvent(event);
 }
 
+bool TRxCustomRichEdit::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source->hasFormat(RtfMimeType) || source->hasImage() || !imageFiles(source).isEmpty() ||
+           QTextEdit::canInsertFromMimeData(source);
+}
+
+QMimeData *TRxCustomRichEdit::createMimeDataFromSelection() const
+{
+    // Qt's own selection data lists only the formats it makes itself: its contents are copied
+    // into a plain one that can carry RTF too.
+    const std::unique_ptr<QMimeData> own(QTextEdit::createMimeDataFromSelection());
+    auto *data = new QMimeData;
+    for (const QString &format : own->formats())
+        data->setData(format, own->data(format));
+    QTextDocument part;
+    part.setDefaultFont(document()->defaultFont());
+    QTextCursor(&part).insertFragment(textCursor().selection());
+    copyPictures(document(), &part, &part);
+    data->setData(RtfMimeType, RtfWriter::write(&part));
+    return data;
+}
+
 void TRxCustomRichEdit::insertFromMimeData(const QMimeData *source)
 {
-    if (beginTextChange())
-        QTextEdit::insertFromMimeData(source);
+    if (!beginTextChange())
+        return;
+    if (insertRtf(source) || insertPictures(source))
+        return;
+    QTextEdit::insertFromMimeData(source);
+}
+
+// RTF on the clipboard, from this editor or a word processor, keeps pictures and tables that
+// the HTML of the same selection would lose.
+bool TRxCustomRichEdit::insertRtf(const QMimeData *source)
+{
+    QTextDocument part;
+    part.setDefaultFont(document()->defaultFont());
+    if (!source->hasFormat(RtfMimeType) || !RtfReader::read(source->data(RtfMimeType), &part))
+        return false;
+    copyPictures(&part, document(), &part);
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(QTextDocumentFragment(&part));
+    setTextCursor(cursor);
+    return true;
+}
+
+// The local files of a drop that are pictures, by their name; their bytes decide later.
+QStringList TRxCustomRichEdit::imageFiles(const QMimeData *source)
+{
+    static const QStringList suffixes{QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                      QStringLiteral("gif"), QStringLiteral("bmp"), QStringLiteral("webp")};
+    QStringList files;
+    if (!source->hasUrls())
+        return files;
+    for (const QUrl &url : source->urls())
+        if (url.isLocalFile() && suffixes.contains(QFileInfo(url.toLocalFile()).suffix().toLower()))
+            files << url.toLocalFile();
+    return files;
+}
+
+// A pasted picture (a screenshot) or dropped picture files go in as pictures, no wider than the
+// editor shows. Text that comes with a picture wins: it is what was copied.
+bool TRxCustomRichEdit::insertPictures(const QMimeData *source)
+{
+    const int maxWidth = std::max(16, viewport()->width() - 2 * int(document()->documentMargin()) - 4);
+    std::vector<RtfPicture> pictures;
+    if (source->hasImage() && !source->hasText()) {
+        const QImage image = qvariant_cast<QImage>(source->imageData());
+        if (!image.isNull())
+            pictures.push_back(RtfPictures::fromImage(image, maxWidth));
+    }
+    for (const QString &path : imageFiles(source)) {
+        QFile file(path);
+        if (file.size() > MaxPictureFileBytes || !file.open(QIODevice::ReadOnly))
+            continue;
+        if (std::optional<RtfPicture> picture = RtfPictures::fromFileBytes(file.readAll(), maxWidth))
+            pictures.push_back(*picture);
+    }
+    if (pictures.empty())
+        return false;
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    for (const RtfPicture &picture : pictures)
+        cursor.insertImage(RtfPictures::insertable(document(), picture));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    return true;
 }
 
 void TRxCustomRichEdit::focusInEvent(QFocusEvent *event)

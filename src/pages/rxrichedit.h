@@ -30,8 +30,8 @@ public:
     TRxTextAttributes(TRxCustomRichEdit *editor, Kind kind) : m_editor(editor), m_kind(kind) {}
 
     // The effects of this format. For a selection an effect counts when the whole selection has
-    // it; without a selection the format at the caret is read. The default format is the
-    // document's default font.
+    // it; without a selection the format at the caret is read. The default format is that of the
+    // text typed next at the caret; it never changes the document's font, which every note shares.
     TFontStyles style() const;
     // Sets all four effects at once to the values in styles.
     void setStyle(TFontStyles styles);
@@ -43,7 +43,7 @@ public:
 
 private:
     QTextCharFormat current() const;
-    void apply(const QTextCharFormat &change, const QFont &defaultFont);
+    void apply(const QTextCharFormat &change);
 
     TRxCustomRichEdit *m_editor;
     Kind m_kind;
@@ -105,6 +105,8 @@ public:
     void pasteFromClipboard();
 
     static constexpr int SelectionBarWidth = 8;
+    // Dropped files larger than this are not taken as pictures.
+    static constexpr qint64 MaxPictureFileBytes = 64 * 1024 * 1024;
 
 signals:
     // OnSelectionChange: the caret or the selection moved.
@@ -117,6 +119,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    // A copied selection also goes out as RTF, so that its pictures and tables paste whole.
+    QMimeData *createMimeDataFromSelection() const override;
+    // Pictures, pasted or dropped as files, are kept as PNG (JPEG files keep their bytes).
     void insertFromMimeData(const QMimeData *source) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -130,6 +136,9 @@ private:
     void markLinks();
     const Link *linkUnder(const QPoint &viewportPoint) const;
     void selectLineAt(int viewportY);
+    static QStringList imageFiles(const QMimeData *source);
+    bool insertPictures(const QMimeData *source);
+    bool insertRtf(const QMimeData *source);
 
     TRxTextAttributes m_selAttributes{this, TRxTextAttributes::Selection};
     TRxTextAttributes m_defAttributes{this, TRxTextAttributes::Default};

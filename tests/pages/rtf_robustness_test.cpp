@@ -1,10 +1,14 @@
 // Bad RTF never crashes or hangs the reader: it gives whatever text could be made out.
+#include "rtfpicture.h"
 #include "rtfreader.h"
 #include "rtftestutil.h"
 #include "rtfwriter.h"
 
 #include <QFile>
+#include <QImage>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextTable>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +52,50 @@ TEST(RtfRobustness, DeepNestingHugeParametersAndNulBytes)
     EXPECT_EQ(readText("{\\rtf1 a" + QByteArray(40, 'x').prepend('\\') + "1 b}"), QStringLiteral("ab"));
 }
 
+// Broken pictures and tables: the reader keeps what it can, never shows a picture larger than a
+// note can hold, and never allocates by what a picture claims to be.
+TEST(RtfRobustness, BrokenPicturesAndTablesStayBounded)
+{
+    const QByteArray cases[] = {
+        "{\\rtf1 a{\\pict\\pngblip 89504ezz4e47 0d0a1a0}b}",                   // not hex, odd digit count
+        "{\\rtf1 a{\\pict\\wmetafile8\\picw2147483647\\pich2147483647 0102}b}", // huge size
+        "{\\rtf1 a{\\pict\\emfblip\\picwgoal99999999\\pichgoal-5\\picscalex99999 01}b}",
+        "{\\rtf1 a{\\pict\\pngblip\\bin999999999 89504e47",                     // \\bin past the end
+        "{\\rtf1 a{\\pict\\jpegblip\\bin-3 ffd8}b}",
+        "{\\rtf1 a{\\pict{\\pict{\\pict 01}}}b{\\pict",                        // nested and unclosed
+        "{\\rtf1 \\trowd\\cellx-99999999\\cellx5\\cellx5 \\intbl a\\cell b\\cell\\row\\row\\cell",
+        "{\\rtf1 \\intbl\\clvmrg\\clmrg\\cellx100 a\\cell\\row\\trowd\\clvmrg\\cellx100\\intbl\\cell\\row b}",
+        "{\\rtf1 " + QByteArray("\\trowd\\cellx100\\cellx200\\intbl x\\cell y\\cell\\row").repeated(200) + "}",
+        "{\\rtf1 \\intbl " + QByteArray("c\\cell ").repeated(500) + "\\row}",
+    };
+    for (const QByteArray &rtf : cases) {
+        SCOPED_TRACE(rtf.left(80).constData());
+        QTextDocument doc;
+        ASSERT_TRUE(RtfReader::read(rtf, &doc));
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (!it.fragment().charFormat().isImageFormat())
+                    continue;
+                const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+                EXPECT_LE(image.width(), RtfPictures::MaxShownPixels);
+                EXPECT_LE(image.height(), RtfPictures::MaxShownPixels);
+                const QImage shown = doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+                EXPECT_LE(shown.width(), RtfPictures::MaxShownPixels);
+                EXPECT_LE(shown.height(), RtfPictures::MaxShownPixels);
+            }
+            if (auto *table = qobject_cast<QTextTable *>(doc.frameAt(block.position()))) {
+                EXPECT_LE(table->columns(), 64);
+            }
+        }
+        const QByteArray written = RtfWriter::write(&doc);
+        EXPECT_TRUE(isSevenBit(written));
+        QTextDocument again;
+        RtfReader::read(written, &again);
+        EXPECT_EQ(again.toPlainText(), doc.toPlainText());
+        EXPECT_EQ(RtfWriter::write(&again), written);
+    }
+}
+
 TEST(RtfRobustness, BinaryDataAndUnicodeFallbacksAreSkipped)
 {
     EXPECT_EQ(readText("{\\rtf1 a\\bin3 {}}b}"), QStringLiteral("ab"));
@@ -69,7 +117,7 @@ TEST(RtfRobustness, MutatedDocumentsNeverBreakTheReader)
 {
     std::vector<QByteArray> seeds;
     for (const char *name : {"richedit-control.rtf", "wordprocessor-simple.rtf", "wordprocessor-lists.rtf",
-                             "office-suite.rtf"}) {
+                             "office-suite.rtf", "pictures-tables.rtf"}) {
         QFile file(QStringLiteral(VELMORA_TEST_DATA_DIR "/") + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         seeds.push_back(file.readAll());
