@@ -5,6 +5,7 @@
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "imageform.h"
+#include "interfacelanguage.h"
 #include "optionspage.h"
 #include "passworddialog.h"
 #include "richtextpage.h"
@@ -69,6 +70,7 @@ Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     setupClockAndFooter();
     setupNotebook();
     setupFormatting();
+    setupLanguage();
     FormCreate();
 }
 
@@ -221,6 +223,16 @@ void Form1::setupFormatting()
     formatHandlers = new FormatHandlers(target, this);
 }
 
+// The flags switch the language at once; the code reaches the settings file with the next OK.
+void Form1::setupLanguage()
+{
+    m_language = new InterfaceLanguage(m_applicationDirectory, this);
+    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
+        if (m_language->applyFlag(code))
+            languageCode = code;
+    });
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -242,8 +254,12 @@ void Form1::FormCreate()
     Dbfadbook->setTableName("adbook.dbf");
 }
 
+// A stored "lng" that is no number is reported and stops here: nothing is loaded.
 void Form1::FormShow()
 {
+    const QString lng = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("lng"));
+    if (const std::optional<int> code = m_language->applySaved(lng))
+        languageCode = *code;
 }
 
 bool Form1::event(QEvent *event)
@@ -256,7 +272,12 @@ bool Form1::event(QEvent *event)
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    FormShow();
+    // Its error must not keep the activation steps below from being scheduled.
+    try {
+        FormShow();
+    } catch (...) {
+        Application::reportCurrentException();
+    }
     // Some window systems never report the first activation of a frameless window; the steps
     // must still run once, right after the first showing.
     if (!m_activated)

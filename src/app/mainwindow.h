@@ -11,6 +11,7 @@
 class ClickLabel;
 class FormatBar;
 class FormatHandlers;
+class InterfaceLanguage;
 class TDataSource;
 class TRxDBRichEdit;
 class TodoPage;
@@ -117,6 +118,7 @@ private:
     void setupClockAndFooter();
     void setupNotebook();
     void setupFormatting();
+    void setupLanguage();
     void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
@@ -128,6 +130,7 @@ private:
 
     QString m_applicationDirectory;
     OptionsPage *m_optionsPage = nullptr;
+    InterfaceLanguage *m_language = nullptr;
     TodoPage *m_todoPage = nullptr;
     bool m_activated = false;
     // Dragging by hand, for window systems that do not move windows for us.

@@ -1,0 +1,161 @@
+// The six language files as the build installs them beside the program.
+#include "clicklabel.h"
+#include "languagefile.h"
+#include "mainwindow.h"
+#include "optionspage.h"
+#include "ualarm.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Installed = QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/../");
+const QStringList Windows = {QStringLiteral("Form1"), QStringLiteral("Avertissement"),
+                             QStringLiteral("MAJ")};
+
+struct Shipped
+{
+    const char *file;
+    int flag; // 0 for Image7 ... 5 for Image12
+};
+
+class ShippedLanguage : public ::testing::TestWithParam<Shipped>
+{
+protected:
+    std::shared_ptr<const LanguageFile> load(const char *name) const
+    {
+        return LoadLanguageFile(Installed, QLatin1String(name));
+    }
+    static QSet<QString> foldedKeys(const LanguageFile &file)
+    {
+        QSet<QString> keys;
+        for (const QString &window : Windows)
+            for (const QString &key : file.keys(window))
+                keys.insert(key.toCaseFolded());
+        return keys;
+    }
+};
+
+// Components whose code lives on branches not merged yet: the information and address pages and
+// the tray menu.
+bool pending(const QString &name)
+{
+    static const QRegularExpression names(QStringLiteral(
+        "^(Label([5-7]|1[2-9]|2[0-2])|ToolButton(1[56]|2[3-58]|3[013]|4[5-8]|5[0-7])|"
+        "DataSet[A-Za-z]+[23]|Ouvrir1|Fermer1)$"));
+    return names.match(name).hasMatch();
+}
+
+// "Form1.Label3.Hint" -> "Label3"; the window's own "Form1.Caption" -> "".
+QString componentOf(const QString &key)
+{
+    const QStringList parts = key.split(u'.');
+    return parts.size() > 2 ? parts.at(1) : QString();
+}
+
+// How much room the caption of control needs, measured with its own font.
+bool captionFits(QWidget *control, QString *caption)
+{
+    const QFontMetrics metrics(control->font());
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        *caption = label->text();
+        const QRect room = label->contentsRect();
+        if (label->wordWrap())
+            return metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap,
+                                        *caption).height() <= room.height();
+        return metrics.horizontalAdvance(*caption) <= room.width();
+    }
+    if (auto *box = qobject_cast<QGroupBox *>(control)) {
+        *caption = box->title();
+        return metrics.horizontalAdvance(*caption) < box->width();
+    }
+    if (auto *button = qobject_cast<QAbstractButton *>(control)) {
+        *caption = button->text();
+        return qobject_cast<QToolButton *>(control) || button->sizeHint().width() <= button->width();
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_P(ShippedLanguage, ParsesInTheWesternCodePageAndCoversTheSameKeysAsFrench)
+{
+    const auto file = load(GetParam().file);
+    const auto french = load("French.lng");
+    ASSERT_NE(file, nullptr) << "not installed: " << GetParam().file;
+    ASSERT_NE(french, nullptr);
+    for (const QString &window : Windows)
+        for (const QString &key : file->keys(window)) {
+            EXPECT_TRUE(key.startsWith(window + u'.')) << key.toStdString();
+            const QString value = file->value(window, key);
+            // UTF-8 read as Windows-1252 shows as "Ã..."; a byte the code page lacks as U+FFFD.
+            EXPECT_FALSE(value.contains(u'Ã') || value.contains(QChar::ReplacementCharacter))
+                << key.toStdString();
+        }
+    EXPECT_EQ(foldedKeys(*file), foldedKeys(*french)) << GetParam().file;
+}
+
+TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("data"));
+    QFile::copy(Installed + QLatin1String(GetParam().file),
+                dir.filePath(QLatin1String(GetParam().file)));
+    TAvertissement question;
+    Form1 form(dir.path() + u'/');
+    form.resize(800, 432);
+    ClickLabel *flags[] = {form.optionsPage()->Image7,  form.optionsPage()->Image8,
+                           form.optionsPage()->Image9,  form.optionsPage()->Image10,
+                           form.optionsPage()->Image11, form.optionsPage()->Image12};
+    QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+
+    const auto file = load(GetParam().file);
+    ASSERT_NE(file, nullptr);
+    const std::pair<QString, QWidget *> windows[] = {{QStringLiteral("Form1"), &form},
+                                                      {QStringLiteral("Avertissement"), &question}};
+    for (const auto &[section, window] : windows) {
+        for (const QString &key : file->keys(section)) {
+            const QString name = componentOf(key);
+            if (name.isEmpty() || pending(name))
+                continue;
+            const QList<QObject *> found = window->findChildren<QObject *>(name);
+            EXPECT_FALSE(found.isEmpty()) << GetParam().file << ": no component " << key.toStdString();
+            if (!key.endsWith(QLatin1String(".Caption")) || found.isEmpty() ||
+                !found.first()->isWidgetType())
+                continue;
+            QString caption;
+            EXPECT_TRUE(captionFits(static_cast<QWidget *>(found.first()), &caption))
+                << GetParam().file << ": " << key.toStdString() << " cut off: "
+                << caption.toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(InterfaceLanguage, ShippedLanguage,
+                         ::testing::Values(Shipped{"French.lng", 0}, Shipped{"English.lng", 1},
+                                           Shipped{"German.lng", 2}, Shipped{"Spanish.lng", 3},
+                                           Shipped{"Italian.lng", 4}, Shipped{"Dutch.lng", 5}));
+
+TEST(ShippedLanguage, BuiltInMessageFilesLieInTheLanguageFolder)
+{
+    const QStringList files =
+        QDir(Installed + QLatin1String("Language")).entryList({QStringLiteral("*.lng")});
+    EXPECT_EQ(files.size(), 6);
+    for (const QString &name : files) {
+        const auto table = LoadLanguageFile(Installed + QLatin1String("Language/"), name);
+        ASSERT_NE(table, nullptr);
+        EXPECT_FALSE(table->keys(QStringLiteral("ResourceStrings")).isEmpty()) << name.toStdString();
+    }
+}
