@@ -5,6 +5,7 @@
 #include "languagefile.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -49,6 +50,7 @@ InterfaceLanguage::InterfaceLanguage(const QString &applicationDirectory, QWidge
     : QObject(mainWindow), m_applicationDirectory(applicationDirectory), m_mainWindow(mainWindow),
       m_qtTranslator(new QTranslator(this))
 {
+    qApp->installEventFilter(this);
 }
 
 InterfaceLanguage::~InterfaceLanguage()
@@ -97,6 +99,17 @@ QList<QWidget *> InterfaceLanguage::windows() const
 {
     return {m_mainWindow.data(), topLevel(QStringLiteral("Avertissement"), false),
             topLevel(QStringLiteral("MAJ"), true)};
+}
+
+bool InterfaceLanguage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && m_current && watched->isWidgetType() &&
+        watched->objectName() == QLatin1String("MAJ")) {
+        auto *dialog = static_cast<QWidget *>(watched);
+        if (dialog->isWindow())
+            TranslateForms({dialog}, *m_current);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void InterfaceLanguage::translate()

@@ -6,6 +6,9 @@
 //
 //   1036 French.lng   9 English.lng   7 German.lng   10 Spanish.lng   16 Italian.lng   19 Dutch.lng
 //
+// The update dialog is modal, so no switch can happen while it is open: it takes the current
+// file as it shows instead.
+//
 // Qt's own texts (the font dialog, the editors' context menus) follow each loaded file through
 // Qt's translation catalogues.
 //
@@ -66,6 +69,9 @@ public:
 signals:
     // The windows were translated from a newly loaded file.
     void languageChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void load(int languageCode);

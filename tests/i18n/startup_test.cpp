@@ -6,6 +6,7 @@
 #include "optionspage.h"
 #include "ualarm.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -23,7 +24,8 @@ protected:
         QDir(dir.path()).mkpath(QStringLiteral("data"));
         write(QStringLiteral("English.lng"), "[Form1]\r\nForm1.Label3.Hint=To do\r\n"
                                              "[Avertissement]\r\n"
-                                             "Avertissement.BtnNo.Caption=No\r\n");
+                                             "Avertissement.BtnNo.Caption=No\r\n"
+                                             "[MAJ]\r\nMAJ.Caption=Update\r\n");
         Application::instance()->setErrorReporter(
             [this](const QString &message) { errors << message; });
     }
@@ -47,6 +49,12 @@ protected:
     QStringList errors;
 };
 
+QString hint(const QWidget &window, const char *name)
+{
+    const auto *control = window.findChild<QWidget *>(QLatin1String(name));
+    return control ? control->toolTip() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
 struct StoredLanguage
 {
     const char *lng; // null: no key at all
@@ -68,7 +76,7 @@ TEST_P(StartUp, StoredLanguageIsAppliedAsTheWindowShows)
         write(QStringLiteral("data/velmora.ini"), QByteArray("[options]\r\nlng=") + c.lng + "\r\n");
     Form1 form(appDir());
     form.show();
-    EXPECT_EQ(form.Label3->toolTip(), QString::fromUtf8(c.label3Hint)) << c.lng;
+    EXPECT_EQ(hint(form, "Label3"), QString::fromUtf8(c.label3Hint)) << c.lng;
     EXPECT_EQ(form.languageCode, c.languageCode) << c.lng;
     EXPECT_EQ(conversionErrorShown(), c.conversionError) << c.lng;
 }
@@ -90,17 +98,24 @@ TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
 
     QTest::mouseClick(options->Image9, Qt::LeftButton); // German: no file
     EXPECT_EQ(form.languageCode, 99);
-    EXPECT_EQ(form.Label3->toolTip(), QStringLiteral("A faire"));
+    EXPECT_EQ(hint(form, "Label3"), QStringLiteral("A faire"));
 
     QTest::mouseClick(options->Image8, Qt::LeftButton);
     EXPECT_EQ(form.languageCode, 9);
-    EXPECT_EQ(form.Label3->toolTip(), QStringLiteral("To do"));
+    EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
     EXPECT_EQ(question.BtnNo->text(), QStringLiteral("No"));
+    // The update dialog opens modally, after any switch: it follows the file as it shows.
+    QDialog update(&form);
+    update.setObjectName(QStringLiteral("MAJ"));
+    update.setWindowTitle(QStringLiteral("Mise à jour"));
+    update.show();
+    EXPECT_EQ(update.windowTitle(), QStringLiteral("Update"));
+    update.hide();
 
     // A second switch never restores what the new file does not cover.
     write(QStringLiteral("German.lng"), "[Form1]\r\nForm1.Label4.Hint=Infos\r\n");
     QTest::mouseClick(options->Image9, Qt::LeftButton);
     EXPECT_EQ(form.languageCode, 7);
-    EXPECT_EQ(form.Label3->toolTip(), QStringLiteral("To do"));
-    EXPECT_EQ(form.Label4->toolTip(), QStringLiteral("Infos"));
+    EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
+    EXPECT_EQ(hint(form, "Label4"), QStringLiteral("Infos"));
 }
