@@ -112,6 +112,47 @@ int neededWidth(const QWidget *control)
     return control->sizeHint().width();
 }
 
+// The width a page will have: one not laid out yet (its notebook still hidden) takes the size
+// of the first ancestor that has one.
+int widthOf(const QWidget *parent)
+{
+    const QWidget *sized = parent;
+    while (!sized->testAttribute(Qt::WA_Resized) && sized->parentWidget())
+        sized = sized->parentWidget();
+    return sized == parent ? parent->width() : sized->width() - parent->mapTo(sized, QPoint()).x();
+}
+
+// Whether a sibling is something a caption must not run into: pictures and backgrounds under
+// a text are meant to be there.
+bool isObstacle(const QWidget *sibling, const QWidget *parent)
+{
+    const auto *picture = qobject_cast<const QLabel *>(sibling);
+    return sibling->isVisibleTo(parent) && !(picture && !picture->pixmap().isNull()) &&
+           sibling->geometry() != parent->rect();
+}
+
+// The stretch of its row that a control may grow into: up to the nearest neighbours on either
+// side, a small gap kept, within its page.
+std::pair<int, int> freeStretch(const QWidget *control)
+{
+    constexpr int Gap = 3;
+    const QWidget *parent = control->parentWidget();
+    const QRect g = control->geometry();
+    int left = 0;
+    int right = widthOf(parent);
+    for (const QWidget *sibling : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QRect s = sibling->geometry();
+        if (sibling == control || !isObstacle(sibling, parent) || s.bottom() < g.top() ||
+            s.top() > g.bottom())
+            continue;
+        if (s.left() > g.right())
+            right = std::min(right, s.left() - Gap);
+        else if (s.right() < g.left())
+            left = std::max(left, s.right() + 1 + Gap);
+    }
+    return {left, std::max(left, right)};
+}
+
 } // namespace
 
 bool SetStringProperty(QObject *component, const QString &propertyName, const QString &text)
@@ -134,13 +175,13 @@ void FitCaption(QWidget *control)
     const int needed = neededWidth(control);
     if (needed <= control->width())
         return;
-    const int room = parent->width();
+    const auto [leftBound, rightBound] = freeStretch(control);
+    const int width = std::min(needed, rightBound - leftBound);
     QRect g = control->geometry();
-    const int width = std::min(needed, room);
     if (growsBothWays(control))
         g.moveLeft(g.left() - (width - g.width()) / 2);
     g.setWidth(width);
-    g.moveLeft(std::clamp(g.left(), 0, std::max(0, room - width)));
+    g.moveLeft(std::clamp(g.left(), leftBound, std::max(leftBound, rightBound - width)));
     if (label && needed > width) {
         label->setWordWrap(true);
         g.setHeight(std::max(g.height(), label->heightForWidth(width)));

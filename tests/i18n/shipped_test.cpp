@@ -21,7 +21,7 @@
 
 namespace {
 
-const QString Installed = QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/../");
+const QString Installed = QStringLiteral(VELMORA_INSTALL_DIR);
 const QStringList Windows = {QStringLiteral("Form1"), QStringLiteral("Avertissement"),
                              QStringLiteral("MAJ")};
 
@@ -29,6 +29,7 @@ struct Shipped
 {
     const char *file;
     int flag; // 0 for Image7 ... 5 for Image12
+    friend void PrintTo(const Shipped &shipped, std::ostream *os) { *os << shipped.file; }
 };
 
 class ShippedLanguage : public ::testing::TestWithParam<Shipped>
@@ -88,6 +89,36 @@ bool captionFits(QWidget *control, QString *caption)
     return true;
 }
 
+// Where a control paints its caption; a label's trailing blanks paint nothing.
+QRect inkOf(QWidget *control)
+{
+    const auto *label = qobject_cast<QLabel *>(control);
+    if (!label || label->wordWrap() || !(label->alignment() & Qt::AlignLeft))
+        return control->geometry();
+    QString text = label->text();
+    while (text.endsWith(u' '))
+        text.chop(1);
+    return {control->pos(), QSize(label->fontMetrics().horizontalAdvance(text), control->height())};
+}
+
+// A sibling that a grown caption now runs into (pictures and backgrounds under a text are meant
+// to be there).
+QWidget *overlappedSibling(QWidget *control)
+{
+    QWidget *parent = control->parentWidget();
+    if (!parent || !control->isVisibleTo(parent))
+        return nullptr;
+    for (QWidget *sibling : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const auto *picture = qobject_cast<QLabel *>(sibling);
+        if (sibling == control || !sibling->isVisibleTo(parent) ||
+            (picture && !picture->pixmap().isNull()) || sibling->geometry() == parent->rect())
+            continue;
+        if (inkOf(sibling).intersects(inkOf(control)))
+            return sibling;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TEST_P(ShippedLanguage, ParsesInTheWesternCodePageAndCoversTheSameKeysAsFrench)
@@ -135,10 +166,14 @@ TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
             if (!key.endsWith(QLatin1String(".Caption")) || found.isEmpty() ||
                 !found.first()->isWidgetType())
                 continue;
+            auto *control = static_cast<QWidget *>(found.first());
             QString caption;
-            EXPECT_TRUE(captionFits(static_cast<QWidget *>(found.first()), &caption))
+            EXPECT_TRUE(captionFits(control, &caption))
                 << GetParam().file << ": " << key.toStdString() << " cut off: "
                 << caption.toStdString();
+            if (QWidget *other = overlappedSibling(control))
+                ADD_FAILURE() << GetParam().file << ": " << key.toStdString() << " runs into "
+                              << other->objectName().toStdString();
         }
     }
 }
