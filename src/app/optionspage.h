@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class ClickLabel;
 class QButtonGroup;
@@ -30,7 +31,6 @@ public:
         std::function<void(bool)> setLaunchAtLogOn;     // CheckBox1, at once
         std::function<void(bool)> setReduireSiFin;      // CheckBox2, first
         std::function<void(bool)> setPetiteIconeVisible; // CheckBox2, second
-        std::function<void()> openUpdateDialog;         // UpdateNow
     };
 
     // settingsFile: the full path of data/velmora.ini.
@@ -46,6 +46,7 @@ public:
 
     QLabel *Label8 = nullptr;
     QLabel *Label24 = nullptr;
+    QLabel *LabelDataFolder = nullptr; // under the version: the folder of the settings file
     QCheckBox *CheckBox1 = nullptr;
     QCheckBox *CheckBox2 = nullptr;
     QCheckBox *CheckBox3 = nullptr;
@@ -62,6 +63,7 @@ public:
     QLabel *ImageOK = nullptr; // the button picture under Label9
     ClickLabel *Label9 = nullptr;
     QLabel *Label10 = nullptr;
+    QLabel *LabelPasswordsDiffer = nullptr; // in Label10's place when OK kept the lock
     QPushButton *UpdateNow = nullptr;
     QTimer *Timer1 = nullptr;
 
@@ -89,7 +91,7 @@ private:
     void setupFlags();
     void setupUpdateGroup();
     void setupOkCommand();
-    QString lockValue();
+    std::optional<QString> lockValue();
 
     QString m_settingsFile;
     Hooks m_hooks;

@@ -46,8 +46,8 @@ QWidget *topLevel(const QString &name, bool onlyWhileShown)
 
 } // namespace
 
-InterfaceLanguage::InterfaceLanguage(const QString &applicationDirectory, QWidget *mainWindow)
-    : QObject(mainWindow), m_applicationDirectory(applicationDirectory), m_mainWindow(mainWindow),
+InterfaceLanguage::InterfaceLanguage(const QString &languageDirectory, QWidget *mainWindow)
+    : QObject(mainWindow), m_languageDirectory(languageDirectory), m_mainWindow(mainWindow),
       m_qtTranslator(new QTranslator(this))
 {
     qApp->installEventFilter(this);
@@ -90,7 +90,7 @@ bool InterfaceLanguage::applyFlag(int languageCode)
 
 void InterfaceLanguage::load(int languageCode)
 {
-    m_current = LoadLanguageFile(m_applicationDirectory, fileForCode(languageCode));
+    m_current = LoadLanguageFile(m_languageDirectory, fileForCode(languageCode));
     if (m_current)
         followWithQt(languageCode);
 }

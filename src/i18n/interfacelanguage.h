@@ -2,7 +2,7 @@
 // window, the delete confirmation and, while it is open, the update dialog.
 //
 // The language code lives with the main window (99 while none was chosen); this class answers
-// what it becomes. The file of a code lies in the application directory:
+// what it becomes. The file of a code lies in the folder of the language files:
 //
 //   1036 French.lng   9 English.lng   7 German.lng   10 Spanish.lng   16 Italian.lng   19 Dutch.lng
 //
@@ -12,7 +12,7 @@
 // Qt's own texts (the font dialog, the editors' context menus) follow each loaded file through
 // Qt's translation catalogues.
 //
-//     InterfaceLanguage language(applicationDirectory, mainWindow);
+//     InterfaceLanguage language(languageDirectory, mainWindow);
 //     if (std::optional<int> code = language.applySaved(storedLng))   // FormShow
 //         languageCode = *code;
 //     if (language.applyFlag(9))                                      // the English flag
@@ -42,8 +42,10 @@ class InterfaceLanguage : public QObject
 {
     Q_OBJECT
 public:
-    // applicationDirectory ends with "/"; mainWindow is the first window translated.
-    InterfaceLanguage(const QString &applicationDirectory, QWidget *mainWindow);
+    // languageDirectory (ending with "/") holds the language files, the application directory
+    // where the program runs from its build or a portable copy; mainWindow is the first window
+    // translated.
+    InterfaceLanguage(const QString &languageDirectory, QWidget *mainWindow);
     ~InterfaceLanguage() override;
 
     // The file of a language code; every code without one of its own (99 included) reads
@@ -78,7 +80,7 @@ private:
     void translate();
     void followWithQt(int languageCode);
 
-    QString m_applicationDirectory;
+    QString m_languageDirectory;
     QPointer<QWidget> m_mainWindow;
     std::shared_ptr<const LanguageFile> m_current;
     QTranslator *m_qtTranslator = nullptr;
