@@ -106,15 +106,6 @@ TEST(TranslateForms, EachWindowReadsItsOwnSection)
     EXPECT_EQ(inSecond->text(), QStringLiteral("No"));
 }
 
-TEST(TranslateForms, SetStringPropertyIgnoresEmptyTextsAndUnknownProperties)
-{
-    QLabel label(QStringLiteral("Kept"));
-    EXPECT_FALSE(SetStringProperty(&label, QStringLiteral("Caption"), QString()));
-    EXPECT_FALSE(SetStringProperty(&label, QStringLiteral("Color"), QStringLiteral("red")));
-    EXPECT_FALSE(SetStringProperty(nullptr, QStringLiteral("Caption"), QStringLiteral("x")));
-    EXPECT_EQ(label.text(), QStringLiteral("Kept"));
-}
-
 TEST(TranslateForms, ALongerCaptionGrowsItsControlOrWraps)
 {
     QWidget page;

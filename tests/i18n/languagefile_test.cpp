@@ -1,9 +1,6 @@
 // The language-file dialect, read from real bytes.
 #include "languagefile.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -63,21 +60,4 @@ TEST(LanguageFile, KeysKeepFileOrderAndRepeats)
     EXPECT_EQ(file.keys(QStringLiteral("r")),
               (QStringList{QStringLiteral("2_b"), QStringLiteral("1_a"), QStringLiteral("2_b")}));
     EXPECT_TRUE(file.keys(QStringLiteral("missing")).isEmpty());
-}
-
-TEST(LanguageFile, LoadsOnlyAFileThatExists)
-{
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u'/';
-    EXPECT_EQ(LoadLanguageFile(folder, QStringLiteral("English.lng")), nullptr);
-    QDir(dir.path()).mkdir(QStringLiteral("Dutch.lng")); // a folder is no language file
-    EXPECT_EQ(LoadLanguageFile(folder, QStringLiteral("Dutch.lng")), nullptr);
-    QFile file(folder + QStringLiteral("English.lng"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Form1]\nForm1.Caption=Notebook\n");
-    file.close();
-    const auto table = LoadLanguageFile(folder, QStringLiteral("English.lng"));
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->value(QStringLiteral("Form1"), QStringLiteral("Form1.Caption")),
-              QStringLiteral("Notebook"));
 }
