@@ -42,6 +42,7 @@ enum Number : int {
     UnknownError = 300,
     PasswordCaption = 301,
     PasswordPrompt = 302,
+    InvalidKeySize = 303,
     CannotWriteSettings = 310,
     // The table engine (its texts are English).
     RecordLocked = 400,
@@ -68,6 +69,8 @@ enum Number : int {
     IndexKeyTooLong = 421,
     IndexKeyLengthMismatch = 422,
     IndexTooMany = 423,
+    FileNotFound = 424,
+    RecordDeletedByOther = 425,
     // The dataset layer (its texts are French, shown behind the dataset's name).
     DataSetClosed = 500,
     DataSetOpen = 501,
