@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "builtinmessages.h"
 #include "dbferrors.h"
 
 #include <QFont>
@@ -39,17 +40,21 @@ void Application::reportCurrentException()
     } catch (const std::exception &e) {
         message = QString::fromUtf8(e.what());
     } catch (...) {
-        message = QStringLiteral("Erreur inconnue");
+        message = LookupBuiltInMessage(BuiltInMessage::UnknownError);
     }
     if (auto *app = instance())
         app->showError(message);
 }
 
+// Every error reaches the person in the language of the built-in messages.
 void Application::showError(const QString &message)
 {
+    const QString shown = TranslateErrorText(message);
     if (m_reporter) {
-        m_reporter(message);
+        m_reporter(shown);
         return;
     }
-    QMessageBox::critical(activeWindow(), Title, message, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, Title, shown, QMessageBox::Ok, activeWindow());
+    TranslateStandardButtons(box);
+    box.exec();
 }

@@ -1,4 +1,5 @@
 #include "application.h"
+#include "builtinmessages.h"
 #include "datafolder.h"
 #include "mainwindow.h"
 #include "ualarm.h"
@@ -32,6 +33,9 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "velmora: data folder %s\n", qPrintable(data.path));
     if (!data.error.isEmpty())
         std::fprintf(stderr, "velmora: %s\n", qPrintable(data.error));
+    // Where the language files were installed, rather than the current directory, which a
+    // desktop launcher sets to the home folder.
+    BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
     Form1 window(appDir, data.path);
     // The delete question lives from start to end, hidden until a delete asks it.
     TAvertissement avertissement;

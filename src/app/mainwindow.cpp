@@ -8,6 +8,7 @@
 #include "formatbar.h"
 #include "imageform.h"
 #include "infospage.h"
+#include "interfacelanguage.h"
 #include "notebooktables.h"
 #include "optionspage.h"
 #include "pagemode.h"
@@ -83,6 +84,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setupWindowMarks();
     setupClockAndFooter();
     setupNotebook();
+    setupLanguage();
     // Children go in the order they were given their parent: the tables and the page mode
     // last, after every page and control bound to them.
     m_pageMode->setParent(this);
@@ -209,6 +211,16 @@ void Form1::setupOptionsPage()
     });
 }
 
+// The flags switch the language at once; the code reaches the settings file with the next OK.
+void Form1::setupLanguage()
+{
+    m_language = new InterfaceLanguage(languageDirectory(), this);
+    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
+        if (m_language->applyFlag(code))
+            languageCode = code;
+    });
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -222,8 +234,12 @@ void Form1::FormCreate()
     m_tables->setFolder(dataDirectory());
 }
 
+// A stored "lng" that is no number is reported and stops here: nothing is loaded.
 void Form1::FormShow()
 {
+    const QString lng = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("lng"));
+    if (const std::optional<int> code = m_language->applySaved(lng))
+        languageCode = *code;
 }
 
 bool Form1::event(QEvent *event)
@@ -236,7 +252,12 @@ bool Form1::event(QEvent *event)
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    FormShow();
+    // Its error must not keep the activation steps below from being scheduled.
+    try {
+        FormShow();
+    } catch (...) {
+        Application::reportCurrentException();
+    }
     // Some window systems never report the first activation of a frameless window; the steps
     // must still run once, right after the first showing.
     if (!m_activated)

@@ -16,6 +16,7 @@
 class ClickLabel;
 class FormatActions;
 class InfosPage;
+class InterfaceLanguage;
 class AddressPage;
 class NotebookTables;
 class OptionsPage;
@@ -109,6 +110,7 @@ private:
     void setupClockAndFooter();
     void setupNotebook();
     void setupOptionsPage();
+    void setupLanguage();
 
     // Activation steps, in the order they run.
     bool runStartupLock();
@@ -131,6 +133,7 @@ private:
     TodoPage *m_todoPage = nullptr;
     InfosPage *m_infosPage = nullptr;
     OptionsPage *m_optionsPage = nullptr;
+    InterfaceLanguage *m_language = nullptr;
     AddressPage *m_addressPage = nullptr;
     std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
 

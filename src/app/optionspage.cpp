@@ -153,13 +153,15 @@ void OptionsPage::setupFlags()
                                                 "flag-es", "flag-it", "flag-nl"};
     static constexpr int lefts[6] = {186, 215, 243, 273, 302, 331};
     ClickLabel **flags[6] = {&Image7, &Image8, &Image9, &Image10, &Image11, &Image12};
+    static constexpr void (OptionsPage::*handlers[6])() = {
+        &OptionsPage::Image7Click,  &OptionsPage::Image8Click,  &OptionsPage::Image9Click,
+        &OptionsPage::Image10Click, &OptionsPage::Image11Click, &OptionsPage::Image12Click};
     for (int i = 0; i < 6; ++i) {
         ClickLabel *flag = make<ClickLabel>(this, names[i], {lefts[i], 125, 17, 12});
         flag->setPixmap(artPixmap(QString::fromLatin1(pictures[i]), flag->size(),
                                    devicePixelRatioF()));
         flag->setCursor(Qt::PointingHandCursor);
-        const int code = FlagLanguageCodes[i];
-        connect(flag, &ClickLabel::clicked, this, [this, code] { emit flagClicked(code); });
+        connect(flag, &ClickLabel::clicked, this, handlers[i]);
         *flags[i] = flag;
     }
 }
@@ -271,6 +273,13 @@ void OptionsPage::CheckBox2Click()
     if (m_hooks.setPetiteIconeVisible)
         m_hooks.setPetiteIconeVisible(on);
 }
+
+void OptionsPage::Image7Click() { emit flagClicked(FlagLanguageCodes[0]); }
+void OptionsPage::Image8Click() { emit flagClicked(FlagLanguageCodes[1]); }
+void OptionsPage::Image9Click() { emit flagClicked(FlagLanguageCodes[2]); }
+void OptionsPage::Image10Click() { emit flagClicked(FlagLanguageCodes[3]); }
+void OptionsPage::Image11Click() { emit flagClicked(FlagLanguageCodes[4]); }
+void OptionsPage::Image12Click() { emit flagClicked(FlagLanguageCodes[5]); }
 
 void OptionsPage::UpdateNowClick()
 {

@@ -77,6 +77,13 @@ public slots:
     void CheckBox1Click();
     void CheckBox2Click();
     void UpdateNowClick();
+    // The flags, left to right; each asks for its language (flagClicked).
+    void Image7Click();
+    void Image8Click();
+    void Image9Click();
+    void Image10Click();
+    void Image11Click();
+    void Image12Click();
 
 private:
     void setupTexts();

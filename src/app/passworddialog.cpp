@@ -1,6 +1,7 @@
 #include "passworddialog.h"
 
 #include "art.h"
+#include "builtinmessages.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -39,7 +40,7 @@ TPasswordForm::TPasswordForm(QWidget *parent, bool allowEmptyPassword)
       m_allowEmpty(allowEmptyPassword)
 {
     setObjectName(QStringLiteral("PasswordForm"));
-    setWindowTitle(QStringLiteral("Mot de Passe"));
+    setWindowTitle(LookupBuiltInMessage(BuiltInMessage::PasswordCaption));
     if (parent)
         setFont(parent->font());
     // Positions are laid out for 96 pixels per inch, as the window was drawn.
@@ -76,25 +77,25 @@ void TPasswordForm::setupControls()
     place(PasswordEdit, 77, 39, 162, 21);
     connect(PasswordEdit, &QLineEdit::textChanged, this, &TPasswordForm::updateOkButton);
 
-    PasswordLabel = new QLabel(QStringLiteral("&Saisie Mot de Passe :"), this);
+    PasswordLabel = new QLabel(LookupBuiltInMessage(BuiltInMessage::PasswordPrompt), this);
     PasswordLabel->setObjectName(QStringLiteral("PasswordLabel"));
     PasswordLabel->setWordWrap(true);
     PasswordLabel->setBuddy(PasswordEdit);
     place(PasswordLabel, 77, 22, 162, 15);
 
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton = new QPushButton(LookupBuiltInMessage(BuiltInMessage::MsgDlgOK), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     place(OKButton, 96, 86, 78, 23);
     connect(OKButton, &QPushButton::clicked, this, [this] { done(OkResult); });
 
-    CancelButton = new QPushButton(QStringLiteral("Annuler"), this);
+    CancelButton = new QPushButton(LookupBuiltInMessage(BuiltInMessage::MsgDlgCancel), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     place(CancelButton, 179, 86, 78, 23);
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(CancelResult); });
 
     // There is no help to show.
-    HelpButton = new QPushButton(QStringLiteral("&Aide"), this);
+    HelpButton = new QPushButton(LookupBuiltInMessage(BuiltInMessage::MsgDlgHelp), this);
     HelpButton->setObjectName(QStringLiteral("HelpButton"));
     HelpButton->hide();
 }

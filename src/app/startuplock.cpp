@@ -1,6 +1,7 @@
 #include "startuplock.h"
 
 #include "application.h"
+#include "builtinmessages.h"
 #include "optionspage.h"
 #include "passworddialog.h"
 #include "sealtext.h"
@@ -55,6 +56,7 @@ StartupLock::WrongPasswordNotice StartupLock::errorBox(QWidget *owner)
     return [guardedOwner] {
         QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(Application::Title),
                         QStringLiteral("error!"), QMessageBox::Ok, guardedOwner);
+        TranslateStandardButtons(box);
         box.exec();
     };
 }
