@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "art.h"
+#include "autorunner.h"
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "imageform.h"
@@ -11,12 +12,15 @@
 #include "settings.h"
 #include "databinding.h"
 #include "formatbar.h"
+#include "formplacement.h"
+#include "piconebarretache.h"
 #include "rxdbrichedit.h"
 #include "todopage.h"
 #include "ualarm.h"
 
 #include <QCheckBox>
 #include <QDate>
+#include <QMenu>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -69,6 +73,7 @@ Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     setupClockAndFooter();
     setupNotebook();
     setupFormatting();
+    setupDesktop();
     FormCreate();
 }
 
@@ -198,9 +203,13 @@ void Form1::setupNotebook()
     OvcNotebook1->addWidget(PageParametres);
     m_optionsPage->setHooks({
         .languageCode = [this] { return languageCode; },
-        .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
-        .setReduireSiFin = [this](bool on) { ReduireSiFin = on; },
-        .setPetiteIconeVisible = [this](bool on) { PetiteIconeVisible = on; },
+        // The box shows what the folders really hold once the change is made.
+        .setLaunchAtLogOn = [this](bool on) {
+            AutoRunner1->setAutoRun(on);
+            m_optionsPage->showLaunchAtLogOn(AutoRunner1->AutoRun());
+        },
+        .setReduireSiFin = [this](bool on) { PiconeBarreTache1->setReduireSiFin(on); },
+        .setPetiteIconeVisible = [this](bool on) { PiconeBarreTache1->setPetiteIconeVisible(on); },
         // The update dialog is not there yet.
         .openUpdateDialog = nullptr,
     });
@@ -221,6 +230,28 @@ void Form1::setupFormatting()
     formatHandlers = new FormatHandlers(target, this);
 }
 
+// The tray icon goes first: the placement must see a close request before the tray turns it
+// into hiding.
+void Form1::setupDesktop()
+{
+    RxPopupMenu1 = new QMenu(this);
+    RxPopupMenu1->setObjectName(QStringLiteral("RxPopupMenu1"));
+    Ouvrir1 = RxPopupMenu1->addAction(QStringLiteral("Ouvrir"), this, &Form1::Ouvrir1Click);
+    Ouvrir1->setObjectName(QStringLiteral("Ouvrir1"));
+    Fermer1 = RxPopupMenu1->addAction(QStringLiteral("Fermer"), this, &Form1::Fermer1Click);
+    Fermer1->setObjectName(QStringLiteral("Fermer1"));
+    PiconeBarreTache1 = new TPiconeBarreTache(this);
+    PiconeBarreTache1->setMenuPop(RxPopupMenu1);
+    PiconeBarreTache1->Loaded();
+
+    AutoRunner1 = std::make_unique<TAutoRunner>(QCoreApplication::applicationFilePath(),
+                                                TAutoRunner::locationsFromEnvironment());
+    AutoRunner1->setAppliName(QLatin1String(Application::Title));
+    AutoRunner1->Loaded();
+
+    FormPlacement1 = new TFormPlacement(this);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -230,6 +261,7 @@ void Form1::showAtStart()
 
 void Form1::FormCreate()
 {
+    FormPlacement1->setIniFileName(settingsFile());
     languageCode = 99;
     const std::string folder = dataDirectory().toStdString();
     Dbfinfos->setFilePath(folder);
@@ -257,6 +289,9 @@ void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     FormShow();
+    // Back from the tray: "X" closed the tables before the window was hidden.
+    if (m_activated && !event->spontaneous())
+        openTables();
     // Some window systems never report the first activation of a frameless window; the steps
     // must still run once, right after the first showing.
     if (!m_activated)
@@ -305,16 +340,17 @@ void Form1::readTraySwitches()
 {
     const QString ico = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("ico"));
     if (ico == QLatin1String("yes")) {
-        PetiteIconeVisible = true;
-        ReduireSiFin = true;
+        PiconeBarreTache1->setPetiteIconeVisible(true);
+        PiconeBarreTache1->setReduireSiFin(true);
     }
 }
 
 // Setting a box runs its click handler, which stores the same state again.
 void Form1::showDesktopSwitches()
 {
-    m_optionsPage->CheckBox1->setChecked(launchAtLogOn);
-    m_optionsPage->CheckBox2->setChecked(ReduireSiFin);
+    m_optionsPage->CheckBox1->setChecked(AutoRunner1->AutoRun());
+    m_optionsPage->CheckBox2->setChecked(PiconeBarreTache1->ReduireSiFin());
+    m_optionsPage->explainTray();
 }
 
 QString Form1::footerNotice(int currentYear)
@@ -381,6 +417,18 @@ void Form1::Label1Click()
 void Form1::Label2Click()
 {
     showMinimized();
+}
+
+void Form1::Ouvrir1Click()
+{
+    PiconeBarreTache1->showOwner();
+}
+
+void Form1::Fermer1Click()
+{
+    PiconeBarreTache1->setReduireSiFin(false);
+    PiconeBarreTache1->setPetiteIconeVisible(false);
+    close();
 }
 
 void Form1::O32ImageForm1MouseDown(QMouseEvent *event)

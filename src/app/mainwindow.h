@@ -9,6 +9,11 @@
 #include <memory>
 
 class ClickLabel;
+class QAction;
+class QMenu;
+class TAutoRunner;
+class TFormPlacement;
+class TPiconeBarreTache;
 class FormatBar;
 class FormatHandlers;
 class TDataSource;
@@ -46,11 +51,6 @@ public:
 
     bool activated() const { return m_activated; }
 
-    // Tray and log-on switches, kept as plain state until their components exist.
-    bool PetiteIconeVisible = false;
-    bool ReduireSiFin = false;
-    bool launchAtLogOn = false;
-
     // How the start-up lock asks for the password and says it was wrong; tests replace them
     // before the window is shown. Empty: the password dialog and the "error!" box.
     StartupLock::PasswordPrompt passwordPrompt;
@@ -68,6 +68,8 @@ public:
     void Label1Click();
     void Label2Click();
     void O32ImageForm1MouseDown(QMouseEvent *event);
+    void Ouvrir1Click();
+    void Fermer1Click();
 
     // Components, named as the rest of the program knows them.
     TO32ImageForm *O32ImageForm1 = nullptr;
@@ -95,6 +97,13 @@ public:
     OptionsPage *optionsPage() const { return m_optionsPage; }
     QWidget *PageAdresses = nullptr;
     std::unique_ptr<TProPasswordDialog> ProPasswordDialog1;
+    // Desktop companions: the tray icon and its menu, launch at log-on, the window's placement.
+    TPiconeBarreTache *PiconeBarreTache1 = nullptr;
+    QMenu *RxPopupMenu1 = nullptr;
+    QAction *Ouvrir1 = nullptr;
+    QAction *Fermer1 = nullptr;
+    std::unique_ptr<TAutoRunner> AutoRunner1;
+    TFormPlacement *FormPlacement1 = nullptr;
     // The three tables, created with the window so that pages can bind to them; opened at the
     // first activation, closed by "X".
     std::unique_ptr<TDbf> Dbfinfos = std::make_unique<TDbf>("Dbfinfos");
@@ -117,6 +126,7 @@ private:
     void setupClockAndFooter();
     void setupNotebook();
     void setupFormatting();
+    void setupDesktop();
     void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
