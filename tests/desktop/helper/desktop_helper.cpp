@@ -1,9 +1,10 @@
 // A second program for the desktop tests: what needs its own process (a second copy of the
 // program) or a real X display with a notification area (the tray road of the main window).
 //
-//   desktop_helper instance <title>       starts like the program: the single-instance check,
-//                                         then a window; prints "first", "second" or
-//                                         "unguarded", then "activated" for each raise request
+//   desktop_helper instance <title> [dir] starts like the program: the single-instance check
+//                                         (in dir, else the runtime folder), then a window;
+//                                         prints "first", "second" or "unguarded", then
+//                                         "activated" for each raise request
 //   desktop_helper tray <app dir> <host>  the main window's tray road under X11; host is "yes"
 //                                         when a notification area runs; exit code 0 when every
 //                                         step behaved
@@ -31,9 +32,9 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-int instance(Application &app, const QString &title)
+int instance(Application &app, const QString &title, const QString &runtimeDirectory)
 {
-    TXJustOne guard(title);
+    TXJustOne guard(title, runtimeDirectory);
     switch (guard.Loaded()) {
     case TXJustOne::Second:
         say(QStringLiteral("second"));
@@ -186,9 +187,9 @@ int main(int argc, char **argv)
     app.setErrorReporter([](const QString &message) { say(QStringLiteral("error box: ") + message); });
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args.at(1) == QLatin1String("instance"))
-        return instance(app, args.at(2));
+        return instance(app, args.at(2), args.value(3));
     if (args.size() >= 4 && args.at(1) == QLatin1String("tray"))
         return tray(app, args.at(2), args.at(3) == QLatin1String("yes"));
-    std::fprintf(stderr, "usage: desktop_helper instance <title> | tray <app dir> <yes|no>\n");
+    std::fprintf(stderr, "usage: desktop_helper instance <title> [dir] | tray <app dir> <yes|no>\n");
     return 64;
 }
