@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,32 @@ TEST_F(StartupSteps, OnlyAnExactYesSwitchesTheTrayOn)
     on->optionsPage()->Label9Click();
     EXPECT_EQ(IniFile(m_file).readString("options", "ico"), "no");
     EXPECT_EQ(IniFile(m_file).readString("options", "lng"), "9");
+}
+
+} // namespace
+
+namespace {
+
+// The launch box never claims a registration that failed.
+TEST_F(StartupSteps, LaunchBoxShowsWhatIsReallyRegistered)
+{
+    QCheckBox *box = nullptr;
+    auto works = start();
+    box = works->optionsPage()->CheckBox1;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_FALSE(box->isChecked());
+
+    QTemporaryFile notAFolder; // no log-on folder can be made below a file
+    ASSERT_TRUE(notAFolder.open());
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(notAFolder.fileName()));
+    auto fails = start();
+    qputenv("XDG_CONFIG_HOME", home);
+    box = fails->optionsPage()->CheckBox1;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_FALSE(box->isChecked());
 }
 
 } // namespace

@@ -20,21 +20,6 @@ QIcon someIcon()
     return QIcon(pixmap);
 }
 
-TEST(TrayIcon, IconWaitsForLoadingThenFollowsItsSwitch)
-{
-    QWidget window;
-    window.setWindowIcon(someIcon());
-    auto *tray = new TPiconeBarreTache(&window);
-    tray->setPetiteIconeVisible(true);
-    EXPECT_FALSE(tray->trayIcon()->isVisible()) << "no icon while the window is still being built";
-    tray->Loaded();
-    EXPECT_TRUE(tray->trayIcon()->isVisible());
-    tray->setHint(QString(70, QLatin1Char('x')));
-    EXPECT_EQ(tray->trayIcon()->toolTip().size(), TPiconeBarreTache::MaxHintLength);
-    tray->setPetiteIconeVisible(false);
-    EXPECT_FALSE(tray->trayIcon()->isVisible());
-}
-
 // Hiding a window with nothing to bring it back would strand the user.
 TEST(TrayIcon, WithoutANotificationAreaACloseRequestCloses)
 {
