@@ -10,7 +10,12 @@
 
 namespace {
 
-enum ShowCmd { ShowNormal = 1, ShowMinimized = 2, ShowMaximized = 3 };
+enum ShowCmd
+{
+    ShowNormal = 1,
+    ShowMinimized = 2,
+    ShowMaximized = 3
+};
 constexpr int RestoreToMaximized = 2;
 
 QScreen *primary()
@@ -156,9 +161,16 @@ void TFormPlacement::restoreState(const IniFile &ini)
 {
     Qt::WindowStates state = Qt::WindowNoState;
     switch (ini.readInteger(m_iniSection, QStringLiteral("ShowCmd"), 0)) {
-    case 2: case 6: case 7: state = Qt::WindowMinimized; break;
-    case 3: state = Qt::WindowMaximized; break;
-    default: break; // 1, 5, 9 and anything else: normal
+    case 2:
+    case 6:
+    case 7:
+        state = Qt::WindowMinimized;
+        break;
+    case 3:
+        state = Qt::WindowMaximized;
+        break;
+    default:
+        break; // 1, 5, 9 and anything else: normal
     }
     m_form->setWindowState(state);
 }
@@ -168,17 +180,24 @@ void TFormPlacement::save(bool atEnd)
     if (!m_restored || !m_form || m_iniFileName.isEmpty())
         return;
     const bool minimized = m_form->isMinimized();
-    const int showCmd = minimized ? ShowMinimized : m_form->isMaximized() ? ShowMaximized : ShowNormal;
-    const int flags = minimized && m_form->windowState().testFlag(Qt::WindowMaximized)
-        ? RestoreToMaximized : 0;
+    const int showCmd = minimized               ? ShowMinimized
+                        : m_form->isMaximized() ? ShowMaximized
+                                                : ShowNormal;
+    const int flags =
+        minimized && m_form->windowState().testFlag(Qt::WindowMaximized) ? RestoreToMaximized : 0;
     QRect normal = m_form->frameGeometry();
     if ((minimized || m_form->isMaximized()) && m_form->normalGeometry().isValid())
         normal = m_form->normalGeometry();
     const QString minMax = QStringLiteral("%1,%2,%3,%4")
-        .arg(m_minPosition.x()).arg(m_minPosition.y()).arg(m_maxPosition.x()).arg(m_maxPosition.y());
+                               .arg(m_minPosition.x())
+                               .arg(m_minPosition.y())
+                               .arg(m_maxPosition.x())
+                               .arg(m_maxPosition.y());
     const QString normPos = QStringLiteral("%1,%2,%3,%4")
-        .arg(normal.left()).arg(normal.top())
-        .arg(normal.left() + normal.width()).arg(normal.top() + normal.height());
+                                .arg(normal.left())
+                                .arg(normal.top())
+                                .arg(normal.left() + normal.width())
+                                .arg(normal.top() + normal.height());
 
     IniFile ini(m_iniFileName);
     const auto write = [&](const QString &key, const QString &value) {

@@ -5,27 +5,34 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr const char *EntryGroup = "[Desktop Entry]";
 constexpr const char *IconName = "velmora";
 
-// Undoes the escapes of a Desktop Entry string value (\s \n \t \r \\).
+// Escapes of Desktop Entry string values: the character, and the letter after the backslash.
+// A blank may also be written "\s"; we never write it that way. An unknown escape is kept as it
+// is, for the quoting of Exec that comes after.
+constexpr std::pair<char, char> Escapes[] = {
+    {'\\', '\\'}, {'\n', 'n'}, {'\t', 't'}, {'\r', 'r'}, {' ', 's'}};
+
 QString unescapeString(const QString &value)
 {
     QString out;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const QChar c = value.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+        const QChar next = i + 1 < value.size() ? value.at(i + 1) : QChar();
+        const auto *escape =
+            std::find_if(std::begin(Escapes), std::end(Escapes),
+                         [next](const auto &e) { return next == QLatin1Char(e.second); });
+        if (c == QLatin1Char('\\') && escape != std::end(Escapes)) {
+            out += QLatin1Char(escape->first);
+            ++i;
+        } else {
             out += c;
-            continue;
-        }
-        switch (value.at(++i).unicode()) {
-        case 's': out += QLatin1Char(' '); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        default: out += value.at(i); break;
         }
     }
     return out;
@@ -35,13 +42,11 @@ QString escapeString(const QString &value)
 {
     QString out;
     for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\t': out += QLatin1String("\\t"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        default: out += c; break;
-        }
+        const auto *escape = std::find_if(std::begin(Escapes), std::end(Escapes) - 1,
+                                          [c](const auto &e) { return c == QLatin1Char(e.first); });
+        if (escape != std::end(Escapes) - 1)
+            out += QLatin1Char('\\');
+        out += escape != std::end(Escapes) - 1 ? QLatin1Char(escape->second) : c;
     }
     return out;
 }
@@ -110,8 +115,8 @@ QHash<QString, QString> readEntry(const QString &path)
 
 bool switchedOff(const QHash<QString, QString> &keys)
 {
-    return keys.value(QStringLiteral("Hidden")) == QLatin1String("true")
-        || keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) == QLatin1String("false");
+    return keys.value(QStringLiteral("Hidden")) == QLatin1String("true") ||
+           keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) == QLatin1String("false");
 }
 
 bool writeFile(const QString &path, const QString &contents)
@@ -150,8 +155,7 @@ TAutoRunner::Locations TAutoRunner::locationsFromEnvironment()
 
 TAutoRunner::TAutoRunner(const QString &executable, const Locations &locations)
     : m_executable(executable), m_locations(locations)
-{
-}
+{}
 
 void TAutoRunner::Loaded()
 {
@@ -185,8 +189,8 @@ QString TAutoRunner::execValue(const QString &executable)
 {
     QString quoted;
     for (const QChar c : executable) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\'))
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
             quoted += QLatin1Char('\\');
         quoted += c;
     }
@@ -237,16 +241,18 @@ bool TAutoRunner::writeEntry(TAutoRunAfter location) const
     // The user's folder is often missing on a fresh account; the others are never made.
     if (location == raUserLogin)
         QDir().mkpath(m_locations[location]);
-    const QString contents = QLatin1String(EntryGroup) + QLatin1String("\nType=Application\nName=")
-        + escapeString(m_appliName) + QLatin1String("\nExec=") + execValue(m_executable)
-        + QLatin1String("\nIcon=") + QLatin1String(IconName) + QLatin1Char('\n');
+    const QString contents =
+        QLatin1String(EntryGroup) + QLatin1String("\nType=Application\nName=") +
+        escapeString(m_appliName) + QLatin1String("\nExec=") + execValue(m_executable) +
+        QLatin1String("\nIcon=") + QLatin1String(IconName) + QLatin1Char('\n');
     return writeFile(entryPath(location), contents);
 }
 
 bool TAutoRunner::writeMask() const
 {
     QDir().mkpath(m_locations[raUserLogin]);
-    const QString contents = QLatin1String(EntryGroup) + QLatin1String("\nType=Application\nName=")
-        + escapeString(m_appliName) + QLatin1String("\nHidden=true\n");
+    const QString contents = QLatin1String(EntryGroup) +
+                             QLatin1String("\nType=Application\nName=") +
+                             escapeString(m_appliName) + QLatin1String("\nHidden=true\n");
     return writeFile(entryPath(raUserLogin), contents);
 }

@@ -22,7 +22,8 @@
 
 #include <array>
 
-enum TAutoRunAfter {
+enum TAutoRunAfter
+{
     raUserLogin,
     raUserLoginOnce,
     raWindowsStart,
@@ -62,8 +63,8 @@ public:
 
     // The order in which locations are read and cleared; the last match wins RunAfter.
     static constexpr std::array<TAutoRunAfter, 6> SearchOrder = {
-        raUserLogin, raWindowsStart, raUserLoginOnce, raWindowsStartOnce, raNTStartup,
-        raNTWarmReboot};
+        raUserLogin,        raWindowsStart, raUserLoginOnce,
+        raWindowsStartOnce, raNTStartup,    raNTWarmReboot};
 
 private:
     void determine();

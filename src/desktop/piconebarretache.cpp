@@ -118,8 +118,8 @@ void TPiconeBarreTache::iconActivated(QSystemTrayIcon::ActivationReason reason)
 // would leave the program running with no way to reach it.
 bool TPiconeBarreTache::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_owner && event->type() == QEvent::Close && m_reduireSiFin
-        && m_petiteIconeVisible && m_loaded && trayAvailable()) {
+    if (watched == m_owner && event->type() == QEvent::Close && m_reduireSiFin &&
+        m_petiteIconeVisible && m_loaded && trayAvailable()) {
         event->ignore();
         m_owner->hide();
         m_applicationCachee = true;

@@ -30,7 +30,12 @@ class TXJustOne : public QObject
 {
     Q_OBJECT
 public:
-    enum Outcome { First, Second, Unguarded };
+    enum Outcome
+    {
+        First,
+        Second,
+        Unguarded
+    };
 
     // name: the application title. runtimeDirectory: where the lock and the socket live; the
     // user's runtime folder when empty.

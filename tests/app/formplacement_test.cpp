@@ -59,10 +59,11 @@ TEST_F(Placement, CloseWritesEveryKeyInOrder)
     m_window.close();
     QFile file(m_file);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString expected = QStringLiteral(
-        "[place]\nFormVersion=0\nFlags=0\nShowCmd=1\nPixelsPerInch=%1\n"
-        "MinMaxPos%2=-1,-1,0,0\nMinMaxPos=-1,-1,0,0\n"
-        "NormPos%2=30,40,830,472\nNormPos=30,40,830,472\nVisible=0\n").arg(ppi(), suffix());
+    const QString expected =
+        QStringLiteral("[place]\nFormVersion=0\nFlags=0\nShowCmd=1\nPixelsPerInch=%1\n"
+                       "MinMaxPos%2=-1,-1,0,0\nMinMaxPos=-1,-1,0,0\n"
+                       "NormPos%2=30,40,830,472\nNormPos=30,40,830,472\nVisible=0\n")
+            .arg(ppi(), suffix());
     EXPECT_EQ(QString::fromUtf8(file.readAll()).remove('\r'), expected);
 }
 
@@ -104,8 +105,7 @@ struct RestoreCase
 };
 
 class Restore : public Placement, public ::testing::WithParamInterface<RestoreCase>
-{
-};
+{};
 
 TEST_P(Restore, ShowPutsTheWindowBack)
 {
@@ -116,7 +116,8 @@ TEST_P(Restore, ShowPutsTheWindowBack)
     m_window.show();
     QPoint expected = c.expected;
     if (expected == QPoint(-1, -1))
-        expected = QGuiApplication::primaryScreen()->availableGeometry().center() - QPoint(400, 216);
+        expected =
+            QGuiApplication::primaryScreen()->availableGeometry().center() - QPoint(400, 216);
     EXPECT_EQ(m_window.pos(), expected);
     EXPECT_EQ(m_window.size(), QSize(800, 432));
     EXPECT_EQ(m_window.isMinimized(), c.minimised);
@@ -124,21 +125,40 @@ TEST_P(Restore, ShowPutsTheWindowBack)
     EXPECT_EQ(read("FormVersion"), "0") << "saving goes on whatever was read";
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, Restore, ::testing::Values(
-    RestoreCase{"KeyOfThisResolutionWins", "NormPos%S=10,20,810,452\nNormPos=300,300,1,1\nPixelsPerInch=%P",
-                true, {10, 20}, false},
-    RestoreCase{"PlainKeyForAResolutionSeenFirst", "NormPos(1x1)=10,20,0,0\nNormPos=40,50,9000,9000",
-                true, {40, 50}, false},
-    RestoreCase{"NonNumericWordsKeepTheWindowsValue", "NormPos=abc,50", true, {5, 50}, false},
-    RestoreCase{"OtherPixelsPerInchRestoresOnlyTheState", "NormPos=40,50,0,0\nPixelsPerInch=1\nShowCmd=2",
-                true, {5, 6}, true},
-    RestoreCase{"NegativeVersionRestoresNothing", "FormVersion=-1\nNormPos=40,50,0,0\nShowCmd=2",
-                true, {5, 6}, false},
-    RestoreCase{"PositionOffEveryScreenIsCentred", "NormPos=5000,5000,0,0", true, {-1, -1}, false},
-    RestoreCase{"PositionAboveTheScreenIsCentred", "NormPos=10,-400,0,0", true, {-1, -1}, false},
-    RestoreCase{"UnknownShowCommandIsNormal", "ShowCmd=4", true, {5, 6}, false},
-    RestoreCase{"WindowSystemThatPlacesWindowsGetsOnlyTheState", "NormPos=40,50\nShowCmd=6",
-                false, {5, 6}, true}),
+INSTANTIATE_TEST_SUITE_P(
+    Keys, Restore,
+    ::testing::Values(
+        RestoreCase{"KeyOfThisResolutionWins",
+                    "NormPos%S=10,20,810,452\nNormPos=300,300,1,1\nPixelsPerInch=%P",
+                    true,
+                    {10, 20},
+                    false},
+        RestoreCase{"PlainKeyForAResolutionSeenFirst",
+                    "NormPos(1x1)=10,20,0,0\nNormPos=40,50,9000,9000",
+                    true,
+                    {40, 50},
+                    false},
+        RestoreCase{"NonNumericWordsKeepTheWindowsValue", "NormPos=abc,50", true, {5, 50}, false},
+        RestoreCase{"OtherPixelsPerInchRestoresOnlyTheState",
+                    "NormPos=40,50,0,0\nPixelsPerInch=1\nShowCmd=2",
+                    true,
+                    {5, 6},
+                    true},
+        RestoreCase{"NegativeVersionRestoresNothing",
+                    "FormVersion=-1\nNormPos=40,50,0,0\nShowCmd=2",
+                    true,
+                    {5, 6},
+                    false},
+        RestoreCase{
+            "PositionOffEveryScreenIsCentred", "NormPos=5000,5000,0,0", true, {-1, -1}, false},
+        RestoreCase{
+            "PositionAboveTheScreenIsCentred", "NormPos=10,-400,0,0", true, {-1, -1}, false},
+        RestoreCase{"UnknownShowCommandIsNormal", "ShowCmd=4", true, {5, 6}, false},
+        RestoreCase{"WindowSystemThatPlacesWindowsGetsOnlyTheState",
+                    "NormPos=40,50\nShowCmd=6",
+                    false,
+                    {5, 6},
+                    true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

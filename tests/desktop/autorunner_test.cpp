@@ -44,7 +44,8 @@ protected:
     }
     QString registered(const QString &extra = QString()) const
     {
-        return QStringLiteral("[Desktop Entry]\nType=Application\nExec=\"%1\"\n").arg(Program) + extra;
+        return QStringLiteral("[Desktop Entry]\nType=Application\nExec=\"%1\"\n").arg(Program) +
+               extra;
     }
 
     QTemporaryDir m_dir;
@@ -52,8 +53,7 @@ protected:
 };
 
 class EachLocation : public AutoRun, public ::testing::WithParamInterface<int>
-{
-};
+{};
 
 TEST_P(EachLocation, RegistrationIsFoundAndBecomesRunAfter)
 {
@@ -74,8 +74,7 @@ struct EntryCase
 };
 
 class EntryReading : public AutoRun, public ::testing::WithParamInterface<EntryCase>
-{
-};
+{};
 
 TEST_P(EntryReading, OnlyAnEnabledEntryForThisVeryExecutableCounts)
 {
@@ -84,15 +83,20 @@ TEST_P(EntryReading, OnlyAnEnabledEntryForThisVeryExecutableCounts)
 }
 
 const QString Exec = QStringLiteral("Exec=\"/opt/velmora app/velmora\"\n");
-INSTANTIATE_TEST_SUITE_P(Entries, EntryReading, ::testing::Values(
-    EntryCase{"Plain", "[Desktop Entry]\n" + Exec, true},
-    EntryCase{"EnabledForGnome", "[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n" + Exec, true},
-    EntryCase{"Hidden", "[Desktop Entry]\nHidden=true\n" + Exec, false},
-    EntryCase{"DisabledForGnome", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n" + Exec, false},
-    EntryCase{"WithArguments", "[Desktop Entry]\nExec=\"/opt/velmora app/velmora\" --quiet\n", false},
-    EntryCase{"OtherLetterCase", "[Desktop Entry]\nExec=\"/opt/Velmora app/velmora\"\n", false},
-    EntryCase{"UnquotedBlank", "[Desktop Entry]\nExec=/opt/velmora app/velmora\n", false},
-    EntryCase{"InAnotherGroup", "[Desktop Action x]\n" + Exec, false}),
+INSTANTIATE_TEST_SUITE_P(
+    Entries, EntryReading,
+    ::testing::Values(
+        EntryCase{"Plain", "[Desktop Entry]\n" + Exec, true},
+        EntryCase{"EnabledForGnome", "[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n" + Exec,
+                  true},
+        EntryCase{"Hidden", "[Desktop Entry]\nHidden=true\n" + Exec, false},
+        EntryCase{"DisabledForGnome", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n" + Exec,
+                  false},
+        EntryCase{"WithArguments", "[Desktop Entry]\nExec=\"/opt/velmora app/velmora\" --quiet\n",
+                  false},
+        EntryCase{"OtherLetterCase", "[Desktop Entry]\nExec=\"/opt/Velmora app/velmora\"\n", false},
+        EntryCase{"UnquotedBlank", "[Desktop Entry]\nExec=/opt/velmora app/velmora\n", false},
+        EntryCase{"InAnotherGroup", "[Desktop Action x]\n" + Exec, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(AutoRun, BothUserAndSystemEntriesCountOnceForTheUser)
@@ -173,24 +177,25 @@ struct PathCase
 };
 
 class ExecQuoting : public AutoRun, public ::testing::WithParamInterface<PathCase>
-{
-};
+{};
 
 TEST_P(ExecQuoting, PathIsQuotedAsDesktopEntriesRequireAndReadBack)
 {
     auto runner = load(GetParam().program);
     runner->setRunAfter(raUserLogin);
     runner->setAutoRun(true);
-    EXPECT_TRUE(entry(raUserLogin).contains("\nExec=" + GetParam().exec + "\n")) << entry(raUserLogin).toStdString();
+    EXPECT_TRUE(entry(raUserLogin).contains("\nExec=" + GetParam().exec + "\n"))
+        << entry(raUserLogin).toStdString();
     EXPECT_TRUE(load(GetParam().program)->AutoRun());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, ExecQuoting, ::testing::Values(
-    PathCase{"Blank", "/a b/velmora", R"("/a b/velmora")"},
-    PathCase{"Percent", "/100%/velmora", R"("/100%%/velmora")"},
-    PathCase{"DoubleQuote", R"(/a"b/velmora)", R"("/a\\"b/velmora")"},
-    PathCase{"Dollar", "/$HOME/velmora", R"("/\\$HOME/velmora")"},
-    PathCase{"Backslash", R"(/a\b/velmora)", R"("/a\\\\b/velmora")"}),
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ExecQuoting,
+    ::testing::Values(PathCase{"Blank", "/a b/velmora", R"("/a b/velmora")"},
+                      PathCase{"Percent", "/100%/velmora", R"("/100%%/velmora")"},
+                      PathCase{"DoubleQuote", R"(/a"b/velmora)", R"("/a\\"b/velmora")"},
+                      PathCase{"Dollar", "/$HOME/velmora", R"("/\\$HOME/velmora")"},
+                      PathCase{"Backslash", R"(/a\b/velmora)", R"("/a\\\\b/velmora")"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

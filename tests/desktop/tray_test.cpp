@@ -43,8 +43,7 @@ struct RoadCase
 };
 
 class TrayRoad : public ::testing::TestWithParam<RoadCase>
-{
-};
+{};
 
 // With a host: "X" hides, a left click and "Ouvrir" bring the window back with its tables, a
 // right click pops the menu at the pointer, "Fermer" ends the program. Without one: "X" ends it
@@ -62,12 +61,14 @@ TEST_P(TrayRoad, MainWindowOnARealDisplay)
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("app/data"));
     QDir(dir.path()).mkpath(QStringLiteral("run"));
-    QFile::setPermissions(dir.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(dir.filePath(QStringLiteral("run")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QDir shipped(QStringLiteral(VELMORA_SHIPPED_DATA_DIR));
     for (const QString &name : shipped.entryList(QDir::Files))
         QFile::copy(shipped.filePath(name), dir.filePath(QStringLiteral("app/data/") + name));
     const QString settings = dir.filePath(QStringLiteral("app/data/velmora.ini"));
-    IniFile(settings).writeString(QStringLiteral("options"), QStringLiteral("ico"), QStringLiteral("yes"));
+    IniFile(settings).writeString(QStringLiteral("options"), QStringLiteral("ico"),
+                                  QStringLiteral("yes"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display.name());
@@ -87,8 +88,9 @@ TEST_P(TrayRoad, MainWindowOnARealDisplay)
     Child helper;
     helper.process->setProcessEnvironment(env);
     helper.process->setProcessChannelMode(QProcess::MergedChannels);
-    helper.process->start(helperPath(), {QStringLiteral("tray"), dir.filePath(QStringLiteral("app/")),
-                                         QLatin1String(host ? "yes" : "no")});
+    helper.process->start(helperPath(),
+                          {QStringLiteral("tray"), dir.filePath(QStringLiteral("app/")),
+                           QLatin1String(host ? "yes" : "no")});
     ASSERT_TRUE(helper.process->waitForFinished(60000)) << "the program never ended";
     const QString steps = QString::fromLocal8Bit(helper.process->readAll());
     EXPECT_EQ(helper.process->exitCode(), 0) << steps.toStdString();

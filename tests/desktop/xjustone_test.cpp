@@ -36,7 +36,9 @@ protected:
     bool says(Child &child, const char *line)
     {
         QByteArray &out = m_output[child.process.get()];
-        const auto seen = [&] { return out.split('\n').contains(QByteArray(line)); };
+        const auto seen = [&] {
+            return out.split('\n').contains(QByteArray(line));
+        };
         while (!seen()) {
             if (!child.process->waitForReadyRead(10000))
                 return false;
@@ -120,7 +122,8 @@ TEST_F(SingleInstance, LockThatCannotBeCreatedLetsTheProgramStart)
     copy->process->setReadChannel(QProcess::StandardError);
     if (!copy->process->canReadLine())
         copy->process->waitForReadyRead(10000);
-    EXPECT_TRUE(copy->process->readAllStandardError().contains("Velmora.lock")) << "one line tells why";
+    EXPECT_TRUE(copy->process->readAllStandardError().contains("Velmora.lock"))
+        << "one line tells why";
     EXPECT_EQ(copy->process->state(), QProcess::Running);
 }
 

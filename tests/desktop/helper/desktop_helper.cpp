@@ -113,12 +113,13 @@ private:
         const auto embedded = [icon] {
             return !icon->geometry().isEmpty() && icon->geometry().topLeft() != QPoint(0, 0);
         };
-        if (!check(QTest::qWaitFor(embedded, 10000),
-                   "icon embedded in the notification area"))
+        if (!check(QTest::qWaitFor(embedded, 10000), "icon embedded in the notification area"))
             return false;
-        check(m_form.optionsPage()->CheckBox2->toolTip().isEmpty(), "CheckBox2 has nothing to explain");
+        check(m_form.optionsPage()->CheckBox2->toolTip().isEmpty(),
+              "CheckBox2 has nothing to explain");
         m_form.Label1Click();
-        check(!m_form.isVisible() && !m_form.Dbfmemo->active(), "X hides the window, tables closed");
+        check(!m_form.isVisible() && !m_form.Dbfmemo->active(),
+              "X hides the window, tables closed");
         xclick(icon->geometry().center(), 1);
         if (!check(QTest::qWaitFor([this] { return m_form.isVisible(); }, 5000),
                    "left click brings the window back"))
@@ -143,8 +144,8 @@ private:
     {
         xclick(icon->geometry().center(), 3);
         QMenu *menu = m_form.RxPopupMenu1;
-        return check(QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000)
-                         && menu->geometry().adjusted(-2, -2, 2, 2).contains(QCursor::pos()),
+        return check(QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000) &&
+                         menu->geometry().adjusted(-2, -2, 2, 2).contains(QCursor::pos()),
                      "right click pops the menu up at the pointer");
     }
 
@@ -184,12 +185,14 @@ int tray(Application &app, const QString &appDir, bool host)
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
-    app.setErrorReporter([](const QString &message) { say(QStringLiteral("error box: ") + message); });
+    app.setErrorReporter(
+        [](const QString &message) { say(QStringLiteral("error box: ") + message); });
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args.at(1) == QLatin1String("instance"))
         return instance(app, args.at(2), args.value(3));
     if (args.size() >= 4 && args.at(1) == QLatin1String("tray"))
         return tray(app, args.at(2), args.at(3) == QLatin1String("yes"));
-    std::fprintf(stderr, "usage: desktop_helper instance <title> [dir] | tray <app dir> <yes|no>\n");
+    std::fprintf(stderr,
+                 "usage: desktop_helper instance <title> [dir] | tray <app dir> <yes|no>\n");
     return 64;
 }
