@@ -10,8 +10,8 @@
 //   raNTWarmReboot       <system base>/autostart-services-once
 // The entry is <AppliName>.desktop. It registers the program when its Exec names exactly this
 // executable (no arguments) and it is not switched off (Hidden=true or
-// X-GNOME-Autostart-enabled=false). A switched-off user entry also masks a system entry of the
-// same name, as sessions do.
+// X-GNOME-Autostart-enabled=false). As sessions do, a user entry hides the system entry of the
+// same name, so a switched-off user entry is how one user turns a system registration off.
 //
 // Nothing here is ever reported to the user: a folder that cannot be read or written is passed
 // over. After every change AutoRun() and RunAfter() say what the folders really hold, so a box

@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{
             "PositionAboveTheScreenIsCentred", "NormPos=10,-400,0,0", true, {-1, -1}, false},
         RestoreCase{"UnknownShowCommandIsNormal", "ShowCmd=4", true, {5, 6}, false},
-        RestoreCase{"WindowSystemThatPlacesWindowsGetsOnlyTheState",
+        RestoreCase{"WherePlacingIsNotAllowedOnlyTheStateComesBack",
                     "NormPos=40,50\nShowCmd=6",
                     false,
                     {5, 6},
