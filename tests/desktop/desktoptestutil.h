@@ -55,6 +55,14 @@ public:
             }
         }
     }
+    // Asked to stop, the server removes its lock and socket for the next test.
+    ~XDisplay()
+    {
+        if (m_server.process->state() != QProcess::NotRunning) {
+            m_server.process->terminate();
+            m_server.process->waitForFinished(5000);
+        }
+    }
     bool valid() const { return !m_name.isEmpty(); }
     QString name() const { return m_name; }
 
