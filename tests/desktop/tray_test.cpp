@@ -77,6 +77,11 @@ TEST_P(TrayRoad, MainWindowOnARealDisplay)
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("user")));
     env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir.filePath(QStringLiteral("system")));
+    // The X keyboard library hands strndup() names that are not terminated, which a strict
+    // sanitizer reports as our fault.
+    if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+        env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                       QStringLiteral(":strict_string_checks=0"));
     Child trayer;
     if (host) {
         trayer.process->setProcessEnvironment(env);
