@@ -2,6 +2,8 @@
 // that event-handler errors travel the same road as in the program.
 #include "application.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,6 +25,10 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(quietHandler);
     ::testing::InitGoogleTest(&argc, argv);
+    // Windows under test read and write launch-at-log-on entries: never the user's real ones.
+    QTemporaryDir xdg;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("user"))));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(xdg.filePath(QStringLiteral("system"))));
     Application app(argc, argv);
     // Tests check the error box by its text; a real modal box would block the run.
     app.setErrorReporter([](const QString &) {});

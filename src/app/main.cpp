@@ -3,6 +3,7 @@
 #include "datafolder.h"
 #include "mainwindow.h"
 #include "ualarm.h"
+#include "xjustone.h"
 
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,10 @@ int main(int argc, char **argv)
         return 0;
     }
     Application app(argc, argv);
+    // A second start asks the running copy forward and ends before any window exists.
+    TXJustOne XJustOne1(QLatin1String(Application::Title));
+    if (XJustOne1.Loaded() == TXJustOne::Second)
+        return 0;
     const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     const DataFolder data = prepareDataFolder(appDir, dataHome());
     // Said once, so that a person (or a bug report) knows which tables were used.
@@ -37,6 +42,7 @@ int main(int argc, char **argv)
     // desktop launcher sets to the home folder.
     BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
     Form1 window(appDir, data.path);
+    QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from start to end, hidden until a delete asks it.
     TAvertissement avertissement;
     Avertissement = &avertissement;

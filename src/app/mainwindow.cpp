@@ -3,9 +3,11 @@
 #include "addresspage.h"
 #include "application.h"
 #include "art.h"
+#include "autorunner.h"
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "formatbar.h"
+#include "formplacement.h"
 #include "imageform.h"
 #include "infospage.h"
 #include "interfacelanguage.h"
@@ -13,6 +15,7 @@
 #include "optionspage.h"
 #include "pagemode.h"
 #include "passworddialog.h"
+#include "piconebarretache.h"
 #include "settings.h"
 #include "todopage.h"
 #include "ualarm.h"
@@ -20,6 +23,7 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStackedWidget>
@@ -85,6 +89,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setupClockAndFooter();
     setupNotebook();
     setupLanguage();
+    setupDesktop();
     // Children go in the order they were given their parent: the tables and the page mode
     // last, after every page and control bound to them.
     m_pageMode->setParent(this);
@@ -205,9 +210,13 @@ void Form1::setupOptionsPage()
     m_optionsPage = new OptionsPage(settingsFile(), m_notebook);
     m_optionsPage->setHooks({
         .languageCode = [this] { return languageCode; },
-        .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
-        .setReduireSiFin = [this](bool on) { ReduireSiFin = on; },
-        .setPetiteIconeVisible = [this](bool on) { PetiteIconeVisible = on; },
+        // The box shows what the folders really hold once the change is made.
+        .setLaunchAtLogOn = [this](bool on) {
+            m_autoRunner->setAutoRun(on);
+            m_optionsPage->showLaunchAtLogOn(m_autoRunner->AutoRun());
+        },
+        .setReduireSiFin = [this](bool on) { m_tray->setReduireSiFin(on); },
+        .setPetiteIconeVisible = [this](bool on) { m_tray->setPetiteIconeVisible(on); },
     });
 }
 
@@ -221,6 +230,28 @@ void Form1::setupLanguage()
     });
 }
 
+// The tray icon goes first: the placement must see a close request before the tray turns it
+// into hiding.
+void Form1::setupDesktop()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("RxPopupMenu1"));
+    menu->addAction(QStringLiteral("Ouvrir"), this, &Form1::Ouvrir1Click)
+        ->setObjectName(QStringLiteral("Ouvrir1"));
+    menu->addAction(QStringLiteral("Fermer"), this, &Form1::Fermer1Click)
+        ->setObjectName(QStringLiteral("Fermer1"));
+    m_tray = new TPiconeBarreTache(this);
+    m_tray->setMenuPop(menu);
+    m_tray->Loaded();
+
+    m_autoRunner = std::make_unique<TAutoRunner>(QCoreApplication::applicationFilePath(),
+                                                 TAutoRunner::locationsFromEnvironment());
+    m_autoRunner->setAppliName(QLatin1String(Application::Title));
+    m_autoRunner->Loaded();
+
+    m_placement = new TFormPlacement(this);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -230,6 +261,7 @@ void Form1::showAtStart()
 
 void Form1::FormCreate()
 {
+    m_placement->setIniFileName(settingsFile());
     languageCode = 99;
     m_tables->setFolder(dataDirectory());
 }
@@ -258,6 +290,9 @@ void Form1::showEvent(QShowEvent *event)
     } catch (...) {
         Application::reportCurrentException();
     }
+    // Back from the tray: "X" closed the tables before the window was hidden.
+    if (m_activated && !event->spontaneous())
+        m_tables->openAll();
     // Some window systems never report the first activation of a frameless window; the steps
     // must still run once, right after the first showing.
     if (!m_activated)
@@ -300,16 +335,17 @@ void Form1::readTraySwitches()
 {
     const QString ico = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("ico"));
     if (ico == QLatin1String("yes")) {
-        PetiteIconeVisible = true;
-        ReduireSiFin = true;
+        m_tray->setPetiteIconeVisible(true);
+        m_tray->setReduireSiFin(true);
     }
 }
 
 // Setting a box runs its click handler, which stores the same state again.
 void Form1::showDesktopSwitches()
 {
-    m_optionsPage->CheckBox1->setChecked(launchAtLogOn);
-    m_optionsPage->CheckBox2->setChecked(ReduireSiFin);
+    m_optionsPage->CheckBox1->setChecked(m_autoRunner->AutoRun());
+    m_optionsPage->CheckBox2->setChecked(m_tray->ReduireSiFin());
+    m_optionsPage->explainTray();
 }
 
 QString Form1::footerNotice(int currentYear)
@@ -384,6 +420,18 @@ void Form1::Label1Click()
 void Form1::Label2Click()
 {
     showMinimized();
+}
+
+void Form1::Ouvrir1Click()
+{
+    m_tray->showOwner();
+}
+
+void Form1::Fermer1Click()
+{
+    m_tray->setReduireSiFin(false);
+    m_tray->setPetiteIconeVisible(false);
+    close();
 }
 
 void Form1::O32ImageForm1MouseDown(QMouseEvent *event)

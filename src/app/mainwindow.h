@@ -21,6 +21,11 @@ class AddressPage;
 class NotebookTables;
 class OptionsPage;
 class PageMode;
+class QAction;
+class QMenu;
+class TAutoRunner;
+class TFormPlacement;
+class TPiconeBarreTache;
 class QStackedWidget;
 class TO32ImageForm;
 class TProPasswordDialog;
@@ -71,10 +76,10 @@ public:
 
     bool activated() const { return m_activated; }
 
-    // Tray and log-on switches, kept as plain state until their components exist.
-    bool PetiteIconeVisible = false;
-    bool ReduireSiFin = false;
-    bool launchAtLogOn = false;
+    // Desktop companions: the tray icon, launch at log-on, the window's placement.
+    TPiconeBarreTache *PiconeBarreTache1() const { return m_tray; }
+    TAutoRunner &AutoRunner1() const { return *m_autoRunner; }
+    TFormPlacement *FormPlacement1() const { return m_placement; }
 
     // How the start-up lock asks for the password and says it was wrong; tests replace them
     // before the window is shown. Empty: the password dialog and the "error!" box.
@@ -93,6 +98,9 @@ public:
     void Label1Click();
     void Label2Click();
     void O32ImageForm1MouseDown(QMouseEvent *event);
+    // The tray menu: "Ouvrir" brings the window back, "Fermer" always ends the program.
+    void Ouvrir1Click();
+    void Fermer1Click();
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
@@ -111,6 +119,7 @@ private:
     void setupNotebook();
     void setupOptionsPage();
     void setupLanguage();
+    void setupDesktop();
 
     // Activation steps, in the order they run.
     bool runStartupLock();
@@ -136,6 +145,9 @@ private:
     InterfaceLanguage *m_language = nullptr;
     AddressPage *m_addressPage = nullptr;
     std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
+    TPiconeBarreTache *m_tray = nullptr;                  // PiconeBarreTache1 with RxPopupMenu1
+    std::unique_ptr<TAutoRunner> m_autoRunner;            // AutoRunner1
+    TFormPlacement *m_placement = nullptr;                // FormPlacement1
 
     bool m_activated = false;
     // Dragging by hand, for window systems that do not move windows for us.

@@ -3,6 +3,7 @@
 #include "art.h"
 #include "clicklabel.h"
 #include "passworddialog.h"
+#include "piconebarretache.h"
 #include "sealtext.h"
 #include "settings.h"
 #include "umaj.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -272,6 +274,21 @@ void OptionsPage::CheckBox2Click()
         m_hooks.setReduireSiFin(on);
     if (m_hooks.setPetiteIconeVisible)
         m_hooks.setPetiteIconeVisible(on);
+    explainTray();
+}
+
+void OptionsPage::showLaunchAtLogOn(bool registered)
+{
+    const QSignalBlocker quiet(CheckBox1);
+    CheckBox1->setChecked(registered);
+}
+
+void OptionsPage::explainTray()
+{
+    CheckBox2->setToolTip(TPiconeBarreTache::trayAvailable()
+        ? QString()
+        : QStringLiteral("Ce bureau n'a pas de zone de notification : "
+                         "fermer la fenêtre quitte le programme."));
 }
 
 void OptionsPage::Image7Click() { emit flagClicked(FlagLanguageCodes[0]); }

@@ -38,6 +38,11 @@ public:
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
+    // Sets CheckBox1 to what is really registered, without running its handler.
+    void showLaunchAtLogOn(bool registered);
+    // Tells on CheckBox2 when the desktop has no notification area to hide the window in.
+    void explainTray();
+
     // The item index of the update-mode group: -1 while none is selected.
     int radioGroupItemIndex() const;
 

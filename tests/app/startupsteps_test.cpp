@@ -4,6 +4,7 @@
 #include "inifile.h"
 #include "mainwindow.h"
 #include "optionspage.h"
+#include "piconebarretache.h"
 #include "sealtext.h"
 
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -56,7 +58,7 @@ TEST_F(StartupSteps, FirstStartOpensWithoutPromptAndWithEverythingOff)
     auto form = start();
     EXPECT_EQ(m_prompts, 0);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_FALSE(form->PetiteIconeVisible);
+    EXPECT_FALSE(form->PiconeBarreTache1()->PetiteIconeVisible());
     EXPECT_FALSE(form->optionsPage()->CheckBox2->isChecked());
     EXPECT_FALSE(form->optionsPage()->CheckBox3->isChecked());
 }
@@ -69,7 +71,7 @@ TEST_F(StartupSteps, CancelledLockClosesTheWindowAndSkipsTheLaterSteps)
     auto form = start({std::nullopt});
     EXPECT_EQ(m_prompts, 1);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->ReduireSiFin) << "no step may run after a refused lock";
+    EXPECT_FALSE(form->PiconeBarreTache1()->ReduireSiFin()) << "no step may run after a refused lock";
     EXPECT_TRUE(form->findChild<UrlLabel *>("ProUrlLabel1")->text().isEmpty());
 }
 
@@ -90,25 +92,51 @@ TEST_F(StartupSteps, OnlyAnExactYesSwitchesTheTrayOn)
 {
     write("ico", "Yes");
     auto off = start();
-    EXPECT_FALSE(off->PetiteIconeVisible);
-    EXPECT_FALSE(off->ReduireSiFin);
+    EXPECT_FALSE(off->PiconeBarreTache1()->PetiteIconeVisible());
+    EXPECT_FALSE(off->PiconeBarreTache1()->ReduireSiFin());
     off.reset();
 
     write("ico", "yes");
     auto on = start();
-    EXPECT_TRUE(on->PetiteIconeVisible);
-    EXPECT_TRUE(on->ReduireSiFin);
+    EXPECT_TRUE(on->PiconeBarreTache1()->PetiteIconeVisible());
+    EXPECT_TRUE(on->PiconeBarreTache1()->ReduireSiFin());
     EXPECT_TRUE(on->optionsPage()->CheckBox2->isChecked());
     EXPECT_FALSE(on->optionsPage()->CheckBox1->isChecked());
 
     // The boxes drive the switches at once and OK stores the tray choice.
     QTest::mouseClick(on->optionsPage()->CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
-    EXPECT_FALSE(on->ReduireSiFin);
-    EXPECT_FALSE(on->PetiteIconeVisible);
+    EXPECT_FALSE(on->PiconeBarreTache1()->ReduireSiFin());
+    EXPECT_FALSE(on->PiconeBarreTache1()->PetiteIconeVisible());
     on->languageCode = 9;
     on->optionsPage()->Label9Click();
     EXPECT_EQ(IniFile(m_file).readString("options", "ico"), "no");
     EXPECT_EQ(IniFile(m_file).readString("options", "lng"), "9");
+}
+
+} // namespace
+
+namespace {
+
+// The launch box never claims a registration that failed.
+TEST_F(StartupSteps, LaunchBoxShowsWhatIsReallyRegistered)
+{
+    QCheckBox *box = nullptr;
+    auto works = start();
+    box = works->optionsPage()->CheckBox1;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_FALSE(box->isChecked());
+
+    QTemporaryFile notAFolder; // no log-on folder can be made below a file
+    ASSERT_TRUE(notAFolder.open());
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(notAFolder.fileName()));
+    auto fails = start();
+    qputenv("XDG_CONFIG_HOME", home);
+    box = fails->optionsPage()->CheckBox1;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_FALSE(box->isChecked());
 }
 
 } // namespace

@@ -1,0 +1,129 @@
+#include "piconebarretache.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QWidget>
+
+TPiconeBarreTache::TPiconeBarreTache(QWidget *owner) : QObject(owner), m_owner(owner)
+{
+    setObjectName(QStringLiteral("PiconeBarreTache1"));
+    m_icone = QApplication::windowIcon();
+    if (m_icone.isNull() && owner)
+        m_icone = owner->windowIcon();
+    m_trayIcon = new QSystemTrayIcon(m_icone, this);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TPiconeBarreTache::iconActivated);
+    if (owner)
+        owner->installEventFilter(this);
+}
+
+void TPiconeBarreTache::Loaded()
+{
+    m_loaded = true;
+    if (m_petiteIconeVisible) {
+        refreshIcon();
+        m_trayIcon->show();
+    }
+}
+
+void TPiconeBarreTache::setMenuPop(QMenu *menu)
+{
+    m_menuPop = menu;
+    m_trayIcon->setContextMenu(menu);
+}
+
+void TPiconeBarreTache::setPetiteIconeVisible(bool on)
+{
+    if (on == m_petiteIconeVisible)
+        return;
+    m_petiteIconeVisible = on;
+    if (!m_loaded)
+        return;
+    if (on) {
+        refreshIcon();
+        m_trayIcon->show();
+    } else {
+        m_trayIcon->hide();
+    }
+}
+
+// Utility windows get no task-bar button from the window manager; changing the flag unmaps the
+// window, so a shown one is shown again.
+void TPiconeBarreTache::setGrandeIconeVisible(bool on)
+{
+    m_grandeIconeVisible = on;
+    if (!m_owner || m_owner->windowFlags().testFlag(Qt::Tool) == !on)
+        return;
+    const bool wasVisible = m_owner->isVisible();
+    m_owner->setWindowFlag(Qt::Tool, !on);
+    if (wasVisible)
+        m_owner->show();
+}
+
+void TPiconeBarreTache::setApplicationCachee(bool hidden)
+{
+    m_applicationCachee = hidden;
+    if (!m_owner)
+        return;
+    if (hidden)
+        m_owner->hide();
+    else
+        m_owner->show();
+}
+
+void TPiconeBarreTache::setIcone(const QIcon &icon)
+{
+    m_icone = icon;
+    m_trayIcon->setIcon(m_icone);
+}
+
+void TPiconeBarreTache::setHint(const QString &text)
+{
+    m_hint = text.left(MaxHintLength);
+    m_trayIcon->setToolTip(m_hint);
+}
+
+void TPiconeBarreTache::refreshIcon()
+{
+    m_trayIcon->setIcon(m_icone);
+    m_trayIcon->setToolTip(m_hint);
+}
+
+void TPiconeBarreTache::showOwner()
+{
+    if (!m_owner)
+        return;
+    m_applicationCachee = false;
+    // Shown first: showing may put back a minimised state saved when it was hidden.
+    m_owner->show();
+    if (m_owner->isMinimized())
+        m_owner->showNormal();
+    m_owner->raise();
+    m_owner->activateWindow();
+}
+
+bool TPiconeBarreTache::trayAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// The menu of a right click is popped up by the icon itself (it is its context menu).
+void TPiconeBarreTache::iconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+        showOwner();
+}
+
+// Hiding only while the icon is there to bring the window back: a window hidden without one
+// would leave the program running with no way to reach it.
+bool TPiconeBarreTache::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_owner && event->type() == QEvent::Close && m_reduireSiFin &&
+        m_petiteIconeVisible && m_loaded && trayAvailable()) {
+        event->ignore();
+        m_owner->hide();
+        m_applicationCachee = true;
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

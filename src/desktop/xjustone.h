@@ -1,0 +1,75 @@
+// One running copy of the program per user. A second start asks the first copy to come forward
+// and ends before it shows anything.
+//
+// Two objects in the user's runtime folder, both named after the application title:
+//   <title>.lock   a lock file holding the first copy's process id. A lock whose process is gone
+//                  (a crash, kill -9) is taken over; a lock is never judged by its age, since the
+//                  first copy may run for weeks.
+//   <title>.sock   a local socket, user access only, on which the first copy listens. A second
+//                  copy connects and sends "activate". A socket file left by a dead first copy
+//                  is removed, but only by the copy that has won the lock.
+//
+// A lock that cannot be created for another reason (no runtime folder, a full disk) must not keep
+// the user out of the program: Loaded() then says Unguarded, writes one line on standard error,
+// and the program starts unguarded.
+//
+//     TXJustOne guard(QStringLiteral("Velmora"));
+//     if (guard.Loaded() == TXJustOne::Second)
+//         return 0; // the running copy was asked to come forward
+//     connect(&guard, &TXJustOne::activationRequested, &window, &Window::bringForward);
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+class TXJustOne : public QObject
+{
+    Q_OBJECT
+public:
+    enum Outcome
+    {
+        First,
+        Second,
+        Unguarded
+    };
+
+    // name: the application title. runtimeDirectory: where the lock and the socket live; the
+    // user's runtime folder when empty.
+    explicit TXJustOne(const QString &name, const QString &runtimeDirectory = QString(),
+                       QObject *parent = nullptr);
+    ~TXJustOne() override;
+
+    // Whether a second copy asks the first one to come forward before ending.
+    bool SwitchToPrevious() const { return m_switchToPrevious; }
+    void setSwitchToPrevious(bool on) { m_switchToPrevious = on; }
+
+    // The check, once at start. First: this copy holds the lock for as long as the object
+    // lives. Second: another copy runs and was asked to come forward (when SwitchToPrevious);
+    // this copy should end now. Unguarded: no lock could be made; see above.
+    Outcome Loaded();
+
+    QString lockFileName() const;
+    QString serverName() const;
+
+    // The message a second copy sends.
+    static constexpr const char *ActivateMessage = "activate\n";
+
+signals:
+    // A second copy asked this one to come forward.
+    void activationRequested();
+
+private:
+    void listen();
+    void readRequest();
+    void askFirstCopyForward() const;
+
+    QString m_name;
+    QString m_directory;
+    bool m_switchToPrevious = true;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server = nullptr;
+};
