@@ -17,6 +17,8 @@
 #include "ualarm.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QSessionManager>
 #include <QDate>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -87,6 +89,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     // last, after every page and control bound to them.
     m_pageMode->setParent(this);
     m_tables->setParent(this);
+    setupSessionEnd();
     FormCreate();
 }
 
@@ -355,9 +358,50 @@ void Form1::Label23Click()
 
 void Form1::Label1Click()
 {
+    if (!postPendingEdits())
+        return;
     // The datasets stay alive for the controls bound to them; only their files close.
     m_tables->closeAll();
     close();
+}
+
+bool Form1::postPendingEdits()
+{
+    // Each table on its own: a failure in one must not cost the others their edits.
+    bool posted = true;
+    const auto attempt = [&posted](auto &&post) {
+        try {
+            post();
+        } catch (...) {
+            Application::reportCurrentException();
+            posted = false;
+        }
+    };
+    attempt([this] { m_infosPage->postPendingEdit(); });
+    attempt([this] { m_todoPage->postPendingEdit(); });
+    attempt([this] { m_addressPage->postPendingEdit(); });
+    return posted;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (!postPendingEdits()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void Form1::setupSessionEnd()
+{
+    // The session may end with the window open; the notes typed so far go to disk first.
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (!postPendingEdits() && manager.allowsInteraction())
+            manager.cancel();
+    });
+#endif
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { postPendingEdits(); });
 }
 
 void Form1::Label2Click()
