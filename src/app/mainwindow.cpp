@@ -6,6 +6,7 @@
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "formatbar.h"
+#include "hubkeys.h"
 #include "imageform.h"
 #include "infospage.h"
 #include "notebooktables.h"
@@ -85,6 +86,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setupWindowMarks();
     setupClockAndFooter();
     setupNotebook();
+    new HubKeys(*this);
     // Children go in the order they were given their parent: the tables and the page mode
     // last, after every page and control bound to them.
     m_pageMode->setParent(this);

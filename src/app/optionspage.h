@@ -78,7 +78,12 @@ public slots:
     void CheckBox2Click();
     void UpdateNowClick();
 
+protected:
+    // Enter anywhere on the page that nothing else takes is the OK command.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void setupKeyboard();
     void setupTexts();
     void setupChoices();
     void setupFlags();
