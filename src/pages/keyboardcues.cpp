@@ -104,11 +104,13 @@ void showShortcutInHint(QWidget *widget, const QKeySequence &shortcut)
 
 void paintFocusMark(QPainter &painter, const QRect &rect, const QWidget *widget)
 {
+    // Solid and tinted: a dotted hairline is lost on the pictures of the skin.
+    QColor colour = widget->palette().color(QPalette::Active, QPalette::Highlight);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(widget->palette().color(QPalette::Active, QPalette::Highlight), 1.5, Qt::DotLine);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colour, 2));
+    colour.setAlpha(48);
+    painter.setBrush(colour);
     painter.drawRoundedRect(QRectF(rect).adjusted(1, 1, -1, -1), 3, 3);
     painter.restore();
 }

@@ -23,7 +23,7 @@ QString hintWithShortcut(const QString &hint, const QKeySequence &shortcut);
 void showShortcutInHint(QWidget *widget, QAction *action);
 void showShortcutInHint(QWidget *widget, const QKeySequence &shortcut);
 
-// A rounded dotted outline just inside `rect`, in the palette's highlight colour.
+// A rounded outline with a faint tint just inside `rect`, in the highlight colour.
 void paintFocusMark(QPainter &painter, const QRect &rect, const QWidget *widget);
 
 // Ctrl+Tab and Ctrl+Shift+Tab move the focus to the next or previous control from `editor`,
