@@ -1,89 +1,20 @@
-#include "application.h"
-#include "dblineedit.h"
-#include "dbf.h"
-#include "formatbar.h"
-#include "mainwindow.h"
-#include "notebooktables.h"
+#include "programtestutil.h"
+
+#include "addresspage.h"
+#include "infospage.h"
 #include "optionspage.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
-#include "todopage.h"
-#include "ualarm.h"
-#include "addresspage.h"
-#include "infospage.h"
 
-#include <QApplication>
-#include <QFile>
 #include <QHelpEvent>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <functional>
 #include <gtest/gtest.h>
 
+using programtest::Program;
+
 namespace {
-
-// The program shown on its shipped tables, with three notes "Un", "Deux", "Trois", and a delete
-// question that answers "Oui".
-struct Program
-{
-    Program()
-    {
-        QDir(dir.path()).mkpath(QStringLiteral("data"));
-        form = std::make_unique<Form1>(dir.path() + QLatin1Char('/'));
-        for (const char *name : {"memo.dbf", "memo.dbt", "infos.dbf", "infos.dbt", "infos.mdx",
-                                 "adbook.dbf", "adbook.dbt"})
-            QFile::copy(QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/") + name, form->dataDirectory() + name);
-        TDbf memo("writer");
-        memo.setFilePath(form->dataDirectory().toStdString());
-        memo.setTableName("memo.dbf");
-        memo.open();
-        for (const char *title : {"Un", "Deux", "Trois"}) {
-            memo.insert();
-            memo.fieldByName("TITRE").setAsString(title);
-            memo.post();
-        }
-        memo.close();
-        Avertissement = &question;
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QTest::qWaitFor([this] { return form->activated(); }, 5000);
-    }
-    ~Program() { Avertissement = nullptr; }
-
-    // A key as the user presses it: to whatever has the focus.
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
-        QTest::keyClick(target, Qt::Key(key), modifiers);
-    }
-    void type(QWidget *field, const QString &text)
-    {
-        field->setFocus();
-        QTest::keyClicks(field, text);
-    }
-    void answerYesWhenAsked()
-    {
-        QTimer::singleShot(0, &question, [this] {
-            if (question.isVisible())
-                QTest::mouseClick(question.BtnOK, Qt::LeftButton);
-        });
-    }
-
-    TodoPage *todo() const { return form->todoPage(); }
-    QString title() const { return todo()->DBEdit1()->text(); }
-    TDataSetState state() const { return form->tables().Dbfmemo().state(); }
-    QWidget *currentPage() const { return form->notebook()->currentWidget(); }
-    bool focusIn(QWidget *page) const { return page->isAncestorOf(QApplication::focusWidget()); }
-
-    QTemporaryDir dir;
-    TAvertissement question;
-    std::unique_ptr<Form1> form;
-};
 
 struct KeyCase
 {
@@ -154,6 +85,12 @@ TEST(Keyboard, EachShortcutOfTheToDoPageDoesItsAction)
          [](Program &p) {
              QTest::keyClicks(p.todo()->editor1(), "x");
              EXPECT_TRUE(p.todo()->editor1()->textCursor().charFormat().fontUnderline());
+         }},
+        {"Ctrl+Tab leaves the text, which keeps Tab for itself",
+         [](Program &p) { p.todo()->editor1()->setFocus(); }, Qt::Key_Tab, Qt::ControlModifier,
+         [](Program &p) {
+             EXPECT_NE(QApplication::focusWidget(), p.todo()->editor1());
+             EXPECT_FALSE(p.todo()->editor1()->toPlainText().contains('\t'));
          }},
         {"Ctrl+Page Down from a record button", [](Program &p) {
              p.todo()->ToolBar1()->button(RecordBar::Insert)->setFocus(Qt::TabFocusReason);
