@@ -1,6 +1,7 @@
 #include "recordactions.h"
 
 #include "dbf.h"
+#include "dblineedit.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -132,8 +133,15 @@ void RecordActions::attachTo(QWidget *page)
     for (QAction *action : all())
         page->addAction(action);
     auto *keys = new LineFieldKeys(page);
-    for (QLineEdit *field : page->findChildren<QLineEdit *>())
+    for (QLineEdit *field : page->findChildren<QLineEdit *>()) {
         field->installEventFilter(keys);
+        // Enter in a field of the record stores it, as a form is expected to.
+        if (qobject_cast<DBLineEdit *>(field))
+            connect(field, &QLineEdit::returnPressed, DataSetPost, [this] {
+                if (DataSetPost->isEnabled())
+                    DataSetPost->trigger();
+            });
+    }
 }
 
 std::array<QAction *, 9> RecordActions::all() const

@@ -45,7 +45,7 @@ public:
     // Gives the actions to `page`: their shortcuts (Ctrl+N, Ctrl+S, Escape, Ctrl+Delete,
     // Ctrl+Page Up/Down, Ctrl+Home/End) work while the focus is on it. In its single-line fields
     // the record meaning of Ctrl+Home, Ctrl+End and Ctrl+Delete wins over the field's own; the
-    // multi-line editors keep theirs.
+    // multi-line editors keep theirs. Enter in a bound single-line field posts.
     void attachTo(QWidget *page);
 
     // Sets every action's enabled state from the dataset now.

@@ -68,23 +68,22 @@ TEST(Keyboard, EachShortcutOfTheToDoPageDoesItsAction)
              EXPECT_EQ(p.title(), "Deux");
              EXPECT_EQ(p.form->tables().Dbfmemo().visibleRecordCount(), 2);
          }},
-        {"Ctrl+B in the text types bold", [](Program &p) { p.todo()->editor1()->setFocus(); },
+        {"Enter in the title stores it", [](Program &p) { p.type(p.todo()->DBEdit1(), "!"); },
+         Qt::Key_Return, Qt::NoModifier,
+         [](Program &p) { EXPECT_EQ(p.storedTitles(), QStringList({"!", "Deux", "Trois"})); }},
+        {"Ctrl+B, Ctrl+I, Ctrl+U in the text type bold, italic, underlined",
+         [](Program &p) {
+             p.todo()->editor1()->setFocus();
+             p.press(Qt::Key_I, Qt::ControlModifier);
+             p.press(Qt::Key_U, Qt::ControlModifier);
+         },
          Qt::Key_B, Qt::ControlModifier,
          [](Program &p) {
              QTest::keyClicks(p.todo()->editor1(), "x");
-             EXPECT_EQ(p.todo()->editor1()->textCursor().charFormat().fontWeight(), QFont::Bold);
-         }},
-        {"Ctrl+I in the text types italic", [](Program &p) { p.todo()->editor1()->setFocus(); },
-         Qt::Key_I, Qt::ControlModifier,
-         [](Program &p) {
-             QTest::keyClicks(p.todo()->editor1(), "x");
-             EXPECT_TRUE(p.todo()->editor1()->textCursor().charFormat().fontItalic());
-         }},
-        {"Ctrl+U in the text types underlined", [](Program &p) { p.todo()->editor1()->setFocus(); },
-         Qt::Key_U, Qt::ControlModifier,
-         [](Program &p) {
-             QTest::keyClicks(p.todo()->editor1(), "x");
-             EXPECT_TRUE(p.todo()->editor1()->textCursor().charFormat().fontUnderline());
+             const QTextCharFormat typed = p.todo()->editor1()->textCursor().charFormat();
+             EXPECT_EQ(typed.fontWeight(), QFont::Bold);
+             EXPECT_TRUE(typed.fontItalic());
+             EXPECT_TRUE(typed.fontUnderline());
          }},
         {"Ctrl+Tab leaves the text, which keeps Tab for itself",
          [](Program &p) { p.todo()->editor1()->setFocus(); }, Qt::Key_Tab, Qt::ControlModifier,
