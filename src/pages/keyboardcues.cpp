@@ -122,8 +122,6 @@ void leaveWithCtrlTab(QWidget *editor)
 
 void focusInto(QWidget *page)
 {
-    if (QWidget *focused = QApplication::focusWidget(); focused && page->isAncestorOf(focused))
-        return;
     QWidget *firstStop = nullptr;
     for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
         if (!page->isAncestorOf(w) || !w->isVisibleTo(page) || !w->isEnabled() ||

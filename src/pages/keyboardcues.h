@@ -31,5 +31,6 @@ void paintFocusMark(QPainter &painter, const QRect &rect, const QWidget *widget)
 void leaveWithCtrlTab(QWidget *editor);
 
 // Moves the focus into `page`: to its first enabled bound text field, else to its first control
-// that takes the focus by Tab. Nothing happens when the focus is already inside.
+// that takes the focus by Tab. (Focus that Qt moved there from a page being hidden lands on
+// whatever comes next, often a record button.)
 void focusInto(QWidget *page);
