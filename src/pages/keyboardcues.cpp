@@ -3,7 +3,6 @@
 #include "dblineedit.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
