@@ -9,6 +9,9 @@ class ClickLabel : public QLabel
 public:
     explicit ClickLabel(QWidget *parent = nullptr) : QLabel(parent) {}
 
+    // Makes the label a Tab stop that Enter and Space click, with a visible focus mark.
+    void setKeyboardClickable(bool on);
+
 signals:
     void clicked();
     void pressed(QMouseEvent *event);
@@ -16,6 +19,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_leftDown = false;

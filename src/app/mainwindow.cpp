@@ -8,6 +8,7 @@
 #include "clocklabel.h"
 #include "formatbar.h"
 #include "formplacement.h"
+#include "hubkeys.h"
 #include "imageform.h"
 #include "infospage.h"
 #include "interfacelanguage.h"
@@ -21,6 +22,8 @@
 #include "ualarm.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QSessionManager>
 #include <QDate>
 #include <QGuiApplication>
 #include <QMenu>
@@ -90,10 +93,12 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setupNotebook();
     setupLanguage();
     setupDesktop();
+    new HubKeys(*this);
     // Children go in the order they were given their parent: the tables and the page mode
     // last, after every page and control bound to them.
     m_pageMode->setParent(this);
     m_tables->setParent(this);
+    setupSessionEnd();
     FormCreate();
 }
 
@@ -412,9 +417,50 @@ void Form1::Label23Click()
 
 void Form1::Label1Click()
 {
+    if (!postPendingEdits())
+        return;
     // The datasets stay alive for the controls bound to them; only their files close.
     m_tables->closeAll();
     close();
+}
+
+bool Form1::postPendingEdits()
+{
+    // Each table on its own: a failure in one must not cost the others their edits.
+    bool posted = true;
+    const auto attempt = [&posted](auto &&post) {
+        try {
+            post();
+        } catch (...) {
+            Application::reportCurrentException();
+            posted = false;
+        }
+    };
+    attempt([this] { m_infosPage->postPendingEdit(); });
+    attempt([this] { m_todoPage->postPendingEdit(); });
+    attempt([this] { m_addressPage->postPendingEdit(); });
+    return posted;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (!postPendingEdits()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void Form1::setupSessionEnd()
+{
+    // The session may end with the window open; the notes typed so far go to disk first.
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (!postPendingEdits() && manager.allowsInteraction())
+            manager.cancel();
+    });
+#endif
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { postPendingEdits(); });
 }
 
 void Form1::Label2Click()
@@ -429,6 +475,8 @@ void Form1::Ouvrir1Click()
 
 void Form1::Fermer1Click()
 {
+    if (!postPendingEdits())
+        return;
     m_tray->setReduireSiFin(false);
     m_tray->setPetiteIconeVisible(false);
     close();

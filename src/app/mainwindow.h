@@ -97,6 +97,12 @@ public:
     void Label23Click();
     void Label1Click();
     void Label2Click();
+
+    // Posts the pending edit of each table, as a move would. A failing post is shown in the
+    // error box, its table stays in its state, and the answer is false: the window must then
+    // stay open. Every way of closing (the "X", the tray's "Fermer", the session's end) asks
+    // this first.
+    bool postPendingEdits();
     void O32ImageForm1MouseDown(QMouseEvent *event);
     // The tray menu: "Ouvrir" brings the window back, "Fermer" always ends the program.
     void Ouvrir1Click();
@@ -110,6 +116,7 @@ protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void setupSkin();
@@ -120,6 +127,7 @@ private:
     void setupOptionsPage();
     void setupLanguage();
     void setupDesktop();
+    void setupSessionEnd();
 
     // Activation steps, in the order they run.
     bool runStartupLock();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -80,6 +81,29 @@ OptionsPage::OptionsPage(const QString &settingsFile, QWidget *parent)
     setupFlags();
     setupUpdateGroup();
     setupOkCommand();
+    setupKeyboard();
+}
+
+void OptionsPage::setupKeyboard()
+{
+    for (ClickLabel *flag : {Image7, Image8, Image9, Image10, Image11, Image12, Label9})
+        flag->setKeyboardClickable(true);
+    // Its own Enter, not the page's OK.
+    UpdateNow->setAutoDefault(true);
+    setTabOrder(Editpw2, Image7);
+    setTabOrder(Image12, Label9);
+    setTabOrder(Label9, UpdateNow);
+}
+
+void OptionsPage::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !(event->modifiers() & ~Qt::KeypadModifier)) {
+        event->accept();
+        Label9Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OptionsPage::setupTexts()

@@ -90,7 +90,12 @@ public slots:
     void Image11Click();
     void Image12Click();
 
+protected:
+    // Enter anywhere on the page that nothing else takes is the OK command.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void setupKeyboard();
     void setupTexts();
     void setupChoices();
     void setupFlags();

@@ -1,21 +1,56 @@
 #include "actionbutton.h"
 
+#include "keyboardcues.h"
+
 #include <QAction>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
+
+namespace {
+
+// A flat button shows no focus of its own in most styles; the keyboard needs to see it.
+class ActionButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            click();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        QToolButton::paintEvent(event);
+        if (hasFocus()) {
+            QPainter painter(this);
+            paintFocusMark(painter, rect(), this);
+        }
+    }
+};
+
+} // namespace
 
 QToolButton *makeActionButton(QWidget *parent, const char *name, QAction *action,
                               const std::optional<QString> &ownHint)
 {
-    auto *button = new QToolButton(parent);
+    auto *button = new ActionButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFixedSize(23, 22);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, never taken by a click, so that a click leaves the focus in the editor.
+    button->setFocusPolicy(Qt::TabFocus);
     button->setCursor(Qt::PointingHandCursor);
     button->setIconSize(QSize(16, 16));
     button->setCheckable(action->isCheckable());
     const bool followsActionHint = !ownHint;
     button->setToolTip(ownHint.value_or(action->toolTip()));
+    showShortcutInHint(button, action);
 
     auto follow = [button, action, followsActionHint] {
         button->setEnabled(action->isEnabled());

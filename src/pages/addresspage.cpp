@@ -70,6 +70,7 @@ AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *par
     m_source->setAutoEdit(true);
     setupRecordBar();
     setupFields();
+    m_actions->attachTo(this);
 
     m_table.AfterScroll = [this](TDbf &table) { DbfadbookAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfadbookBeforeDelete(table); };

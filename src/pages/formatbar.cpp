@@ -226,6 +226,12 @@ FormatActions::FormatActions(PageMode &mode, QObject *parent) : QObject(parent),
     AlignRight = makeAction("FormatAlignRight", "aligner à droite", 18, true);
     Bullets = makeAction("FormatBullets", "liste", 15, true);
     Font = makeAction("FormatFont", "police de caractères", 19, false);
+    Bold->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    Italic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    Underline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    // The keys belong to the editors: Ctrl+U in a title field keeps its own meaning.
+    for (QAction *style : {Bold, Italic, Underline})
+        style->setShortcutContext(Qt::WidgetShortcut);
     AlignLeft->setProperty("Tag", 0);
     AlignCenter->setProperty("Tag", 2);
     AlignRight->setProperty("Tag", 1);
@@ -267,6 +273,7 @@ void FormatActions::setEditor(int mode, TRxCustomRichEdit *editor)
     if (mode < 0 || mode >= int(m_editors.size()) || !editor)
         return;
     m_editors[size_t(mode)] = editor;
+    editor->addActions({Bold, Italic, Underline});
     connect(editor, &TRxCustomRichEdit::selectionChange, this, &FormatActions::editor1SelectionChange);
     connect(editor, &TRxCustomRichEdit::urlClick, this, &FormatActions::editor1URLClick);
 }

@@ -4,6 +4,7 @@
 #include "dblineedit.h"
 #include "dbf.h"
 #include "formatbar.h"
+#include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
 #include "recordactions.h"
@@ -81,6 +82,11 @@ InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDe
     setupFields();
     setupLists();
     setupText(format);
+    // Row by row, as the page reads: category and its list, then title and its list.
+    setTabOrder(m_category, m_categories);
+    setTabOrder(m_categories, m_title);
+    setTabOrder(m_title, m_titles);
+    m_actions->attachTo(this);
 
     m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfinfosBeforeDelete(table); };
@@ -132,6 +138,7 @@ void InfosPage::setupText(FormatActions &format)
     m_editor->setDataField(QStringLiteral("INFOS"));
     m_editor->setDataSource(m_source);
     format.setEditor(PageMode::InfosEditor, m_editor);
+    leaveWithCtrlTab(m_editor);
 }
 
 void InfosPage::postPendingEdit()

@@ -1,10 +1,13 @@
 #include "recordactions.h"
 
 #include "dbf.h"
+#include "dblineedit.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPixmap>
 
 namespace {
@@ -43,6 +46,7 @@ RecordActions::RecordActions(TDbf &dataset, int suffix, QObject *parent)
     DataSetInsert = makeAction("DataSetInsert", suffix, "&Insertion", "Insertion", 10);
     DataSetDelete = makeAction("DataSetDelete", suffix, "&Supprimer", "Supprimer", 11);
     connectOperations();
+    setupShortcuts();
 
     m_listenerId = m_dataset.addDataListener([this](TDataEvent, TDbfField *) { updateEnabled(); });
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
@@ -84,6 +88,60 @@ void RecordActions::connectOperations()
     connect(DataSetEdit, &QAction::triggered, this, [this] { m_dataset.edit(); });
     connect(DataSetInsert, &QAction::triggered, this, [this] { m_dataset.insert(); });
     connect(DataSetDelete, &QAction::triggered, this, [this] { m_dataset.deleteRecord(); });
+}
+
+void RecordActions::setupShortcuts()
+{
+    DataSetFirst->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+    DataSetPrior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    DataSetNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    DataSetLast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
+    DataSetCancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    DataSetPost->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    DataSetInsert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    DataSetDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    // Every data page has the same keys: each set answers only on its own page.
+    for (QAction *action : all())
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+}
+
+namespace {
+
+// Lets the record actions have Ctrl+Home, Ctrl+End and Ctrl+Delete in a single-line field,
+// where they would only move the caret or delete a word.
+class LineFieldKeys : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool record = key->modifiers() == Qt::ControlModifier &&
+                            (key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                             key->key() == Qt::Key_Delete);
+        return record; // left unaccepted: the shortcut goes on to the actions
+    }
+};
+
+} // namespace
+
+void RecordActions::attachTo(QWidget *page)
+{
+    for (QAction *action : all())
+        page->addAction(action);
+    auto *keys = new LineFieldKeys(page);
+    for (QLineEdit *field : page->findChildren<QLineEdit *>()) {
+        field->installEventFilter(keys);
+        // Enter in a field of the record stores it, as a form is expected to.
+        if (qobject_cast<DBLineEdit *>(field))
+            connect(field, &QLineEdit::returnPressed, DataSetPost, [this] {
+                if (DataSetPost->isEnabled())
+                    DataSetPost->trigger();
+            });
+    }
 }
 
 std::array<QAction *, 9> RecordActions::all() const

@@ -16,6 +16,7 @@
 #include <QObject>
 #include <array>
 
+class QWidget;
 class TDbf;
 
 class RecordActions : public QObject
@@ -41,6 +42,12 @@ public:
     // In the order of the table above, for loops and tests.
     std::array<QAction *, 9> all() const;
 
+    // Gives the actions to `page`: their shortcuts (Ctrl+N, Ctrl+S, Escape, Ctrl+Delete,
+    // Ctrl+Page Up/Down, Ctrl+Home/End) work while the focus is on it. In its single-line fields
+    // the record meaning of Ctrl+Home, Ctrl+End and Ctrl+Delete wins over the field's own; the
+    // multi-line editors keep theirs. Enter in a bound single-line field posts.
+    void attachTo(QWidget *page);
+
     // Sets every action's enabled state from the dataset now.
     void updateEnabled();
 
@@ -52,6 +59,7 @@ private:
     QAction *makeAction(const char *baseName, int suffix, const char *caption, const char *hint,
                         int imageIndex);
     void connectOperations();
+    void setupShortcuts();
 
     TDbf &m_dataset;
     int m_listenerId = 0;

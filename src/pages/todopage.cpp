@@ -4,6 +4,7 @@
 #include "dblineedit.h"
 #include "dbf.h"
 #include "formatbar.h"
+#include "keyboardcues.h"
 #include "pagemode.h"
 #include "recordactions.h"
 #include "recordbar.h"
@@ -29,6 +30,7 @@ TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelet
     m_recordBar->move(0, 0);
     setupTitle();
     setupText(format);
+    m_actions->attachTo(this);
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
 }
@@ -63,6 +65,7 @@ void TodoPage::setupText(FormatActions &format)
     m_editor->setDataField(QStringLiteral("MEMO"));
     m_editor->setDataSource(m_source);
     format.setEditor(PageMode::TodoEditor, m_editor);
+    leaveWithCtrlTab(m_editor);
 }
 
 void TodoPage::postPendingEdit()

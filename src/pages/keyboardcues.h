@@ -1,0 +1,36 @@
+// What a person working with the keyboard alone needs to see and reach: a focus mark on controls
+// that the style leaves unmarked, the shortcut beside a control's hint, and a way out of the
+// editors that keep the Tab key for themselves.
+//
+//     showShortcutInHint(button, action);      // "Nouveau" shows as "Nouveau (Ctrl+N)"
+//     leaveWithCtrlTab(editor1);               // Ctrl+Tab / Ctrl+Shift+Tab move the focus on
+#pragma once
+
+#include <QKeySequence>
+#include <QString>
+
+class QAction;
+class QPainter;
+class QRect;
+class QWidget;
+
+// The hint as shown: the hint, then the shortcut in brackets; the hint alone without a shortcut,
+// nothing without a hint.
+QString hintWithShortcut(const QString &hint, const QKeySequence &shortcut);
+
+// From now on `widget` shows its own hint (toolTip, which language files replace) followed by
+// the current shortcut of `action`.
+void showShortcutInHint(QWidget *widget, QAction *action);
+void showShortcutInHint(QWidget *widget, const QKeySequence &shortcut);
+
+// A rounded outline with a faint tint just inside `rect`, in the highlight colour.
+void paintFocusMark(QPainter &painter, const QRect &rect, const QWidget *widget);
+
+// Ctrl+Tab and Ctrl+Shift+Tab move the focus to the next or previous control from `editor`,
+// whose Tab key inserts a tab character.
+void leaveWithCtrlTab(QWidget *editor);
+
+// Moves the focus into `page`: to its first enabled bound text field, else to its first control
+// that takes the focus by Tab. (Focus that Qt moved there from a page being hidden lands on
+// whatever comes next, often a record button.)
+void focusInto(QWidget *page);
