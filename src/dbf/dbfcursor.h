@@ -32,8 +32,8 @@ public:
 };
 
 // The physical cursor: position 0 is before the first record, count + 1 after the last. The
-// count is read from the file size on every step, so records appended by another program are
-// reached without reopening.
+// count is read again from the file size whenever the cursor reaches it, so records appended by
+// another program are reached without reopening.
 class TDbfCursor : public TVirtualCursor
 {
 public:
