@@ -6,6 +6,7 @@
 
 #include "dbfcursor.h"
 #include "dbffile.h"
+#include "indexcursor.h"
 
 void TDbf::checkBrowseMode()
 {
@@ -200,4 +201,54 @@ void TDbf::deleteRecord()
     notify(TDataEvent::DataSetChange);
     fire(AfterDelete);
     fire(AfterScroll);
+}
+
+void TDbf::beginBatch()
+{
+    checkCanModify();
+    if (m_batchDepth++ > 0)
+        return;
+    try {
+        m_file->beginBatch();
+        if (m_productionIndex && m_productionIndex->file().live())
+            m_productionIndex->file().beginBatch();
+    } catch (...) {
+        m_batchDepth = 0;
+        m_file->endBatch();
+        throw;
+    }
+}
+
+void TDbf::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    try {
+        checkBrowseMode();
+    } catch (...) {
+        finishBatch();
+        throw;
+    }
+    finishBatch();
+}
+
+void TDbf::finishBatch()
+{
+    m_batchDepth = 0;
+    std::exception_ptr failure;
+    if (m_productionIndex && m_productionIndex->file().live()) {
+        try {
+            m_productionIndex->file().endBatch();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    try {
+        m_file->endBatch();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
