@@ -1,5 +1,7 @@
 // The table engine beside the tools a user would otherwise reach for, all measured in this run:
 //     velmora_engine_bench [records] [runs]        (defaults 100000 and 3; medians of the runs)
+//     velmora_engine_bench records 1 PHASE         only our part up to PHASE, for strace -c:
+//                                                  build, walk, insert, batch or ordered
 // Rows: a walk of every field and memo (python3-dbfread and `cat` of both files as references),
 // inserts of random titles with a descending title tag live, one post each and as one batch
 // (sqlite3 with an indexed table, WAL, synchronous off: a transaction per insert, then one), and
@@ -131,7 +133,7 @@ struct Figures
 };
 
 void runOnce(const std::string &dir, const std::vector<std::string> &titles, bool sqlite,
-             bool dbfread, Figures &f)
+             bool dbfread, Figures &f, const std::string &phase = {})
 {
     createTable(dir, false);
     {
@@ -141,12 +143,16 @@ void runOnce(const std::string &dir, const std::vector<std::string> &titles, boo
         insertTitles(ds, titles, true);
         ds.endBatch();
         ds.close();
+        if (phase == "build")
+            return;
         f.walk.push_back(seconds([&] {
             TDbf reader("Dbfinfos");
             openTable(reader, dir, false);
             walk(reader, true);
         }));
     }
+    if (phase == "walk")
+        return;
     f.cat.push_back(seconds([&] { std::system(("cat '" + dir + "infos.dbf' '" + dir + "infos.dbt' > /dev/null").c_str()); }));
     if (dbfread)
         f.dbfread.push_back(seconds([&] {
@@ -155,6 +161,8 @@ void runOnce(const std::string &dir, const std::vector<std::string> &titles, boo
         }));
 
     for (const bool batch : {false, true}) {
+        if ((phase == "batch" || phase == "ordered") && !batch)
+            continue;
         createTable(dir, true);
         TDbf ds("Dbfinfos");
         openTable(ds, dir, true);
@@ -165,10 +173,12 @@ void runOnce(const std::string &dir, const std::vector<std::string> &titles, boo
             if (batch)
                 ds.endBatch();
         }));
-        if (batch)
+        if (batch && phase != "batch")
             f.ordered.push_back(seconds([&] { walk(ds, false); }));
+        if (phase == "insert")
+            return;
     }
-    if (!sqlite)
+    if (!sqlite || !phase.empty())
         return;
     for (const bool batch : {false, true}) {
         const std::string script = dir + "insert.sql", db = dir + "infos.db";
@@ -209,6 +219,11 @@ int main(int argc, char **argv)
     const bool sqlite = haveCommand("sqlite3 -version");
     const bool dbfread = haveCommand("python3 -c 'import dbfread'");
     Figures f;
+    if (argc > 3) {
+        runOnce(dir, titles, false, false, f, argv[3]);
+        std::system(("rm -rf '" + dir + "'").c_str());
+        return 0;
+    }
     try {
         for (int run = 0; run < runs; ++run)
             runOnce(dir, titles, sqlite, dbfread, f);

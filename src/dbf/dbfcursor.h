@@ -27,6 +27,12 @@ public:
     // The dataset appended record n. An index cursor stands on its key so that the new record
     // becomes current; the physical cursor stays where it is.
     virtual void recordAppended(std::uint32_t n) { (void)n; }
+    // Stands on record n, just appended from `record`, without reading it back.
+    virtual void standOnAppended(std::uint32_t n, const std::uint8_t *record)
+    {
+        (void)record;
+        setPhysicalRecNo(n);
+    }
     // True when the cursor stands on the record appended last (see recordAppended).
     virtual bool followsAppend() const { return false; }
 };

@@ -119,12 +119,15 @@ void TDbf::post()
     fire(BeforePost);
     if (m_file->memoFile())
         writePendingMemos();
+    std::uint32_t standing = 0; // the new record, current as written
     if (m_state == TDataSetState::dsInsert) {
         const std::uint32_t n = m_file->appendRecord(m_buffer.data());
         if (n != 0) {
             m_cursor->recordAppended(n);
-            if (!m_hadRecordBeforeInsert || m_cursor->followsAppend())
-                m_cursor->setPhysicalRecNo(n);
+            if (!m_hadRecordBeforeInsert || m_cursor->followsAppend()) {
+                m_cursor->standOnAppended(n, m_buffer.data());
+                standing = n;
+            }
         }
     } else {
         m_file->rewriteRecord(m_bufferRecNo, m_oldBuffer.data(), m_buffer.data());
@@ -132,7 +135,13 @@ void TDbf::post()
     }
     m_modified = false;
     setState(TDataSetState::dsBrowse);
-    resync();
+    if (standing != 0 && (m_showDeleted || m_buffer[0] != TDbfFile::kDeleted)) {
+        m_bufferRecNo = standing;
+        m_hasRecord = true;
+        m_bof = m_eof = false;
+    } else {
+        resync();
+    }
     notify(TDataEvent::DataSetChange);
     fire(AfterPost);
 }

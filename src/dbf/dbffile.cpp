@@ -427,7 +427,7 @@ std::uint32_t TDbfFile::lockNewSlot()
         if (!lockRecord(n, false))
             continue;
         std::uint8_t flag = 0;
-        const bool whole = fileSize() >= unitOffset(n) + unitSize();
+        const bool whole = n <= recordCount(); // counted under the header lock
         if (whole && readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
             unlockRecord(n);
             continue;
