@@ -438,10 +438,9 @@ std::uint32_t TDbfFile::lockNewSlot()
 }
 
 // The record goes in before the count, so that a process killed between the two leaves a count
-// behind the records (corrected at the next open), never one ahead of them. The count is the
-// records the file holds once ours is in: at least our slot, never a slot nobody has written.
-// Records written by appenders that still hold slots below ours are counted too; their own
-// update then finds the count already there.
+// behind the records (corrected at the next open), never one ahead of them. The count is what the
+// file holds once ours is in: at least our slot, never past the end of the file. A slot below ours
+// that another appender still holds is counted with it; its own update finds the count in place.
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
     const std::uint32_t n = lockNewSlot();

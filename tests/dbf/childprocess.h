@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,19 +89,24 @@ inline std::string dbfreadPython()
     return {};
 }
 
-// What dbfread reads in `table`: one line per live record, "TITRE|memo" (deleted records left
-// out, the memo's space filling stripped), after a first line with the number of live records.
-inline std::string dbfreadTitlesAndMemos(const std::string &py, const std::string &table,
+// What dbfread reads in each of `tables` (one interpreter for all of them): per table, the number
+// of live records, then one sorted line per live record, "<title>|<memo>" (the memo's space
+// filling stripped).
+inline std::string dbfreadTitlesAndMemos(const std::string &py, const std::vector<std::string> &tables,
                                          const std::string &titleField, const std::string &memoField)
 {
     const std::string script =
         "import sys, dbfread\n"
-        "t = dbfread.DBF(sys.argv[1], char_decode_errors='strict')\n"
-        "rows = [(r[sys.argv[2]] or '') + '|' + (r[sys.argv[3]] or '').rstrip(' ') for r in t]\n"
-        "print(len(rows))\n"
-        "for r in sorted(rows): print(r)\n";
-    const std::string cmd = "PYTHONIOENCODING=utf-8 " + py + " -c \"$(cat <<'PY'\n" + script +
-                            "PY\n)\" '" + table + "' " + titleField + " " + memoField + " 2>&1";
+        "for path in sys.argv[3:]:\n"
+        "    t = dbfread.DBF(path, char_decode_errors='strict')\n"
+        "    rows = [(r[sys.argv[1]] or '') + '|' + (r[sys.argv[2]] or '').rstrip(' ') for r in t]\n"
+        "    print(len(rows))\n"
+        "    for r in sorted(rows): print(r)\n";
+    std::string cmd = "PYTHONIOENCODING=utf-8 " + py + " -c \"$(cat <<'PY'\n" + script + "PY\n)\" " +
+                      titleField + " " + memoField;
+    for (const std::string &table : tables)
+        cmd += " '" + table + "'";
+    cmd += " 2>&1";
     std::string out;
     if (FILE *p = ::popen(cmd.c_str(), "r")) {
         char buf[4096];

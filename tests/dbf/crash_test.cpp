@@ -80,10 +80,14 @@ TEST(CrashTest, KilledWriterLosesNothingCommitted)
 {
     const int kills = sizeFromEnv("VELMORA_CRASH_KILLS", 30);
     const std::string py = dbfreadPython();
+    if (py.empty())
+        std::fprintf(stderr, "python3-dbfread is not installed: the tables are not read by it\n");
     TempDir dir;
     createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
     std::map<std::string, Found> live;
     std::map<std::string, int> committed;
+    std::vector<std::string> copies; // the table after each kill, for dbfread at the end
+    std::string listings;
     std::mt19937 random(4321);
     for (int round = 0; round < kills; ++round) {
         SCOPED_TRACE("kill " + std::to_string(round + 1));
@@ -120,9 +124,16 @@ TEST(CrashTest, KilledWriterLosesNothingCommitted)
         }
         if (!journal.inFlightId.empty() && live.count(journal.inFlightId))
             committed[journal.inFlightId] = live[journal.inFlightId].version;
-        expectDbfreadAgrees(dir, py, live);
         if (::testing::Test::HasFailure())
             return;
+        const std::string copy = dir.file("after" + std::to_string(round) + ".dbf");
+        writeBytes(copy, readBytes(dir.file("memo.dbf")));
+        writeBytes(memoPathOf(copy), readBytes(dir.file("memo.dbt")));
+        copies.push_back(copy);
+        listings += dbfreadListing(live);
+    }
+    if (!py.empty()) {
+        EXPECT_EQ(dbfreadTitlesAndMemos(py, copies, "TITRE", "MEMO"), listings);
     }
 }
 

@@ -246,11 +246,12 @@ TEST_F(SharingFaultTest, FailedPostLeavesRecordMemoAndKeysAsTheyWere)
         infos.ds.edit();
         infos.ds.fieldByName("TITRE").setAsString("Zeta");
         infos.ds.fieldByName("INFOS").setMemoBytes("{\\rtf1 changed}");
-        writeBytes(dir.file("infos.mdx"), std::vector<std::uint8_t>(mdx.begin(), mdx.begin() + 2048));
+        const std::vector<std::uint8_t> cut(mdx.begin(), mdx.begin() + 2048);
+        writeBytes(dir.file("infos.mdx"), cut);
         EXPECT_THROW(infos.ds.post(), EDbfError);
         EXPECT_NO_THROW(infos.ds.cancel());
         EXPECT_EQ(infos.ds.state(), TDataSetState::dsBrowse);
-        EXPECT_EQ(readBytes(dir.file("infos.mdx")).size(), 2048u);
+        EXPECT_EQ(readBytes(dir.file("infos.mdx")), cut) << "nothing written into the index";
         writeBytes(dir.file("infos.mdx"), mdx);
     }
     const auto after = readBytes(dir.file("infos.dbf"));

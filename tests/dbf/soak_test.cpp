@@ -130,7 +130,10 @@ TEST(SoakTest, FourProcessesLoseAndMixNothing)
         EXPECT_EQ(it->second.version, version) << id;
     }
     expectCountMatchesFile(dir);
-    expectDbfreadAgrees(dir, dbfreadPython(), live);
+    const std::string py = dbfreadPython();
+    if (py.empty())
+        GTEST_SKIP() << "python3-dbfread is not installed: the table is not read by it";
+    EXPECT_EQ(dbfreadTitlesAndMemos(py, {dir.file("memo.dbf")}, "TITRE", "MEMO"), dbfreadListing(live));
 }
 
 } // namespace
