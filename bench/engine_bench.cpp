@@ -6,7 +6,8 @@
 // inserts of random titles with a descending title tag live, one post each and as one batch
 // (sqlite3 with an indexed table, WAL, synchronous off: a transaction per insert, then one), and
 // a walk in index order (sqlite3's ordered select). Reference commands include their process
-// start, as a user would meet them; ours run in this process. Ratios are the figures to read.
+// start, as a user would meet them; ours run in this process. Ratios are the figures to read;
+// a reference missing from the machine shows as n/a.
 #include "dbf.h"
 #include "dbffile.h"
 #include "indexcursor.h"
