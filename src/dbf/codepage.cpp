@@ -162,6 +162,27 @@ void setSystem(int ansi, int oem)
 
 } // namespace codepage
 
+namespace {
+
+// Length of the leading run of 7-bit bytes, eight at a time: most table text is plain ASCII.
+std::size_t asciiPrefix(const std::string &text)
+{
+    const char *p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+} // namespace
+
 TCodePage::TCodePage(int codePage) : m_number(codePage), m_icu(codePage)
 {
     m_valid = m_icu.valid();
@@ -196,6 +217,9 @@ void TCodePage::buildTables()
         m_toUnicode[b] = b;
         m_fromUnicode.emplace(static_cast<char32_t>(b), b);
     }
+    m_asciiSame = true;
+    for (char32_t b = 0; b < 0x80; ++b)
+        m_asciiSame = m_asciiSame && m_toUnicode[b] == b && encodeChar(b) == static_cast<int>(b);
 }
 
 int TCodePage::encodeChar(char32_t c) const
@@ -208,9 +232,18 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
 {
     std::string out;
     if (m_singleByte) {
+        const std::size_t plain = m_asciiSame ? asciiPrefix(bytes) : 0;
+        if (plain == bytes.size())
+            return bytes;
         out.reserve(bytes.size() + bytes.size() / 4);
-        for (unsigned char b : bytes)
-            appendUtf8(out, m_toUnicode[b]);
+        out.append(bytes, 0, plain);
+        for (std::size_t i = plain; i < bytes.size(); ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (b < 0x80 && m_asciiSame)
+                out += static_cast<char>(b);
+            else
+                appendUtf8(out, m_toUnicode[b]);
+        }
         return out;
     }
     const std::u16string wide = m_icu.decode(bytes);
@@ -226,9 +259,13 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
 std::string TCodePage::fromUtf8(const std::string &utf8) const
 {
     if (m_singleByte) {
+        const std::size_t plain = m_asciiSame ? asciiPrefix(utf8) : 0;
+        if (plain == utf8.size())
+            return utf8;
         std::string out;
         out.reserve(utf8.size());
-        for (std::size_t i = 0; i < utf8.size();) {
+        out.append(utf8, 0, plain);
+        for (std::size_t i = plain; i < utf8.size();) {
             const char32_t c = nextCodePoint(utf8, i);
             const int b = c == 0xFFFFFFFF ? -1 : encodeChar(c);
             out += b < 0 ? '?' : static_cast<char>(b);
@@ -241,6 +278,8 @@ std::string TCodePage::fromUtf8(const std::string &utf8) const
 
 bool TCodePage::canEncode(const std::string &utf8) const
 {
+    if (m_singleByte && m_asciiSame && asciiPrefix(utf8) == utf8.size())
+        return true;
     if (m_singleByte) {
         for (std::size_t i = 0; i < utf8.size();) {
             const char32_t c = nextCodePoint(utf8, i);
@@ -256,13 +295,14 @@ bool TCodePage::canEncode(const std::string &utf8) const
 
 TMemoTranslation::TMemoTranslation(const TCodePage &table, const TCodePage &ansi)
     : m_table(table), m_ansi(ansi),
-      m_identity(table.number() == ansi.number() || !table.valid() || !ansi.valid())
+      m_identity(table.number() == ansi.number() || !table.valid() || !ansi.valid()),
+      m_asciiSame(table.asciiSame() && ansi.asciiSame())
 {
 }
 
 std::string TMemoTranslation::toAnsi(const std::string &bytes) const
 {
-    if (m_identity)
+    if (m_identity || (m_asciiSame && asciiPrefix(bytes) == bytes.size()))
         return bytes;
     if (m_table.singleByte() && m_ansi.singleByte()) {
         std::string out(bytes);
@@ -277,7 +317,7 @@ std::string TMemoTranslation::toAnsi(const std::string &bytes) const
 
 std::string TMemoTranslation::fromAnsi(const std::string &bytes) const
 {
-    if (m_identity)
+    if (m_identity || (m_asciiSame && asciiPrefix(bytes) == bytes.size()))
         return bytes;
     if (m_table.singleByte() && m_ansi.singleByte()) {
         std::string out(bytes);

@@ -46,6 +46,8 @@ public:
     // bytes are shown as Windows-1252.
     bool valid() const { return m_valid; }
     bool singleByte() const { return m_singleByte; }
+    // Single-byte code pages whose bytes below 0x80 are ASCII, so plain text needs no conversion.
+    bool asciiSame() const { return m_singleByte && m_asciiSame; }
 
     std::string toUtf8(const std::string &bytes) const;
     // Characters the code page cannot hold become '?'; callers check canEncode first.
@@ -61,6 +63,7 @@ private:
     int m_number;
     bool m_valid = false;
     bool m_singleByte = false;
+    bool m_asciiSame = false; // bytes below 0x80 are their own characters both ways
     std::array<char32_t, 256> m_toUnicode{};
     std::unordered_map<char32_t, std::uint8_t> m_fromUnicode;
     TIcuCodePage m_icu;
@@ -79,4 +82,5 @@ private:
     const TCodePage &m_table;
     const TCodePage &m_ansi;
     bool m_identity;
+    bool m_asciiSame;
 };

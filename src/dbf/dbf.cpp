@@ -186,6 +186,13 @@ void TDbf::close()
     if (!active())
         return;
     fire(BeforeClose);
+    if (m_batchDepth > 0) {
+        try {
+            finishBatch();
+        } catch (const std::exception &) {
+            // Closing goes on; the records were written at their posts.
+        }
+    }
     releaseLock();
     m_memoEdits.clear();
     m_cursor.reset();

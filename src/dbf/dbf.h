@@ -211,6 +211,13 @@ public:
     void updateRecord();
     // Leaves edit/insert as a move does: posts when modified, cancels otherwise.
     void checkBrowseMode();
+    // A batch of posts (imports): the table's header lock and the index's lock stay held from
+    // beginBatch to endBatch, and changed index pages are written once, at endBatch. Other
+    // processes wait for endBatch to see or change the table. Nested calls count; close ends
+    // an open batch.
+    void beginBatch();
+    void endBatch();
+    bool inBatch() const { return m_batchDepth > 0; }
 
     // ---- fields --------------------------------------------------------------------------------
     int fieldCount() const { return static_cast<int>(m_fields.size()); }
@@ -288,6 +295,7 @@ private:
     bool m_readOnlyCodePage = false;
     bool m_locked = false;
     int m_disableCount = 0;
+    int m_batchDepth = 0;
     bool m_hadRecordBeforeInsert = false;
     int m_nextListenerId = 1;
     std::vector<std::pair<int, TDataListener>> m_listeners;
@@ -306,6 +314,7 @@ private:
     void resync();
     void openIndexes();
     void releaseLock();
+    void finishBatch();
     void rollBackEdit();
     void writePendingMemos();
     const MemoEdit *pendingMemo(int fieldIndex) const;

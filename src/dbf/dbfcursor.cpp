@@ -4,12 +4,14 @@
 
 void TDbfCursor::last()
 {
-    m_position = m_file.recordCount() + 1;
+    m_position = m_file.freshUnitCount() + 1;
 }
 
 bool TDbfCursor::next()
 {
-    const std::uint32_t count = m_file.recordCount();
+    std::uint32_t count = m_file.recordCount();
+    if (m_position >= count)
+        count = m_file.freshUnitCount();
     m_position = m_position > count ? count + 1 : m_position + 1;
     return m_position <= count;
 }

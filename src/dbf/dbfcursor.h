@@ -27,13 +27,19 @@ public:
     // The dataset appended record n. An index cursor stands on its key so that the new record
     // becomes current; the physical cursor stays where it is.
     virtual void recordAppended(std::uint32_t n) { (void)n; }
+    // Stands on record n, just appended from `record`, without reading it back.
+    virtual void standOnAppended(std::uint32_t n, const std::uint8_t *record)
+    {
+        (void)record;
+        setPhysicalRecNo(n);
+    }
     // True when the cursor stands on the record appended last (see recordAppended).
     virtual bool followsAppend() const { return false; }
 };
 
 // The physical cursor: position 0 is before the first record, count + 1 after the last. The
-// count is read from the file size on every step, so records appended by another program are
-// reached without reopening.
+// count is read again from the file size whenever the cursor reaches it, so records appended by
+// another program are reached without reopening.
 class TDbfCursor : public TVirtualCursor
 {
 public:

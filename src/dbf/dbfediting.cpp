@@ -6,6 +6,7 @@
 
 #include "dbfcursor.h"
 #include "dbffile.h"
+#include "indexcursor.h"
 
 void TDbf::checkBrowseMode()
 {
@@ -118,12 +119,15 @@ void TDbf::post()
     fire(BeforePost);
     if (m_file->memoFile())
         writePendingMemos();
+    std::uint32_t standing = 0; // the new record, current as written
     if (m_state == TDataSetState::dsInsert) {
         const std::uint32_t n = m_file->appendRecord(m_buffer.data());
         if (n != 0) {
             m_cursor->recordAppended(n);
-            if (!m_hadRecordBeforeInsert || m_cursor->followsAppend())
-                m_cursor->setPhysicalRecNo(n);
+            if (!m_hadRecordBeforeInsert || m_cursor->followsAppend()) {
+                m_cursor->standOnAppended(n, m_buffer.data());
+                standing = n;
+            }
         }
     } else {
         m_file->rewriteRecord(m_bufferRecNo, m_oldBuffer.data(), m_buffer.data());
@@ -131,7 +135,13 @@ void TDbf::post()
     }
     m_modified = false;
     setState(TDataSetState::dsBrowse);
-    resync();
+    if (standing != 0 && (m_showDeleted || m_buffer[0] != TDbfFile::kDeleted)) {
+        m_bufferRecNo = standing;
+        m_hasRecord = true;
+        m_bof = m_eof = false;
+    } else {
+        resync();
+    }
     notify(TDataEvent::DataSetChange);
     fire(AfterPost);
 }
@@ -200,4 +210,54 @@ void TDbf::deleteRecord()
     notify(TDataEvent::DataSetChange);
     fire(AfterDelete);
     fire(AfterScroll);
+}
+
+void TDbf::beginBatch()
+{
+    checkCanModify();
+    if (m_batchDepth++ > 0)
+        return;
+    try {
+        m_file->beginBatch();
+        if (m_productionIndex && m_productionIndex->file().live())
+            m_productionIndex->file().beginBatch();
+    } catch (...) {
+        m_batchDepth = 0;
+        m_file->endBatch();
+        throw;
+    }
+}
+
+void TDbf::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    try {
+        checkBrowseMode();
+    } catch (...) {
+        finishBatch();
+        throw;
+    }
+    finishBatch();
+}
+
+void TDbf::finishBatch()
+{
+    m_batchDepth = 0;
+    std::exception_ptr failure;
+    if (m_productionIndex && m_productionIndex->file().live()) {
+        try {
+            m_productionIndex->file().endBatch();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    try {
+        m_file->endBatch();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }

@@ -263,6 +263,11 @@ void TDbfFile::close()
     if (!isOpen())
         return;
     try {
+        m_batchDepth = m_batchDepth > 0 ? 1 : 0;
+        endBatch();
+    } catch (const std::exception &) {
+    }
+    try {
         if (writable()) {
             HeaderLock lock(*this);
             refreshHeader();
@@ -316,20 +321,52 @@ void TDbfFile::writeEndMark()
     writeAt(at, &eof, 1);
 }
 
+// Nested holders share the outer lock: unlocking an inner one would drop it.
 TDbfFile::HeaderLock::HeaderLock(TDbfFile &file) : m_file(file)
 {
-    if (!m_file.lockUnit(0, true))
+    if (m_file.m_headerLocks == 0 && !m_file.lockUnit(0, true))
         throw EDbfError("Cannot lock the header of \"" + m_file.path() + "\".");
+    ++m_file.m_headerLocks;
 }
 
 TDbfFile::HeaderLock::~HeaderLock()
 {
-    m_file.unlockUnit(0);
+    if (--m_file.m_headerLocks == 0)
+        m_file.unlockUnit(0);
+}
+
+void TDbfFile::beginBatch()
+{
+    if (m_batchDepth++ > 0)
+        return;
+    try {
+        m_batchLock = std::make_unique<HeaderLock>(*this);
+        refreshHeader();
+    } catch (...) {
+        m_batchLock.reset();
+        m_batchDepth = 0;
+        throw;
+    }
+}
+
+void TDbfFile::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    struct Release
+    {
+        std::unique_ptr<HeaderLock> &lock;
+        ~Release() { lock.reset(); }
+    } release{m_batchLock};
+    if (m_countPending) {
+        m_countPending = false;
+        writeDatedHeader();
+    }
 }
 
 bool TDbfFile::readRecord(std::uint32_t n, std::uint8_t *buffer) const
 {
-    if (n < 1 || n > recordCount())
+    if (n < 1 || (n > recordCount() && n > freshUnitCount()))
         return false;
     return readUnit(n, buffer);
 }
@@ -390,7 +427,7 @@ std::uint32_t TDbfFile::lockNewSlot()
         if (!lockRecord(n, false))
             continue;
         std::uint8_t flag = 0;
-        const bool whole = fileSize() >= unitOffset(n) + unitSize();
+        const bool whole = n <= recordCount(); // counted under the header lock
         if (whole && readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
             unlockRecord(n);
             continue;
@@ -420,6 +457,11 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     } catch (...) {
         forgetKeys(n, buffer, m_indexes.size());
         throw;
+    }
+    if (m_batchDepth > 0) {
+        writeLE32(header().data() + 4, freshUnitCount());
+        m_countPending = true;
+        return n;
     }
     HeaderLock lock(*this);
     refreshHeader();

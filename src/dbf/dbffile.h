@@ -111,6 +111,11 @@ public:
     // record counted from the file size, if the file ends there and no appender holds that slot.
     void stampHeader();
 
+    // A batch holds the header lock from beginBatch to endBatch, so appends in between skip
+    // re-reading the header and write the count and date once, at endBatch. Nested calls count.
+    void beginBatch();
+    void endBatch();
+
     // Index seam: the index module registers the indexes to keep up to date.
     void addIndexMaintainer(TIndexMaintainer *index);
     void removeIndexMaintainer(TIndexMaintainer *index);
@@ -156,6 +161,10 @@ private:
     std::vector<TIndexMaintainer *> m_indexes;
     std::uint8_t m_version = 0;
     std::uint8_t m_indexFlag = 0;
+    int m_headerLocks = 0;
+    int m_batchDepth = 0;
+    bool m_countPending = false;
+    std::unique_ptr<HeaderLock> m_batchLock;
 };
 
 // Whether a table with this version byte and language driver keeps its memos in the terminator

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::uint8_t kLengthMark[4] = {0xFF, 0xFF, 0x08, 0x00};
 constexpr std::uint8_t kTerminator = 0x1A;
+// What a memo read fetches first: most memos fit.
+constexpr std::size_t kFirstRead = 4096;
 
 std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b)
 {
@@ -50,41 +52,47 @@ std::uint32_t TDbtFile::nextFreeBlock() const
     return readLE32(header().data());
 }
 
+// The usual memo comes whole with its first read; only a longer one costs a size check and a
+// second read.
 std::string TDbtFile::read(std::uint32_t block) const
 {
     if (block == 0)
         return {};
-    const std::uint64_t size = fileSize();
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize();
-    if (start >= size)
-        return {};
-    std::uint8_t head[8] = {};
-    const std::size_t got = readAt(start, head, sizeof head);
-    if (got == sizeof head && std::memcmp(head, kLengthMark, 4) == 0) {
-        const std::uint32_t stored = readLE32(head + 4);
+    std::string text(kFirstRead, '\0');
+    text.resize(readAhead(start, text.data(), text.size()));
+    if (text.size() >= 8 && std::memcmp(text.data(), kLengthMark, 4) == 0) {
+        const std::uint32_t stored = readLE32(reinterpret_cast<const std::uint8_t *>(text.data()) + 4);
         const std::uint64_t length = stored < 8 ? 0 : stored - 8;
-        const std::uint64_t available = size - start - 8;
-        std::string text(static_cast<std::size_t>(std::min(length, available)), '\0');
-        text.resize(readAt(start + 8, text.data(), text.size()));
+        if (length <= text.size() - 8 || text.size() < kFirstRead)
+            return text.substr(8, static_cast<std::size_t>(std::min<std::uint64_t>(length, text.size() - 8)));
+        const std::uint64_t size = fileSize();
+        const std::uint64_t available = size > start + 8 ? size - start - 8 : 0;
+        text.erase(0, 8);
+        const std::size_t have = text.size();
+        text.resize(static_cast<std::size_t>(std::max<std::uint64_t>(have, std::min(length, available))));
+        text.resize(have + readAt(start + 8 + have, text.data() + have, text.size() - have));
         return text;
     }
-    // Terminator style: whole blocks until the pair 0x1A 0x1A, which may straddle two blocks.
-    std::string text;
-    std::vector<char> chunk(blockSize());
-    for (std::uint64_t off = start; off < size; off += blockSize()) {
-        const std::size_t n = readAt(off, chunk.data(), chunk.size());
-        if (n == 0)
-            break;
-        const std::size_t from = text.empty() ? 0 : text.size() - 1;
-        text.append(chunk.data(), n);
+    // Terminator style: up to the pair 0x1A 0x1A, which may straddle two reads.
+    std::size_t from = 0;
+    for (std::uint64_t next = start + text.size();;) {
         for (std::size_t i = from; i + 1 < text.size(); ++i) {
             if (text[i] == kTerminator && text[i + 1] == kTerminator) {
                 text.resize(i);
                 return text;
             }
         }
+        from = text.empty() ? 0 : text.size() - 1;
+        if (text.size() % kFirstRead != 0 || text.empty())
+            return text; // the file ended
+        const std::size_t had = text.size();
+        text.resize(had + kFirstRead);
+        text.resize(had + readAhead(next, text.data() + had, kFirstRead));
+        if (text.size() == had)
+            return text;
+        next += kFirstRead;
     }
-    return text;
 }
 
 std::uint32_t TDbtFile::allocate(std::uint32_t blocks)

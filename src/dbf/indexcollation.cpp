@@ -142,6 +142,12 @@ std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, 
     return n;
 }
 
+namespace {
+
+constexpr std::size_t kMaxSortKeys = 8192;
+
+} // namespace
+
 int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const
 {
     if (!m_collator) {
@@ -153,18 +159,35 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
         }
         return 0;
     }
-    // Spaces that end both keys add the same weights to both and cannot change their order;
-    // titles are mostly padding, so leaving them out saves most of the work.
-    while (length > 0 && a[length - 1] == ' ' && b[length - 1] == ' ')
-        --length;
+    // The keys' sort keys order them as the collator does; byte order of the sort keys is cheap.
+    if (m_sortKeys.size() + 2 > kMaxSortKeys)
+        m_sortKeys.clear(); // not between the two look-ups: the first result must stay
+    const std::string &left = sortKey(a, length);
+    const std::string &right = sortKey(b, length);
+    const int order = left.compare(right);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+const std::string &IndexCollation::sortKey(const std::uint8_t *key, std::size_t length) const
+{
+    std::string bytes(reinterpret_cast<const char *>(key), length);
+    const auto known = m_sortKeys.find(bytes);
+    if (known != m_sortKeys.end())
+        return known->second;
     // Keys are at most 100 bytes; a byte never decodes to more than two UTF-16 units.
-    char16_t left[2 * 128 + 2];
-    char16_t right[2 * 128 + 2];
-    const std::size_t capped = length < 128 ? length : 128;
-    const std::size_t leftLength = decode(a, capped, left);
-    const std::size_t rightLength = decode(b, capped, right);
-    const UCollationResult order =
-        ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar *>(left), static_cast<int32_t>(leftLength),
-                     reinterpret_cast<const UChar *>(right), static_cast<int32_t>(rightLength));
-    return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+    char16_t text[2 * 128 + 2];
+    const std::size_t textLength = decode(key, length < 128 ? length : 128, text);
+    std::string result(64 + 4 * textLength, '\0');
+    for (;;) {
+        const int32_t need = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar *>(text),
+                                             static_cast<int32_t>(textLength),
+                                             reinterpret_cast<uint8_t *>(result.data()),
+                                             static_cast<int32_t>(result.size()));
+        if (need <= static_cast<int32_t>(result.size())) {
+            result.resize(need > 0 ? static_cast<std::size_t>(need) : 0);
+            break;
+        }
+        result.resize(static_cast<std::size_t>(need));
+    }
+    return m_sortKeys.emplace(std::move(bytes), std::move(result)).first->second;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 class IndexCollation
 {
@@ -44,8 +45,12 @@ public:
 
 private:
     std::size_t decode(const std::uint8_t *key, std::size_t length, char16_t *out) const;
+    const std::string &sortKey(const std::uint8_t *key, std::size_t length) const;
 
     TCollatorHandle m_collator;
     std::unique_ptr<TIcuCodePage> m_page; // multi-byte code pages only
     std::unique_ptr<char16_t[]> m_table;  // single-byte code pages: byte -> UTF-16 unit
+    // Collation sort keys of the keys met lately: a search compares one key with many, and the
+    // same pages are searched again and again.
+    mutable std::unordered_map<std::string, std::string> m_sortKeys;
 };

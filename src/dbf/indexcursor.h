@@ -45,6 +45,7 @@ public:
     void setSequentialRecNo(std::uint32_t n) override;
     // The new record's key was just inserted: the dataset stands on it (setPhysicalRecNo).
     bool followsAppend() const override { return true; }
+    void standOnAppended(std::uint32_t n, const std::uint8_t *record) override { standOn(n, record); }
 
     // After an edit moved record n's key: stand on the new key.
     void keyMoved(std::uint32_t n, const std::uint8_t *record);

@@ -197,6 +197,106 @@ void TIndexFile::resolveKeyParts(TIndexTag &tag) const
     tag.keyLength = static_cast<std::uint16_t>(length);
 }
 
+namespace {
+
+// Enough for the upper levels of any tree and the leaves a walk or an import is working on.
+constexpr std::size_t kMaxKeptPages = 4096;
+
+} // namespace
+
+void TIndexFile::validateCache()
+{
+    if (m_file.access() == TDbfAccess::Exclusive && !m_seenBlock0.empty())
+        return; // nobody else writes
+    // The size too: a file cut back or grown by someone who does not count changes.
+    std::vector<std::uint8_t> block0(kBlockSize + 8, 0);
+    m_file.readAt(0, block0.data(), kBlockSize);
+    writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
+    if (block0 != m_seenBlock0) {
+        m_pageCache.clear();
+        m_seenBlock0 = std::move(block0);
+    }
+}
+
+// Before the first write under a lock, so that a writer killed half way still makes the others
+// drop what they kept.
+void TIndexFile::bumpChangeCounter()
+{
+    if (m_bumped || m_lockDepth == 0)
+        return;
+    m_bumped = true;
+    if (m_seenBlock0.size() < kBlockSize)
+        m_seenBlock0.assign(m_header.begin(), m_header.begin() + kBlockSize);
+    // Without tags nobody can have kept a page: a new file stays as other programs write it.
+    if (readLE16(&m_seenBlock0[kHdrTagCount]) == 0)
+        return;
+    const std::uint32_t counter = readLE32(&m_seenBlock0[kHdrChangeCounter]) + 1;
+    writeLE32(&m_seenBlock0[kHdrChangeCounter], counter);
+    writeLE32(&m_header[kHdrChangeCounter], counter);
+    m_file.writeAt(kHdrChangeCounter, &m_header[kHdrChangeCounter], 4);
+}
+
+void TIndexFile::writeHeaderBlocks(std::size_t length)
+{
+    bumpChangeCounter();
+    if (m_seenBlock0.size() >= kBlockSize)
+        writeLE32(&m_header[kHdrChangeCounter], readLE32(&m_seenBlock0[kHdrChangeCounter]));
+    m_file.writeAt(0, m_header.data(), length);
+    m_seenBlock0.resize(kBlockSize + 8);
+    std::copy(m_header.begin(), m_header.begin() + kBlockSize, m_seenBlock0.begin());
+    writeLE32(&m_seenBlock0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
+}
+
+void TIndexFile::keepPage(const TMdxPage &page) const
+{
+    if (m_pageCache.size() >= kMaxKeptPages && m_dirty.empty())
+        m_pageCache.clear();
+    m_pageCache.insert_or_assign(page.block(), page);
+}
+
+void TIndexFile::flushDirtyPages()
+{
+    std::vector<std::uint32_t> dirty;
+    dirty.swap(m_dirty);
+    std::sort(dirty.begin(), dirty.end());
+    dirty.erase(std::unique(dirty.begin(), dirty.end()), dirty.end());
+    for (std::size_t i = 0; i < dirty.size(); ++i) {
+        const auto page = m_pageCache.find(dirty[i]);
+        if (page == m_pageCache.end())
+            continue;
+        try {
+            m_file.writeAt(static_cast<std::uint64_t>(page->first) * kBlockSize, page->second.data(), kPageSize);
+        } catch (...) {
+            m_pageCache.clear(); // what is kept no longer matches the file
+            throw;
+        }
+    }
+}
+
+void TIndexFile::beginBatch()
+{
+    if (m_batchDepth++ > 0)
+        return;
+    try {
+        m_batchLock = std::make_unique<Lock>(*this);
+    } catch (...) {
+        --m_batchDepth;
+        throw;
+    }
+}
+
+void TIndexFile::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    struct Release
+    {
+        std::unique_ptr<Lock> &lock;
+        ~Release() { lock.reset(); }
+    } release{m_batchLock};
+    flushDirtyPages();
+}
+
 TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
 {
     if (m_lockDepth > 0) {
@@ -212,21 +312,29 @@ TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
     if (block != tag.headerBlock && page.keyCount() > tag.maxKeys)
         damaged(block, "a page holds more keys than a page can");
     if (m_lockDepth > 0)
-        m_pageCache.insert_or_assign(block, page);
+        keepPage(page);
     return page;
 }
 
-void TIndexFile::writePage(const TMdxPage &page)
+void TIndexFile::writePage(const TMdxPage &page, bool now)
 {
+    bumpChangeCounter();
+    if (m_batchDepth > 0 && m_lockDepth > 0 && !now) {
+        if (m_pageCache.size() >= kMaxKeptPages)
+            flushDirtyPages();
+        keepPage(page);
+        m_dirty.push_back(page.block());
+        return;
+    }
     m_pageCache.erase(page.block());
     m_file.writeAt(static_cast<std::uint64_t>(page.block()) * kBlockSize, page.data(), kPageSize);
     if (m_lockDepth > 0)
-        m_pageCache.insert_or_assign(page.block(), page);
+        keepPage(page);
 }
 
 void TIndexFile::writeFileHeader()
 {
-    m_file.writeAt(0, m_header.data(), m_header.size());
+    writeHeaderBlocks(m_header.size());
 }
 
 void TIndexFile::writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed)
@@ -264,8 +372,8 @@ std::uint32_t TIndexFile::allocatePage(TIndexTag &tag)
         damaged(0, "the next free block " + std::to_string(block) + " does not match the file size");
     writeLE32(&m_header[kHdrNextFree], block + kBlocksPerPage);
     TMdxPage blank(block, tag.keyRecordLength, tag.maxKeys);
-    writePage(blank);
-    m_file.writeAt(0, m_header.data(), kBlockSize);
+    writePage(blank, true); // the file grows now, as the next free block says
+    writeHeaderBlocks(kBlockSize);
     if (tag.headerBlock >= kFirstFreeBlock && tag.headerBlock != block) {
         TMdxPage header = readPage(tag, tag.headerBlock);
         writeLE32(header.data() + kTagBlocks, readLE32(header.data() + kTagBlocks) + kBlocksPerPage);

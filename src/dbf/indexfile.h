@@ -12,6 +12,11 @@
 // reader never sees a page half way through a split. The header is re-read under that lock before
 // a page is allocated, because another process may have allocated pages since.
 //
+// Pages read are kept across locks. Taking the lock reads block 0; when it differs from what
+// this process last saw there (a writer bumps the change counter before its first write under
+// the lock, and a split of another program moves the next free block), the kept pages go.
+// A batch holds the lock across many changes and writes the pages it changed once, at its end.
+//
 // Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
 // use; a damaged tree is an EDbfError naming the file and the page, never a read or a write
 // outside the file's pages. Opening checks the shape of every tag once and refuses a damaged file.
@@ -172,6 +177,11 @@ public:
     std::uint32_t ordinalOf(int tag, const TIndexPath &path);
     bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);
 
+    // Holds the lock until endBatch; changed pages are written at endBatch (also when it throws,
+    // as far as they can be). Nested calls count.
+    void beginBatch();
+    void endBatch();
+
     // Order of two keys of a tag: the tag's rule, negated for a descending tag.
     int compareKeys(const TIndexTag &tag, const std::uint8_t *a, const std::uint8_t *b) const;
 
@@ -183,17 +193,19 @@ private:
     public:
         explicit Lock(TIndexFile &file) : m_owner(file)
         {
-            if (m_owner.m_lockDepth++ == 0 && m_owner.m_file.shared() &&
-                !m_owner.m_file.lockRange(0, mdx::kBlockSize, true)) {
+            if (m_owner.m_lockDepth++ != 0)
+                return;
+            if (m_owner.m_file.shared() && !m_owner.m_file.lockRange(0, mdx::kBlockSize, true)) {
                 --m_owner.m_lockDepth;
                 throw EDbfError("Cannot lock index file \"" + m_owner.path() + "\".");
             }
+            m_owner.validateCache();
         }
         ~Lock()
         {
             if (--m_owner.m_lockDepth != 0)
                 return;
-            m_owner.m_pageCache.clear();
+            m_owner.m_bumped = false;
             if (m_owner.m_file.shared())
                 m_owner.m_file.unlockRange(0, mdx::kBlockSize);
         }
@@ -214,9 +226,14 @@ private:
     void readTagHeader(TIndexTag &tag);
     void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
-    void writePage(const TMdxPage &page);
+    void writePage(const TMdxPage &page, bool now = false);
     std::uint32_t allocatePage(TIndexTag &tag);
     void writeFileHeader();
+    void writeHeaderBlocks(std::size_t length);
+    void validateCache();
+    void bumpChangeCounter();
+    void flushDirtyPages();
+    void keepPage(const TMdxPage &page) const;
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
     // Tree work (indextree.cpp).
@@ -242,8 +259,13 @@ private:
     std::vector<TIndexTag> m_tags;
     bool m_live = false;
     int m_lockDepth = 0;
-    // Pages read or written while the lock is held: nobody else can change them until it goes.
+    // Pages read or written under the lock, valid while block 0 stays as m_seenBlock0.
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
+    std::vector<std::uint8_t> m_seenBlock0;
+    bool m_bumped = false; // the counter moved under the current lock
+    int m_batchDepth = 0;
+    std::unique_ptr<Lock> m_batchLock;
+    std::vector<std::uint32_t> m_dirty; // pages of the batch not written yet
     int m_lastTag = -1;
     TIndexPosition m_lastInserted;
 };

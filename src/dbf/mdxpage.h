@@ -18,6 +18,8 @@
 //   31      1     language driver byte of the table
 //   32      4     next free block
 //   44      3     the creation date again
+//   508     4     change counter: bumped by every writer under the lock (other programs leave
+//                 these bytes alone and ignore them); readers keep their pages while it stays
 //   529     1     1
 //   544+32i 32    tag table entry i
 //
@@ -91,6 +93,7 @@ constexpr std::size_t kHdrTagCount = 28;
 constexpr std::size_t kHdrLanguageDriver = 31;
 constexpr std::size_t kHdrNextFree = 32;
 constexpr std::size_t kHdrDateAgain = 44;
+constexpr std::size_t kHdrChangeCounter = 508;
 constexpr std::size_t kHdrOne = 529;
 
 // Tag header fields.

@@ -1,5 +1,6 @@
 #include "pagedfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +15,11 @@ namespace {
 // opens sits just above the header's lock byte.
 constexpr std::uint64_t kLockBase = 0xEFFFFFFEull;
 constexpr std::uint64_t kShareMarker = 0xEFFFFFFFull;
+
+// Read-ahead: the window, and how far past the previous read a read may start and still count as
+// sequential (the unused tail of a memo's last block).
+constexpr std::size_t kWindowSize = 64 * 1024;
+constexpr std::uint64_t kSequentialGap = 4096;
 
 // Returns 0 on success, otherwise errno.
 int setLock(int fd, short type, std::uint64_t off, std::uint64_t len)
@@ -67,6 +73,8 @@ void TPagedFile::openFile(const std::string &path, TDbfAccess access)
     m_access = access;
     m_header.clear();
     m_headerPending = false;
+    dropReadAhead();
+    m_lastEnd = ~0ull;
 }
 
 void TPagedFile::closeFile()
@@ -80,6 +88,9 @@ void TPagedFile::closeFile()
     }
     ::close(m_fd); // drops every lock of this open file
     m_fd = -1;
+    dropReadAhead();
+    m_window = {};
+    m_lastEnd = ~0ull;
 }
 
 std::uint64_t TPagedFile::fileSize() const
@@ -92,11 +103,48 @@ std::uint64_t TPagedFile::fileSize() const
 
 std::uint32_t TPagedFile::unitCount() const
 {
+    return m_unitCountKnown ? m_unitCount : freshUnitCount();
+}
+
+std::uint32_t TPagedFile::freshUnitCount() const
+{
     const std::uint64_t size = fileSize();
-    if (size <= m_headerSize || m_unitSize == 0)
-        return 0;
-    const std::uint64_t n = (size - m_headerSize) / m_unitSize;
-    return n > 0xFFFFFFF0ull ? 0xFFFFFFF0u : static_cast<std::uint32_t>(n);
+    std::uint64_t n = 0;
+    if (size > m_headerSize && m_unitSize != 0)
+        n = (size - m_headerSize) / m_unitSize;
+    m_unitCount = n > 0xFFFFFFF0ull ? 0xFFFFFFF0u : static_cast<std::uint32_t>(n);
+    m_unitCountKnown = m_fd >= 0;
+    return m_unitCount;
+}
+
+void TPagedFile::dropReadAhead() const
+{
+    m_windowLen = 0;
+    m_unitCountKnown = false;
+}
+
+std::size_t TPagedFile::readAhead(std::uint64_t off, void *buffer, std::size_t len) const
+{
+    // Forward of the previous read and not far past it; reading a spot again goes to the file.
+    const bool sequential = m_lastEnd != ~0ull && off > m_lastStart &&
+                            off <= m_lastEnd + kSequentialGap;
+    m_lastStart = off;
+    m_lastEnd = off + len;
+    if (m_windowLen > 0 && sequential && off >= m_windowOff &&
+        off + len <= m_windowOff + m_windowLen) {
+        std::memcpy(buffer, m_window.data() + (off - m_windowOff), len);
+        return len;
+    }
+    if (!sequential || len > kWindowSize / 2)
+        return readAt(off, buffer, len);
+    m_window.resize(kWindowSize);
+    m_windowLen = 0;
+    m_unitCountKnown = false; // whoever walks on sees records appended meanwhile
+    m_windowLen = readAt(off, m_window.data(), kWindowSize);
+    m_windowOff = off;
+    const std::size_t got = std::min(len, m_windowLen);
+    std::memcpy(buffer, m_window.data(), got);
+    return got;
 }
 
 std::uint64_t TPagedFile::unitOffset(std::uint32_t n) const
@@ -146,6 +194,7 @@ void TPagedFile::writeAt(std::uint64_t off, const void *buffer, std::size_t len)
 {
     if (!writable())
         throw EDbfError("Cannot write to read-only file \"" + m_path + "\".");
+    dropReadAhead();
     const auto *in = static_cast<const char *>(buffer);
     std::size_t done = 0;
     while (done < len) {
@@ -161,7 +210,7 @@ void TPagedFile::writeAt(std::uint64_t off, const void *buffer, std::size_t len)
 
 bool TPagedFile::readUnit(std::uint32_t n, std::uint8_t *buffer) const
 {
-    return readAt(unitOffset(n), buffer, m_unitSize) == m_unitSize;
+    return readAhead(unitOffset(n), buffer, m_unitSize) == m_unitSize;
 }
 
 void TPagedFile::writeUnit(std::uint32_t n, const std::uint8_t *buffer)
@@ -200,6 +249,7 @@ void TPagedFile::unlockUnit(std::uint32_t n)
 
 bool TPagedFile::lockRange(std::uint64_t off, std::uint64_t len, bool wait)
 {
+    dropReadAhead();
     for (;;) {
         const int err = setLock(m_fd, F_WRLCK, off, len);
         if (err == 0)

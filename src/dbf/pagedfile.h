@@ -2,8 +2,13 @@
 // file), with the header held in memory and byte-range locks between processes.
 //
 // Unit n (from 1) starts at headerSize + (n - 1) x unitSize; unit 0 is the header. The number of
-// units is always worked out from the file size, so units appended by another process become
-// visible at once; a trailing partial unit (the end-of-file byte of a table) is ignored.
+// units is worked out from the file size and kept until this process writes, locks or reads ahead
+// again; readers that reach the kept count ask for a fresh one, so units appended by another
+// process are still found. A trailing partial unit (the end-of-file byte of a table) is ignored.
+//
+// Sequential readers go through a read-ahead window (readAhead): one read call fills it, the
+// following reads that move forward are served from it. Any write or lock by this process drops
+// it, so a read is never staler than the last read-ahead call, and locked reads are always fresh.
 //
 // Locks are open-file-description locks (F_OFD_SETLK): they belong to this open file, not to the
 // process, so two opens of one file in the same process exclude each other like two programs do,
@@ -60,14 +65,16 @@ public:
     bool writable() const { return m_access != TDbfAccess::ReadOnly; }
     int handle() const { return m_fd; }
 
-    void setHeaderSize(std::uint32_t size) { m_headerSize = size; }
+    void setHeaderSize(std::uint32_t size) { m_headerSize = size; dropReadAhead(); }
     std::uint32_t headerSize() const { return m_headerSize; }
-    void setUnitSize(std::uint32_t size) { m_unitSize = size; }
+    void setUnitSize(std::uint32_t size) { m_unitSize = size; dropReadAhead(); }
     std::uint32_t unitSize() const { return m_unitSize; }
     void setLockStyle(LockStyle style) { m_lockStyle = style; }
 
     std::uint64_t fileSize() const;
     std::uint32_t unitCount() const;
+    // The count from the file size now, for readers that reached the kept one.
+    std::uint32_t freshUnitCount() const;
     std::uint64_t unitOffset(std::uint32_t n) const;
 
     // The in-memory header area (headerSize bytes once readHeader ran).
@@ -83,9 +90,13 @@ public:
 
     // Reads up to len bytes at off; returns how many were read (fewer at the end of the file).
     std::size_t readAt(std::uint64_t off, void *buffer, std::size_t len) const;
+    // As readAt, through the read-ahead window when the read follows the previous one closely.
+    std::size_t readAhead(std::uint64_t off, void *buffer, std::size_t len) const;
+    void dropReadAhead() const;
     // Writes all len bytes at off or throws EDbfError naming the file.
     void writeAt(std::uint64_t off, const void *buffer, std::size_t len);
-    // Reads unit n whole; false when the file does not hold all of it.
+    // Reads unit n whole (through the read-ahead window); false when the file does not hold all
+    // of it.
     bool readUnit(std::uint32_t n, std::uint8_t *buffer) const;
     void writeUnit(std::uint32_t n, const std::uint8_t *buffer);
 
@@ -108,4 +119,11 @@ private:
     LockStyle m_lockStyle = LockStyle::Virtual;
     std::vector<std::uint8_t> m_header;
     bool m_headerPending = false;
+    mutable std::vector<std::uint8_t> m_window;
+    mutable std::uint64_t m_windowOff = 0;
+    mutable std::size_t m_windowLen = 0;
+    mutable std::uint64_t m_lastStart = 0; // the previous readAhead
+    mutable std::uint64_t m_lastEnd = ~0ull;
+    mutable std::uint32_t m_unitCount = 0;
+    mutable bool m_unitCountKnown = false;
 };

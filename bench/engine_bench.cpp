@@ -1,0 +1,245 @@
+// The table engine beside the tools a user would otherwise reach for, all measured in this run:
+//     velmora_engine_bench [records] [runs]        (defaults 100000 and 3; medians of the runs)
+//     velmora_engine_bench records 1 PHASE         only our part up to PHASE, for strace -c:
+//                                                  build, walk, insert, batch or ordered
+// Rows: a walk of every field and memo (python3-dbfread and `cat` of both files as references),
+// inserts of random titles with a descending title tag live, one post each and as one batch
+// (sqlite3 with an indexed table, WAL, synchronous off: a transaction per insert, then one), and
+// a walk in index order (sqlite3's ordered select). Reference commands include their process
+// start, as a user would meet them; ours run in this process. Ratios are the figures to read;
+// a reference missing from the machine shows as n/a.
+#include "dbf.h"
+#include "dbffile.h"
+#include "indexcursor.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(const std::function<void()> &work)
+{
+    const Clock::time_point start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+bool haveCommand(const std::string &probe)
+{
+    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::string> randomTitles(std::size_t count)
+{
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> length(8, 40), letter(0, 25), space(0, 6);
+    std::vector<std::string> titles;
+    titles.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string t;
+        for (int n = length(rng); n > 0; --n)
+            t += space(rng) == 0 ? ' ' : static_cast<char>((t.empty() ? 'A' : 'a') + letter(rng));
+        titles.push_back(t);
+    }
+    return titles;
+}
+
+std::string memoText(std::size_t i)
+{
+    std::string text = "{\\rtf1\\ansi\\f0\\fs20 Fiche " + std::to_string(i) + " ";
+    while (text.size() < 599)
+        text += "lorem ipsum ";
+    text.resize(599);
+    return text + "}";
+}
+
+void createTable(const std::string &dir, bool indexed)
+{
+    std::system(("rm -f '" + dir + "'infos.*").c_str());
+    createDbfTable(dir + "infos.dbf", 0x8B, 0x57,
+                   {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"AUTEUR", 'C', 80}, {"INFOS", 'M', 10}});
+    if (indexed)
+        createProductionIndex(dir + "infos.dbf", "", "TITRE", ixDescending);
+}
+
+void openTable(TDbf &ds, const std::string &dir, bool indexed)
+{
+    ds.setFilePath(dir);
+    ds.setTableName("infos.dbf");
+    if (indexed)
+        ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
+    ds.open();
+}
+
+void insertTitles(TDbf &ds, const std::vector<std::string> &titles, bool withMemo)
+{
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString(titles[i]);
+        if (withMemo) {
+            ds.fieldByName("CATEG").setAsString(i % 7 == 0 ? "Maison" : "Travail");
+            ds.fieldByName("AUTEUR").setAsString("Auteur " + std::to_string(i % 100));
+            ds.fieldByName("INFOS").setMemoBytes(memoText(i));
+        }
+        ds.post();
+    }
+}
+
+std::size_t walk(TDbf &ds, bool everyField)
+{
+    std::size_t bytes = 0;
+    for (ds.first(); !ds.eof(); ds.next()) {
+        if (everyField) {
+            for (int f = 0; f < ds.fieldCount(); ++f)
+                bytes += ds.field(f).asString().size();
+        } else {
+            bytes += ds.fieldByName("TITRE").asString().size();
+        }
+    }
+    return bytes;
+}
+
+void writeSqlScript(const std::string &path, const std::vector<std::string> &titles, bool oneTransaction)
+{
+    std::ofstream sql(path);
+    sql << "PRAGMA journal_mode=WAL;\nPRAGMA synchronous=OFF;\n"
+           "CREATE TABLE infos(categ TEXT, titre TEXT, auteur TEXT, infos TEXT);\n"
+           "CREATE INDEX infos_titre ON infos(titre DESC);\n";
+    if (oneTransaction)
+        sql << "BEGIN;\n";
+    for (const std::string &t : titles)
+        sql << "INSERT INTO infos(titre) VALUES('" << t << "');\n";
+    if (oneTransaction)
+        sql << "COMMIT;\n";
+}
+
+struct Figures
+{
+    std::vector<double> walk, dbfread, cat, insert, sqlInsert, batch, sqlBatch, ordered, sqlOrdered;
+};
+
+void runOnce(const std::string &dir, const std::vector<std::string> &titles, bool sqlite,
+             bool dbfread, Figures &f, const std::string &phase = {})
+{
+    createTable(dir, false);
+    {
+        TDbf ds("Dbfinfos");
+        openTable(ds, dir, false);
+        ds.beginBatch();
+        insertTitles(ds, titles, true);
+        ds.endBatch();
+        ds.close();
+        if (phase == "build")
+            return;
+        f.walk.push_back(seconds([&] {
+            TDbf reader("Dbfinfos");
+            openTable(reader, dir, false);
+            walk(reader, true);
+        }));
+    }
+    if (phase == "walk")
+        return;
+    f.cat.push_back(seconds([&] { std::system(("cat '" + dir + "infos.dbf' '" + dir + "infos.dbt' > /dev/null").c_str()); }));
+    if (dbfread)
+        f.dbfread.push_back(seconds([&] {
+            std::system(("python3 -c 'import sys, dbfread\nfor r in dbfread.DBF(sys.argv[1]): pass' '" +
+                         dir + "infos.dbf'").c_str());
+        }));
+
+    for (const bool batch : {false, true}) {
+        if ((phase == "batch" || phase == "ordered") && !batch)
+            continue;
+        createTable(dir, true);
+        TDbf ds("Dbfinfos");
+        openTable(ds, dir, true);
+        (batch ? f.batch : f.insert).push_back(seconds([&] {
+            if (batch)
+                ds.beginBatch();
+            insertTitles(ds, titles, false);
+            if (batch)
+                ds.endBatch();
+        }));
+        if (batch && phase != "batch")
+            f.ordered.push_back(seconds([&] { walk(ds, false); }));
+        if (phase == "insert")
+            return;
+    }
+    if (!sqlite || !phase.empty())
+        return;
+    for (const bool batch : {false, true}) {
+        const std::string script = dir + "insert.sql", db = dir + "infos.db";
+        std::system(("rm -f '" + db + "'*").c_str());
+        writeSqlScript(script, titles, batch);
+        (batch ? f.sqlBatch : f.sqlInsert).push_back(seconds([&] {
+            std::system(("sqlite3 '" + db + "' < '" + script + "' > /dev/null").c_str());
+        }));
+    }
+    f.sqlOrdered.push_back(seconds([&] {
+        std::system(("sqlite3 '" + dir + "infos.db' 'SELECT titre FROM infos INDEXED BY infos_titre "
+                     "ORDER BY titre DESC' > /dev/null").c_str());
+    }));
+}
+
+void row(const char *what, const std::vector<double> &ours, const char *refName,
+         const std::vector<double> &ref)
+{
+    if (ref.empty()) {
+        std::printf("| %-34s | %8.3f s | %-22s | %8s | %7s |\n", what, median(ours), refName, "n/a", "");
+        return;
+    }
+    std::printf("| %-34s | %8.3f s | %-22s | %8.3f s | %6.2fx |\n", what, median(ours), refName,
+                median(ref), median(ours) / median(ref));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::size_t records = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    char pattern[] = "/tmp/velmora-engine-bench-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::string dir = std::string(pattern) + "/";
+    const std::vector<std::string> titles = randomTitles(records);
+    const bool sqlite = haveCommand("sqlite3 -version");
+    const bool dbfread = haveCommand("python3 -c 'import dbfread'");
+    Figures f;
+    if (argc > 3) {
+        runOnce(dir, titles, false, false, f, argv[3]);
+        std::system(("rm -rf '" + dir + "'").c_str());
+        return 0;
+    }
+    try {
+        for (int run = 0; run < runs; ++run)
+            runOnce(dir, titles, sqlite, dbfread, f);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        std::system(("rm -rf '" + dir + "'").c_str());
+        return 1;
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
+    std::printf("%zu records, median of %d runs\n", records, runs);
+    std::printf("| %-34s | %10s | %-22s | %10s | %7s |\n", "", "Velmora", "reference", "", "ratio");
+    row("walk, every field and memo", f.walk, "python3-dbfread", f.dbfread);
+    row("walk, every field and memo", f.walk, "cat of both files", f.cat);
+    row("insert, tag live, one post each", f.insert, "sqlite3, txn per insert", f.sqlInsert);
+    row("the same inserts as one batch", f.batch, "sqlite3, one txn", f.sqlBatch);
+    row("walk in index order", f.ordered, "sqlite3 ordered walk", f.sqlOrdered);
+    return 0;
+}

@@ -1,0 +1,96 @@
+// Index pages this process keeps across its locks must not outlive a change by another process,
+// whether the posts come one by one or in batches.
+#include "childprocess.h"
+#include "index_test_util.h"
+
+#include "dbffile.h"
+
+#include <algorithm>
+#include <functional>
+
+using namespace indextest;
+
+namespace {
+
+void makeTable(const TempDir &dir)
+{
+    const std::string table = dir.file("infos.dbf");
+    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
+    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
+    std::vector<std::uint8_t> bytes = readFile(table);
+    bytes[28] = 1;
+    writeFile(table, bytes);
+}
+
+struct Dataset
+{
+    explicit Dataset(const TempDir &dir)
+    {
+        ds.setFilePath(dir.path() + "/");
+        ds.setTableName("infos.dbf");
+        ds.open();
+    }
+    void post(const std::vector<std::string> &titles, bool batch)
+    {
+        if (batch)
+            ds.beginBatch();
+        for (const std::string &t : titles) {
+            ds.insert();
+            ds.fieldByName("TITRE").setAsString(t);
+            ds.post();
+        }
+        if (batch)
+            ds.endBatch();
+    }
+    std::vector<std::string> walk()
+    {
+        std::vector<std::string> titles;
+        for (ds.first(); !ds.eof(); ds.next())
+            titles.push_back(ds.fieldByName("TITRE").asString());
+        return titles;
+    }
+    TDbf ds{"Dbfinfos"};
+};
+
+std::vector<std::string> numbered(const std::string &prefix, int count)
+{
+    std::vector<std::string> titles;
+    for (int i = 0; i < count; ++i)
+        titles.push_back(prefix + std::to_string((i * 37) % count + 100));
+    return titles;
+}
+
+} // namespace
+
+class IndexCacheTest : public ::testing::TestWithParam<bool>
+{
+};
+
+// The child's inserts split the pages the parent kept (root included); a parent that wrote its
+// next key into a kept copy would lose the child's keys or break the tree.
+TEST_P(IndexCacheTest, AnotherProcessChangingTheIndexBetweenTwoPostsIsSeen)
+{
+    const bool batch = GetParam();
+    TempDir dir;
+    makeTable(dir);
+    Dataset parent(dir);
+    std::vector<std::string> all = numbered("M", 30);
+    parent.post(all, batch);
+    ASSERT_EQ(parent.walk().size(), all.size()); // every page now kept
+
+    const std::vector<std::string> theirs = numbered("C", 80);
+    ASSERT_TRUE(exitedCleanly(runChild([&] { Dataset(dir).post(theirs, false); })));
+    const std::vector<std::string> more = numbered("Z", 20);
+    parent.post(more, batch);
+
+    all.insert(all.end(), theirs.begin(), theirs.end());
+    all.insert(all.end(), more.begin(), more.end());
+    std::sort(all.begin(), all.end(), std::greater<>());
+    EXPECT_EQ(parent.walk(), all);
+    auto index = TIndexFile::open(dir.file("infos.mdx"), binaryTable());
+    ASSERT_TRUE(index);
+    EXPECT_NO_THROW(index->checkStructure(0));
+    EXPECT_EQ(index->recordsInOrder(0).size(), all.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(PostsAndBatches, IndexCacheTest, ::testing::Bool());
