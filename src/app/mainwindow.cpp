@@ -12,9 +12,11 @@
 #include "databinding.h"
 #include "formatbar.h"
 #include "rxdbrichedit.h"
+#include "searchwindow.h"
 #include "todopage.h"
 #include "ualarm.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDate>
 #include <QGuiApplication>
@@ -70,6 +72,7 @@ Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     setupNotebook();
     setupFormatting();
     FormCreate();
+    setupSearch();
 }
 
 Form1::~Form1()
@@ -221,6 +224,30 @@ void Form1::setupFormatting()
     formatHandlers = new FormatHandlers(target, this);
 }
 
+// The magnifier sits right of ImageOptions and shows with the rest of the hub; Ctrl+F works
+// from the start. The search reads the tables from the data folder set by FormCreate.
+void Form1::setupSearch()
+{
+    ImageRecherche = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
+    ImageRecherche->setCursor(Qt::PointingHandCursor);
+    ImageRecherche->setToolTip(QStringLiteral("Rechercher"));
+    ImageRecherche->hide();
+    connect(ImageRecherche, &ClickLabel::clicked, this, &Form1::ImageRechercheClick);
+
+    ActionRecherche = new QAction(QStringLiteral("Rechercher"), this);
+    ActionRecherche->setObjectName(QStringLiteral("ActionRecherche"));
+    ActionRecherche->setShortcut(QKeySequence::Find);
+    ActionRecherche->setShortcutContext(Qt::WindowShortcut);
+    addAction(ActionRecherche);
+    connect(ActionRecherche, &QAction::triggered, this, &Form1::ImageRechercheClick);
+
+    SearchWindow1 = new SearchWindow(dataDirectory(), this);
+    SearchWindow1->index().watch(*Dbfmemo, SearchIndex::Notes);
+    SearchWindow1->index().watch(*Dbfinfos, SearchIndex::Sheets);
+    SearchWindow1->index().watch(*Dbfadbook, SearchIndex::Cards);
+    connect(SearchWindow1, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -335,6 +362,7 @@ void Form1::Image1Click()
     Image1->hide();
     Image3->show();
     ImageOptions->show();
+    ImageRecherche->show();
     Label3->show();
     Label4->show();
 }
@@ -367,6 +395,35 @@ void Form1::ImageOptionsClick()
 void Form1::Label23Click()
 {
     showPage(PageAdresses);
+}
+
+void Form1::ImageRechercheClick()
+{
+    // Under the hub, right-aligned with the notebook.
+    const QRect notebook = OvcNotebook1->geometry();
+    SearchWindow1->popup(mapToGlobal(QPoint(notebook.right() + 1 - SearchWindow1->width(), 38)));
+}
+
+// The page is selected as the hub selects it (its lists rebuilt), then the record becomes current
+// by its physical number. A pending edit of that table is posted first, as any move posts it,
+// and before the rebuild walks the table.
+void Form1::SearchJump(int page, int recNo)
+{
+    TDbf *table = page == 0 ? Dbfmemo.get() : page == 1 ? Dbfinfos.get() : Dbfadbook.get();
+    if (table->active())
+        table->checkBrowseMode();
+    if (page == 0)
+        Label3Click();
+    else if (page == 1)
+        Label4Click();
+    else
+        Label23Click();
+    if (!table->active())
+        return;
+    table->setRecNo(recNo);
+    // Setting the record number fires no scroll event; the page's lists follow the record.
+    if (table->AfterScroll)
+        table->AfterScroll(*table);
 }
 
 void Form1::Label1Click()

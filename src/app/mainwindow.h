@@ -16,7 +16,9 @@ class TRxDBRichEdit;
 class TodoPage;
 class ClockLabel;
 class OptionsPage;
+class QAction;
 class QStackedWidget;
+class SearchWindow;
 class TO32ImageForm;
 class TProPasswordDialog;
 class UrlLabel;
@@ -68,6 +70,10 @@ public:
     void Label1Click();
     void Label2Click();
     void O32ImageForm1MouseDown(QMouseEvent *event);
+    // Opens the search window (Ctrl+F, the magnifier of the hub).
+    void ImageRechercheClick();
+    // A record picked in the search window: page 0, 1 or 3 and its physical record number.
+    void SearchJump(int page, int recNo);
 
     // Components, named as the rest of the program knows them.
     TO32ImageForm *O32ImageForm1 = nullptr;
@@ -81,6 +87,9 @@ public:
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label23 = nullptr;
     ClickLabel *ImageOptions = nullptr;
+    ClickLabel *ImageRecherche = nullptr;
+    QAction *ActionRecherche = nullptr;
+    SearchWindow *SearchWindow1 = nullptr;
     ClockLabel *ProClockLabel1 = nullptr;
     UrlLabel *ProUrlLabel1 = nullptr;
     QStackedWidget *OvcNotebook1 = nullptr;
@@ -117,6 +126,7 @@ private:
     void setupClockAndFooter();
     void setupNotebook();
     void setupFormatting();
+    void setupSearch();
     void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
