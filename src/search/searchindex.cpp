@@ -123,7 +123,11 @@ SearchIndex::SearchIndex(const QString &dataDirectory)
         m_tables[t] = std::make_unique<TableIndex>(folder, specOf(static_cast<Table>(t)));
 }
 
-SearchIndex::~SearchIndex() = default;
+SearchIndex::~SearchIndex()
+{
+    if (m_preparing.valid())
+        m_preparing.wait();
+}
 
 int SearchIndex::pageOf(Table table)
 {
@@ -142,7 +146,20 @@ void SearchIndex::watch(TDbf &programTable, Table table)
     });
 }
 
+void SearchIndex::prepare()
+{
+    if (!m_built && !m_preparing.valid())
+        m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
+}
+
 void SearchIndex::refresh()
+{
+    if (m_preparing.valid())
+        m_preparing.get();
+    refreshTables();
+}
+
+void SearchIndex::refreshTables()
 {
     bool changed = false;
     if (!m_built) {
@@ -167,6 +184,8 @@ void SearchIndex::refresh()
 
 int SearchIndex::recordCount() const
 {
+    if (m_preparing.valid())
+        m_preparing.wait();
     int count = 0;
     for (const auto &table : m_tables)
         count += static_cast<int>(table->records().size());
@@ -193,26 +212,27 @@ SearchIndex::Result SearchIndex::search(const QString &query, int maxRows)
     Result result;
     const std::size_t shown = std::min(matches.size(), static_cast<std::size_t>(std::max(maxRows, 0)));
     for (std::size_t k = 0; k < shown; ++k)
-        result.rows.push_back(makeRow(matches[k].table, matches[k].record, words));
+    {
+        const IndexedRecord &r = m_tables[matches[k].table]->records()[matches[k].record];
+        Row &row = result.rows.emplace_back();
+        row.table = static_cast<Table>(matches[k].table);
+        row.recNo = static_cast<int>(r.recNo);
+        row.title = r.title;
+    }
     result.more = static_cast<int>(matches.size() - shown);
     m_lastWords = words;
     m_lastMatches = std::move(matches);
     return result;
 }
 
-// The title and an excerpt of the text from a little before its first match, with every match
-// inside the excerpt in bold. A record that matched only by its title shows the start of its
-// text.
-SearchIndex::Row SearchIndex::makeRow(int table, std::size_t record,
-                                      const std::vector<std::string> &words) const
+// The text from a little before its first match, every match inside it in bold. A record that
+// matched only by its title shows the start of its text.
+void SearchIndex::describe(Row &row, const QString &query)
 {
-    const IndexedRecord &r = m_tables[table]->records()[record];
-    Row row;
-    row.table = static_cast<Table>(table);
-    row.recNo = static_cast<int>(r.recNo);
-    row.title = r.title;
-
-    const QString body = QString::fromUtf8(r.body);
+    row.described = true;
+    row.bold.clear();
+    const std::vector<std::string> words = queryWords(query);
+    const QString body = m_tables[row.table]->body(static_cast<std::uint32_t>(row.recNo));
     std::vector<int> origin;
     const std::string folded = TextFold::fold(body, &origin);
     std::size_t first = NotFound;
@@ -244,5 +264,4 @@ SearchIndex::Row SearchIndex::makeRow(int table, std::size_t record,
         }
     }
     mergeRanges(row.bold);
-    return row;
 }

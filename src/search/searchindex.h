@@ -9,14 +9,17 @@
 //     SearchIndex index(dataDirectory);
 //     index.watch(*Dbfmemo, SearchIndex::Notes);     // this program's posts and deletes
 //     SearchIndex::Result found = index.search(u"ecole pai"_s);
-//     for (const SearchIndex::Row &row : found.rows)
+//     for (SearchIndex::Row &row : found.rows) {
+//         index.describe(row, u"ecole pai"_s);
 //         qDebug() << SearchIndex::pageOf(row.table) << row.recNo << row.title << row.excerpt;
+//     }
 #pragma once
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,8 +40,11 @@ public:
         Table table = Notes;
         int recNo = 0;        // physical record number
         QString title;        // a card: first name and name
-        QString excerpt;      // the text around the first match, on one line
-        std::vector<std::pair<int, int>> bold; // (start, length) of matched words in excerpt
+        // Filled by describe(): the text around the first match, on one line, and the (start,
+        // length) of the matched words in it.
+        bool described = false;
+        QString excerpt;
+        std::vector<std::pair<int, int>> bold;
     };
     struct Result
     {
@@ -60,10 +66,17 @@ public:
     // index.
     void watch(TDbf &programTable, Table table);
 
+    // Starts building the index in the background when it was never built, so that the first
+    // search finds it ready, or nearly: the search window calls it as it opens. Searches wait for
+    // the build to end.
+    void prepare();
     // Brings the index up to date with the tables (built on the first call).
     void refresh();
-    // Matches of `query` (an empty query matches nothing).
+    // Matches of `query` (an empty query matches nothing), without their excerpts.
     Result search(const QString &query, int maxRows = MaxRows);
+    // Fills the excerpt of a row that `query` found, from the record as it is now: done only for
+    // the rows shown, since it reads the record again.
+    void describe(Row &row, const QString &query);
     // Live records indexed, all tables.
     int recordCount() const;
 
@@ -73,10 +86,11 @@ private:
         int table;
         std::size_t record;
     };
-    Row makeRow(int table, std::size_t record, const std::vector<std::string> &words) const;
+    void refreshTables();
 
     std::array<std::unique_ptr<TableIndex>, TableCount> m_tables;
     bool m_built = false;
+    std::future<void> m_preparing;
     // The last query's words and matches, reused while the user keeps typing the same words.
     std::vector<std::string> m_lastWords;
     std::vector<Match> m_lastMatches;

@@ -45,18 +45,28 @@ void drawExcerpt(QPainter *painter, QPoint at, int right, const QString &text,
 
 } // namespace
 
-SearchResultModel::SearchResultModel(QObject *parent) : QAbstractListModel(parent)
+SearchResultModel::SearchResultModel(SearchIndex &index, QObject *parent)
+    : QAbstractListModel(parent), m_index(index)
 {
     const char *names[SearchIndex::TableCount] = {"search-notes", "search-sheets", "search-cards"};
     for (int t = 0; t < SearchIndex::TableCount; ++t)
         m_pictures[t] = artPixmap(QLatin1String(names[t]), QSize(PictureSize, PictureSize));
 }
 
-void SearchResultModel::setRows(std::vector<SearchIndex::Row> rows)
+void SearchResultModel::setRows(std::vector<SearchIndex::Row> rows, const QString &query)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_query = query;
     endResetModel();
+}
+
+const SearchIndex::Row &SearchResultModel::described(int row) const
+{
+    SearchIndex::Row &r = m_rows[static_cast<std::size_t>(row)];
+    if (!r.described)
+        m_index.describe(r, m_query);
+    return r;
 }
 
 int SearchResultModel::rowCount(const QModelIndex &parent) const
@@ -75,10 +85,10 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         return m_pictures[row.table];
     case ExcerptRole:
-        return row.excerpt;
+        return described(index.row()).excerpt;
     case BoldRole: {
         QVariantList ranges;
-        for (const auto &[start, length] : row.bold)
+        for (const auto &[start, length] : described(index.row()).bold)
             ranges << QPoint(start, length);
         return ranges;
     }

@@ -16,9 +16,10 @@ class SearchResultModel : public QAbstractListModel
 public:
     enum Role { ExcerptRole = Qt::UserRole + 1, BoldRole, PageRole, RecNoRole };
 
-    explicit SearchResultModel(QObject *parent = nullptr);
+    // The excerpts of the rows come from `index`, as they are painted.
+    explicit SearchResultModel(SearchIndex &index, QObject *parent = nullptr);
 
-    void setRows(std::vector<SearchIndex::Row> rows);
+    void setRows(std::vector<SearchIndex::Row> rows, const QString &query);
     // Shown for a record without a title.
     void setUntitledText(const QString &text) { m_untitled = text; }
 
@@ -26,7 +27,11 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
 
 private:
-    std::vector<SearchIndex::Row> m_rows;
+    const SearchIndex::Row &described(int row) const;
+
+    SearchIndex &m_index;
+    QString m_query;
+    mutable std::vector<SearchIndex::Row> m_rows;
     std::array<QPixmap, SearchIndex::TableCount> m_pictures;
     QString m_untitled;
 };

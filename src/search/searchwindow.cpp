@@ -66,7 +66,7 @@ void SearchWindow::setupEdit()
 
 void SearchWindow::setupResults()
 {
-    m_model = new SearchResultModel(this);
+    m_model = new SearchResultModel(*m_index, this);
     ListeResultats = new QListView(this);
     ListeResultats->setObjectName(QStringLiteral("ListeResultats"));
     ListeResultats->setModel(m_model);
@@ -97,6 +97,7 @@ void SearchWindow::setupTexts()
 
 void SearchWindow::popup(QPoint globalTopLeft)
 {
+    m_index->prepare();
     move(globalTopLeft);
     show();
     raise();
@@ -121,7 +122,7 @@ void SearchWindow::runSearch()
 void SearchWindow::showResult(const SearchIndex::Result &result)
 {
     m_model->setUntitledText(LabelModeleSansTitre->text());
-    m_model->setRows(result.rows);
+    m_model->setRows(result.rows, EditRecherche->text());
     if (!result.rows.empty())
         ListeResultats->setCurrentIndex(m_model->index(0));
     LabelAucunResultat->setVisible(result.rows.empty());

@@ -102,11 +102,16 @@ void TableIndex::openTable()
 {
     if (m_dbf && m_dbf->active())
         return;
+    m_fields.clear();
     m_dbf = std::make_unique<TDbf>();
     m_dbf->setReadOnly(true);
     m_dbf->setFilePath(m_tablePath.substr(0, m_tablePath.rfind('/') + 1));
     m_dbf->setTableName(m_spec.tableName);
     m_dbf->open();
+    // A field the table lacks reads as empty.
+    for (const auto *names : {&m_spec.titleFields, &m_spec.bodyFields})
+        for (const std::string &name : *names)
+            m_fields.push_back(m_dbf->findField(name));
 }
 
 void TableIndex::rescan(bool memosMayHaveChanged)
@@ -132,8 +137,16 @@ void TableIndex::rescan(bool memosMayHaveChanged)
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         QTextDocument doc;
-        for (std::size_t i = next++; i < raw.size(); i = next++)
-            compose(raw[i], fresh[raw[i].slot], doc);
+        QString body;
+        for (std::size_t i = next++; i < raw.size(); i = next++) {
+            IndexedRecord &out = fresh[raw[i].slot];
+            joinTexts(raw[i], doc, out.title, body);
+            raw[i].values = {};
+            out.folded.reserve(static_cast<std::size_t>(out.title.size() + body.size()) + 8);
+            TextFold::appendFolded(out.title, out.folded);
+            out.folded += ' ';
+            TextFold::appendFolded(body, out.folded);
+        }
     };
     const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
     if (raw.size() < ParallelThreshold || threads == 1) {
@@ -149,10 +162,11 @@ void TableIndex::rescan(bool memosMayHaveChanged)
     m_records = std::move(fresh);
 }
 
-void TableIndex::compose(RawRecord &raw, IndexedRecord &out, QTextDocument &doc) const
+void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title,
+                           QString &body) const
 {
-    QString title;
-    QString body;
+    title.clear();
+    body.clear();
     const std::size_t titleCount = m_spec.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
@@ -169,13 +183,49 @@ void TableIndex::compose(RawRecord &raw, IndexedRecord &out, QTextDocument &doc)
             body += text;
         }
     }
+}
+
+std::uint64_t TableIndex::readValues(RawRecord &raw) const
+{
+    std::uint64_t hash = 0;
     raw.values.clear();
-    out.title = title;
-    out.body = body.toUtf8();
-    out.folded.reserve(static_cast<std::size_t>(title.size() + body.size()) + 8);
-    TextFold::appendFolded(title, out.folded);
-    out.folded += ' ';
-    TextFold::appendFolded(body, out.folded);
+    raw.rtf.clear();
+    for (TDbfField *f : m_fields) {
+        std::string value;
+        bool rtf = false;
+        if (f && f->isBlob()) {
+            value = f->memoBytes();
+            hash = hash * 1000003u ^ std::hash<std::string>{}(value);
+            rtf = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
+            if (!rtf)
+                value = m_ansi->toUtf8(value); // a memo that is not RTF is plain text
+        } else if (f) {
+            value = f->asString();
+        }
+        raw.values.push_back(std::move(value));
+        raw.rtf.push_back(rtf);
+    }
+    return hash;
+}
+
+QString TableIndex::body(std::uint32_t recNo)
+{
+    try {
+        if (!m_dbf || !m_dbf->active())
+            return {};
+        m_dbf->setRecNo(static_cast<int>(recNo));
+        if (m_dbf->recNo() != static_cast<int>(recNo))
+            return {}; // deleted since the last refresh
+        RawRecord raw;
+        readValues(raw);
+        QTextDocument doc;
+        QString title;
+        QString text;
+        joinTexts(raw, doc, title, text);
+        return text;
+    } catch (const std::exception &) {
+        return {};
+    }
 }
 
 // Walks the live records. A record whose values and memo block numbers are those of the last walk
@@ -185,17 +235,12 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
                              std::vector<IndexedRecord> &fresh)
 {
     TDbf &t = *m_dbf;
-    std::vector<TDbfField *> fields;
-    for (const auto *names : {&m_spec.titleFields, &m_spec.bodyFields})
-        for (const std::string &name : *names)
-            fields.push_back(t.findField(name));
-
     auto old = m_records.begin();
     std::string key;
     for (t.first(); !t.eof(); t.next()) {
         const auto recNo = static_cast<std::uint32_t>(t.recNo());
         key.clear();
-        for (TDbfField *f : fields) {
+        for (TDbfField *f : m_fields) {
             if (f)
                 key += f->isBlob() ? std::to_string(f->memoBlock()) : f->asString();
             key += '\x1f';
@@ -208,22 +253,7 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
             continue;
         }
         RawRecord r;
-        std::uint64_t hash = 0;
-        for (TDbfField *f : fields) {
-            std::string value;
-            bool rtf = false;
-            if (f && f->isBlob()) {
-                value = f->memoBytes();
-                hash = hash * 1000003u ^ std::hash<std::string>{}(value);
-                rtf = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
-                if (!rtf)
-                    value = m_ansi->toUtf8(value); // a memo that is not RTF is plain text
-            } else if (f) {
-                value = f->asString();
-            }
-            r.values.push_back(std::move(value));
-            r.rtf.push_back(rtf);
-        }
+        const std::uint64_t hash = readValues(r);
         if (sameKey && old->memoHash == hash) {
             fresh.push_back(std::move(*old));
             continue;

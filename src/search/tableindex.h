@@ -11,7 +11,6 @@
 // recognised by the record's field values, memo block numbers and a hash of its memo bytes.
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -21,6 +20,7 @@
 #include <vector>
 
 class TDbf;
+class TDbfField;
 class TCodePage;
 class QTextDocument;
 
@@ -36,8 +36,7 @@ struct IndexedRecord
 {
     std::uint32_t recNo = 0; // physical record number
     QString title;
-    QByteArray body;         // UTF-8: most records are never shown, so they stay compact
-    std::string folded;      // TextFold of title, a blank, body
+    std::string folded;      // TextFold of the title, a blank, the text
     std::string key;         // field values and memo block numbers as read
     std::uint64_t memoHash = 0;
 };
@@ -57,6 +56,10 @@ public:
 
     // The live records in physical order.
     const std::vector<IndexedRecord> &records() const { return m_records; }
+    // The text (all but the title) of physical record recNo as it is now, read again from the
+    // table: only the few records shown need it, so the index does not keep it. Empty when the
+    // record is gone.
+    QString body(std::uint32_t recNo);
 
     // Raised by the program's own dataset on a post or delete; read and cleared by refresh().
     std::shared_ptr<std::atomic<bool>> changedFlag() const { return m_changed; }
@@ -85,13 +88,15 @@ private:
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                      std::vector<IndexedRecord> &fresh);
     void openTable();
-    // The title, text and folded text of a record read by readRecords.
-    void compose(RawRecord &raw, IndexedRecord &out, QTextDocument &doc) const;
+    // The values of the current record of m_dbf; returns the hash of its memos.
+    std::uint64_t readValues(RawRecord &raw) const;
+    void joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title, QString &body) const;
 
     std::string m_tablePath;
     std::string m_memoPath;
     TableSpec m_spec;
     std::unique_ptr<TDbf> m_dbf;
+    std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
     std::unique_ptr<TCodePage> m_ansi;
     std::vector<IndexedRecord> m_records;
     Stamp m_tableStamp;

@@ -116,7 +116,8 @@ TEST_F(SearchIndexTest, RowShowsTitleAndExcerptWithTheMatchInBold)
     SearchIndex index(folder->qdata());
     SearchIndex::Result result = index.search(QStringLiteral("reunion eleve"));
     ASSERT_EQ(result.rows.size(), 1u);
-    const SearchIndex::Row &row = result.rows[0];
+    SearchIndex::Row &row = result.rows[0];
+    index.describe(row, QStringLiteral("reunion eleve"));
     EXPECT_EQ(row.title, QStringLiteral("Élève à l'école"));
     EXPECT_TRUE(row.excerpt.startsWith(QStringLiteral("… "))) << "the excerpt starts mid-text";
     EXPECT_FALSE(row.excerpt.contains(QLatin1Char('\n')));
