@@ -15,7 +15,7 @@ constexpr std::size_t NotFound = std::string::npos;
 constexpr int ExcerptLead = 30;
 constexpr int ExcerptLength = 160;
 
-TableSpec specOf(SearchIndex::Table table)
+TableLayout layoutOf(SearchIndex::Table table)
 {
     switch (table) {
     case SearchIndex::Notes:
@@ -120,7 +120,7 @@ SearchIndex::SearchIndex(const QString &dataDirectory)
 {
     const std::string folder = dataDirectory.toStdString();
     for (int t = 0; t < TableCount; ++t)
-        m_tables[t] = std::make_unique<TableIndex>(folder, specOf(static_cast<Table>(t)));
+        m_tables[t] = std::make_unique<TableIndex>(folder, layoutOf(static_cast<Table>(t)));
 }
 
 SearchIndex::~SearchIndex()
@@ -148,8 +148,9 @@ void SearchIndex::watch(TDbf &programTable, Table table)
 
 void SearchIndex::prepare()
 {
-    if (!m_built && !m_preparing.valid())
-        m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
+    if (m_preparing.valid() || m_built) // m_built is the build's to write until it is joined
+        return;
+    m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
 }
 
 void SearchIndex::refresh()

@@ -48,9 +48,9 @@ struct TableIndex::RawRecord
     std::vector<bool> rtf;
 };
 
-TableIndex::TableIndex(std::string dataDirectory, TableSpec spec)
-    : m_tablePath(dataDirectory + spec.tableName), m_memoPath(memoPathOf(m_tablePath)),
-      m_spec(std::move(spec)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage()))
+TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
+    : m_tablePath(dataDirectory + layout.tableName), m_memoPath(memoPathOf(m_tablePath)),
+      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage()))
 {
 }
 
@@ -106,10 +106,10 @@ void TableIndex::openTable()
     m_dbf = std::make_unique<TDbf>();
     m_dbf->setReadOnly(true);
     m_dbf->setFilePath(m_tablePath.substr(0, m_tablePath.rfind('/') + 1));
-    m_dbf->setTableName(m_spec.tableName);
+    m_dbf->setTableName(m_layout.tableName);
     m_dbf->open();
     // A field the table lacks reads as empty.
-    for (const auto *names : {&m_spec.titleFields, &m_spec.bodyFields})
+    for (const auto *names : {&m_layout.titleFields, &m_layout.bodyFields})
         for (const std::string &name : *names)
             m_fields.push_back(m_dbf->findField(name));
 }
@@ -167,7 +167,7 @@ void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &ti
 {
     title.clear();
     body.clear();
-    const std::size_t titleCount = m_spec.titleFields.size();
+    const std::size_t titleCount = m_layout.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
         const QString text = (raw.rtf[i] ? plainTextOfRtf(value, doc)

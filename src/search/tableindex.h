@@ -25,7 +25,7 @@ class TCodePage;
 class QTextDocument;
 
 // Which fields make a record's title and its text.
-struct TableSpec
+struct TableLayout
 {
     std::string tableName;                 // "memo.dbf"
     std::vector<std::string> titleFields;  // joined by a blank
@@ -44,7 +44,7 @@ struct IndexedRecord
 class TableIndex
 {
 public:
-    TableIndex(std::string dataDirectory, TableSpec spec);
+    TableIndex(std::string dataDirectory, TableLayout layout);
     ~TableIndex();
     TableIndex(const TableIndex &) = delete;
     TableIndex &operator=(const TableIndex &) = delete;
@@ -94,7 +94,7 @@ private:
 
     std::string m_tablePath;
     std::string m_memoPath;
-    TableSpec m_spec;
+    TableLayout m_layout;
     std::unique_ptr<TDbf> m_dbf;
     std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
     std::unique_ptr<TCodePage> m_ansi;

@@ -36,7 +36,7 @@ protected:
     {
         folder = new DataFolder;
         folder->add("memo.dbf", {{"TITRE", "Élève à l'école"}, {"MEMO", longMemo()}});
-        folder->add("memo.dbf", {{"TITRE", "Fantôme"}, {"MEMO", rtf(QStringLiteral("spectre jeudi"))}});
+        folder->add("memo.dbf", {{"TITRE", "Fantôme"}, {"MEMO", rtf(QStringLiteral("revenant jeudi"))}});
         folder->add("memo.dbf", {{"TITRE", "Courses"}, {"MEMO", ansi("acheter du pain, du fromage jeudi")}});
         folder->remove("memo.dbf", 2);
         folder->add("infos.dbf", {{"CATEG", "Voyage"},
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"eleve fromage", {}},                                 // each word, one record
         MatchCase{"cole", {}},                                          // not a word beginning
         MatchCase{"reunion parents", {{SearchIndex::Notes, 1}}},        // deep in a long memo
-        MatchCase{"spectre", {}},                                       // deleted record
+        MatchCase{"revenant", {}},                                       // deleted record
         MatchCase{"fromage", {{SearchIndex::Notes, 3}}},                // memo that is not RTF
         MatchCase{"voyage", {{SearchIndex::Sheets, 1}}},                // a sheet's category
         MatchCase{"dupont jean", {{SearchIndex::Cards, 1}}},            // a card's names
