@@ -1,7 +1,6 @@
-// Writes the empty tables that ship with the program into a data folder:
-//     velmora_makedata <data directory>
-// A table that is already there is left alone, so rebuilding never wipes notes kept in a build
-// tree that is being used.
+// Writes the empty tables that ship with the program into a folder (the build's templates):
+//     velmora_makedata <directory>
+// A table that is already there is left alone, so the generator can never wipe notes.
 #include "dbffile.h"
 #include "indexcursor.h"
 

@@ -1,6 +1,7 @@
 // Build-time art generator: turns an SVG drawing into the lossless picture the program ships.
 //
 //   velmora_artgen skin <input.svg> <output.png>
+//   velmora_artgen icon <input.svg> <output.png> <size>
 //
 // "skin" renders the drawing over transparency and then decides each pixel hard: a pixel that the
 // drawing covers less than half becomes pure white (cut out of the window later), every other
@@ -48,13 +49,28 @@ QImage renderSkin(QSvgRenderer &svg)
     return skin;
 }
 
+// The program icon for menus that want a bitmap: square, smooth, transparent around.
+QImage renderIcon(QSvgRenderer &svg, int size)
+{
+    QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    svg.render(&p, QRectF(0, 0, size, size));
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 4 || QByteArray(argv[1]) != "skin") {
-        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png>\n");
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const int iconSize = argc == 5 ? QByteArray(argv[4]).toInt() : 0;
+    if (!((mode == "skin" && argc == 4) || (mode == "icon" && argc == 5 && iconSize > 0))) {
+        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png>\n"
+                             "       velmora_artgen icon <input.svg> <output.png> <size>\n");
         return 2;
     }
     QSvgRenderer svg(QString::fromLocal8Bit(argv[2]));
@@ -62,7 +78,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "velmora_artgen: cannot read %s\n", argv[2]);
         return 1;
     }
-    if (!renderSkin(svg).save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+    const QImage picture = mode == "skin" ? renderSkin(svg) : renderIcon(svg, iconSize);
+    if (!picture.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
         std::fprintf(stderr, "velmora_artgen: cannot write %s\n", argv[3]);
         return 1;
     }

@@ -55,7 +55,7 @@ void Gradient::setBandCount(int count)
     update();
 }
 
-void Gradient::setClipShape(const QRegion &shape)
+void Gradient::setClipShape(const QPainterPath &shape)
 {
     m_clip = shape;
     setAttribute(Qt::WA_OpaquePaintEvent, shape.isEmpty());
@@ -65,8 +65,20 @@ void Gradient::setClipShape(const QRegion &shape)
 void Gradient::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (!m_clip.isEmpty())
-        painter.setClipRegion(m_clip);
-    for (const GradientBand &band : gradientBands(m_start, m_end, height(), m_bandCount))
-        painter.fillRect(0, band.top, width(), band.rows, band.color);
+    if (m_clip.isEmpty()) {
+        for (const GradientBand &band : gradientBands(m_start, m_end, height(), m_bandCount))
+            painter.fillRect(0, band.top, width(), band.rows, band.color);
+        return;
+    }
+    // A clip would cut the edge hard: fill the outline with the bands as a texture instead.
+    QImage bands(size(), QImage::Format_RGB32);
+    {
+        QPainter bandPainter(&bands);
+        for (const GradientBand &band : gradientBands(m_start, m_end, height(), m_bandCount))
+            bandPainter.fillRect(0, band.top, width(), band.rows, band.color);
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(bands));
+    painter.drawPath(m_clip);
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <QColor>
-#include <QRegion>
+#include <QPainterPath>
 #include <QWidget>
 #include <vector>
 
@@ -31,9 +31,10 @@ public:
     void setBandCount(int count);
     int bandCount() const { return m_bandCount; }
 
-    // Paints only inside this region (widget coordinates) when it is not empty. Where the window
-    // system composites, the shaped dialog is see-through and the corners must stay unpainted.
-    void setClipShape(const QRegion &shape);
+    // Paints only inside this outline (widget coordinates), with a smooth edge, when it is not
+    // empty. Where the window system composites, the shaped dialog is see-through: the corners
+    // stay unpainted and the edge blends into the desktop.
+    void setClipShape(const QPainterPath &shape);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -42,5 +43,5 @@ private:
     QColor m_start{255, 255, 0};
     QColor m_end{255, 0, 0};
     int m_bandCount = 128;
-    QRegion m_clip;
+    QPainterPath m_clip;
 };

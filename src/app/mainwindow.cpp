@@ -1,18 +1,19 @@
 #include "mainwindow.h"
 
+#include "addresspage.h"
 #include "application.h"
 #include "art.h"
 #include "clicklabel.h"
 #include "clocklabel.h"
-#include "imageform.h"
-#include "optionspage.h"
-#include "passworddialog.h"
-#include "richtextpage.h"
-#include "settings.h"
-#include "databinding.h"
 #include "formatbar.h"
-#include "rxdbrichedit.h"
+#include "imageform.h"
+#include "infospage.h"
+#include "notebooktables.h"
+#include "optionspage.h"
+#include "pagemode.h"
+#include "passworddialog.h"
 #include "searchwindow.h"
+#include "settings.h"
 #include "todopage.h"
 #include "ualarm.h"
 
@@ -52,10 +53,22 @@ ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRec
     return area;
 }
 
+// Every delete first asks the confirmation dialog created at start-up.
+int askDelete()
+{
+    return Avertissement ? Avertissement->ask() : 0;
+}
+
 } // namespace
 
 Form1::Form1(const QString &applicationDirectory, QWidget *parent)
-    : QWidget(parent), m_applicationDirectory(applicationDirectory)
+    : Form1(applicationDirectory, applicationDirectory + QLatin1String("data/"), parent)
+{
+}
+
+Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, QWidget *parent)
+    : QWidget(parent), m_applicationDirectory(applicationDirectory), m_dataDirectory(dataDirectory),
+      m_tables(new NotebookTables), m_pageMode(new PageMode)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));
@@ -64,56 +77,55 @@ Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    // The formatting commands go before the pages: they must not follow editors being destroyed.
+    m_formatActions = new FormatActions(*m_pageMode, this);
 
     setupSkin();
     setupHub();
     setupWindowMarks();
     setupClockAndFooter();
     setupNotebook();
-    setupFormatting();
-    FormCreate();
     setupSearch();
+    // Children go in the order they were given their parent: the tables and the page mode
+    // last, after every page and control bound to them.
+    m_pageMode->setParent(this);
+    m_tables->setParent(this);
+    FormCreate();
 }
 
-Form1::~Form1()
-{
-    // The pages are bound to the tables, which are members and would go first otherwise; the
-    // formatting handlers follow the pages' editors and must not see them dying.
-    delete formatHandlers;
-    delete OvcNotebook1;
-}
+Form1::~Form1() = default;
 
 void Form1::setupSkin()
 {
-    O32ImageForm1 = new TO32ImageForm(this);
-    O32ImageForm1->setObjectName(QStringLiteral("O32ImageForm1"));
-    O32ImageForm1->setTransparentColor(Qt::white);
-    O32ImageForm1->setPicture(QImage(QStringLiteral(":/art/skin.png")));
-    if (O32ImageForm1->Picture().isNull())
+    m_skin = new TO32ImageForm(this);
+    m_skin->setObjectName(QStringLiteral("O32ImageForm1"));
+    m_skin->setTransparentColor(Qt::white);
+    m_skin->setPicture(QImage(QStringLiteral(":/art/skin.png")));
+    if (m_skin->Picture().isNull())
         setFixedSize(800, 432);
-    connect(O32ImageForm1, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
-    O32ImageForm1->installEventFilter(this);
+    connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
+    m_skin->installEventFilter(this);
 }
 
 void Form1::setupHub()
 {
-    Image1 = picture(this, "Image1", QStringLiteral("hub-open"), {734, 390, 45, 36});
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setToolTip(QStringLiteral("Ouvrir"));
-    connect(Image1, &ClickLabel::clicked, this, &Form1::Image1Click);
+    m_openHub = picture(this, "Image1", QStringLiteral("hub-open"), {734, 390, 45, 36});
+    m_openHub->setCursor(Qt::PointingHandCursor);
+    m_openHub->setToolTip(QStringLiteral("Ouvrir"));
+    connect(m_openHub, &ClickLabel::clicked, this, &Form1::Image1Click);
 
-    Image4 = picture(this, "Image4", QStringLiteral("deco-notes"), {200, 104, 166, 250});
-    Image2 = picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
+    picture(this, "Image4", QStringLiteral("deco-notes"), {200, 104, 166, 250});
+    picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
 
-    Image3 = picture(this, "Image3", QStringLiteral("hub"), {365, 2, 92, 36});
-    Image3->hide();
-    Label3 = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
-    Label3->hide();
-    connect(Label3, &ClickLabel::clicked, this, &Form1::Label3Click);
-    Label4 = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
-                     {424, 9, 33, 24});
-    Label4->hide();
-    connect(Label4, &ClickLabel::clicked, this, &Form1::Label4Click);
+    ClickLabel *backdrop = picture(this, "Image3", QStringLiteral("hub"), {365, 2, 92, 36});
+    ClickLabel *todo = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
+    connect(todo, &ClickLabel::clicked, this, &Form1::Label3Click);
+    ClickLabel *infos = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
+                                {424, 9, 33, 24});
+    connect(infos, &ClickLabel::clicked, this, &Form1::Label4Click);
+    m_hub = {backdrop, todo, infos};
+    for (QWidget *hidden : m_hub)
+        hidden->hide();
 }
 
 void Form1::setupWindowMarks()
@@ -133,72 +145,65 @@ void Form1::setupWindowMarks()
         label->setToolTip(hint);
         return label;
     };
-    Label1 = mark("Label1", QStringLiteral("X"), 13, {779, 11, 9, 16}, QStringLiteral("Fermer"));
-    connect(Label1, &ClickLabel::clicked, this, &Form1::Label1Click);
-    Label2 = mark("Label2", QStringLiteral("_"), 19, {749, 4, 11, 22}, QStringLiteral("réduire"));
-    Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    connect(Label2, &ClickLabel::clicked, this, &Form1::Label2Click);
+    ClickLabel *close = mark("Label1", QStringLiteral("X"), 13, {779, 11, 9, 16}, QStringLiteral("Fermer"));
+    connect(close, &ClickLabel::clicked, this, &Form1::Label1Click);
+    ClickLabel *minimise =
+        mark("Label2", QStringLiteral("_"), 19, {749, 4, 11, 22}, QStringLiteral("réduire"));
+    minimise->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    connect(minimise, &ClickLabel::clicked, this, &Form1::Label2Click);
 }
 
 void Form1::setupClockAndFooter()
 {
-    ProClockLabel1 = new ClockLabel(this);
-    ProClockLabel1->setObjectName(QStringLiteral("ProClockLabel1"));
-    ProClockLabel1->setGeometry(129, 12, 103, 13);
+    auto *clock = new ClockLabel(this);
+    clock->setObjectName(QStringLiteral("ProClockLabel1"));
+    clock->setGeometry(129, 12, 103, 13);
 
-    ProUrlLabel1 = new UrlLabel(this);
-    ProUrlLabel1->setObjectName(QStringLiteral("ProUrlLabel1"));
-    ProUrlLabel1->setGeometry(35, 112, 22, 193);
+    m_footer = new UrlLabel(this);
+    m_footer->setObjectName(QStringLiteral("ProUrlLabel1"));
+    m_footer->setGeometry(35, 112, 22, 193);
     QFont bold = font();
     bold.setBold(true);
-    ProUrlLabel1->setFont(bold);
-    QPalette pal = ProUrlLabel1->palette();
+    m_footer->setFont(bold);
+    QPalette pal = m_footer->palette();
     pal.setColor(QPalette::WindowText, Maroon);
-    ProUrlLabel1->setPalette(pal);
-    ProUrlLabel1->setUrl(QStringLiteral(VELMORA_MAKER_URL));
+    m_footer->setPalette(pal);
+    m_footer->setUrl(QStringLiteral(VELMORA_MAKER_URL));
 
-    ImageOptions = picture(this, "ImageOptions", QStringLiteral("hub-options"), {468, 7, 25, 25});
-    ImageOptions->setCursor(Qt::PointingHandCursor);
-    ImageOptions->setToolTip(QStringLiteral("Options"));
-    ImageOptions->hide();
-    connect(ImageOptions, &ClickLabel::clicked, this, &Form1::ImageOptionsClick);
+    ClickLabel *options = picture(this, "ImageOptions", QStringLiteral("hub-options"), {468, 7, 25, 25});
+    options->setCursor(Qt::PointingHandCursor);
+    options->setToolTip(QStringLiteral("Options"));
+    options->hide();
+    connect(options, &ClickLabel::clicked, this, &Form1::ImageOptionsClick);
+    m_hub << options;
 
-    Label23 = hotArea(this, "Label23", QStringLiteral("Carnet d'adresses"), {400, 8, 22, 21});
-    connect(Label23, &ClickLabel::clicked, this, &Form1::Label23Click);
+    ClickLabel *addresses = hotArea(this, "Label23", QStringLiteral("Carnet d'adresses"), {400, 8, 22, 21});
+    connect(addresses, &ClickLabel::clicked, this, &Form1::Label23Click);
 }
 
 void Form1::setupNotebook()
 {
-    OvcNotebook1 = new QStackedWidget(this);
-    OvcNotebook1->setObjectName(QStringLiteral("OvcNotebook1"));
-    OvcNotebook1->setGeometry(72, 48, 705, 377);
-    OvcNotebook1->setAutoFillBackground(true);
-    QPalette pal = OvcNotebook1->palette();
+    m_notebook = new QStackedWidget(this);
+    m_notebook->setObjectName(QStringLiteral("OvcNotebook1"));
+    m_notebook->setGeometry(72, 48, 705, 377);
+    m_notebook->setAutoFillBackground(true);
+    QPalette pal = m_notebook->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-    OvcNotebook1->setPalette(pal);
+    m_notebook->setPalette(pal);
 
-    auto page = [this](const char *name) {
-        auto *widget = new QWidget(OvcNotebook1);
-        widget->setObjectName(QLatin1String(name));
-        OvcNotebook1->addWidget(widget);
-        return widget;
-    };
-    // Every delete of a note first asks the confirmation dialog created at start-up.
-    m_todoPage = new TodoPage(
-        *Dbfmemo, [] { return Avertissement ? Avertissement->ask() : 0; }, OvcNotebook1);
-    PageMemo = m_todoPage;
-    OvcNotebook1->addWidget(PageMemo);
-    PageInfos = page("PageInfos");
-    // The information page's text and its formatting bar; its lists and fields come with the
-    // page itself.
-    DataSource2 = new TDataSource(Dbfinfos.get(), PageInfos);
-    DataSource2->setObjectName(QStringLiteral("DataSource2"));
-    const RichTextPage infos = placeRichTextPage(PageInfos, 2, DataSource2);
-    editor2 = infos.editor;
-    ToolBar4 = infos.bar;
-    m_optionsPage = new OptionsPage(settingsFile(), OvcNotebook1);
-    PageParametres = m_optionsPage;
-    OvcNotebook1->addWidget(PageParametres);
+    m_todoPage = new TodoPage(m_tables->Dbfmemo(), *m_formatActions, askDelete, m_notebook);
+    m_infosPage = new InfosPage(m_tables->Dbfinfos(), *m_formatActions, askDelete, m_notebook);
+    setupOptionsPage();
+    m_addressPage = new AddressPage(m_tables->Dbfadbook(), askDelete, m_notebook);
+    for (QWidget *page : {(QWidget *)m_todoPage, (QWidget *)m_infosPage, (QWidget *)m_optionsPage,
+                          (QWidget *)m_addressPage})
+        m_notebook->addWidget(page);
+    m_notebook->hide();
+}
+
+void Form1::setupOptionsPage()
+{
+    m_optionsPage = new OptionsPage(settingsFile(), m_notebook);
     m_optionsPage->setHooks({
         .languageCode = [this] { return languageCode; },
         .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
@@ -207,45 +212,32 @@ void Form1::setupNotebook()
         // The update dialog is not there yet.
         .openUpdateDialog = nullptr,
     });
-    PageAdresses = page("PageAdresses");
-    OvcNotebook1->hide();
 }
 
-// One set of formatting handlers for both text pages; they follow the active page mode.
-void Form1::setupFormatting()
-{
-    FormatTarget target;
-    target.activePageMode = &activePageMode;
-    target.toolbarSyncGuard = &toolbarSyncGuard;
-    target.editor1 = m_todoPage->editor1;
-    target.bar1 = m_todoPage->ToolBar2;
-    target.editor2 = editor2;
-    target.bar2 = ToolBar4;
-    formatHandlers = new FormatHandlers(target, this);
-}
-
-// The magnifier sits right of ImageOptions and shows with the rest of the hub; Ctrl+F works
-// from the start. The search reads the tables from the data folder set by FormCreate.
+// The magnifier sits right of ImageOptions and shows with the rest of the hub; Ctrl+F works from
+// the start. The search reads the tables from the data folder itself and hears about this
+// program's posts and deletes from the datasets.
 void Form1::setupSearch()
 {
-    ImageRecherche = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
-    ImageRecherche->setCursor(Qt::PointingHandCursor);
-    ImageRecherche->setToolTip(QStringLiteral("Rechercher"));
-    ImageRecherche->hide();
-    connect(ImageRecherche, &ClickLabel::clicked, this, &Form1::ImageRechercheClick);
+    ClickLabel *magnifier = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
+    magnifier->setCursor(Qt::PointingHandCursor);
+    magnifier->setToolTip(QStringLiteral("Rechercher"));
+    magnifier->hide();
+    connect(magnifier, &ClickLabel::clicked, this, &Form1::ImageRechercheClick);
+    m_hub << magnifier;
 
-    ActionRecherche = new QAction(QStringLiteral("Rechercher"), this);
-    ActionRecherche->setObjectName(QStringLiteral("ActionRecherche"));
-    ActionRecherche->setShortcut(QKeySequence::Find);
-    ActionRecherche->setShortcutContext(Qt::WindowShortcut);
-    addAction(ActionRecherche);
-    connect(ActionRecherche, &QAction::triggered, this, &Form1::ImageRechercheClick);
+    auto *find = new QAction(QStringLiteral("Rechercher"), this);
+    find->setObjectName(QStringLiteral("ActionRecherche"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
 
-    SearchWindow1 = new SearchWindow(dataDirectory(), this);
-    SearchWindow1->index().watch(*Dbfmemo, SearchIndex::Notes);
-    SearchWindow1->index().watch(*Dbfinfos, SearchIndex::Sheets);
-    SearchWindow1->index().watch(*Dbfadbook, SearchIndex::Cards);
-    connect(SearchWindow1, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+    m_search = new SearchWindow(dataDirectory(), this);
+    m_search->index().watch(m_tables->Dbfmemo(), SearchIndex::Notes);
+    m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
+    m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
+    connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
 }
 
 void Form1::showAtStart()
@@ -258,15 +250,7 @@ void Form1::showAtStart()
 void Form1::FormCreate()
 {
     languageCode = 99;
-    const std::string folder = dataDirectory().toStdString();
-    Dbfinfos->setFilePath(folder);
-    Dbfinfos->setTableName("infos.dbf");
-    // Sheets are walked by descending title when infos.mdx holds this tag (of empty name).
-    Dbfinfos->indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
-    Dbfmemo->setFilePath(folder);
-    Dbfmemo->setTableName("memo.dbf");
-    Dbfadbook->setFilePath(folder);
-    Dbfadbook->setTableName("adbook.dbf");
+    m_tables->setFolder(dataDirectory());
 }
 
 void Form1::FormShow()
@@ -306,24 +290,18 @@ void Form1::FormActivate()
     readTraySwitches();
     setFooterText();
     showDesktopSwitches();
-    openTables();
-}
-
-// A table that fails to open throws: the error box shows it and the tables after it stay closed.
-void Form1::openTables()
-{
-    Dbfinfos->open();
-    Dbfmemo->open();
-    Dbfadbook->open();
+    // A table that fails to open throws: the error box shows it and the tables after it stay
+    // closed.
+    m_tables->openAll();
 }
 
 bool Form1::runStartupLock()
 {
-    if (!ProPasswordDialog1)
-        ProPasswordDialog1 = std::make_unique<TProPasswordDialog>();
+    if (!m_passwordDialog)
+        m_passwordDialog = std::make_unique<TProPasswordDialog>();
     StartupLock lock(settingsFile(),
                      passwordPrompt ? passwordPrompt
-                                    : StartupLock::dialogPrompt(*ProPasswordDialog1, this),
+                                    : StartupLock::dialogPrompt(*m_passwordDialog, this),
                      wrongPasswordNotice ? wrongPasswordNotice : StartupLock::errorBox(this));
     return lock.run(*m_optionsPage);
 }
@@ -354,84 +332,88 @@ QString Form1::footerNotice(int currentYear)
 
 void Form1::setFooterText()
 {
-    ProUrlLabel1->setText(footerNotice(QDate::currentDate().year()));
+    m_footer->setText(footerNotice(QDate::currentDate().year()));
 }
 
 void Form1::Image1Click()
 {
-    Image1->hide();
-    Image3->show();
-    ImageOptions->show();
-    ImageRecherche->show();
-    Label3->show();
-    Label4->show();
+    m_openHub->hide();
+    for (QWidget *control : m_hub)
+        control->show();
 }
 
-void Form1::showPage(QWidget *page)
+void Form1::selectPage(int page)
 {
-    OvcNotebook1->show();
-    OvcNotebook1->setCurrentWidget(page);
+    if (page < PageMemo || page > PageAdresses)
+        return;
+    m_notebook->show();
+    m_notebook->setCurrentIndex(page);
+    switch (page) {
+    case PageMemo:
+    case PageInfos:
+        m_pageMode->setSyncGuard(false);
+        m_pageMode->setMode(page == PageMemo ? PageMode::TodoEditor : PageMode::InfosEditor);
+        if (page == PageInfos)
+            m_infosPage->RebuildInfoLists();
+        break;
+    case PageAdresses:
+        m_addressPage->RebuildNameList();
+        break;
+    default:
+        break; // the options page leaves the mode and the guard as they are
+    }
 }
 
 void Form1::Label3Click()
 {
-    showPage(PageMemo);
-    toolbarSyncGuard = false;
-    activePageMode = 0;
+    selectPage(PageMemo);
 }
 
 void Form1::Label4Click()
 {
-    showPage(PageInfos);
-    toolbarSyncGuard = false;
-    activePageMode = 1;
+    selectPage(PageInfos);
 }
 
 void Form1::ImageOptionsClick()
 {
-    showPage(PageParametres);
+    selectPage(PageParametres);
 }
 
 void Form1::Label23Click()
 {
-    showPage(PageAdresses);
+    selectPage(PageAdresses);
 }
 
 void Form1::ImageRechercheClick()
 {
     // Under the hub, right-aligned with the notebook.
-    const QRect notebook = OvcNotebook1->geometry();
-    SearchWindow1->popup(mapToGlobal(QPoint(notebook.right() + 1 - SearchWindow1->width(), 38)));
+    const QRect page = m_notebook->geometry();
+    m_search->popup(mapToGlobal(QPoint(page.right() + 1 - m_search->width(), 38)));
 }
 
 // The page is selected as the hub selects it (its lists rebuilt), then the record becomes current
-// by its physical number. A pending edit of that table is posted first, as any move posts it,
-// and before the rebuild walks the table.
+// by its physical number. A pending edit of that table is posted first, as any move posts it, and
+// before the rebuild walks the table.
 void Form1::SearchJump(int page, int recNo)
 {
-    TDbf *table = page == 0 ? Dbfmemo.get() : page == 1 ? Dbfinfos.get() : Dbfadbook.get();
-    if (table->active())
-        table->checkBrowseMode();
-    if (page == 0)
-        Label3Click();
-    else if (page == 1)
-        Label4Click();
-    else
-        Label23Click();
-    if (!table->active())
+    TDbf &table = page == PageMemo    ? m_tables->Dbfmemo()
+                  : page == PageInfos ? m_tables->Dbfinfos()
+                                      : m_tables->Dbfadbook();
+    if (table.active())
+        table.checkBrowseMode();
+    selectPage(page);
+    if (!table.active())
         return;
-    table->setRecNo(recNo);
+    table.setRecNo(recNo);
     // Setting the record number fires no scroll event; the page's lists follow the record.
-    if (table->AfterScroll)
-        table->AfterScroll(*table);
+    if (table.AfterScroll)
+        table.AfterScroll(table);
 }
 
 void Form1::Label1Click()
 {
-    // The dataset objects stay alive for the controls bound to them; only their files close.
-    Dbfinfos->close();
-    Dbfmemo->close();
-    Dbfadbook->close();
+    // The datasets stay alive for the controls bound to them; only their files close.
+    m_tables->closeAll();
     close();
 }
 
@@ -450,7 +432,7 @@ void Form1::O32ImageForm1MouseDown(QMouseEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == O32ImageForm1 && m_dragging) {
+    if (watched == m_skin && m_dragging) {
         if (event->type() == QEvent::MouseMove) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             move(mouse->globalPosition().toPoint() - m_dragOffset);

@@ -1,50 +1,74 @@
 // The main window: the skinned notebook with its page hub, clock and footer link.
+//
+// Form1 is the hub only. The tables (NotebookTables), the page mode and the formatting commands
+// are created first and handed to the pages; each notebook page owns its controls, record bar
+// and table handlers. Form1 selects the pages, runs the activation steps, shows the clock and
+// the footer, drags and closes the window.
 #pragma once
 
-#include "dbf.h"
+#include "datafolder.h"
 #include "startuplock.h"
 
 #include <QWidget>
-#include <functional>
+
 #include <memory>
 
 class ClickLabel;
-class FormatBar;
-class FormatHandlers;
-class TDataSource;
-class TRxDBRichEdit;
-class TodoPage;
-class ClockLabel;
+class FormatActions;
+class InfosPage;
+class AddressPage;
+class NotebookTables;
 class OptionsPage;
-class QAction;
+class PageMode;
 class QStackedWidget;
 class SearchWindow;
 class TO32ImageForm;
 class TProPasswordDialog;
+class TodoPage;
 class UrlLabel;
 
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
+    // The notebook's pages, by index.
+    enum Page { PageMemo = 0, PageInfos = 1, PageParametres = 2, PageAdresses = 3 };
+
     // applicationDirectory: the folder of the executable, ending with "/". The data folder and
     // the settings file sit below it.
     explicit Form1(const QString &applicationDirectory, QWidget *parent = nullptr);
+    // dataDirectory, ending with "/": where the tables and the settings file live when that is
+    // not the "data" folder beside the executable (an installed program).
+    Form1(const QString &applicationDirectory, const QString &dataDirectory,
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     // Shows the window for the first time, centred on its screen.
     void showAtStart();
 
     QString applicationDirectory() const { return m_applicationDirectory; }
-    QString dataDirectory() const { return m_applicationDirectory + QLatin1String("data/"); }
+    QString dataDirectory() const { return m_dataDirectory; }
+    // Where the language files are: beside the executable, or in the installed share folder.
+    QString languageDirectory() const { return sharedDirectory(m_applicationDirectory); }
     QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
+
+    NotebookTables &tables() const { return *m_tables; }
+    // Which editor the formatting commands act on, and their sync guard.
+    PageMode &pageMode() const { return *m_pageMode; }
+    FormatActions &formatActions() const { return *m_formatActions; }
+    TodoPage *todoPage() const { return m_todoPage; }
+    InfosPage *infosPage() const { return m_infosPage; }
+    OptionsPage *optionsPage() const { return m_optionsPage; }
+    AddressPage *addressPage() const { return m_addressPage; }
+    QStackedWidget *notebook() const { return m_notebook; }
+    SearchWindow *searchWindow() const { return m_search; }
+
+    // Shows the notebook on `page` as the hub does: the to-do and information pages set the
+    // page mode and clear the sync guard; the information and address pages rebuild their lists.
+    void selectPage(int page);
 
     // The interface language; 99 while none was chosen.
     int languageCode = 99;
-    // Which editor the formatting buttons act on: 0 the to-do editor, 1 the information editor.
-    int activePageMode = 0;
-    // While set, the formatting buttons' click handlers do nothing.
-    bool toolbarSyncGuard = false;
 
     bool activated() const { return m_activated; }
 
@@ -70,45 +94,11 @@ public:
     void Label1Click();
     void Label2Click();
     void O32ImageForm1MouseDown(QMouseEvent *event);
-    // Opens the search window (Ctrl+F, the magnifier of the hub).
+    // Opens the search window (Ctrl+F anywhere, or the hub's magnifier `ImageRecherche`).
     void ImageRechercheClick();
-    // A record picked in the search window: page 0, 1 or 3 and its physical record number.
+    // A record picked in the search window: its page (PageMemo, PageInfos, PageAdresses) and
+    // its physical record number.
     void SearchJump(int page, int recNo);
-
-    // Components, named as the rest of the program knows them.
-    TO32ImageForm *O32ImageForm1 = nullptr;
-    ClickLabel *Image1 = nullptr;
-    ClickLabel *Image2 = nullptr;
-    ClickLabel *Image3 = nullptr;
-    ClickLabel *Image4 = nullptr;
-    ClickLabel *Label1 = nullptr;
-    ClickLabel *Label2 = nullptr;
-    ClickLabel *Label3 = nullptr;
-    ClickLabel *Label4 = nullptr;
-    ClickLabel *Label23 = nullptr;
-    ClickLabel *ImageOptions = nullptr;
-    ClickLabel *ImageRecherche = nullptr;
-    QAction *ActionRecherche = nullptr;
-    SearchWindow *SearchWindow1 = nullptr;
-    ClockLabel *ProClockLabel1 = nullptr;
-    UrlLabel *ProUrlLabel1 = nullptr;
-    QStackedWidget *OvcNotebook1 = nullptr;
-    QWidget *PageMemo = nullptr; // the to-do page, todoPage()
-    TodoPage *todoPage() const { return m_todoPage; }
-    FormatHandlers *formatHandlers = nullptr;
-    QWidget *PageInfos = nullptr;
-    TDataSource *DataSource2 = nullptr;
-    TRxDBRichEdit *editor2 = nullptr;
-    FormatBar *ToolBar4 = nullptr;
-    QWidget *PageParametres = nullptr; // the options page
-    OptionsPage *optionsPage() const { return m_optionsPage; }
-    QWidget *PageAdresses = nullptr;
-    std::unique_ptr<TProPasswordDialog> ProPasswordDialog1;
-    // The three tables, created with the window so that pages can bind to them; opened at the
-    // first activation, closed by "X".
-    std::unique_ptr<TDbf> Dbfinfos = std::make_unique<TDbf>("Dbfinfos");
-    std::unique_ptr<TDbf> Dbfmemo = std::make_unique<TDbf>("Dbfmemo");
-    std::unique_ptr<TDbf> Dbfadbook = std::make_unique<TDbf>("Dbfadbook");
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
@@ -125,20 +115,34 @@ private:
     void setupWindowMarks();
     void setupClockAndFooter();
     void setupNotebook();
-    void setupFormatting();
+    void setupOptionsPage();
     void setupSearch();
-    void showPage(QWidget *page);
 
     // Activation steps, in the order they run.
     bool runStartupLock();
     void readTraySwitches();
     void setFooterText();
     void showDesktopSwitches();
-    void openTables();
 
     QString m_applicationDirectory;
-    OptionsPage *m_optionsPage = nullptr;
+    QString m_dataDirectory;
+    // Created before any widget, so that the pages can bind to them.
+    NotebookTables *m_tables = nullptr;
+    PageMode *m_pageMode = nullptr;
+    FormatActions *m_formatActions = nullptr;
+
+    TO32ImageForm *m_skin = nullptr;         // O32ImageForm1
+    ClickLabel *m_openHub = nullptr;         // Image1
+    QList<QWidget *> m_hub;                  // Image3, ImageOptions, Label3, Label4
+    UrlLabel *m_footer = nullptr;            // ProUrlLabel1
+    QStackedWidget *m_notebook = nullptr;    // OvcNotebook1
     TodoPage *m_todoPage = nullptr;
+    InfosPage *m_infosPage = nullptr;
+    OptionsPage *m_optionsPage = nullptr;
+    AddressPage *m_addressPage = nullptr;
+    SearchWindow *m_search = nullptr;
+    std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
+
     bool m_activated = false;
     // Dragging by hand, for window systems that do not move windows for us.
     bool m_dragging = false;

@@ -8,6 +8,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,12 +81,27 @@ OptionsPage::OptionsPage(const QString &settingsFile, QWidget *parent)
 
 void OptionsPage::setupTexts()
 {
-    Label8 = make<QLabel>(this, "Label8", {0, 0, 705, 13});
+    // The heading keeps clear of the page's top edge, and reads as one.
+    Label8 = make<QLabel>(this, "Label8", {0, 6, 705, 16});
     Label8->setText(QStringLiteral("Options"));
     Label8->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont heading = Label8->font();
+    heading.setBold(true);
+    Label8->setFont(heading);
 
     Label24 = make<QLabel>(this, "Label24", {512, 16, 71, 13});
     Label24->setText(QStringLiteral("Version 2.5.0.0"));
+
+    // Which tables are in use: beside the program, or in the user's own folder.
+    LabelDataFolder = make<QLabel>(this, "LabelDataFolder", {512, 31, 185, 13});
+    const QString folder = QFileInfo(m_settingsFile).absolutePath();
+    LabelDataFolder->setText(LabelDataFolder->fontMetrics().elidedText(
+        QDir::toNativeSeparators(folder), Qt::ElideMiddle, LabelDataFolder->width()));
+    LabelDataFolder->setToolTip(QDir::toNativeSeparators(folder));
+    LabelDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette quiet = LabelDataFolder->palette();
+    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    LabelDataFolder->setPalette(quiet);
 
     Label11 = make<QLabel>(this, "Label11", {119, 124, 42, 13});
     Label11->setText(QStringLiteral("Langue :"));
@@ -93,7 +110,12 @@ void OptionsPage::setupTexts()
     Label10->setText(QStringLiteral("Vos options ont été enregistrées."));
     setBoldColour(Label10, Qt::red);
     Label10->hide();
-    for (QLabel *label : {Label24, Label11, Label10})
+    // In the notice's place when OK kept the lock because the two passwords differ.
+    LabelPasswordsDiffer = make<QLabel>(this, "LabelPasswordsDiffer", {168, 288, 188, 13});
+    LabelPasswordsDiffer->setText(QStringLiteral("Les mots de passe sont différents."));
+    setBoldColour(LabelPasswordsDiffer, Qt::red);
+    LabelPasswordsDiffer->hide();
+    for (QLabel *label : {Label24, Label11, Label10, LabelPasswordsDiffer})
         fitText(label);
 }
 
@@ -113,6 +135,8 @@ void OptionsPage::setupChoices()
 
     Editpw = make<QLineEdit>(this, "Editpw", {256, 80, 121, 19});
     Editpw->setToolTip(QStringLiteral("Entrer le mot de passe"));
+    // As long as the repetition can be, or a longer password could never be confirmed.
+    Editpw->setMaxLength(15);
     Editpw2 = make<QLineEdit>(this, "Editpw2", {400, 80, 121, 19});
     Editpw2->setToolTip(QStringLiteral("Répéter"));
     Editpw2->setMaxLength(15);
@@ -188,14 +212,17 @@ int OptionsPage::radioGroupItemIndex() const
 }
 
 // Works out "p" and, for a new password given twice alike, writes "w" first. A lock switched
-// off leaves the old "w" in the file.
-QString OptionsPage::lockValue()
+// off leaves the old "w" in the file. Two different texts keep the lock as it was (nothing to
+// return): switching it off would surprise the user at the next start.
+std::optional<QString> OptionsPage::lockValue()
 {
     if (!CheckBox3->isChecked())
         return SealText(QStringLiteral("N"));
     const QString password = trimmedPassword(Editpw->text());
-    if (password.isEmpty() || Editpw->text() != Editpw2->text())
+    if (password.isEmpty())
         return SealText(QStringLiteral("N"));
+    if (Editpw->text() != Editpw2->text())
+        return std::nullopt;
     SettingsAccess(m_settingsFile, Settings::Write, QStringLiteral("w"), SealText(password));
     return SealText(QStringLiteral("Y"));
 }
@@ -208,12 +235,15 @@ void OptionsPage::Label9Click()
         SettingsAccess(m_settingsFile, Settings::Write, QString::fromLatin1(key), value);
     };
     write("ico", CheckBox2->isChecked() ? QStringLiteral("yes") : QStringLiteral("no"));
-    write("p", lockValue());
+    const std::optional<QString> lock = lockValue();
+    if (lock)
+        write("p", *lock);
     write("lng", QString::number(m_hooks.languageCode ? m_hooks.languageCode() : 99));
     const QString maj = QString::number(radioGroupItemIndex());
     write("MAJ", maj);
     UpdateNow->setVisible(maj == QLatin1String("2"));
-    Label10->show();
+    Label10->setVisible(lock.has_value());
+    LabelPasswordsDiffer->setVisible(!lock.has_value());
     // A running countdown goes on: the notice leaves 8000 ms after the first OK.
     if (!Timer1->isActive())
         Timer1->start();
@@ -222,6 +252,7 @@ void OptionsPage::Label9Click()
 void OptionsPage::Timer1Timer()
 {
     Label10->hide();
+    LabelPasswordsDiffer->hide();
     Timer1->stop();
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class ClickLabel;
 class QButtonGroup;
@@ -46,6 +47,7 @@ public:
 
     QLabel *Label8 = nullptr;
     QLabel *Label24 = nullptr;
+    QLabel *LabelDataFolder = nullptr; // under the version: the folder of the settings file
     QCheckBox *CheckBox1 = nullptr;
     QCheckBox *CheckBox2 = nullptr;
     QCheckBox *CheckBox3 = nullptr;
@@ -62,6 +64,7 @@ public:
     QLabel *ImageOK = nullptr; // the button picture under Label9
     ClickLabel *Label9 = nullptr;
     QLabel *Label10 = nullptr;
+    QLabel *LabelPasswordsDiffer = nullptr; // in Label10's place when OK kept the lock
     QPushButton *UpdateNow = nullptr;
     QTimer *Timer1 = nullptr;
 
@@ -82,7 +85,7 @@ private:
     void setupFlags();
     void setupUpdateGroup();
     void setupOkCommand();
-    QString lockValue();
+    std::optional<QString> lockValue();
 
     QString m_settingsFile;
     Hooks m_hooks;

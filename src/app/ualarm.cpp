@@ -1,11 +1,13 @@
 #include "ualarm.h"
 
+#include "compositing.h"
 #include "gradient.h"
 #include "scrollinglabel.h"
 
 #include <QGuiApplication>
 #include <QFocusEvent>
 #include <QMouseEvent>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -99,14 +101,23 @@ void TAvertissement::setupLabel()
 
 void TAvertissement::FormCreate()
 {
-    const QRegion ellipse(0, 0, DialogWidth, DialogHeight, QRegion::Ellipse);
-    setMask(ellipse);
-    // Where the window system composites, a mask only limits input: paint the corners
-    // transparent as well.
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        EsGradient1->setClipShape(ellipse);
+    setSmoothOutline(windowSystemComposites());
+}
+
+void TAvertissement::setSmoothOutline(bool smooth)
+{
+    if (!smooth) {
+        setMask(QRegion(0, 0, DialogWidth, DialogHeight, QRegion::Ellipse));
+        EsGradient1->setClipShape({});
+        return;
     }
+    setAttribute(Qt::WA_TranslucentBackground);
+    QPainterPath ellipse;
+    ellipse.addEllipse(QRectF(0, 0, DialogWidth, DialogHeight));
+    EsGradient1->setClipShape(ellipse);
+    // One pixel wider than the drawn outline, so that its blended rim shows while clicks on
+    // the corners still reach the window behind.
+    setMask(QRegion(-1, -1, DialogWidth + 2, DialogHeight + 2, QRegion::Ellipse));
 }
 
 TAvertissement::~TAvertissement()

@@ -35,6 +35,10 @@ public:
 
     void setVisible(bool visible) override;
 
+    // Smooth: a see-through window that draws its own blended ellipse, for window systems that
+    // composite (chosen at creation). Otherwise the 1-bit elliptic mask cuts the shape.
+    void setSmoothOutline(bool smooth);
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -2,6 +2,23 @@
 
 #include <algorithm>
 
+ControlsDisabled::~ControlsDisabled()
+{
+    if (m_enabled)
+        return;
+    try {
+        m_dataset.enableControls();
+    } catch (...) {
+        // Already failing: the walk's error is the one to report.
+    }
+}
+
+void ControlsDisabled::enable()
+{
+    m_enabled = true;
+    m_dataset.enableControls();
+}
+
 TDataSource::TDataSource(TDbf *dataset, QObject *parent) : QObject(parent)
 {
     setDataSet(dataset);
@@ -77,6 +94,12 @@ TDbfField *TFieldDataLink::field() const
     if (!dataset || !dataset->active() || m_fieldName.empty())
         return nullptr;
     return dataset->findField(m_fieldName);
+}
+
+bool TFieldDataLink::missingField() const
+{
+    TDbf *dataset = m_source ? m_source->dataSet() : nullptr;
+    return dataset && dataset->active() && !m_fieldName.empty() && !dataset->findField(m_fieldName);
 }
 
 bool TFieldDataLink::editing() const

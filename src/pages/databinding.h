@@ -18,6 +18,24 @@
 
 #include <QObject>
 
+// Keeps a dataset's bound controls from being refreshed during a walk through the table.
+// enable() refreshes them once at the end; when the walk fails they are enabled again on the
+// way out, and the walk's own error is the one that travels on.
+class ControlsDisabled
+{
+public:
+    explicit ControlsDisabled(TDbf &dataset) : m_dataset(dataset) { m_dataset.disableControls(); }
+    ~ControlsDisabled();
+    ControlsDisabled(const ControlsDisabled &) = delete;
+    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
+
+    void enable();
+
+private:
+    TDbf &m_dataset;
+    bool m_enabled = false;
+};
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -67,6 +85,8 @@ public:
 
     // The bound field, or nullptr when there is no open dataset or no such field.
     TDbfField *field() const;
+    // The dataset is open but has no field of this name.
+    bool missingField() const;
     // True while the dataset is in edit or insert state.
     bool editing() const;
     // A field is bound and its dataset can be changed.

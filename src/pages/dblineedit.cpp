@@ -21,8 +21,11 @@ void DBLineEdit::showField()
     if (m_requestingEdit && value == text())
         return;
     setText(value);
-    setMaxLength(field && field->dataType() == TFieldType::ftString && field->size() > 0 ? field->size() : 32767);
+    const int width = field && field->dataType() == TFieldType::ftString && field->size() > 0 ? field->size() : 32767;
+    setMaxLength(m_inputLimit > 0 ? m_inputLimit : width);
     setCursorPosition(0);
+    // A table whose file lacks the field still opens: its control stays empty and out of reach.
+    setEnabled(!m_link.missingField());
 }
 
 bool DBLineEdit::beginEdit()

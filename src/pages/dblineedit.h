@@ -21,6 +21,8 @@ public:
     void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
     QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
     TFieldDataLink &dataLink() { return m_link; }
+    // The most characters the user may type; 0 takes the width of the field.
+    void setInputLimit(int characters) { m_inputLimit = characters; setMaxLength(characters > 0 ? characters : 32767); }
 
     // Clipboard operations that first ask to begin editing (the bar's cut and paste actions).
     void cutToClipboard();
@@ -36,4 +38,5 @@ private:
 
     TFieldDataLink m_link;
     bool m_requestingEdit = false;
+    int m_inputLimit = 0;
 };

@@ -1,10 +1,13 @@
 #include "formatbar.h"
 
+#include "actionbutton.h"
 #include "dblineedit.h"
+#include "dbmemo.h"
+#include "pagemode.h"
 #include "rxrichedit.h"
 
 #include <QApplication>
-#include <QButtonGroup>
+#include <QActionGroup>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QUrl>
@@ -60,6 +63,8 @@ void cutFocused()
         rich->cutToClipboard();
     else if (auto *bound = qobject_cast<DBLineEdit *>(focused))
         bound->cutToClipboard();
+    else if (auto *memo = qobject_cast<DBMemo *>(focused))
+        memo->cutToClipboard();
     else if (auto *line = qobject_cast<QLineEdit *>(focused))
         line->cut();
     else if (auto *text = qobject_cast<QTextEdit *>(focused))
@@ -98,7 +103,8 @@ void pasteFocused()
 
 // ---- FormatBar -------------------------------------------------------------------------------------
 
-FormatBar::FormatBar(int number, QWidget *parent) : QToolBar(parent), m_number(number == 2 ? 2 : 1)
+FormatBar::FormatBar(int number, FormatActions &commands, QWidget *parent)
+    : QToolBar(parent), m_number(number == 2 ? 2 : 1)
 {
     setObjectName(m_number == 1 ? QStringLiteral("ToolBar2") : QStringLiteral("ToolBar4"));
     setFixedSize(m_number == 1 ? QSize(457, 23) : QSize(321, 23));
@@ -109,7 +115,7 @@ FormatBar::FormatBar(int number, QWidget *parent) : QToolBar(parent), m_number(n
     setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
     setupClipboardActions();
-    setupButtons();
+    setupButtons(commands);
     updateClipboardActions();
 }
 
@@ -168,61 +174,75 @@ void FormatBar::updateClipboardActions()
     EditPaste->setEnabled(data && data->hasText());
 }
 
-QToolButton *FormatBar::addButton(const char *name, const char *hint, int image, bool checkable)
+QToolButton *FormatBar::addButton(const char *name, QAction *action, const char *hint)
 {
-    auto *button = new QToolButton(this);
-    button->setObjectName(QString::fromUtf8(name));
-    if (hint)
-        button->setToolTip(QString::fromUtf8(hint));
-    button->setIcon(FormatBar::image(image));
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    button->setFixedSize(23, 22);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Every button has a hint of its own, which language files replace by button name; a
+    // button without one shows none rather than its command's.
+    QToolButton *button = makeActionButton(this, name, action, QString::fromUtf8(hint ? hint : ""));
     addWidget(button);
     return button;
 }
 
-void FormatBar::setupButtons()
+void FormatBar::setupButtons(FormatActions &commands)
 {
     const bool first = m_number == 1;
-    ToolButtonCut = addButton(first ? "ToolButton10" : "ToolButton36", nullptr, 5, false);
-    ToolButtonCopy = addButton(first ? "ToolButton9" : "ToolButton38", nullptr, 4, false);
-    ToolButtonPaste = addButton(first ? "ToolButton11" : "ToolButton39", nullptr, 6, false);
-    ToolButtonCut->setDefaultAction(EditCut);
-    ToolButtonCopy->setDefaultAction(EditCopy);
-    ToolButtonPaste->setDefaultAction(EditPaste);
+    ToolButtonCut = addButton(first ? "ToolButton10" : "ToolButton36", EditCut, "Couper");
+    ToolButtonCopy = addButton(first ? "ToolButton9" : "ToolButton38", EditCopy, "Copier");
+    ToolButtonPaste = addButton(first ? "ToolButton11" : "ToolButton39", EditPaste, "Coller");
     addSeparator();
-    BoldButton = addButton(first ? "BoldButton1" : "BoldButton2", "gras", 12, true);
-    ItalicButton = addButton(first ? "italicbutton1" : "ItalicButton2", "italic", 13, true);
-    UnderlineButton = addButton(first ? "UnderlineButton1" : "UnderlineButton2", "souligner", 14, true);
+    BoldButton = addButton(first ? "BoldButton1" : "BoldButton2", commands.Bold, "gras");
+    ItalicButton = addButton(first ? "italicbutton1" : "ItalicButton2", commands.Italic, "italic");
+    UnderlineButton =
+        addButton(first ? "UnderlineButton1" : "UnderlineButton2", commands.Underline, "souligner");
     addSeparator();
     if (!first) {
-        ToolButtonFont = addButton("ToolButtonFont", "police de caractères", 19, false);
+        ToolButtonFont = addButton("ToolButtonFont", commands.Font, "police de caractères");
         addSeparator();
     }
-    AlignLeftButton = addButton(first ? "AlignLeftButton1" : "AlignLeftButton2", "aligner à gauche", 16, true);
-    AlignCenterButton =
-        addButton(first ? "AlignCenterButton1" : "AlignCenterButton2", first ? nullptr : "aligner au centre", 17, true);
-    AlignRightButton = addButton(first ? "AlignRightButton1" : "AlignRightButton2", "aligner à droite", 18, true);
+    AlignLeftButton = addButton(first ? "AlignLeftButton1" : "AlignLeftButton2", commands.AlignLeft,
+                                "aligner à gauche");
+    AlignCenterButton = addButton(first ? "AlignCenterButton1" : "AlignCenterButton2",
+                                  commands.AlignCenter, first ? nullptr : "aligner au centre");
+    AlignRightButton = addButton(first ? "AlignRightButton1" : "AlignRightButton2",
+                                 commands.AlignRight, "aligner à droite");
     AlignLeftButton->setProperty("Tag", 0);
     AlignCenterButton->setProperty("Tag", 2);
     AlignRightButton->setProperty("Tag", 1);
-    // Exactly one alignment is down once one was pressed; pressing the down one keeps it down.
-    auto *group = new QButtonGroup(this);
-    group->setExclusive(true);
-    group->addButton(AlignLeftButton);
-    group->addButton(AlignCenterButton);
-    group->addButton(AlignRightButton);
     addSeparator();
-    BulletButton = addButton(first ? "BulletButton1" : "BulletButton2", first ? "liste" : "list", 15, true);
+    BulletButton =
+        addButton(first ? "BulletButton1" : "BulletButton2", commands.Bullets, first ? "liste" : "list");
 }
 
-// ---- FormatHandlers --------------------------------------------------------------------------------
+// ---- FormatActions ---------------------------------------------------------------------------------
 
-FormatHandlers::FormatHandlers(const FormatTarget &target, QObject *parent) : QObject(parent), m_target(target)
+FormatActions::FormatActions(PageMode &mode, QObject *parent) : QObject(parent), m_mode(mode)
 {
+    setObjectName(QStringLiteral("FormatActions"));
+    Bold = makeAction("FormatBold", "gras", 12, true);
+    Italic = makeAction("FormatItalic", "italic", 13, true);
+    Underline = makeAction("FormatUnderline", "souligner", 14, true);
+    AlignLeft = makeAction("FormatAlignLeft", "aligner à gauche", 16, true);
+    AlignCenter = makeAction("FormatAlignCenter", "aligner au centre", 17, true);
+    AlignRight = makeAction("FormatAlignRight", "aligner à droite", 18, true);
+    Bullets = makeAction("FormatBullets", "liste", 15, true);
+    Font = makeAction("FormatFont", "police de caractères", 19, false);
+    AlignLeft->setProperty("Tag", 0);
+    AlignCenter->setProperty("Tag", 2);
+    AlignRight->setProperty("Tag", 1);
+    // Exactly one alignment is checked once one was chosen; choosing the checked one keeps it.
+    auto *alignments = new QActionGroup(this);
+    for (QAction *align : {AlignLeft, AlignCenter, AlignRight}) {
+        alignments->addAction(align);
+        connect(align, &QAction::triggered, this, [this, align] { AlignButtonClick(align); });
+    }
+    connect(Bold, &QAction::triggered, this, &FormatActions::BoldButton1Click);
+    connect(Italic, &QAction::triggered, this, &FormatActions::italicbutton1Click);
+    connect(Underline, &QAction::triggered, this, &FormatActions::UnderlineButton1Click);
+    connect(Bullets, &QAction::triggered, this, &FormatActions::BulletsButtonClick);
+    connect(Font, &QAction::triggered, this, &FormatActions::ToolButtonFontClick);
+    // A new page shows its own editor's format.
+    connect(&m_mode, &PageMode::modeChanged, this, [this] { editor1SelectionChange(nullptr); });
+
     m_fontChooser = [](const QFont &initial, QWidget *dialogParent) -> std::optional<QFont> {
         QFontDialog dialog(initial, dialogParent);
         dialog.setObjectName(QStringLiteral("FontDialog1"));
@@ -230,45 +250,45 @@ FormatHandlers::FormatHandlers(const FormatTarget &target, QObject *parent) : QO
             return std::nullopt;
         return dialog.selectedFont();
     };
-    for (FormatBar *bar : {m_target.bar1, m_target.bar2}) {
-        if (!bar)
-            continue;
-        connect(bar->BoldButton, &QToolButton::clicked, this, &FormatHandlers::BoldButton1Click);
-        connect(bar->ItalicButton, &QToolButton::clicked, this, &FormatHandlers::italicbutton1Click);
-        connect(bar->UnderlineButton, &QToolButton::clicked, this, &FormatHandlers::UnderlineButton1Click);
-        connect(bar->BulletButton, &QToolButton::clicked, this, &FormatHandlers::BulletsButtonClick);
-        for (QToolButton *align : {bar->AlignLeftButton, bar->AlignCenterButton, bar->AlignRightButton})
-            connect(align, &QToolButton::clicked, this, [this, align] { AlignButtonClick(align); });
-        if (bar->ToolButtonFont)
-            connect(bar->ToolButtonFont, &QToolButton::clicked, this, &FormatHandlers::ToolButtonFontClick);
-    }
     m_urlOpener = [](const QString &link) { QDesktopServices::openUrl(QUrl::fromUserInput(link)); };
-    for (TRxCustomRichEdit *editor : {m_target.editor1, m_target.editor2}) {
-        if (!editor)
-            continue;
-        connect(editor, &TRxCustomRichEdit::selectionChange, this, &FormatHandlers::editor1SelectionChange);
-        connect(editor, &TRxCustomRichEdit::urlClick, this, &FormatHandlers::editor1URLClick);
-    }
 }
 
-void FormatHandlers::editor1URLClick(QObject *, const QString &URLText, Qt::MouseButton)
+QAction *FormatActions::makeAction(const char *name, const char *text, int image, bool checkable)
+{
+    auto *action = new QAction(FormatBar::image(image), QString::fromUtf8(text), this);
+    action->setObjectName(QLatin1String(name));
+    action->setToolTip(QString::fromUtf8(text));
+    action->setCheckable(checkable);
+    return action;
+}
+
+void FormatActions::setEditor(int mode, TRxCustomRichEdit *editor)
+{
+    if (mode < 0 || mode >= int(m_editors.size()) || !editor)
+        return;
+    m_editors[size_t(mode)] = editor;
+    connect(editor, &TRxCustomRichEdit::selectionChange, this, &FormatActions::editor1SelectionChange);
+    connect(editor, &TRxCustomRichEdit::urlClick, this, &FormatActions::editor1URLClick);
+}
+
+bool FormatActions::guarded() const
+{
+    return m_mode.syncGuard();
+}
+
+void FormatActions::editor1URLClick(QObject *, const QString &URLText, Qt::MouseButton)
 {
     if (!URLText.isEmpty() && m_urlOpener)
         m_urlOpener(URLText);
 }
 
-TRxCustomRichEdit *FormatHandlers::editor() const
+TRxCustomRichEdit *FormatActions::editor() const
 {
-    return mode() == 1 ? m_target.editor2 : m_target.editor1;
-}
-
-FormatBar *FormatHandlers::bar() const
-{
-    return mode() == 1 ? m_target.bar2 : m_target.bar1;
+    return m_mode.mode() == PageMode::InfosEditor ? m_editors[1].data() : m_editors[0].data();
 }
 
 // With a selection the selection's format, without one the editor's default format.
-TRxTextAttributes *FormatHandlers::formatTarget() const
+TRxTextAttributes *FormatActions::formatTarget() const
 {
     TRxCustomRichEdit *target = editor();
     if (!target)
@@ -276,14 +296,13 @@ TRxTextAttributes *FormatHandlers::formatTarget() const
     return target->selLength() > 0 ? &target->SelAttributes() : &target->DefAttributes();
 }
 
-void FormatHandlers::toggleStyle(int style, QToolButton *FormatBar::*button)
+void FormatActions::toggleStyle(int style, QAction *command)
 {
-    FormatBar *buttons = bar();
     TRxTextAttributes *target = formatTarget();
-    if (guarded() || !buttons || !target)
+    if (guarded() || !target)
         return;
     TFontStyles styles = target->style();
-    if ((buttons->*button)->isChecked())
+    if (command->isChecked())
         styles |= style;
     else
         styles &= ~style;
@@ -291,36 +310,36 @@ void FormatHandlers::toggleStyle(int style, QToolButton *FormatBar::*button)
     target->setStyle(styles);
 }
 
-void FormatHandlers::BoldButton1Click()
+void FormatActions::BoldButton1Click()
 {
-    toggleStyle(fsBold, &FormatBar::BoldButton);
+    toggleStyle(fsBold, Bold);
 }
 
-void FormatHandlers::italicbutton1Click()
+void FormatActions::italicbutton1Click()
 {
-    toggleStyle(fsItalic, &FormatBar::ItalicButton);
+    toggleStyle(fsItalic, Italic);
 }
 
-void FormatHandlers::UnderlineButton1Click()
+void FormatActions::UnderlineButton1Click()
 {
-    toggleStyle(fsUnderline, &FormatBar::UnderlineButton);
+    toggleStyle(fsUnderline, Underline);
 }
 
-void FormatHandlers::BulletsButtonClick()
+void FormatActions::BulletsButtonClick()
 {
-    if (guarded() || !editor() || !bar())
+    if (guarded() || !editor())
         return;
-    editor()->Paragraph().setNumbering(bar()->BulletButton->isChecked() ? 1 : 0);
+    editor()->Paragraph().setNumbering(Bullets->isChecked() ? 1 : 0);
 }
 
-void FormatHandlers::AlignButtonClick(QObject *sender)
+void FormatActions::AlignButtonClick(QObject *sender)
 {
     if (guarded() || !editor() || !sender)
         return;
     editor()->Paragraph().setAlignment(sender->property("Tag").toInt() & 0xFF);
 }
 
-void FormatHandlers::ToolButtonFontClick()
+void FormatActions::ToolButtonFontClick()
 {
     TRxCustomRichEdit *target = editor();
     if (!target)
@@ -334,36 +353,27 @@ void FormatHandlers::ToolButtonFontClick()
     target->setFocus();
 }
 
-void FormatHandlers::editor1SelectionChange(QObject *)
+void FormatActions::editor1SelectionChange(QObject *)
 {
     TRxCustomRichEdit *target = editor();
-    FormatBar *buttons = bar();
-    if (!target || !buttons)
+    if (!target)
         return;
-    bool localGuard = false;
-    bool &guard = m_target.toolbarSyncGuard ? *m_target.toolbarSyncGuard : localGuard;
-    guard = true;
-    try {
-        buttons->BoldButton->setChecked(target->SelAttributes().style() & fsBold);
-        buttons->ItalicButton->setChecked(target->SelAttributes().style() & fsItalic);
-        buttons->UnderlineButton->setChecked(target->SelAttributes().style() & fsUnderline);
-        buttons->BulletButton->setChecked(target->Paragraph().numbering() != 0);
-        switch (target->Paragraph().alignment()) {
-        case 0:
-            buttons->AlignLeftButton->setChecked(true);
-            break;
-        case 1:
-            buttons->AlignRightButton->setChecked(true);
-            break;
-        case 2:
-            buttons->AlignCenterButton->setChecked(true);
-            break;
-        default:
-            break; // justified shows no alignment button of its own
-        }
-    } catch (...) {
-        guard = false;
-        throw;
+    SyncGuard guard(m_mode);
+    Bold->setChecked(target->SelAttributes().style() & fsBold);
+    Italic->setChecked(target->SelAttributes().style() & fsItalic);
+    Underline->setChecked(target->SelAttributes().style() & fsUnderline);
+    Bullets->setChecked(target->Paragraph().numbering() != 0);
+    switch (target->Paragraph().alignment()) {
+    case 0:
+        AlignLeft->setChecked(true);
+        break;
+    case 1:
+        AlignRight->setChecked(true);
+        break;
+    case 2:
+        AlignCenter->setChecked(true);
+        break;
+    default:
+        break; // justified shows no alignment of its own
     }
-    guard = false;
 }

@@ -1,35 +1,96 @@
-// The formatting bars (`ToolBar2` on the to-do page, `ToolBar4` on the information page) and
-// the handlers they share.
+// The formatting commands and the two bars that show them (`ToolBar2` on the to-do page,
+// `ToolBar4` on the information page).
 //
-// A FormatBar holds the buttons of one bar and its three clipboard actions. The handlers live in
-// FormatHandlers, one object for both bars: like the main window's handlers they look at the
-// active page mode, never at the button that was clicked, and do nothing while the toolbar sync
-// guard is set (except the font button). The main window owns the mode and the guard; it hands
-// their addresses over in a FormatTarget:
+// FormatActions holds one QAction per formatting command (bold, italic, underline, the three
+// alignments, bullets, font), shared by both bars. Like the window's other handlers they act on
+// the editor of the active page mode, never on the button that was clicked, and do nothing
+// while the toolbar sync guard is set (except the font command). Whenever the selection of the
+// active editor changes, or the page mode changes, the checkable commands are set from the
+// format at the selection under the guard. Each bar also has its own three clipboard actions
+// (`EditCut1`... on `ToolBar2`, `EditCut2`... on `ToolBar4`) acting on the focused text field.
 //
-//     FormatTarget target{&activePageMode, &toolbarSyncGuard, editor1, editor2, ToolBar2, ToolBar4};
-//     FormatHandlers handlers(target, this);
-//     // both editors' selection changes now keep the buttons of the active page in step
+//     PageMode mode;
+//     FormatActions format(mode);
+//     format.setEditor(PageMode::TodoEditor, editor1);
+//     auto *bar = new FormatBar(1, format, page);   // ToolBar2
 #pragma once
 
 #include <QAction>
 #include <QIcon>
+#include <QPointer>
 #include <QToolBar>
 
+#include <array>
 #include <functional>
 #include <optional>
 
+class PageMode;
 class QToolButton;
 class TRxCustomRichEdit;
 class TRxTextAttributes;
+
+class FormatActions : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FormatActions(PageMode &mode, QObject *parent = nullptr);
+
+    // The editor the commands act on while the page mode is `mode` (0 or 1); its selection
+    // changes keep the commands' checked states in step.
+    void setEditor(int mode, TRxCustomRichEdit *editor);
+    PageMode &pageMode() const { return m_mode; }
+
+    QAction *Bold = nullptr;
+    QAction *Italic = nullptr;
+    QAction *Underline = nullptr;
+    QAction *AlignLeft = nullptr;   // Tag 0
+    QAction *AlignCenter = nullptr; // Tag 2
+    QAction *AlignRight = nullptr;  // Tag 1
+    QAction *Bullets = nullptr;
+    QAction *Font = nullptr;
+
+    // Handlers.
+    void BoldButton1Click();
+    void italicbutton1Click();
+    void UnderlineButton1Click();
+    void BulletsButtonClick();
+    // The alignment comes from the low byte of the sender's Tag: 0 left, 1 right, 2 centre.
+    void AlignButtonClick(QObject *sender);
+    void ToolButtonFontClick();
+    // Sets the checkable commands from the active editor; the editor that asked is not looked at.
+    void editor1SelectionChange(QObject *sender);
+    // Both editors' link handler: opens a non-empty link text through the desktop.
+    void editor1URLClick(QObject *sender, const QString &URLText, Qt::MouseButton button);
+
+    // What opens a link; tests replace it so that no browser starts.
+    using UrlOpener = std::function<void(const QString &link)>;
+    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
+
+    // The font dialog; tests replace it. It gets the starting font and returns the chosen font,
+    // or nothing when the user cancelled.
+    using FontChooser = std::function<std::optional<QFont>(const QFont &initial, QWidget *parent)>;
+    void setFontChooser(FontChooser chooser) { m_fontChooser = std::move(chooser); }
+
+private:
+    QAction *makeAction(const char *name, const char *text, int image, bool checkable);
+    bool guarded() const;
+    TRxCustomRichEdit *editor() const;
+    TRxTextAttributes *formatTarget() const;
+    void toggleStyle(int style, QAction *command);
+
+    PageMode &m_mode;
+    std::array<QPointer<TRxCustomRichEdit>, 2> m_editors;
+    FontChooser m_fontChooser;
+    UrlOpener m_urlOpener;
+};
 
 class FormatBar : public QToolBar
 {
     Q_OBJECT
 public:
-    // number 1 builds `ToolBar2` (buttons and actions named "...1", no font button, 457 x 23);
-    // number 2 builds `ToolBar4` ("...2" names, with `ToolButtonFont`, 321 x 23).
-    FormatBar(int number, QWidget *parent = nullptr);
+    // number 1 builds `ToolBar2` (buttons and clipboard actions named "...1", no font button,
+    // 457 x 23); number 2 builds `ToolBar4` ("...2" names, with `ToolButtonFont`, 321 x 23).
+    FormatBar(int number, FormatActions &commands, QWidget *parent = nullptr);
 
     int number() const { return m_number; }
 
@@ -56,61 +117,11 @@ public:
     static QIcon image(int index);
 
 private:
-    QToolButton *addButton(const char *name, const char *hint, int image, bool checkable);
+    QToolButton *addButton(const char *name, QAction *action, const char *hint);
     QAction *addClipboardAction(const char *name, const char *caption, const char *hint,
                                 QKeySequence shortcut, int image);
     void setupClipboardActions();
-    void setupButtons();
+    void setupButtons(FormatActions &commands);
 
     int m_number;
-};
-
-struct FormatTarget
-{
-    int *activePageMode = nullptr;     // 0 to-do page, 1 information page
-    bool *toolbarSyncGuard = nullptr;  // set while the buttons follow the selection
-    TRxCustomRichEdit *editor1 = nullptr;
-    TRxCustomRichEdit *editor2 = nullptr;
-    FormatBar *bar1 = nullptr;         // ToolBar2
-    FormatBar *bar2 = nullptr;         // ToolBar4
-};
-
-class FormatHandlers : public QObject
-{
-    Q_OBJECT
-public:
-    // Connects the bars' buttons and both editors' selection changes to the handlers.
-    FormatHandlers(const FormatTarget &target, QObject *parent = nullptr);
-
-    void BoldButton1Click();
-    void italicbutton1Click();
-    void UnderlineButton1Click();
-    void BulletsButtonClick();
-    void AlignButtonClick(QObject *sender);
-    void ToolButtonFontClick();
-    void editor1SelectionChange(QObject *sender);
-    // Both editors' link handler: opens a non-empty link text through the desktop, whichever
-    // button clicked it.
-    void editor1URLClick(QObject *sender, const QString &URLText, Qt::MouseButton button);
-
-    // What opens a link; tests replace it so that no browser starts.
-    using UrlOpener = std::function<void(const QString &link)>;
-    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
-
-    // The font dialog; tests replace it. It gets the starting font and colour and returns the
-    // chosen font, or nothing when the user cancelled.
-    using FontChooser = std::function<std::optional<QFont>(const QFont &initial, QWidget *parent)>;
-    void setFontChooser(FontChooser chooser) { m_fontChooser = std::move(chooser); }
-
-private:
-    bool guarded() const { return m_target.toolbarSyncGuard && *m_target.toolbarSyncGuard; }
-    int mode() const { return m_target.activePageMode ? *m_target.activePageMode : 0; }
-    TRxCustomRichEdit *editor() const;
-    FormatBar *bar() const;
-    TRxTextAttributes *formatTarget() const;
-    void toggleStyle(int style, QToolButton *FormatBar::*button);
-
-    FormatTarget m_target;
-    FontChooser m_fontChooser;
-    UrlOpener m_urlOpener;
 };

@@ -1,56 +1,72 @@
 #include "recordbar.h"
 
+#include "actionbutton.h"
 #include "recordactions.h"
 
 #include <QAction>
 #include <QToolButton>
 
-namespace {
+const RecordBarLayout ToolBar1Layout = {
+    "ToolBar1",
+    {705, 28},
+    {{{"ToolButton1", 33, nullptr},
+      {"ToolButton17", 17, nullptr},
+      {"ToolButton19", 0, "Nouveau"},
+      {"ToolButton18", 28, nullptr},
+      {"ToolButton20", 8, "Valider"},
+      {"ToolButton4", 136, nullptr},
+      {"ToolButton6", 0, nullptr},
+      {"ToolButton8", 0, nullptr},
+      {"ToolButton5", 0, nullptr}}},
+};
 
-// Where the buttons sit vertically in the 28-pixel bar: below its two-pixel top edge.
-constexpr int ButtonTop = 2;
+const RecordBarLayout ToolBar3Layout = {
+    "ToolBar3",
+    {705, 23},
+    {{{"ToolButton25", 33, nullptr},
+      {"ToolButton28", 17, nullptr},
+      {"ToolButton30", 0, "Nouveau"},
+      {"ToolButton31", 18, nullptr},
+      {"ToolButton33", 8, "Valider"},
+      {"ToolButton15", 98, nullptr},
+      {"ToolButton16", 0, nullptr},
+      {"ToolButton23", 0, nullptr},
+      {"ToolButton24", 0, nullptr}}},
+};
 
-} // namespace
+const RecordBarLayout ToolBar5Layout = {
+    "ToolBar5",
+    {705, 29},
+    {{{"ToolButton45", 25, nullptr},
+      {"ToolButton47", 8, nullptr},
+      {"ToolButton48", 0, nullptr},
+      {"ToolButton50", 8, nullptr},
+      {"ToolButton52", 8, "Enregistrer"},
+      {"ToolButton54", 53, nullptr},
+      {"ToolButton55", 0, nullptr},
+      {"ToolButton56", 0, nullptr},
+      {"ToolButton57", 0, nullptr}}},
+};
 
-RecordBar::RecordBar(RecordActions &actions, QWidget *parent) : QWidget(parent)
+RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWidget *parent)
+    : QWidget(parent)
 {
-    setObjectName(QStringLiteral("ToolBar1"));
-    ToolButton1 = addButton("ToolButton1", actions.DataSetDelete, {}, 33);
-    ToolButton17 = addButton("ToolButton17", actions.DataSetEdit, {}, 17);
-    ToolButton19 = addButton("ToolButton19", actions.DataSetInsert, QStringLiteral("Nouveau"), 0);
-    ToolButton18 = addButton("ToolButton18", actions.DataSetCancel, {}, 28);
-    ToolButton20 = addButton("ToolButton20", actions.DataSetPost, QStringLiteral("Valider"), 8);
-    ToolButton4 = addButton("ToolButton4", actions.DataSetFirst, {}, 136);
-    ToolButton6 = addButton("ToolButton6", actions.DataSetPrior, {}, 0);
-    ToolButton8 = addButton("ToolButton8", actions.DataSetNext, {}, 0);
-    ToolButton5 = addButton("ToolButton5", actions.DataSetLast, {}, 0);
-}
-
-// The button is tied to its action by hand rather than as its default action: a default action
-// would overwrite the button's own hint at every change of the action.
-QToolButton *RecordBar::addButton(const char *name, QAction *action, const QString &ownHint,
-                                  int gap)
-{
-    auto *button = new QToolButton(this);
-    button->setObjectName(QString::fromLatin1(name));
-    m_nextLeft += gap;
-    button->setGeometry(m_nextLeft, ButtonTop, ButtonWidth, ButtonHeight);
-    m_nextLeft += ButtonWidth;
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setIconSize(QSize(16, 16));
-    button->setIcon(action->icon());
-    button->setToolTip(ownHint.isEmpty() ? action->toolTip() : ownHint);
-    button->setEnabled(action->isEnabled());
-
-    const bool followsActionHint = ownHint.isEmpty();
-    connect(action, &QAction::changed, button, [button, action, followsActionHint] {
-        button->setEnabled(action->isEnabled());
-        button->setIcon(action->icon());
-        if (followsActionHint)
-            button->setToolTip(action->toolTip());
-    });
-    connect(button, &QToolButton::clicked, action, &QAction::trigger);
-    return button;
+    setObjectName(QLatin1String(layout.name));
+    resize(layout.size);
+    const std::array<QAction *, 9> byCommand = {
+        actions.DataSetDelete, actions.DataSetEdit,  actions.DataSetInsert,
+        actions.DataSetCancel, actions.DataSetPost,  actions.DataSetFirst,
+        actions.DataSetPrior,  actions.DataSetNext,  actions.DataSetLast};
+    // The buttons sit centred in the bar's height.
+    const int top = qMax(0, (layout.size.height() - ButtonHeight) / 2);
+    for (size_t i = 0; i < byCommand.size(); ++i) {
+        const RecordBarLayout::Button &spec = layout.buttons[i];
+        const std::optional<QString> hint =
+            spec.ownHint ? std::optional(QString::fromUtf8(spec.ownHint)) : std::nullopt;
+        QToolButton *button = makeActionButton(this, spec.name, byCommand[i], hint);
+        m_nextLeft += spec.gap;
+        button->move(m_nextLeft, top);
+        m_nextLeft += ButtonWidth;
+        m_buttons[i] = button;
+    }
 }

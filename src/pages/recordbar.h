@@ -1,36 +1,56 @@
-// The record bar of a data page (`ToolBar1` on the to-do page): nine 23 x 22 buttons bound to
-// the record actions, placed from left to right with fixed gaps between groups.
+// The record bar of a data page (`ToolBar1`, `ToolBar3`, `ToolBar5`): nine buttons bound to the
+// record actions, placed from left to right with fixed gaps between groups.
 //
-// A button shows its action's picture and is enabled exactly when its action is. Its hint is the
-// action's, except for the insert and post buttons, which say "Nouveau" and "Valider".
+// Each page describes its bar with a RecordBarLayout: the bar's name and size and, for every
+// button, its name, the gap before it and the hint it shows when that is not its action's.
+// A button shows its action's picture and is enabled exactly when its action is.
+//
+//     RecordBar *bar = new RecordBar(actions, ToolBar1Layout, page);
+//     bar->button(RecordBar::Insert)->click();
 #pragma once
 
+#include <QSize>
 #include <QWidget>
+
+#include <array>
 
 class QToolButton;
 class RecordActions;
+
+struct RecordBarLayout
+{
+    struct Button
+    {
+        const char *name;
+        int gap;             // pixels left free before the button
+        const char *ownHint; // nullptr: the action's hint
+    };
+    const char *name;
+    QSize size;
+    // In the order of RecordBar::Command.
+    std::array<Button, 9> buttons;
+};
+
+// The bars of the to-do, information and address book pages.
+extern const RecordBarLayout ToolBar1Layout;
+extern const RecordBarLayout ToolBar3Layout;
+extern const RecordBarLayout ToolBar5Layout;
 
 class RecordBar : public QWidget
 {
     Q_OBJECT
 public:
+    enum Command { Delete, Edit, Insert, Cancel, Post, First, Prior, Next, Last };
     static constexpr int ButtonWidth = 23;
     static constexpr int ButtonHeight = 22;
 
-    RecordBar(RecordActions &actions, QWidget *parent = nullptr);
+    RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWidget *parent = nullptr);
 
-    QToolButton *ToolButton1 = nullptr;  // delete
-    QToolButton *ToolButton17 = nullptr; // edit
-    QToolButton *ToolButton19 = nullptr; // insert, "Nouveau"
-    QToolButton *ToolButton18 = nullptr; // cancel
-    QToolButton *ToolButton20 = nullptr; // post, "Valider"
-    QToolButton *ToolButton4 = nullptr;  // first
-    QToolButton *ToolButton6 = nullptr;  // prior
-    QToolButton *ToolButton8 = nullptr;  // next
-    QToolButton *ToolButton5 = nullptr;  // last
+    QToolButton *button(Command command) const { return m_buttons[command]; }
+    // The x just right of the last button, where a page may place a control of its own.
+    int contentRight() const { return m_nextLeft; }
 
 private:
-    QToolButton *addButton(const char *name, QAction *action, const QString &ownHint, int gap);
-
+    std::array<QToolButton *, 9> m_buttons{};
     int m_nextLeft = 0;
 };

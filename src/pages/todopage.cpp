@@ -3,58 +3,75 @@
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
+#include "formatbar.h"
+#include "pagemode.h"
 #include "recordactions.h"
 #include "recordbar.h"
-#include "richtextpage.h"
 #include "rxdbrichedit.h"
 
 namespace {
 
 constexpr int TitleWidth = 80; // characters of the TITRE field
 
+
 } // namespace
 
-TodoPage::TodoPage(TDbf &Dbfmemo, DeleteQuestion askDelete, QWidget *parent)
+TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelete, QWidget *parent)
     : QWidget(parent), m_table(Dbfmemo), m_askDelete(std::move(askDelete))
 {
     setObjectName(QStringLiteral("PageMemo"));
-    DataSource1 = new TDataSource(&m_table, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
-    DataSource1->setAutoEdit(true);
+    m_source = new TDataSource(&m_table, this);
+    m_source->setObjectName(QStringLiteral("DataSource1"));
+    m_source->setAutoEdit(true);
 
-    ActionList1 = new RecordActions(m_table, 1, this);
-    ToolBar1 = new RecordBar(*ActionList1, this);
-    ToolBar1->setGeometry(0, 0, 705, 28);
+    m_actions = new RecordActions(m_table, 1, this);
+    m_recordBar = new RecordBar(*m_actions, ToolBar1Layout, this);
+    m_recordBar->move(0, 0);
     setupTitle();
-
-    const RichTextPage text = placeRichTextPage(this, 1, DataSource1);
-    ToolBar2 = text.bar;
-    editor1 = text.editor;
+    setupText(format);
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
 }
 
 TodoPage::~TodoPage()
 {
+    // The formatting commands may outlive the page; they must not hear the editor dying.
+    m_editor->blockSignals(true);
     m_table.BeforeDelete = nullptr;
 }
 
 void TodoPage::setupTitle()
 {
-    DBEdit1 = new DBLineEdit(this);
-    DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
-    DBEdit1->setGeometry(120, 33, 281, 19);
-    DBEdit1->setMaxLength(TitleWidth);
-    QPalette palette = DBEdit1->palette();
+    m_title = new DBLineEdit(this);
+    m_title->setObjectName(QStringLiteral("DBEdit1"));
+    m_title->setGeometry(120, 33, 281, 19);
+    m_title->setInputLimit(TitleWidth);
+    QPalette palette = m_title->palette();
     palette.setColor(QPalette::Base, Qt::white);
-    DBEdit1->setPalette(palette);
-    DBEdit1->setDataSource(DataSource1);
-    DBEdit1->setDataField(QStringLiteral("TITRE"));
+    m_title->setPalette(palette);
+    m_title->setDataSource(m_source);
+    m_title->setDataField(QStringLiteral("TITRE"));
+}
+
+void TodoPage::setupText(FormatActions &format)
+{
+    m_formatBar = new FormatBar(1, format, this);
+    m_formatBar->move(32, 57);
+    m_editor = new TRxDBRichEdit(this);
+    m_editor->setObjectName(QStringLiteral("editor1"));
+    m_editor->setGeometry(40, 96, 641, 265);
+    m_editor->setDataField(QStringLiteral("MEMO"));
+    m_editor->setDataSource(m_source);
+    format.setEditor(PageMode::TodoEditor, m_editor);
+}
+
+void TodoPage::postPendingEdit()
+{
+    if (m_table.active())
+        m_table.checkBrowseMode();
 }
 
 void TodoPage::DbfmemoBeforeDelete(TDbf &)
 {
-    const int answer = m_askDelete ? m_askDelete() : 0;
-    if (answer != AnswerYes)
-        throw SilentAbort();
+    confirmDelete(m_askDelete);
 }

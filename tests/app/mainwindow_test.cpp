@@ -3,13 +3,21 @@
 #include "imageform.h"
 #include "dbf.h"
 #include "formatbar.h"
+#include "infospage.h"
+#include "notebooktables.h"
+#include "pagemode.h"
+#include "todopage.h"
+#include "addresspage.h"
+#include "optionspage.h"
 #include "mainwindow.h"
 #include "rxdbrichedit.h"
 
+#include <QLabel>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,7 +33,9 @@ protected:
     }
 
     void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
-    QWidget *currentPage() const { return form->OvcNotebook1->currentWidget(); }
+    void click(const char *name) { click(control(name)); }
+    QWidget *control(const char *name) const { return form->findChild<QWidget *>(QLatin1String(name)); }
+    QWidget *currentPage() const { return form->notebook()->currentWidget(); }
 
     QTemporaryDir dir;
     std::unique_ptr<Form1> form;
@@ -72,22 +82,22 @@ TEST_F(MainWindow, ControlsSitWhereTheUserExpectsThem)
     EXPECT_EQ(form->size(), QSize(800, 432));
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Velmora"));
-    EXPECT_EQ(form->Label1->text(), QStringLiteral("X"));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("_"));
+    EXPECT_EQ(form->findChild<QLabel *>("Label1")->text(), QStringLiteral("X"));
+    EXPECT_EQ(form->findChild<QLabel *>("Label2")->text(), QStringLiteral("_"));
 }
 
 TEST_F(MainWindow, NotebookHoldsFourPagesInOrder)
 {
     QStringList names;
-    for (int i = 0; i < form->OvcNotebook1->count(); ++i)
-        names << form->OvcNotebook1->widget(i)->objectName();
+    for (int i = 0; i < form->notebook()->count(); ++i)
+        names << form->notebook()->widget(i)->objectName();
     EXPECT_EQ(names, (QStringList{"PageMemo", "PageInfos", "PageParametres", "PageAdresses"}));
 }
 
 TEST_F(MainWindow, SkinGivesTheWindowANonRectangularOutline)
 {
     form->show();
-    ASSERT_TRUE(form->O32ImageForm1->shapeApplied());
+    ASSERT_TRUE(form->findChild<TO32ImageForm *>("O32ImageForm1")->shapeApplied());
     const QRegion mask = form->mask();
     EXPECT_NE(mask, QRegion(form->rect()));
     EXPECT_FALSE(mask.contains(QPoint(0, 0))) << "the corner of the skin is cut out";
@@ -104,67 +114,66 @@ TEST_F(MainWindow, FirstCreationSetsDirectoriesAndNoLanguage)
     EXPECT_EQ(form->dataDirectory(), form->applicationDirectory() + "data/");
     EXPECT_EQ(form->settingsFile(), form->applicationDirectory() + "data/velmora.ini");
     EXPECT_EQ(form->languageCode, 99);
-    EXPECT_EQ(form->activePageMode, 0);
-    EXPECT_FALSE(form->toolbarSyncGuard);
+    EXPECT_EQ(form->pageMode().mode(), 0);
+    EXPECT_FALSE(form->pageMode().syncGuard());
 }
 
 TEST_F(MainWindow, HubIsRevealedByImage1AndStaysRevealed)
 {
     form->show();
-    click(form->Image1);
-    EXPECT_FALSE(form->Image1->isVisible());
-    for (QWidget *w : {(QWidget *)form->Image3, (QWidget *)form->ImageOptions,
-                       (QWidget *)form->Label3, (QWidget *)form->Label4})
+    click("Image1");
+    EXPECT_FALSE(control("Image1")->isVisible());
+    for (QWidget *w : {control("Image3"), control("ImageOptions"), control("Label3"), control("Label4")})
         EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
-    click(form->Label3);
-    EXPECT_TRUE(form->Image3->isVisible());
+    click("Label3");
+    EXPECT_TRUE(control("Image3")->isVisible());
 }
 
 TEST_F(MainWindow, TextPagesSetModeAndClearGuard)
 {
     form->show();
-    click(form->Image1);
+    click("Image1");
 
-    form->toolbarSyncGuard = true;
-    click(form->Label4);
-    EXPECT_TRUE(form->OvcNotebook1->isVisible());
-    EXPECT_EQ(currentPage(), form->PageInfos);
-    EXPECT_EQ(form->activePageMode, 1);
-    EXPECT_FALSE(form->toolbarSyncGuard);
+    form->pageMode().setSyncGuard(true);
+    click("Label4");
+    EXPECT_TRUE(form->notebook()->isVisible());
+    EXPECT_EQ(currentPage(), form->infosPage());
+    EXPECT_EQ(form->pageMode().mode(), 1);
+    EXPECT_FALSE(form->pageMode().syncGuard());
 
-    form->toolbarSyncGuard = true;
-    click(form->Label3);
-    EXPECT_EQ(currentPage(), form->PageMemo);
-    EXPECT_EQ(form->activePageMode, 0);
-    EXPECT_FALSE(form->toolbarSyncGuard);
+    form->pageMode().setSyncGuard(true);
+    click("Label3");
+    EXPECT_EQ(currentPage(), form->todoPage());
+    EXPECT_EQ(form->pageMode().mode(), 0);
+    EXPECT_FALSE(form->pageMode().syncGuard());
 }
 
 TEST_F(MainWindow, OptionsAndAddressPagesLeaveModeAndGuardAlone)
 {
     form->show();
-    click(form->Image1);
-    click(form->Label4);
-    form->toolbarSyncGuard = true;
+    click("Image1");
+    click("Label4");
+    form->pageMode().setSyncGuard(true);
 
-    click(form->ImageOptions);
-    EXPECT_EQ(currentPage(), form->PageParametres);
-    EXPECT_EQ(form->activePageMode, 1);
-    EXPECT_TRUE(form->toolbarSyncGuard);
+    click("ImageOptions");
+    EXPECT_EQ(currentPage(), form->optionsPage());
+    EXPECT_EQ(form->pageMode().mode(), 1);
+    EXPECT_TRUE(form->pageMode().syncGuard());
 
-    click(form->Label23);
-    EXPECT_EQ(currentPage(), form->PageAdresses);
-    EXPECT_EQ(form->activePageMode, 1);
-    EXPECT_TRUE(form->toolbarSyncGuard);
+    click("Label23");
+    EXPECT_EQ(currentPage(), form->addressPage());
+    EXPECT_EQ(form->pageMode().mode(), 1);
+    EXPECT_TRUE(form->pageMode().syncGuard());
 }
 
 TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpen)
 {
     form->show();
-    ASSERT_TRUE(form->Image1->isVisible());
-    click(form->Label23);
-    EXPECT_TRUE(form->OvcNotebook1->isVisible());
-    EXPECT_EQ(currentPage(), form->PageAdresses);
-    EXPECT_TRUE(form->Image1->isVisible()) << "the hub stays closed";
+    ASSERT_TRUE(control("Image1")->isVisible());
+    click("Label23");
+    EXPECT_TRUE(form->notebook()->isVisible());
+    EXPECT_EQ(currentPage(), form->addressPage());
+    EXPECT_TRUE(control("Image1")->isVisible()) << "the hub stays closed";
 }
 
 TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)
@@ -172,22 +181,26 @@ TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)
     EXPECT_FALSE(form->activated());
     form->show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
-    EXPECT_TRUE(form->ProUrlLabel1->text().startsWith(QStringLiteral("© 2004-20")));
+    EXPECT_TRUE(form->findChild<UrlLabel *>("ProUrlLabel1")->text().startsWith(QStringLiteral("© 2004-20")));
 
     // A second activation (back from a dialog, or from the tray) must not run the steps again.
-    form->ProUrlLabel1->setText(QStringLiteral("marker"));
+    form->findChild<UrlLabel *>("ProUrlLabel1")->setText(QStringLiteral("marker"));
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(form.get(), &activate);
     form->hide();
     form->show();
-    QTest::qWait(20);
-    EXPECT_EQ(form->ProUrlLabel1->text(), QStringLiteral("marker"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Everything the showing posted (activation included) is handled before this runs.
+    bool drained = false;
+    QTimer::singleShot(0, [&drained] { drained = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&drained] { return drained; }, 5000));
+    EXPECT_EQ(form->findChild<UrlLabel *>("ProUrlLabel1")->text(), QStringLiteral("marker"));
 }
 
 TEST_F(MainWindow, CloseMarkClosesTheWindow)
 {
     form->show();
-    click(form->Label1);
+    click("Label1");
     EXPECT_FALSE(form->isVisible());
 }
 
@@ -224,13 +237,14 @@ TEST(FooterLink, OpensOnlyWhenReleasedOverIt)
 
 TEST_F(MainWindow, InformationPageCarriesItsEditorAndFormattingBar)
 {
-    ASSERT_NE(form->editor2, nullptr);
-    ASSERT_NE(form->ToolBar4, nullptr);
-    EXPECT_EQ(form->editor2->parentWidget(), form->PageInfos);
-    EXPECT_EQ(form->editor2->objectName(), QStringLiteral("editor2"));
-    EXPECT_EQ(form->editor2->geometry(), QRect(88, 128, 593, 241));
-    EXPECT_EQ(form->ToolBar4->objectName(), QStringLiteral("ToolBar4"));
-    EXPECT_EQ(form->ToolBar4->pos(), QPoint(89, 92));
+    InfosPage *page = form->infosPage();
+    ASSERT_NE(page->editor2(), nullptr);
+    ASSERT_NE(page->ToolBar4(), nullptr);
+    EXPECT_EQ(page->editor2()->parentWidget(), page);
+    EXPECT_EQ(page->editor2()->objectName(), QStringLiteral("editor2"));
+    EXPECT_EQ(page->editor2()->geometry(), QRect(88, 128, 593, 241));
+    EXPECT_EQ(page->ToolBar4()->objectName(), QStringLiteral("ToolBar4"));
+    EXPECT_EQ(page->ToolBar4()->pos(), QPoint(89, 92));
 }
 
 TEST_F(MainWindow, BoldOnTheInformationPageActsOnItsOwnTable)
@@ -242,16 +256,17 @@ TEST_F(MainWindow, BoldOnTheInformationPageActsOnItsOwnTable)
             << name;
     form->show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
-    ASSERT_TRUE(form->Dbfinfos->active());
-    click(form->Image1);
-    click(form->Label4);
-    ASSERT_EQ(form->activePageMode, 1);
+    ASSERT_TRUE(form->tables().Dbfinfos().active());
+    click("Image1");
+    click("Label4");
+    ASSERT_EQ(form->pageMode().mode(), 1);
 
-    form->editor2->setFocus();
-    QTest::keyClicks(form->editor2, QStringLiteral("Banque"));
-    EXPECT_NE(form->Dbfinfos->state(), TDataSetState::dsBrowse) << "typing must start a new sheet";
-    form->editor2->selectAll();
-    form->ToolBar4->BoldButton->click();
-    EXPECT_EQ(form->editor2->fontWeight(), QFont::Bold);
-    EXPECT_EQ(form->Dbfmemo->state(), TDataSetState::dsBrowse) << "the to-do table is not touched";
+    TRxDBRichEdit *editor2 = form->infosPage()->editor2();
+    editor2->setFocus();
+    QTest::keyClicks(editor2, QStringLiteral("Banque"));
+    EXPECT_NE(form->tables().Dbfinfos().state(), TDataSetState::dsBrowse) << "typing must start a new sheet";
+    editor2->selectAll();
+    form->infosPage()->ToolBar4()->BoldButton->click();
+    EXPECT_EQ(editor2->fontWeight(), QFont::Bold);
+    EXPECT_EQ(form->tables().Dbfmemo().state(), TDataSetState::dsBrowse) << "the to-do table is not touched";
 }

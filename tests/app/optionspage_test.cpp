@@ -66,7 +66,7 @@ TEST_F(OptionsPageTest, ControlsSitWhereTheFormPutsThem)
         bool shown;
     };
     const Expected controls[] = {
-        {"Label8", {0, 0, 705, 13}, "Options", true},
+        {"Label8", {0, 6, 705, 16}, "Options", true},
         {"Label24", {512, 16, 71, 13}, "Version 2.5.0.0", true},
         {"CheckBox1", {40, 32, 401, 17}, "Lancement au démarrage de l'ordinateur", true},
         {"CheckBox2", {40, 56, 337, 17}, "Icone dans la barre des tâches", true},
@@ -111,6 +111,8 @@ TEST_F(OptionsPageTest, ControlsSitWhereTheFormPutsThem)
     EXPECT_EQ(m_page->Editpw2->toolTip(), "Répéter");
     EXPECT_EQ(m_page->Editpw->echoMode(), QLineEdit::Password);
     EXPECT_EQ(m_page->Editpw2->maxLength(), 15);
+    EXPECT_EQ(m_page->LabelDataFolder->toolTip(), QDir::toNativeSeparators(m_dir.filePath("data")))
+        << "the data folder in use shows under the version";
     EXPECT_EQ(m_page->radioGroupItemIndex(), -1);
     const auto items = m_page->RadioGroup1->findChildren<QRadioButton *>();
     ASSERT_EQ(items.size(), 3);
@@ -152,39 +154,69 @@ TEST_F(OptionsPageTest, MatchingPasswordIsStoredTrimmedAndLocks)
 TEST_F(OptionsPageTest, PasswordsThatCannotLockSwitchTheLockOffAndKeepTheOldPassword)
 {
     IniFile(m_file).writeString("options", "w", "old==");
-    struct Case
-    {
-        const char *why;
-        QString first, second;
-    } cases[] = {
-        {"blank password", "    ", "    "},
-        {"two different texts", "secret", "Secret"},
-        {"blanks differ", "secret ", "secret"},
-    };
-    for (const Case &c : cases) {
-        IniFile(m_file).writeString("options", "p", "rA==");
-        typePasswords(c.first, c.second);
-        clickOk();
-        EXPECT_EQ(key("p"), "uw==") << c.why;
-        EXPECT_EQ(key("w"), "old==") << c.why;
-        EXPECT_FALSE(m_page->Label10->isHidden()) << c.why;
-    }
-
-    // Typed by hand, the repetition stops at 15 characters.
     IniFile(m_file).writeString("options", "p", "rA==");
-    typePasswords("abcdefghijklmnop", "");
-    QTest::keyClicks(m_page->Editpw2, "abcdefghijklmnop");
-    EXPECT_EQ(m_page->Editpw2->text(), "abcdefghijklmno");
+    typePasswords("    ", "    ");
     clickOk();
-    EXPECT_EQ(key("p"), "uw==") << "16 characters";
-    EXPECT_EQ(key("w"), "old==") << "16 characters";
+    EXPECT_EQ(key("p"), "uw==") << "blank password";
+    EXPECT_EQ(key("w"), "old==") << "blank password";
+    EXPECT_FALSE(m_page->Label10->isHidden()) << "blank password";
 
+    IniFile(m_file).writeString("options", "p", "rA==");
     m_page->CheckBox3->setChecked(false);
     m_page->Editpw->setText("secret");
     m_page->Editpw2->setText("secret");
     clickOk();
     EXPECT_EQ(key("p"), "uw==") << "box unticked";
     EXPECT_EQ(key("w"), "old==") << "box unticked";
+}
+
+// A slip in the repetition must neither unlock the program behind the user's back nor claim
+// that everything was saved.
+TEST_F(OptionsPageTest, MismatchedPasswordsKeepTheLockAsItWasAndSaySo)
+{
+    struct Case
+    {
+        const char *why;
+        QString lockBefore, first, second;
+    } cases[] = {
+        {"locked, two different texts", "rA==", "secret", "Secret"},
+        {"locked, blanks differ", "rA==", "secret ", "secret"},
+        {"unlocked, two different texts", "uw==", "secret", "secreT"},
+    };
+    for (const Case &c : cases) {
+        m_page->Timer1Timer();
+        IniFile(m_file).writeString("options", "w", "old==");
+        IniFile(m_file).writeString("options", "p", c.lockBefore);
+        IniFile(m_file).writeString("options", "ico", "");
+        m_page->CheckBox2->setChecked(true);
+        m_page->CheckBox3->setChecked(true);
+        m_page->Editpw->clear();
+        m_page->Editpw2->clear();
+        QTest::keyClicks(m_page->Editpw, c.first);
+        QTest::keyClicks(m_page->Editpw2, c.second);
+        clickOk();
+        EXPECT_EQ(key("p"), c.lockBefore) << c.why;
+        EXPECT_EQ(key("w"), "old==") << c.why;
+        EXPECT_EQ(key("ico"), "yes") << c.why << ": the other options are stored";
+        EXPECT_TRUE(m_page->Label10->isHidden()) << c.why;
+        EXPECT_FALSE(m_page->LabelPasswordsDiffer->isHidden()) << c.why;
+        EXPECT_EQ(m_page->LabelPasswordsDiffer->geometry().topLeft(),
+                  m_page->Label10->geometry().topLeft());
+    }
+    m_page->Timer1Timer();
+    EXPECT_TRUE(m_page->LabelPasswordsDiffer->isHidden()) << "it leaves with the countdown";
+}
+
+TEST_F(OptionsPageTest, BothPasswordEditsStopAtFifteenCharactersSoALongPasswordStillLocks)
+{
+    m_page->CheckBox3->setChecked(true);
+    QTest::keyClicks(m_page->Editpw, "abcdefghijklmnop");
+    QTest::keyClicks(m_page->Editpw2, "abcdefghijklmnop");
+    EXPECT_EQ(m_page->Editpw->text(), "abcdefghijklmno");
+    clickOk();
+    EXPECT_EQ(key("p"), "rA==");
+    EXPECT_EQ(key("w"), SealText(QStringLiteral("abcdefghijklmno")));
+    EXPECT_FALSE(m_page->Label10->isHidden());
 }
 
 TEST_F(OptionsPageTest, SecondOkWritesTheSameAgainAndDoesNotRestartTheCountdown)

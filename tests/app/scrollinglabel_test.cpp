@@ -206,18 +206,28 @@ TEST(ScrollingLabelProperties, SameCaptionKeepsTheStripAndPosition)
     EXPECT_EQ(label->offset(), 84);
 }
 
-TEST(ScrollingLabelProperties, EmptyOrTinyLabelNeverHangs)
+TEST(ScrollingLabelProperties, EmptyOrTinyLabelKeepsItsOffsetInsideTheStrip)
 {
     TScrollingLabel label;
+    label.setOffset(0);
     label.resize(0, 0);
     label.setCaption(QString());
     label.advance();
+    EXPECT_EQ(label.offset(), 0) << "an empty strip has nothing to scroll";
+
     label.resize(1, 1);
     label.setCaption(QStringLiteral("x"));
-    label.advance();
-    QImage painted(10, 10, QImage::Format_RGB32);
+    const int length = label.strip().width();
+    ASSERT_GT(length, 0) << "a one-pixel label still draws its caption into the strip";
+    for (int i = 0; i < 3 * length; ++i) {
+        label.advance();
+        ASSERT_GE(label.offset(), 0) << "step " << i;
+        ASSERT_LT(label.offset(), length) << "step " << i;
+    }
+    QImage painted(1, 1, QImage::Format_RGB32);
+    painted.fill(Qt::green);
     label.render(&painted);
-    SUCCEED();
+    EXPECT_NE(painted.pixelColor(0, 0), QColor(Qt::green)) << "the label paints its one pixel";
 }
 
 TEST(ScrollingLabelProperties, PropertiesAreReachableByTheirStoredNames)

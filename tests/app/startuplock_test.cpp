@@ -22,6 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 class StartupLockTest : public ::testing::Test
@@ -120,19 +123,61 @@ TEST_F(StartupLockTest, PasswordStoredTrimmedMustBeTypedWithoutTheBlanks)
     EXPECT_TRUE(nextStart.CheckBox3->isChecked());
 }
 
+// Answers the next modal window once it is up: it keeps looking until one shows, and a modal
+// window still open after the answer is rejected, so that a test can fail but never hang.
+class ModalAnswer : public QObject
+{
+public:
+    explicit ModalAnswer(std::function<void(QWidget *)> answer) : m_answer(std::move(answer))
+    {
+        connect(&m_poll, &QTimer::timeout, this, &ModalAnswer::poll);
+        m_poll.start(0);
+    }
+    ~ModalAnswer() override
+    {
+        if (m_poll.isActive())
+            ADD_FAILURE() << "no modal window came up to be answered";
+    }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        m_poll.stop();
+        m_answer(modal);
+        if (modal->isVisible()) {
+            ADD_FAILURE() << "the answer left " << modal->metaObject()->className() << " open";
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
+    }
+
+    std::function<void(QWidget *)> m_answer;
+    QTimer m_poll;
+};
+
 TEST_F(StartupLockTest, WrongPasswordNoticeIsThePlainErrorBox)
 {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::Warning;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        box->accept();
-    });
-    StartupLock::errorBox(nullptr)();
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box) {
+                ADD_FAILURE() << "the notice is not a message box";
+                return;
+            }
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            box->accept();
+        });
+        StartupLock::errorBox(nullptr)();
+    }
     EXPECT_EQ(title, "Velmora");
     EXPECT_EQ(text, "error!");
     EXPECT_EQ(icon, QMessageBox::NoIcon);
@@ -174,11 +219,12 @@ TEST(PasswordFormTest, OkIsEnabledOnlyWhileTheEditHoldsText)
     EXPECT_TRUE(TPasswordForm(nullptr, true).OKButton->isEnabled());
 }
 
-// Types into the modal prompt once it is up, then presses Enter or Escape.
-void answerPrompt(const QString &typed, bool confirm, QString *prefilled)
+// Types into the modal prompt once it is up, then presses Enter or Escape. Keep the answer
+// alive while the prompt runs.
+std::unique_ptr<ModalAnswer> answerPrompt(const QString &typed, bool confirm, QString *prefilled)
 {
-    QTimer::singleShot(0, [=] {
-        auto *form = qobject_cast<TPasswordForm *>(QApplication::activeModalWidget());
+    return std::make_unique<ModalAnswer>([=](QWidget *modal) {
+        auto *form = qobject_cast<TPasswordForm *>(modal);
         ASSERT_NE(form, nullptr);
         *prefilled = form->PasswordEdit->text();
         EXPECT_EQ(form->focusWidget(), form->PasswordEdit);
@@ -192,12 +238,12 @@ TEST(ProPasswordDialogTest, KeepsTheConfirmedPasswordBetweenShowingsAndDropsItOn
 {
     TProPasswordDialog dialog;
     QString prefilled;
-    answerPrompt("first", true, &prefilled);
+    auto answer = answerPrompt("first", true, &prefilled);
     EXPECT_TRUE(dialog.Execute(nullptr));
     EXPECT_EQ(dialog.password(), "first");
     EXPECT_EQ(prefilled, "");
 
-    answerPrompt("", false, &prefilled);
+    answer = answerPrompt("", false, &prefilled);
     EXPECT_FALSE(dialog.Execute(nullptr));
     EXPECT_EQ(prefilled, "first");
     EXPECT_EQ(dialog.password(), "");

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,7 +70,7 @@ TEST_F(StartupSteps, CancelledLockClosesTheWindowAndSkipsTheLaterSteps)
     EXPECT_EQ(m_prompts, 1);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->ReduireSiFin) << "no step may run after a refused lock";
-    EXPECT_TRUE(form->ProUrlLabel1->text().isEmpty());
+    EXPECT_TRUE(form->findChild<UrlLabel *>("ProUrlLabel1")->text().isEmpty());
 }
 
 TEST_F(StartupSteps, UnlockedStartShowsTheLockOnTheOptionsPage)
@@ -82,7 +83,7 @@ TEST_F(StartupSteps, UnlockedStartShowsTheLockOnTheOptionsPage)
     EXPECT_TRUE(form->optionsPage()->CheckBox3->isChecked());
     EXPECT_EQ(form->optionsPage()->Editpw->text(), "pw");
     EXPECT_EQ(form->optionsPage()->Editpw2->text(), "pw");
-    EXPECT_FALSE(form->ProUrlLabel1->text().isEmpty());
+    EXPECT_FALSE(form->findChild<UrlLabel *>("ProUrlLabel1")->text().isEmpty());
 }
 
 TEST_F(StartupSteps, OnlyAnExactYesSwitchesTheTrayOn)

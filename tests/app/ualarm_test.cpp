@@ -246,3 +246,25 @@ TEST(ConfirmationDialog, DraggedByItsBackgroundButNotByTheLabel)
     EXPECT_EQ(afterLabel, before) << "the scrolling text is not a handle";
     EXPECT_EQ(afterBackground, before + QPoint(30, 20));
 }
+
+TEST(ConfirmationDialog, SmoothOutlineBlendsTheEllipseRimAndLeavesTheCornersClear)
+{
+    TAvertissement dialog;
+    dialog.setSmoothOutline(true);
+    EXPECT_TRUE(dialog.testAttribute(Qt::WA_TranslucentBackground));
+    QImage painted(309, 105, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    dialog.EsGradient1->render(&painted, QPoint(), QRegion(), QWidget::RenderFlags());
+    EXPECT_EQ(qAlpha(painted.pixel(0, 0)), 0) << "corners stay see-through";
+    EXPECT_EQ(qAlpha(painted.pixel(154, 52)), 255);
+    int blended = 0;
+    for (int x = 0; x < 309; ++x)
+        for (int y : {10, 95})
+            blended += qAlpha(painted.pixel(x, y)) > 0 && qAlpha(painted.pixel(x, y)) < 255;
+    EXPECT_GE(blended, 4) << "the rim is antialiased, not cut pixel by pixel";
+    EXPECT_TRUE(dialog.mask().contains(QPoint(0, 52))) << "the rim takes clicks";
+    EXPECT_FALSE(dialog.mask().contains(QPoint(1, 1))) << "the corners let them through";
+
+    dialog.setSmoothOutline(false);
+    EXPECT_EQ(dialog.mask(), QRegion(0, 0, 309, 105, QRegion::Ellipse)) << "the 1-bit fallback";
+}

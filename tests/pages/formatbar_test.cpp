@@ -1,5 +1,6 @@
 // The formatting bars and their shared handlers on real editors bound to a memo table.
 #include "formatbar.h"
+#include "pagemode.h"
 #include "richedittestutil.h"
 #include "rtfformat.h"
 
@@ -21,20 +22,20 @@ struct Pages
     explicit Pages(TDataSource *source)
     {
         window.resize(800, 432);
-        bar1 = new FormatBar(1, &window);
+        actions.setUrlOpener([this](const QString &link) { opened << link; });
+        bar1 = new FormatBar(1, actions, &window);
         bar1->move(32, 57);
         editor1 = new TRxDBRichEdit(&window);
         editor1->setGeometry(40, 96, 641, 265);
         editor1->setDataField(QStringLiteral("MEMO"));
         editor1->setDataSource(source);
-        bar2 = new FormatBar(2, &window);
+        bar2 = new FormatBar(2, actions, &window);
         editor2 = new TRxCustomRichEdit(&window);
         editor2->setGeometry(0, 380, 300, 40);
         title = new QLineEdit(&window);
         title->setGeometry(0, 0, 100, 20);
-        handlers = std::make_unique<FormatHandlers>(
-            FormatTarget{&mode, &guard, editor1, editor2, bar1, bar2});
-        handlers->setUrlOpener([this](const QString &link) { opened << link; });
+        actions.setEditor(PageMode::TodoEditor, editor1);
+        actions.setEditor(PageMode::InfosEditor, editor2);
         window.show();
         window.activateWindow();
         (void)QTest::qWaitForWindowActive(&window); // offscreen windows may never report it
@@ -56,15 +57,15 @@ struct Pages
         return editor->cursorRect(cursor).center() + QPoint(3, 0);
     }
 
-    int mode = 0;
-    bool guard = false;
+    PageMode mode;
     QWidget window;
     FormatBar *bar1 = nullptr;
     FormatBar *bar2 = nullptr;
     TRxDBRichEdit *editor1 = nullptr;
     TRxCustomRichEdit *editor2 = nullptr;
     QLineEdit *title = nullptr;
-    std::unique_ptr<FormatHandlers> handlers;
+    // Goes first: it must not follow editors being destroyed.
+    FormatActions actions{mode};
     QStringList opened;
 };
 
@@ -86,7 +87,9 @@ bool anyFragment(const QTextDocument *doc, const std::function<bool(const QTextC
 
 TEST(FormatBar, BarsCarryTheirButtonsHintsTagsAndPictures)
 {
-    FormatBar bar2(2);
+    PageMode mode;
+    FormatActions actions(mode);
+    FormatBar bar2(2, actions);
     EXPECT_EQ(bar2.objectName(), QStringLiteral("ToolBar4"));
     EXPECT_EQ(bar2.size(), QSize(321, 23));
     EXPECT_EQ(bar2.ToolButtonFont->objectName(), QStringLiteral("ToolButtonFont"));
@@ -95,7 +98,7 @@ TEST(FormatBar, BarsCarryTheirButtonsHintsTagsAndPictures)
     EXPECT_EQ(bar2.BulletButton->toolTip(), QStringLiteral("list"));
     EXPECT_EQ(bar2.EditCut->objectName(), QStringLiteral("EditCut2"));
 
-    FormatBar bar1(1);
+    FormatBar bar1(1, actions);
     EXPECT_EQ(bar1.objectName(), QStringLiteral("ToolBar2"));
     EXPECT_EQ(bar1.size(), QSize(457, 23));
     EXPECT_EQ(bar1.ToolButtonFont, nullptr);
@@ -202,19 +205,18 @@ TEST(FormatBar, HandlersFollowTheActivePageAndStopWhileTheGuardIsSet)
     MemoTable table({rtf("abc")});
     Pages pages(table.source.get());
     pages.editor2->setPlainText(QStringLiteral("libre"));
-    pages.mode = 1;
+    pages.mode.setMode(PageMode::InfosEditor);
     pages.select(pages.editor2, 0, 5);
-    pages.bar1->BoldButton->setChecked(true);
-    pages.bar2->BoldButton->setChecked(true);
-    pages.handlers->BoldButton1Click(); // as if a button of either bar was clicked
+    pages.actions.Bold->setChecked(true);
+    pages.actions.BoldButton1Click(); // as if a button of either bar was clicked
     EXPECT_TRUE(pages.editor2->SelAttributes().style() & fsBold);
     EXPECT_EQ(table.state(), TDataSetState::dsBrowse);
 
-    pages.guard = true;
-    pages.bar2->ItalicButton->setChecked(true);
-    pages.handlers->italicbutton1Click();
-    pages.handlers->AlignButtonClick(pages.bar2->AlignRightButton);
-    pages.handlers->BulletsButtonClick();
+    pages.mode.setSyncGuard(true);
+    pages.actions.Italic->setChecked(true);
+    pages.actions.italicbutton1Click();
+    pages.actions.AlignButtonClick(pages.actions.AlignRight);
+    pages.actions.BulletsButtonClick();
     EXPECT_FALSE(pages.editor2->SelAttributes().style() & fsItalic);
     EXPECT_EQ(pages.editor2->Paragraph().alignment(), 0);
     EXPECT_EQ(pages.editor2->Paragraph().numbering(), 0);
@@ -224,11 +226,11 @@ TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
 {
     MemoTable table({rtf("abc")});
     Pages pages(table.source.get());
-    pages.mode = 1;
+    pages.mode.setMode(PageMode::InfosEditor);
     pages.editor2->setPlainText(QStringLiteral("libre"));
     pages.title->setFocus();
     QFont offered;
-    pages.handlers->setFontChooser([&](const QFont &initial, QWidget *) -> std::optional<QFont> {
+    pages.actions.setFontChooser([&](const QFont &initial, QWidget *) -> std::optional<QFont> {
         offered = initial;
         return std::nullopt;
     });
@@ -237,7 +239,7 @@ TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
     EXPECT_EQ(pages.editor2->document()->toHtml(), before);
     EXPECT_EQ(QApplication::focusWidget(), pages.editor2);
 
-    pages.handlers->setFontChooser([](const QFont &, QWidget *) -> std::optional<QFont> {
+    pages.actions.setFontChooser([](const QFont &, QWidget *) -> std::optional<QFont> {
         QFont font(QStringLiteral("Courier New"));
         font.setPointSize(14);
         font.setItalic(true);

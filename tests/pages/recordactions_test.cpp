@@ -172,17 +172,17 @@ TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
     ASSERT_TRUE(other.holdsTheLock());
     auto table = folder.open();
     RecordActions actions(*table, 1);
-    RecordBar bar(actions);
+    RecordBar bar(actions, ToolBar1Layout);
     ErrorBox box;
 
-    QTest::mouseClick(bar.ToolButton17, Qt::LeftButton);
+    QTest::mouseClick(bar.button(RecordBar::Edit), Qt::LeftButton);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});
     EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
-    EXPECT_TRUE(bar.ToolButton17->isEnabled());
-    EXPECT_FALSE(bar.ToolButton20->isEnabled());
+    EXPECT_TRUE(bar.button(RecordBar::Edit)->isEnabled());
+    EXPECT_FALSE(bar.button(RecordBar::Post)->isEnabled());
 
     box.messages.clear();
-    QTest::mouseClick(bar.ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(bar.button(RecordBar::Delete), Qt::LeftButton);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")})
         << "a delete needs the lock as well";
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
@@ -193,7 +193,7 @@ TEST(RecordBar, ButtonsSitAtTheirGapsWithTheirHints)
     MemoFolder folder;
     auto table = folder.open();
     RecordActions actions(*table, 1);
-    RecordBar bar(actions);
+    RecordBar bar(actions, ToolBar1Layout);
     struct Expected
     {
         QToolButton *button;
@@ -203,15 +203,15 @@ TEST(RecordBar, ButtonsSitAtTheirGapsWithTheirHints)
         const char *hint;
     };
     const Expected expected[] = {
-        {bar.ToolButton1, "ToolButton1", 33, actions.DataSetDelete, "Supprimer"},
-        {bar.ToolButton17, "ToolButton17", 73, actions.DataSetEdit, "Modifier"},
-        {bar.ToolButton19, "ToolButton19", 96, actions.DataSetInsert, "Nouveau"},
-        {bar.ToolButton18, "ToolButton18", 147, actions.DataSetCancel, "Annuler"},
-        {bar.ToolButton20, "ToolButton20", 178, actions.DataSetPost, "Valider"},
-        {bar.ToolButton4, "ToolButton4", 337, actions.DataSetFirst, "Premier"},
-        {bar.ToolButton6, "ToolButton6", 360, actions.DataSetPrior, "Précédent"},
-        {bar.ToolButton8, "ToolButton8", 383, actions.DataSetNext, "Suivant"},
-        {bar.ToolButton5, "ToolButton5", 406, actions.DataSetLast, "Dernier"},
+        {bar.button(RecordBar::Delete), "ToolButton1", 33, actions.DataSetDelete, "Supprimer"},
+        {bar.button(RecordBar::Edit), "ToolButton17", 73, actions.DataSetEdit, "Modifier"},
+        {bar.button(RecordBar::Insert), "ToolButton19", 96, actions.DataSetInsert, "Nouveau"},
+        {bar.button(RecordBar::Cancel), "ToolButton18", 147, actions.DataSetCancel, "Annuler"},
+        {bar.button(RecordBar::Post), "ToolButton20", 178, actions.DataSetPost, "Valider"},
+        {bar.button(RecordBar::First), "ToolButton4", 337, actions.DataSetFirst, "Premier"},
+        {bar.button(RecordBar::Prior), "ToolButton6", 360, actions.DataSetPrior, "Précédent"},
+        {bar.button(RecordBar::Next), "ToolButton8", 383, actions.DataSetNext, "Suivant"},
+        {bar.button(RecordBar::Last), "ToolButton5", 406, actions.DataSetLast, "Dernier"},
     };
     for (const Expected &e : expected) {
         EXPECT_EQ(e.button->objectName(), QString::fromLatin1(e.name));
@@ -228,22 +228,22 @@ TEST(RecordBar, ButtonsFollowTheirActionsAndKeepTheirOwnHints)
     MemoFolder folder;
     auto table = folder.open();
     RecordActions actions(*table, 1);
-    RecordBar bar(actions);
-    EXPECT_FALSE(bar.ToolButton20->isEnabled());
+    RecordBar bar(actions, ToolBar1Layout);
+    EXPECT_FALSE(bar.button(RecordBar::Post)->isEnabled());
 
-    QTest::mouseClick(bar.ToolButton19, Qt::LeftButton);
+    QTest::mouseClick(bar.button(RecordBar::Insert), Qt::LeftButton);
     EXPECT_EQ(table->state(), TDataSetState::dsInsert);
-    EXPECT_TRUE(bar.ToolButton20->isEnabled()) << "Valider is offered while a note is being written";
-    EXPECT_FALSE(bar.ToolButton17->isEnabled());
-    EXPECT_EQ(bar.ToolButton20->toolTip(), QStringLiteral("Valider"));
-    EXPECT_EQ(bar.ToolButton19->toolTip(), QStringLiteral("Nouveau"));
+    EXPECT_TRUE(bar.button(RecordBar::Post)->isEnabled()) << "Valider is offered while a note is being written";
+    EXPECT_FALSE(bar.button(RecordBar::Edit)->isEnabled());
+    EXPECT_EQ(bar.button(RecordBar::Post)->toolTip(), QStringLiteral("Valider"));
+    EXPECT_EQ(bar.button(RecordBar::Insert)->toolTip(), QStringLiteral("Nouveau"));
 
     table->fieldByName("TITRE").setAsString("nouvelle");
-    QTest::mouseClick(bar.ToolButton20, Qt::LeftButton);
+    QTest::mouseClick(bar.button(RecordBar::Post), Qt::LeftButton);
     EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "nouvelle");
-    EXPECT_FALSE(bar.ToolButton20->isEnabled());
-    EXPECT_TRUE(bar.ToolButton1->isEnabled());
+    EXPECT_FALSE(bar.button(RecordBar::Post)->isEnabled());
+    EXPECT_TRUE(bar.button(RecordBar::Delete)->isEnabled());
 }
 
 TEST(RecordBar, DisabledPicturesAreFaintSoTheyDoNotPassForEnabledOnes)

@@ -8,6 +8,8 @@
 #include "mainwindow.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
+#include "notebooktables.h"
+#include "pagemode.h"
 #include "todopage.h"
 #include "ualarm.h"
 
@@ -82,10 +84,15 @@ struct RunningProgram
     bool started = false;
 };
 
+QWidget *control(Form1 &window, const char *name)
+{
+    return window.findChild<QWidget *>(QLatin1String(name));
+}
+
 void openToDoPage(Form1 &window)
 {
-    QTest::mouseClick(window.Image1, Qt::LeftButton);
-    QTest::mouseClick(window.Label3, Qt::LeftButton);
+    QTest::mouseClick(control(window, "Image1"), Qt::LeftButton);
+    QTest::mouseClick(control(window, "Label3"), Qt::LeftButton);
 }
 
 } // namespace
@@ -101,24 +108,24 @@ TEST(RoadOfOneEvent, NewFormattedNoteReachesTheDiskAndComesBackAfterARestart)
         ASSERT_NE(page, nullptr);
 
         openToDoPage(window);
-        EXPECT_EQ(window.OvcNotebook1->currentWidget(), window.PageMemo);
-        EXPECT_EQ(window.activePageMode, 0);
+        EXPECT_EQ(window.notebook()->currentWidget(), window.todoPage());
+        EXPECT_EQ(window.pageMode().mode(), 0);
 
-        QTest::mouseClick(page->ToolBar1->ToolButton19, Qt::LeftButton); // "Nouveau"
-        EXPECT_EQ(window.Dbfmemo->state(), TDataSetState::dsInsert);
+        QTest::mouseClick(page->ToolBar1()->button(RecordBar::Insert), Qt::LeftButton); // "Nouveau"
+        EXPECT_EQ(window.tables().Dbfmemo().state(), TDataSetState::dsInsert);
 
-        page->DBEdit1->setFocus();
-        QTest::keyClicks(page->DBEdit1, QString::fromStdString(Title));
-        page->editor1->setFocus();
-        QTest::keyClicks(page->editor1, Text);
-        page->editor1->selectAll();
-        QTest::mouseClick(page->ToolBar2->BoldButton, Qt::LeftButton);
-        EXPECT_EQ(window.Dbfmemo->state(), TDataSetState::dsInsert);
+        page->DBEdit1()->setFocus();
+        QTest::keyClicks(page->DBEdit1(), QString::fromStdString(Title));
+        page->editor1()->setFocus();
+        QTest::keyClicks(page->editor1(), Text);
+        page->editor1()->selectAll();
+        QTest::mouseClick(page->ToolBar2()->BoldButton, Qt::LeftButton);
+        EXPECT_EQ(window.tables().Dbfmemo().state(), TDataSetState::dsInsert);
 
-        QTest::mouseClick(page->ToolBar1->ToolButton20, Qt::LeftButton); // "Valider"
-        EXPECT_EQ(window.Dbfmemo->state(), TDataSetState::dsBrowse);
-        EXPECT_EQ(page->DBEdit1->text(), QString::fromStdString(Title));
-        QTest::mouseClick(window.Label1, Qt::LeftButton); // "X" closes the tables
+        QTest::mouseClick(page->ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
+        EXPECT_EQ(window.tables().Dbfmemo().state(), TDataSetState::dsBrowse);
+        EXPECT_EQ(page->DBEdit1()->text(), QString::fromStdString(Title));
+        QTest::mouseClick(control(window, "Label1"), Qt::LeftButton); // "X" closes the tables
     }
 
     // memo.dbf: one live record, the title padded with blanks, the memo's first block.
@@ -166,9 +173,9 @@ TEST(RoadOfOneEvent, NewFormattedNoteReachesTheDiskAndComesBackAfterARestart)
     ASSERT_TRUE(again.started);
     openToDoPage(again.window);
     TodoPage *page = again.window.todoPage();
-    EXPECT_EQ(page->DBEdit1->text(), QString::fromStdString(Title));
-    EXPECT_EQ(page->editor1->toPlainText(), Text);
-    QTextCursor cursor(page->editor1->document());
+    EXPECT_EQ(page->DBEdit1()->text(), QString::fromStdString(Title));
+    EXPECT_EQ(page->editor1()->toPlainText(), Text);
+    QTextCursor cursor(page->editor1()->document());
     cursor.setPosition(3);
     EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
 }

@@ -4,6 +4,7 @@
 #include "application.h"
 #include "dblineedit.h"
 #include "formatbar.h"
+#include "pagemode.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
@@ -54,13 +55,15 @@ struct PageFixture
 {
     explicit PageFixture(const MemoFolder &folder)
         : table(folder.open()),
-          page(*table, [this] { return dialog.ask(); })
+          page(*table, format, [this] { return dialog.ask(); })
     {
         page.resize(705, 377);
         page.show();
     }
     std::unique_ptr<TDbf> table;
     TAvertissement dialog;
+    PageMode mode;
+    FormatActions format{mode};
     TodoPage page;
 };
 
@@ -88,30 +91,30 @@ TEST(TodoPage, ControlsSitWhereTheNotebookPageExpectsThem)
     MemoFolder folder;
     PageFixture f(folder);
     EXPECT_EQ(f.page.objectName(), QStringLiteral("PageMemo"));
-    EXPECT_EQ(f.page.ToolBar1->geometry(), QRect(0, 0, 705, 28));
-    EXPECT_EQ(f.page.DBEdit1->geometry(), QRect(120, 33, 281, 19));
-    EXPECT_EQ(f.page.DBEdit1->maxLength(), 80);
-    EXPECT_EQ(f.page.DBEdit1->dataField(), QStringLiteral("TITRE"));
-    EXPECT_EQ(f.page.ToolBar2->pos(), QPoint(32, 57));
-    EXPECT_EQ(f.page.editor1->geometry(), QRect(40, 96, 641, 265));
-    EXPECT_EQ(f.page.editor1->dataField(), QStringLiteral("MEMO"));
-    EXPECT_TRUE(f.page.DataSource1->autoEdit());
-    EXPECT_EQ(f.page.ActionList1->DataSetPost->objectName(), QStringLiteral("DataSetPost1"));
+    EXPECT_EQ(f.page.ToolBar1()->geometry(), QRect(0, 0, 705, 28));
+    EXPECT_EQ(f.page.DBEdit1()->geometry(), QRect(120, 33, 281, 19));
+    EXPECT_EQ(f.page.DBEdit1()->maxLength(), 80);
+    EXPECT_EQ(f.page.DBEdit1()->dataField(), QStringLiteral("TITRE"));
+    EXPECT_EQ(f.page.ToolBar2()->pos(), QPoint(32, 57));
+    EXPECT_EQ(f.page.editor1()->geometry(), QRect(40, 96, 641, 265));
+    EXPECT_EQ(f.page.editor1()->dataField(), QStringLiteral("MEMO"));
+    EXPECT_TRUE(f.page.DataSource1()->autoEdit());
+    EXPECT_EQ(f.page.ActionList1()->DataSetPost->objectName(), QStringLiteral("DataSetPost1"));
 }
 
 TEST(TodoPage, TypingATitleOnAnEmptyTableStartsANewNote)
 {
     MemoFolder folder;
     PageFixture f(folder);
-    EXPECT_TRUE(f.page.ToolBar1->ToolButton19->isEnabled());
-    EXPECT_FALSE(f.page.ToolBar1->ToolButton1->isEnabled()) << "nothing to delete yet";
+    EXPECT_TRUE(f.page.ToolBar1()->button(RecordBar::Insert)->isEnabled());
+    EXPECT_FALSE(f.page.ToolBar1()->button(RecordBar::Delete)->isEnabled()) << "nothing to delete yet";
 
-    QTest::keyClicks(f.page.DBEdit1, QStringLiteral("Courses"));
+    QTest::keyClicks(f.page.DBEdit1(), QStringLiteral("Courses"));
     EXPECT_EQ(f.table->state(), TDataSetState::dsInsert);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Courses")) << "no keystroke is lost";
-    EXPECT_TRUE(f.page.ToolBar1->ToolButton20->isEnabled());
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Courses")) << "no keystroke is lost";
+    EXPECT_TRUE(f.page.ToolBar1()->button(RecordBar::Post)->isEnabled());
 
-    QTest::mouseClick(f.page.ToolBar1->ToolButton20, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton);
     EXPECT_EQ(f.table->state(), TDataSetState::dsBrowse);
     EXPECT_EQ(f.table->fieldByName("TITRE").asString(), "Courses");
     EXPECT_EQ(f.table->visibleRecordCount(), 1);
@@ -122,29 +125,29 @@ TEST(TodoPage, TypingInBrowseStateEditsTheCurrentNoteAndCancelBringsItBack)
     MemoFolder folder;
     folder.addNotes({"Lundi", "Mardi"});
     PageFixture f(folder);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Lundi"));
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Lundi"));
 
-    f.page.DBEdit1->setFocus();
-    f.page.DBEdit1->end(false);
-    QTest::keyClicks(f.page.DBEdit1, QStringLiteral(" matin"));
+    f.page.DBEdit1()->setFocus();
+    f.page.DBEdit1()->end(false);
+    QTest::keyClicks(f.page.DBEdit1(), QStringLiteral(" matin"));
     EXPECT_EQ(f.table->state(), TDataSetState::dsEdit);
-    QTest::mouseClick(f.page.ToolBar1->ToolButton18, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Cancel), Qt::LeftButton);
     EXPECT_EQ(f.table->state(), TDataSetState::dsBrowse);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Lundi"));
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Lundi"));
 
-    QTest::mouseClick(f.page.ToolBar1->ToolButton5, Qt::LeftButton);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Mardi"));
-    EXPECT_FALSE(f.page.ToolBar1->ToolButton5->isEnabled()) << "Dernier is off on the last note";
-    EXPECT_FALSE(f.page.ToolBar1->ToolButton8->isEnabled()) << "Suivant is off on the last note";
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Last), Qt::LeftButton);
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Mardi"));
+    EXPECT_FALSE(f.page.ToolBar1()->button(RecordBar::Last)->isEnabled()) << "Dernier is off on the last note";
+    EXPECT_FALSE(f.page.ToolBar1()->button(RecordBar::Next)->isEnabled()) << "Suivant is off on the last note";
 }
 
 TEST(TodoPage, TitleLongerThanTheFieldIsCutAt80Characters)
 {
     MemoFolder folder;
     PageFixture f(folder);
-    QTest::keyClicks(f.page.DBEdit1, QString(100, QLatin1Char('a')));
-    EXPECT_EQ(f.page.DBEdit1->text().size(), 80);
-    QTest::mouseClick(f.page.ToolBar1->ToolButton20, Qt::LeftButton);
+    QTest::keyClicks(f.page.DBEdit1(), QString(100, QLatin1Char('a')));
+    EXPECT_EQ(f.page.DBEdit1()->text().size(), 80);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton);
     EXPECT_EQ(f.table->fieldByName("TITRE").asString(), std::string(80, 'a'));
 }
 
@@ -157,13 +160,13 @@ TEST(TodoPageDelete, NoKeepsTheNoteWithoutAMessage)
     QString question;
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnNo, Qt::LeftButton); },
               &question);
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
 
     EXPECT_EQ(question, QStringLiteral("  Supprimer vraiment ?  "));
     EXPECT_EQ(f.dialog.labelalarme->tag(), 1) << "the question layout";
     EXPECT_TRUE(box.messages.isEmpty()) << "a refused delete says nothing";
     EXPECT_EQ(f.table->state(), TDataSetState::dsBrowse);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Garder"));
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Garder"));
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 1), ' ');
 }
 
@@ -173,11 +176,11 @@ TEST(TodoPageDelete, EnterAtTheFirstQuestionAndClosingTheDialogKeepTheNote)
     folder.addNotes({"Garder"});
     PageFixture f(folder);
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::keyClick(d.focusWidget(), Qt::Key_Return); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Garder"));
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Garder"));
 
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::keyClick(&d, Qt::Key_Escape); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
     whenAsked(f.dialog, [](TAvertissement &d) { d.close(); });
     EXPECT_THROW(f.table->deleteRecord(), SilentAbort) << "the refusal reaches the table as the silent abort";
 
@@ -190,22 +193,22 @@ TEST(TodoPageDelete, YesMarksTheNoteDeletedAndTheNextBecomesCurrent)
     MemoFolder folder;
     folder.addNotes({"Un", "Deux", "Trois"});
     PageFixture f(folder);
-    QTest::mouseClick(f.page.ToolBar1->ToolButton8, Qt::LeftButton);
-    ASSERT_EQ(f.page.DBEdit1->text(), QStringLiteral("Deux"));
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Next), Qt::LeftButton);
+    ASSERT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Deux"));
 
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnOK, Qt::LeftButton); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
 
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Trois"));
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Trois"));
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 2), '*');
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 1), ' ');
     EXPECT_EQ(f.table->visibleRecordCount(), 2);
 
     // The focus stayed on "Oui": a quick Enter now deletes too.
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::keyClick(d.focusWidget(), Qt::Key_Return); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 3), '*');
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Un")) << "with no next note the prior one shows";
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Un")) << "with no next note the prior one shows";
 }
 
 TEST(TodoPageDelete, DeletingTheLastNoteLeavesAnEmptyPage)
@@ -214,11 +217,11 @@ TEST(TodoPageDelete, DeletingTheLastNoteLeavesAnEmptyPage)
     folder.addNotes({"Seule"});
     PageFixture f(folder);
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnOK, Qt::LeftButton); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
-    EXPECT_EQ(f.page.DBEdit1->text(), QString());
-    f.page.ActionList1->updateEnabled();
-    EXPECT_FALSE(f.page.ToolBar1->ToolButton1->isEnabled());
-    EXPECT_TRUE(f.page.ToolBar1->ToolButton19->isEnabled());
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
+    EXPECT_EQ(f.page.DBEdit1()->text(), QString());
+    f.page.ActionList1()->updateEnabled();
+    EXPECT_FALSE(f.page.ToolBar1()->button(RecordBar::Delete)->isEnabled());
+    EXPECT_TRUE(f.page.ToolBar1()->button(RecordBar::Insert)->isEnabled());
 }
 
 TEST(TodoPageDelete, WithoutAQuestionEveryDeleteIsRefused)
@@ -226,7 +229,9 @@ TEST(TodoPageDelete, WithoutAQuestionEveryDeleteIsRefused)
     MemoFolder folder;
     folder.addNotes({"Garder"});
     auto table = folder.open();
-    TodoPage page(*table, nullptr);
+    PageMode mode;
+    FormatActions format(mode);
+    TodoPage page(*table, format, nullptr);
     EXPECT_THROW(table->deleteRecord(), SilentAbort);
     EXPECT_EQ(table->visibleRecordCount(), 1);
 }
@@ -240,15 +245,15 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
     PageFixture f(folder);
     ErrorBox box;
 
-    f.page.DBEdit1->setFocus();
-    QTest::keyClick(f.page.DBEdit1, Qt::Key_X);
+    f.page.DBEdit1()->setFocus();
+    QTest::keyClick(f.page.DBEdit1(), Qt::Key_X);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});
     EXPECT_EQ(f.table->state(), TDataSetState::dsBrowse);
-    EXPECT_EQ(f.page.DBEdit1->text(), QStringLiteral("Partagée")) << "the refused keystroke is dropped";
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Partagée")) << "the refused keystroke is dropped";
 
     box.messages.clear();
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnOK, Qt::LeftButton); });
-    QTest::mouseClick(f.page.ToolBar1->ToolButton1, Qt::LeftButton);
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 1), ' ');
 }

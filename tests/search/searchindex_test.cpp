@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using searchtest::DataFolder;
+using searchtest::TestTables;
 using searchtest::rtf;
 
 namespace {
@@ -34,7 +34,7 @@ class SearchIndexTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        folder = new DataFolder;
+        folder = new TestTables;
         folder->add("memo.dbf", {{"TITRE", "Élève à l'école"}, {"MEMO", longMemo()}});
         folder->add("memo.dbf", {{"TITRE", "Fantôme"}, {"MEMO", rtf(QStringLiteral("revenant jeudi"))}});
         folder->add("memo.dbf", {{"TITRE", "Courses"}, {"MEMO", ansi("acheter du pain, du fromage jeudi")}});
@@ -50,9 +50,9 @@ protected:
     }
     static void TearDownTestSuite() { delete folder; }
 
-    static DataFolder *folder;
+    static TestTables *folder;
 };
-DataFolder *SearchIndexTest::folder = nullptr;
+TestTables *SearchIndexTest::folder = nullptr;
 
 struct MatchCase
 {
@@ -133,7 +133,7 @@ TEST_F(SearchIndexTest, RowShowsTitleAndExcerptWithTheMatchInBold)
 
 TEST(SearchIndexLimits, ShowsAtMostTheRowLimitAndCountsTheRest)
 {
-    DataFolder folder;
+    TestTables folder;
     for (int i = 0; i < 7; ++i)
         folder.add("memo.dbf", {{"TITRE", "Lot " + std::to_string(i)}});
     SearchIndex index(folder.qdata());
@@ -145,7 +145,7 @@ TEST(SearchIndexLimits, ShowsAtMostTheRowLimitAndCountsTheRest)
 
 TEST(SearchIndexUpdates, AnotherProgramsAppendIsFoundByTheNextSearch)
 {
-    DataFolder folder;
+    TestTables folder;
     folder.add("memo.dbf", {{"TITRE", "Premier"}});
     SearchIndex index(folder.qdata());
     ASSERT_EQ(index.search(QStringLiteral("premier")).rows.size(), 1u);
@@ -171,7 +171,7 @@ TEST(SearchIndexUpdates, AnotherProgramsAppendIsFoundByTheNextSearch)
 
 TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
 {
-    DataFolder folder;
+    TestTables folder;
     folder.add("memo.dbf", {{"TITRE", "Alpha"}});
     folder.add("memo.dbf", {{"TITRE", "Beta"}});
     TDbf program("Dbfmemo");
@@ -195,7 +195,7 @@ TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
 
 TEST(SearchIndexUpdates, MissingOrDamagedTablesFindNothingAndDoNotFail)
 {
-    DataFolder folder;
+    TestTables folder;
     folder.add("infos.dbf", {{"TITRE", "Gardée"}});
     QFile::remove(folder.qdata() + QStringLiteral("memo.dbf"));
     QFile damaged(folder.qdata() + QStringLiteral("adbook.dbf"));

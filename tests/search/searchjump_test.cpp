@@ -2,6 +2,7 @@
 // its page.
 #include "clicklabel.h"
 #include "mainwindow.h"
+#include "notebooktables.h"
 #include "searchtestutil.h"
 #include "searchwindow.h"
 
@@ -12,7 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using searchtest::DataFolder;
+using searchtest::TestTables;
 using searchtest::rtf;
 
 namespace {
@@ -23,6 +24,7 @@ struct JumpCase
     const char *table;
     const char *titleField;
     const char *query;
+    const char *titleEdit; // the page's bound control of titleField
 };
 
 class SearchJump : public ::testing::TestWithParam<JumpCase>
@@ -44,7 +46,8 @@ protected:
     TDbf &table() const
     {
         const int page = GetParam().page;
-        return page == 0 ? *form->Dbfmemo : page == 1 ? *form->Dbfinfos : *form->Dbfadbook;
+        NotebookTables &tables = form->tables();
+        return page == 0 ? tables.Dbfmemo() : page == 1 ? tables.Dbfinfos() : tables.Dbfadbook();
     }
 
     // The stored title of physical record n, read as another program would.
@@ -59,7 +62,7 @@ protected:
         return reader.fieldByName(GetParam().titleField).asString();
     }
 
-    DataFolder folder;
+    TestTables folder;
     std::unique_ptr<Form1> form;
 };
 
@@ -74,29 +77,32 @@ TEST_P(SearchJump, EnterShowsThePageWithTheRecordCurrentAfterPostingThePendingEd
     t.fieldByName(GetParam().titleField).setAsString("Modifié");
 
     QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
-    SearchWindow *search = form->SearchWindow1;
+    SearchWindow *search = form->searchWindow();
     ASSERT_TRUE(search->isVisible()) << "Ctrl+F opens the search window";
     QTest::keyClicks(search->EditRecherche, QString::fromUtf8(GetParam().query));
     QTRY_COMPARE(search->ListeResultats->model()->rowCount(), 1);
     QTest::keyClick(search->EditRecherche, Qt::Key_Return);
 
     EXPECT_FALSE(search->isVisible());
-    EXPECT_TRUE(form->OvcNotebook1->isVisible());
-    EXPECT_EQ(form->OvcNotebook1->currentIndex(), GetParam().page);
+    EXPECT_TRUE(form->notebook()->isVisible());
+    EXPECT_EQ(form->notebook()->currentIndex(), GetParam().page);
     EXPECT_EQ(t.state(), TDataSetState::dsBrowse);
     EXPECT_EQ(t.recNo(), 3);
     EXPECT_EQ(t.fieldByName(GetParam().titleField).asString(), "Cible");
+    auto *edit = form->notebook()->currentWidget()->findChild<QLineEdit *>(QLatin1String(GetParam().titleEdit));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("Cible")) << "the page shows the record found";
     EXPECT_EQ(storedTitle(1), "Modifié") << "the pending edit is posted before the move";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SearchJump,
-                         ::testing::Values(JumpCase{0, "memo.dbf", "TITRE", "cible"},
-                                           JumpCase{1, "infos.dbf", "TITRE", "CIBLE"},
-                                           JumpCase{3, "adbook.dbf", "NOM", "cib"}));
+                         ::testing::Values(JumpCase{0, "memo.dbf", "TITRE", "cible", "DBEdit1"},
+                                           JumpCase{1, "infos.dbf", "TITRE", "CIBLE", "DBEdit2"},
+                                           JumpCase{3, "adbook.dbf", "NOM", "cib", "DBEdit5"}));
 
 TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
 {
-    DataFolder folder;
+    TestTables folder;
     folder.add("memo.dbf", {{"TITRE", "Lot un"}});
     folder.add("memo.dbf", {{"TITRE", "Lot deux"}, {"MEMO", rtf(QStringLiteral("texte"))}});
     folder.add("memo.dbf", {{"TITRE", "Lot trois"}});
@@ -119,7 +125,7 @@ TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
 
 TEST(SearchWindowUse, TextsComeFromTheirWidgetsSoThatLanguageFilesReachThem)
 {
-    DataFolder folder;
+    TestTables folder;
     folder.add("memo.dbf", {{"TITRE", ""}, {"MEMO", rtf(QStringLiteral("sans nom"))}});
     folder.add("memo.dbf", {{"TITRE", "Nom"}, {"MEMO", rtf(QStringLiteral("nom"))}});
     QWidget owner;

@@ -25,10 +25,10 @@ inline std::string rtf(const QString &text)
 
 // The data folder of an application folder: path() is the application folder, data() its
 // "data/" below.
-class DataFolder
+class TestTables
 {
 public:
-    DataFolder()
+    TestTables()
     {
         QDir(m_dir.path()).mkpath(QStringLiteral("data"));
         createDbfTable(data() + "memo.dbf", 0x8B, 0x57, {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}});

@@ -1,0 +1,39 @@
+// Where the program finds its tables, settings and shared files, in the build folder, in a
+// copied portable folder, or installed for the whole system.
+//
+//     const DataFolder data = prepareDataFolder(appDir, dataHome());
+//     Form1 window(appDir, data.path);
+//
+// Portable mode wins whenever a writable "data" folder sits beside the executable; otherwise
+// the data lives in the user's own folder, <data home>/velmora/. Either way a table that is
+// missing is copied from the empty templates that ship with the program, and a table that is
+// there is never touched.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct DataFolder
+{
+    QString path;          // ends with "/"
+    bool portable = false; // beside the executable
+    QString error;         // why the folder could not be made ready; empty when it is
+};
+
+// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute.
+QString dataHome();
+
+// The folder holding the files installed for every user: the templates and the language files.
+// In the build folder (and a portable copy of it) that is applicationDirectory itself.
+QString sharedDirectory(const QString &applicationDirectory);
+
+// Picks the data folder as above, creates the user's folder when needed and fills the chosen
+// one from sharedDirectory()'s "templates/". Never throws; a folder that cannot be created or
+// filled is reported in `error` and still returned, so that the tables' own errors follow.
+DataFolder prepareDataFolder(const QString &applicationDirectory, const QString &dataHome);
+
+// Copies every table of templatesDirectory that has no file in dataDirectory (a table is its
+// .dbf with the memo and index files of the same name), and returns the files copied. A table
+// with any of its files present is left alone. Throws std::runtime_error naming the file on a
+// failed copy; tables copied before stay.
+QStringList fillFromTemplates(const QString &templatesDirectory, const QString &dataDirectory);

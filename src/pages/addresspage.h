@@ -1,0 +1,82 @@
+// The address book page (`PageAdresses`): one card of adbook.dbf at a time in eleven bound
+// single-line fields and the notes (`DBMemo1`), the record bar `ToolBar5` and, on that bar, the
+// name list `ComboBox3` with one entry ("first name name") per card in the table's stored order.
+//
+// The table has no declared fields: a control whose field the file lacks is shown empty and
+// disabled, the others work. The name list is rebuilt when the page is selected, after every
+// post and after every delete; like the information page's lists, a rebuild first ends an edit
+// in progress. Each entry keeps the physical record number of its card beside it, so picking an
+// entry makes that very card current and the selection follows the current card, whatever
+// cards were deleted before it.
+//
+//     auto *page = new AddressPage(tables.Dbfadbook(), askDelete, notebook);
+//     page->RebuildNameList();
+#pragma once
+
+#include "deletequestion.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class DBLineEdit;
+class DBMemo;
+class QComboBox;
+class QStringListModel;
+class RecordActions;
+class RecordBar;
+class TDataSource;
+class TDbf;
+
+class AddressPage : public QWidget
+{
+    Q_OBJECT
+public:
+    // The table must outlive the page.
+    AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *parent = nullptr);
+    ~AddressPage() override;
+
+    TDbf &table() const { return m_table; }
+    TDataSource *DataSource3() const { return m_source; }
+    RecordActions *ActionList3() const { return m_actions; } // the record actions with suffix 3
+    RecordBar *ToolBar5() const { return m_recordBar; }
+    QComboBox *ComboBox3() const { return m_names; }
+    DBMemo *DBMemo1() const { return m_notes; }
+    // The bound single-line field of `fieldName` ("PRENOM", "NOM", ...), nullptr when none.
+    DBLineEdit *fieldEdit(const QString &fieldName) const;
+    // The physical record number of each entry of the name list.
+    const std::vector<int> &entryRecords() const { return m_entryRecords; }
+
+    // Ends an edit or insert in progress as a move would: a changed card is posted, an
+    // unchanged one cancelled.
+    void postPendingEdit();
+
+    // Rebuilds the name list from the table. A closed table leaves it empty.
+    void RebuildNameList();
+
+    // Table events; AfterPost and AfterDelete both run DbfadbookAfterDelete.
+    void DbfadbookAfterScroll(TDbf &table);
+    void DbfadbookBeforeDelete(TDbf &table);
+    void DbfadbookAfterDelete(TDbf &table);
+    // Entry `index` picked (-1: typed text that is no entry): that entry's card becomes current;
+    // with no entry, the first card.
+    void ComboBox3Change(int index);
+
+private:
+    void setupRecordBar();
+    void setupFields();
+    QString currentName() const;
+    void selectCurrentCard();
+
+    TDbf &m_table;
+    DeleteQuestion m_askDelete;
+    TDataSource *m_source = nullptr;
+    RecordActions *m_actions = nullptr;
+    RecordBar *m_recordBar = nullptr;
+    QComboBox *m_names = nullptr;
+    QStringListModel *m_nameEntries = nullptr;
+    std::vector<int> m_entryRecords;
+    std::vector<DBLineEdit *> m_fields;
+    DBMemo *m_notes = nullptr;
+    bool m_rebuilding = false;
+};

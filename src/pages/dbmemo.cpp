@@ -1,0 +1,127 @@
+#include "dbmemo.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+
+namespace {
+
+QString fromStored(const std::string &value)
+{
+    QString text = QString::fromStdString(value);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+std::string toStored(QString text)
+{
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text.toStdString();
+}
+
+} // namespace
+
+DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(true);
+    m_link.onDataChange = [this] { showField(); };
+    m_link.onUpdateData = [this] {
+        if (TDbfField *field = m_link.field())
+            field->setAsString(toStored(toPlainText()));
+    };
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_showing)
+            m_link.modified();
+    });
+}
+
+void DBMemo::showField()
+{
+    TDbfField *field = m_link.field();
+    const QString value = field ? fromStored(field->asString()) : QString();
+    setEnabled(!m_link.missingField());
+    // Entering edit state at our own request re-reads the record; the caret stays where it was.
+    if (m_requestingEdit && value == toPlainText())
+        return;
+    m_showing = true;
+    setPlainText(value);
+    m_showing = false;
+}
+
+bool DBMemo::beginEdit()
+{
+    if (!m_link.dataSource())
+        return true; // an unbound field edits freely
+    m_requestingEdit = true;
+    bool editing = false;
+    try {
+        editing = m_link.edit();
+    } catch (...) {
+        m_requestingEdit = false;
+        throw;
+    }
+    m_requestingEdit = false;
+    if (editing)
+        return true;
+    QApplication::beep();
+    return false;
+}
+
+void DBMemo::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_link.dataSource()) {
+        m_link.reset();
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
+    const bool changes = printable || event->key() == Qt::Key_Backspace ||
+                         event->key() == Qt::Key_Delete || event->key() == Qt::Key_Return ||
+                         event->key() == Qt::Key_Enter || event->matches(QKeySequence::Paste) ||
+                         event->matches(QKeySequence::Cut);
+    if (printable) {
+        TDbfField *field = m_link.field();
+        if (field && !field->canEncode(typed.toStdString())) {
+            QApplication::beep();
+            event->accept();
+            return;
+        }
+    }
+    if (changes && !beginEdit()) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void DBMemo::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    m_link.updateRecord();
+}
+
+void DBMemo::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText())
+        return;
+    TDbfField *field = m_link.field();
+    if (field && !field->canEncode(source->text().toStdString())) {
+        QApplication::beep();
+        return;
+    }
+    if (beginEdit())
+        QPlainTextEdit::insertFromMimeData(source);
+}
+
+void DBMemo::cutToClipboard()
+{
+    if (textCursor().hasSelection() && beginEdit())
+        cut();
+}
+
+void DBMemo::pasteFromClipboard()
+{
+    paste(); // through insertFromMimeData, which asks to begin editing
+}

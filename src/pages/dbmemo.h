@@ -1,0 +1,43 @@
+// A multi-line plain-text field bound to a memo or character field of a data source (`DBMemo1`
+// on the address book page).
+//
+// It shows the field of the current record. The first change the user makes (a key, a paste,
+// a drop) asks the data source to begin editing; a character the table's code page cannot hold
+// is refused with a beep; Escape brings back the record's value; the text is written into the
+// record buffer when the record is updated (post, a move) or when the field loses the focus.
+// Lines are stored with CR LF, as the notes have always been kept.
+#pragma once
+
+#include "databinding.h"
+
+#include <QPlainTextEdit>
+
+class DBMemo : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit DBMemo(QWidget *parent = nullptr);
+
+    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
+    TDataSource *dataSource() const { return m_link.dataSource(); }
+    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
+    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
+    TFieldDataLink &dataLink() { return m_link; }
+
+    // Clipboard operations that first ask to begin editing (the bar's cut and paste actions).
+    void cutToClipboard();
+    void pasteFromClipboard();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    void showField();
+    bool beginEdit();
+
+    TFieldDataLink m_link;
+    bool m_requestingEdit = false;
+    bool m_showing = false;
+};

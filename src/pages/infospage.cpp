@@ -1,0 +1,251 @@
+#include "infospage.h"
+
+#include "databinding.h"
+#include "dblineedit.h"
+#include "dbf.h"
+#include "formatbar.h"
+#include "pagemode.h"
+#include "pagewidgets.h"
+#include "recordactions.h"
+#include "recordbar.h"
+#include "rxdbrichedit.h"
+
+#include <QCollator>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSet>
+#include <QStringListModel>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TextWidth = 80; // characters of CATEG and TITRE
+
+
+QString fieldText(TDbf &table, int index)
+{
+    return index < table.fieldCount() ? QString::fromStdString(table.field(index).asString())
+                                      : QString();
+}
+
+QColor infoColour()
+{
+    return QPalette().color(QPalette::ToolTipBase);
+}
+
+// The order of a sorted list: by the user's language, letter case aside; equal titles keep
+// the order in which they came.
+void sortTitles(QStringList &titles)
+{
+    // The C locale would compare code points and put every capital before every small letter.
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, int>> keys;
+    keys.reserve(size_t(titles.size()));
+    for (int i = 0; i < titles.size(); ++i)
+        keys.emplace_back(collator.sortKey(titles[i]), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    QStringList sorted;
+    sorted.reserve(titles.size());
+    for (const auto &key : keys)
+        sorted << titles[key.second];
+    titles = std::move(sorted);
+}
+
+} // namespace
+
+// What one walk through the table found.
+struct InfosPage::Lists
+{
+    QStringList categories{QString::fromLatin1(AllCategories)};
+    QStringList titles;
+    bool walked = false;       // the table had a sheet
+    bool lastWasNew = false;   // the last sheet walked brought a category not met before
+    QString lastTitle;
+};
+
+InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDelete,
+                     QWidget *parent)
+    : QWidget(parent), m_table(Dbfinfos), m_askDelete(std::move(askDelete))
+{
+    setObjectName(QStringLiteral("PageInfos"));
+    m_source = new TDataSource(&m_table, this);
+    m_source->setObjectName(QStringLiteral("DataSource2"));
+    m_source->setAutoEdit(true);
+    m_actions = new RecordActions(m_table, 2, this);
+    m_recordBar = new RecordBar(*m_actions, ToolBar3Layout, this);
+    m_recordBar->move(0, 0);
+    setupFields();
+    setupLists();
+    setupText(format);
+
+    m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };
+    m_table.BeforeDelete = [this](TDbf &table) { DbfinfosBeforeDelete(table); };
+    m_table.AfterPost = [this](TDbf &table) { DbfinfosAfterPost(table); };
+    m_table.AfterDelete = [this](TDbf &table) { DbfinfosAfterDelete(table); };
+}
+
+InfosPage::~InfosPage()
+{
+    // The formatting commands may outlive the page; they must not hear the editor dying.
+    m_editor->blockSignals(true);
+    m_table.AfterScroll = nullptr;
+    m_table.BeforeDelete = nullptr;
+    m_table.AfterPost = nullptr;
+    m_table.AfterDelete = nullptr;
+}
+
+void InfosPage::setupFields()
+{
+    placeLabel(this, "Label7", "Catégorie : ", {13, 36});
+    m_category = placeBoundField(this, "DBEdit3", m_source, "CATEG", {85, 33, 180, 19}, TextWidth, Qt::white);
+    placeLabel(this, "Label5", "Titre : ", {11, 71});
+    m_title = placeBoundField(this, "DBEdit2", m_source, "TITRE", {86, 67, 179, 19}, TextWidth, Qt::white);
+}
+
+void InfosPage::setupLists()
+{
+    m_categories = placeEntryList(this, "ComboBox1", {304, 33, 161, 21}, infoColour(),
+                                  QPalette().color(QPalette::ToolTipText), &m_categoryEntries);
+    m_categoryEntries->setStringList({QString::fromLatin1(AllCategories)});
+    showListText(m_categories, QString());
+
+    m_titles = placeEntryList(this, "ComboBox2", {304, 66, 161, 21}, infoColour(),
+                              QPalette().color(QPalette::ToolTipText), &m_titleEntries);
+    m_titles->lineEdit()->setMaxLength(TextWidth);
+    // Only the user's own picks and keystrokes jump to a sheet, never the page's updates.
+    connect(m_titles, &QComboBox::activated, this, [this] { ComboBox2Change(); });
+    connect(m_titles->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox2Change(); });
+}
+
+void InfosPage::setupText(FormatActions &format)
+{
+    m_formatBar = new FormatBar(2, format, this);
+    m_formatBar->move(89, 92);
+    placeLabel(this, "Label6", "Information : ", {14, 119});
+    m_editor = new TRxDBRichEdit(this);
+    m_editor->setObjectName(QStringLiteral("editor2"));
+    m_editor->setGeometry(88, 128, 593, 241);
+    m_editor->setDataField(QStringLiteral("INFOS"));
+    m_editor->setDataSource(m_source);
+    format.setEditor(PageMode::InfosEditor, m_editor);
+}
+
+void InfosPage::postPendingEdit()
+{
+    if (m_table.active())
+        m_table.checkBrowseMode();
+}
+
+void InfosPage::RebuildInfoLists()
+{
+    // The post below rebuilds through AfterPost; this rebuild does the work once.
+    if (m_rebuilding)
+        return;
+    if (!m_table.active()) {
+        showEntries(m_categories, m_categoryEntries, {QString::fromLatin1(AllCategories)}, -1,
+                    m_categories->currentText());
+        showEntries(m_titles, m_titleEntries, {}, -1, m_titles->currentText());
+        return;
+    }
+    m_rebuilding = true;
+    TBookmark bookmark;
+    try {
+        // A pending change is posted before the lists are emptied, so no title is ever listed
+        // twice; the user then comes back to the sheet being edited.
+        m_table.checkBrowseMode();
+        bookmark = m_table.getBookmark();
+        showLists(walkTable());
+    } catch (...) {
+        m_rebuilding = false;
+        throw;
+    }
+    m_rebuilding = false;
+    if (bookmark) {
+        m_table.gotoBookmark(bookmark);
+        m_table.freeBookmark(bookmark);
+    }
+}
+
+// Walks the table from its first sheet without refreshing the bound controls at each sheet.
+InfosPage::Lists InfosPage::walkTable()
+{
+    Lists lists;
+    QSet<QString> known{lists.categories.first()};
+    ControlsDisabled still(m_table);
+    for (m_table.first(); !m_table.eof(); m_table.next()) {
+        lists.walked = true;
+        const QString category = fieldText(m_table, 0);
+        lists.lastWasNew = !known.contains(category);
+        if (lists.lastWasNew) {
+            known.insert(category);
+            lists.categories << category;
+        }
+        lists.lastTitle = fieldText(m_table, 1);
+        lists.titles << lists.lastTitle;
+    }
+    still.enable();
+    sortTitles(lists.titles);
+    return lists;
+}
+
+void InfosPage::showLists(const Lists &lists)
+{
+    const QString categoryText = m_categories->currentText();
+    const QString titleText = m_titles->currentText();
+    if (!lists.walked) {
+        // An empty table leaves both texts as they were.
+        showEntries(m_categories, m_categoryEntries, lists.categories, -1, categoryText);
+        showEntries(m_titles, m_titleEntries, lists.titles, -1, titleText);
+        return;
+    }
+    // "Tous" shows when the last sheet walked brought a new category; otherwise the category
+    // list keeps its text.
+    if (lists.lastWasNew)
+        showEntries(m_categories, m_categoryEntries, lists.categories, 0, lists.categories.first());
+    else
+        showEntries(m_categories, m_categoryEntries, lists.categories, -1, categoryText);
+    showEntries(m_titles, m_titleEntries, lists.titles, -1, lists.lastTitle);
+}
+
+void InfosPage::showTitle(const QString &title)
+{
+    showListText(m_titles, title);
+}
+
+void InfosPage::DbfinfosAfterScroll(TDbf &table)
+{
+    if (m_rebuilding || table.state() != TDataSetState::dsBrowse)
+        return;
+    TDbfField *title = table.findField("TITRE");
+    showTitle(title ? QString::fromStdString(title->asString()) : QString());
+}
+
+void InfosPage::DbfinfosBeforeDelete(TDbf &)
+{
+    confirmDelete(m_askDelete);
+}
+
+void InfosPage::DbfinfosAfterPost(TDbf &)
+{
+    RebuildInfoLists();
+}
+
+void InfosPage::DbfinfosAfterDelete(TDbf &)
+{
+    RebuildInfoLists();
+}
+
+void InfosPage::ComboBox2Change()
+{
+    // The entry that the list shows, exactly; typed text that is no entry picks nothing.
+    const int entry = m_titles->findText(m_titles->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const QString title = entry >= 0 ? m_titles->itemText(entry) : QString();
+    if (title.isEmpty() || !m_table.active())
+        return;
+    m_table.locate("titre", title.toStdString());
+    m_editor->setFocus();
+}

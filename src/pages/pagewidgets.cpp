@@ -1,0 +1,70 @@
+#include "pagewidgets.h"
+
+#include "dblineedit.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringListModel>
+
+QLabel *placeLabel(QWidget *page, const char *name, const char *text, QPoint at)
+{
+    auto *label = new QLabel(QString::fromUtf8(text), page);
+    label->setObjectName(QLatin1String(name));
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+DBLineEdit *placeBoundField(QWidget *page, const char *name, TDataSource *source, const char *field,
+                            QRect geometry, int inputLimit, const QColor &background)
+{
+    auto *edit = new DBLineEdit(page);
+    edit->setObjectName(QLatin1String(name));
+    edit->setGeometry(geometry);
+    edit->setInputLimit(inputLimit);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, background);
+    edit->setPalette(palette);
+    edit->setDataSource(source);
+    edit->setDataField(QLatin1String(field));
+    return edit;
+}
+
+QComboBox *placeEntryList(QWidget *page, const char *name, QRect geometry, const QColor &background,
+                          const QColor &text, QStringListModel **model)
+{
+    auto *list = new QComboBox(page);
+    list->setObjectName(QLatin1String(name));
+    list->setGeometry(geometry);
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setCompleter(nullptr);
+    // Measuring thousands of entries for a size hint would slow every rebuild down.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setCursor(Qt::PointingHandCursor);
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Button, background);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::ButtonText, text);
+    list->setPalette(palette);
+    list->lineEdit()->setPalette(palette);
+    *model = new QStringListModel(list);
+    list->setModel(*model);
+    return list;
+}
+
+void showEntries(QComboBox *list, QStringListModel *model, const QStringList &entries, int selected,
+                 const QString &text)
+{
+    model->setStringList(entries);
+    list->setCurrentIndex(selected);
+    list->setEditText(text);
+}
+
+void showListText(QComboBox *list, const QString &text)
+{
+    list->setCurrentIndex(-1);
+    list->setEditText(text);
+}

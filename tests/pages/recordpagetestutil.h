@@ -1,0 +1,93 @@
+// Helpers of the information and address book page tests: tables in a temporary folder, opened
+// as the main window opens them, and a page on them answering the delete question as told.
+#pragma once
+
+#include "dbf.h"
+#include "dbffile.h"
+#include "deletequestion.h"
+
+#include <QComboBox>
+#include <algorithm>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace recordtest {
+
+using Row = std::vector<std::string>;
+
+// One table file in its own folder.
+class TableFolder
+{
+public:
+    TableFolder(const char *file, const char *name, std::vector<TDbfCreateField> fields)
+        : m_file(file), m_name(name)
+    {
+        createDbfTable(path() + m_file, 0x8B, 0x57, fields, 512);
+    }
+    std::string path() const { return m_dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<TDbf> open() const
+    {
+        auto dataset = std::make_unique<TDbf>(m_name);
+        dataset->setFilePath(path());
+        dataset->setTableName(m_file);
+        dataset->open();
+        return dataset;
+    }
+
+    // Appends records, each row giving the first fields in stored order.
+    void add(const std::vector<Row> &rows) const
+    {
+        auto dataset = open();
+        for (const Row &row : rows) {
+            dataset->insert();
+            for (size_t i = 0; i < row.size(); ++i)
+                dataset->field(int(i)).setAsString(row[i]);
+            dataset->post();
+        }
+        dataset->close();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_file;
+    std::string m_name;
+};
+
+struct InfosFolder : TableFolder
+{
+    InfosFolder() : TableFolder("infos.dbf", "Dbfinfos", {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}}) {}
+};
+
+// The address book as it ships, or without the fields named in `missing`.
+inline std::vector<TDbfCreateField> addressFields(const std::vector<std::string> &missing = {})
+{
+    std::vector<TDbfCreateField> fields = {
+        {"PRENOM", 'C', 35}, {"NOM", 'C', 35}, {"ADRESSE", 'C', 120}, {"VILLE", 'C', 40},
+        {"CP", 'C', 8},      {"PAYS", 'C', 40}, {"TEL", 'C', 20},      {"FAX", 'C', 20},
+        {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},   {"MOBILE", 'C', 20}};
+    std::erase_if(fields, [&](const TDbfCreateField &f) {
+        return std::find(missing.begin(), missing.end(), f.name) != missing.end();
+    });
+    return fields;
+}
+
+struct AddressFolder : TableFolder
+{
+    explicit AddressFolder(const std::vector<std::string> &missing = {})
+        : TableFolder("adbook.dbf", "Dbfadbook", addressFields(missing)) {}
+};
+
+inline QStringList entries(const QComboBox *list)
+{
+    QStringList all;
+    for (int i = 0; i < list->count(); ++i)
+        all << list->itemText(i);
+    return all;
+}
+
+} // namespace recordtest
