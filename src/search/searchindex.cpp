@@ -212,8 +212,7 @@ SearchIndex::Result SearchIndex::search(const QString &query, int maxRows)
     }
     Result result;
     const std::size_t shown = std::min(matches.size(), static_cast<std::size_t>(std::max(maxRows, 0)));
-    for (std::size_t k = 0; k < shown; ++k)
-    {
+    for (std::size_t k = 0; k < shown; ++k) {
         const IndexedRecord &r = m_tables[matches[k].table]->records()[matches[k].record];
         Row &row = result.rows.emplace_back();
         row.table = static_cast<Table>(matches[k].table);
