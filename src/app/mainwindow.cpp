@@ -209,8 +209,6 @@ void Form1::setupOptionsPage()
         .setLaunchAtLogOn = [this](bool on) { launchAtLogOn = on; },
         .setReduireSiFin = [this](bool on) { ReduireSiFin = on; },
         .setPetiteIconeVisible = [this](bool on) { PetiteIconeVisible = on; },
-        // The update dialog is not there yet.
-        .openUpdateDialog = nullptr,
     });
 }
 

@@ -5,6 +5,7 @@
 #include "passworddialog.h"
 #include "sealtext.h"
 #include "settings.h"
+#include "umaj.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -273,7 +274,10 @@ void OptionsPage::CheckBox2Click()
 
 void OptionsPage::UpdateNowClick()
 {
-    // The update dialog is opened by the main window once it exists; nothing to show before.
-    if (m_hooks.openUpdateDialog)
-        m_hooks.openUpdateDialog();
+    // The settings file lies in the data folder beside the executable.
+    const QString applicationDirectory =
+        QFileInfo(QFileInfo(m_settingsFile).absolutePath()).absolutePath() + QLatin1Char('/');
+    UpdateSetup setup;
+    setup.applicationDirectory = applicationDirectory;
+    TMAJ::showModal(window(), std::move(setup));
 }

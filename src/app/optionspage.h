@@ -31,7 +31,6 @@ public:
         std::function<void(bool)> setLaunchAtLogOn;     // CheckBox1, at once
         std::function<void(bool)> setReduireSiFin;      // CheckBox2, first
         std::function<void(bool)> setPetiteIconeVisible; // CheckBox2, second
-        std::function<void()> openUpdateDialog;         // UpdateNow
     };
 
     // settingsFile: the full path of data/velmora.ini.

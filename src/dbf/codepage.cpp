@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
 #include <unicode/ustring.h>
 #include <unordered_map>
 #include <utility>
@@ -57,13 +55,6 @@ std::pair<int, int> localeCodePages()
         return region == "TW" || region == "HK" ? std::pair{950, 950} : std::pair{936, 936};
     const auto it = table.find(lang);
     return it != table.end() ? it->second : std::pair{1252, 850};
-}
-
-std::string converterName(int cp)
-{
-    const bool windows = cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 ||
-                         (cp >= 1250 && cp <= 1258);
-    return (windows ? "windows-" : "ibm-") + std::to_string(cp);
 }
 
 // Decodes one UTF-8 sequence at s[i]; advances i. Returns U+FFFFFFFF for a malformed sequence.
@@ -171,39 +162,15 @@ void setSystem(int ansi, int oem)
 
 } // namespace codepage
 
-TCodePage::TCodePage(int codePage) : m_number(codePage)
+TCodePage::TCodePage(int codePage) : m_number(codePage), m_icu(codePage)
 {
-    UErrorCode err = U_ZERO_ERROR;
-    const std::string name = converterName(codePage);
-    m_converter = ucnv_open(name.c_str(), &err);
-    if (U_FAILURE(err) || err == U_USING_DEFAULT_WARNING || !m_converter) {
-        if (m_converter)
-            ucnv_close(m_converter);
-        m_converter = nullptr;
-        for (int b = 0; b < 256; ++b)
-            m_toUnicode[b] = static_cast<char32_t>(b);
-        m_singleByte = true;
-        return;
-    }
-    err = U_ZERO_ERROR;
-    ucnv_setSubstChars(m_converter, "?", 1, &err);
-    err = U_ZERO_ERROR;
-    m_strict = ucnv_open(name.c_str(), &err);
-    err = U_ZERO_ERROR;
-    ucnv_setFromUCallBack(m_strict, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-    m_valid = true;
-    m_singleByte = ucnv_getMaxCharSize(m_converter) == 1;
+    m_valid = m_icu.valid();
+    m_singleByte = m_icu.singleByte();
     if (m_singleByte)
         buildTables();
 }
 
-TCodePage::~TCodePage()
-{
-    if (m_converter)
-        ucnv_close(m_converter);
-    if (m_strict)
-        ucnv_close(m_strict);
-}
+TCodePage::~TCodePage() = default;
 
 void TCodePage::buildTables()
 {
@@ -214,11 +181,8 @@ void TCodePage::buildTables()
             u = static_cast<char32_t>(b); // controls stay themselves (ICU swaps some of them)
         } else {
             const char in = static_cast<char>(b);
-            UChar out[4];
-            UErrorCode err = U_ZERO_ERROR;
-            ucnv_reset(m_converter);
-            const int32_t n = ucnv_toUChars(m_converter, out, 4, &in, 1, &err);
-            if (U_SUCCESS(err) && n == 1 && out[0] != 0xFFFD && out[0] != 0x1A)
+            const std::u16string out = m_icu.decode(&in, 1);
+            if (out.size() == 1 && out[0] != 0xFFFD && out[0] != 0x1A)
                 u = out[0];
         }
         m_toUnicode[b] = u;
@@ -249,45 +213,30 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
             appendUtf8(out, m_toUnicode[b]);
         return out;
     }
-    std::u16string wide(bytes.size() * 2 + 2, u'\0');
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(m_converter);
-    const int32_t n = ucnv_toUChars(m_converter, reinterpret_cast<UChar *>(wide.data()),
-                                    static_cast<int32_t>(wide.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &err);
-    if (U_FAILURE(err))
-        return {};
-    out.resize(static_cast<std::size_t>(n) * 3 + 1);
+    const std::u16string wide = m_icu.decode(bytes);
+    out.resize(wide.size() * 3 + 1);
     int32_t len = 0;
-    err = U_ZERO_ERROR;
+    UErrorCode err = U_ZERO_ERROR;
     u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &len,
-                reinterpret_cast<const UChar *>(wide.data()), n, &err);
+                reinterpret_cast<const UChar *>(wide.data()), static_cast<int32_t>(wide.size()), &err);
     out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(len) : 0);
     return out;
 }
 
 std::string TCodePage::fromUtf8(const std::string &utf8) const
 {
-    std::string out;
     if (m_singleByte) {
+        std::string out;
         out.reserve(utf8.size());
         for (std::size_t i = 0; i < utf8.size();) {
             const char32_t c = nextCodePoint(utf8, i);
-            const int b = c == 0xFFFFFFFF ? -1 : m_valid ? encodeChar(c) : (c < 256 ? int(c) : -1);
+            const int b = c == 0xFFFFFFFF ? -1 : encodeChar(c);
             out += b < 0 ? '?' : static_cast<char>(b);
         }
         return out;
     }
     bool ok = false;
-    const std::u16string wide = toUtf16(utf8, ok);
-    out.resize(wide.size() * 4 + 4);
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(m_converter);
-    const int32_t n = ucnv_fromUChars(m_converter, out.data(), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar *>(wide.data()),
-                                      static_cast<int32_t>(wide.size()), &err);
-    out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(n) : 0);
-    return out;
+    return m_icu.encodeLossy(toUtf16(utf8, ok));
 }
 
 bool TCodePage::canEncode(const std::string &utf8) const
@@ -295,22 +244,14 @@ bool TCodePage::canEncode(const std::string &utf8) const
     if (m_singleByte) {
         for (std::size_t i = 0; i < utf8.size();) {
             const char32_t c = nextCodePoint(utf8, i);
-            if (c == 0xFFFFFFFF || (m_valid ? encodeChar(c) < 0 : c > 0xFF))
+            if (c == 0xFFFFFFFF || encodeChar(c) < 0)
                 return false;
         }
         return true;
     }
     bool ok = false;
     const std::u16string wide = toUtf16(utf8, ok);
-    if (!ok)
-        return false;
-    std::string out(wide.size() * 4 + 4, '\0');
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(m_strict);
-    ucnv_fromUChars(m_strict, out.data(), static_cast<int32_t>(out.size()),
-                    reinterpret_cast<const UChar *>(wide.data()),
-                    static_cast<int32_t>(wide.size()), &err);
-    return U_SUCCESS(err);
+    return ok && m_icu.encode(wide).has_value();
 }
 
 TMemoTranslation::TMemoTranslation(const TCodePage &table, const TCodePage &ansi)

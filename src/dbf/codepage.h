@@ -7,13 +7,13 @@
 // European: 1252 and 850), and can be set for tests.
 #pragma once
 
+#include "icucodepage.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
-
-struct UConverter;
 
 namespace codepage {
 
@@ -32,6 +32,7 @@ void setSystem(int ansi, int oem);
 // Conversion between one code page and UTF-8. Single-byte code pages go through a 256-entry table
 // built once from ICU (the ASCII control bytes map to themselves, bytes the code page leaves
 // undefined map to U+0080-U+00FF so that they survive a round trip); multi-byte ones through ICU.
+// A code page ICU does not know reads as Windows-1252 (TIcuCodePage's fallback).
 class TCodePage
 {
 public:
@@ -42,7 +43,7 @@ public:
 
     int number() const { return m_number; }
     // False when ICU has no converter for this code page: the table is then read-only and its
-    // bytes are shown as Latin-1.
+    // bytes are shown as Windows-1252.
     bool valid() const { return m_valid; }
     bool singleByte() const { return m_singleByte; }
 
@@ -62,8 +63,7 @@ private:
     bool m_singleByte = false;
     std::array<char32_t, 256> m_toUnicode{};
     std::unordered_map<char32_t, std::uint8_t> m_fromUnicode;
-    UConverter *m_converter = nullptr; // substitutes '?'
-    UConverter *m_strict = nullptr;    // stops at the first character it cannot hold
+    TIcuCodePage m_icu;
 };
 
 // Byte-to-byte translation of memo text from a table's code page to the program's ANSI code page

@@ -195,7 +195,12 @@ public:
     // ---- editing -------------------------------------------------------------------------------
     void insert();
     void append() { insert(); }
-    void edit(); // "Record locked." when another process holds the record
+    // "Record locked." when another process holds the record; "The record was deleted by another
+    // user." when it was deleted since it was read (the dataset then moves on, still browsing).
+    void edit();
+    // Writes the memos to new blocks, then the indexes and the record. When that fails the error
+    // is passed on with the stored record, its memo and its index keys as they were, and the
+    // dataset stays in edit or insert (cancel works, even over a damaged index).
     void post();
     void cancel();
     void deleteRecord();

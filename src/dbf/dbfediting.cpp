@@ -56,8 +56,15 @@ void TDbf::edit()
         throw EDbfError("Record locked.");
     m_locked = true;
     std::vector<std::uint8_t> fresh(m_buffer.size());
-    if (m_file->readRecord(m_bufferRecNo, fresh.data()))
+    if (m_file->readRecord(m_bufferRecNo, fresh.data())) {
+        // Posting into a record someone deleted meanwhile would write where nobody looks.
+        if (fresh[0] == TDbfFile::kDeleted && !m_showDeleted) {
+            rollBackEdit(); // moves on to a record that is still there
+            notify(TDataEvent::DataSetChange);
+            throw EDbfError("The record was deleted by another user.");
+        }
         m_buffer.swap(fresh);
+    }
     m_oldBuffer = m_buffer;
     m_memoEdits.clear();
     m_modified = false;
@@ -89,21 +96,16 @@ std::string TDbf::storedMemo(int fieldIndex) const
     return memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex));
 }
 
-// Writes the memo values set since edit or insert into the memo file (in place when the new text
-// needs no more blocks than the old one, appended otherwise) and stores their start blocks in the
-// record buffer. Done at post, so a cancelled edit leaves the stored memo as it was.
+// Writes the memo values set since edit or insert into the memo file and stores their start
+// blocks in the record buffer. A memo is always written to new blocks, never over the stored one:
+// until the record itself is rewritten it still names its old memo, so a post that fails or a
+// process killed half-way leaves the old text whole. The old blocks are simply no longer used, as
+// when a memo grows.
 void TDbf::writePendingMemos()
 {
     TDbtFile *memo = m_file->memoFile();
-    for (const MemoEdit &m : m_memoEdits) {
-        const std::uint32_t oldBlock = m_file->memoBlock(m_buffer.data(), m.field);
-        std::size_t oldLength = 0;
-        if (oldBlock != 0 && m_state == TDataSetState::dsEdit)
-            oldLength = memo->read(oldBlock).size();
-        const std::uint32_t block =
-            memo->write(m_state == TDataSetState::dsEdit ? oldBlock : 0, oldLength, m.bytes);
-        m_file->setMemoBlock(m_buffer.data(), m.field, block);
-    }
+    for (const MemoEdit &m : m_memoEdits)
+        m_file->setMemoBlock(m_buffer.data(), m.field, memo->write(0, 0, m.bytes));
     m_memoEdits.clear();
 }
 
@@ -157,9 +159,17 @@ void TDbf::rollBackEdit()
     m_memoEdits.clear();
     m_modified = false;
     setState(TDataSetState::dsBrowse);
-    if (m_hasRecord)
-        m_cursor->setPhysicalRecNo(m_bufferRecNo);
-    resync();
+    try {
+        if (m_hasRecord)
+            m_cursor->setPhysicalRecNo(m_bufferRecNo);
+        resync();
+    } catch (const EDbfError &) {
+        // A damaged index must not keep the table in edit: show the record as it is stored, and
+        // let the next move report the damage.
+        std::vector<std::uint8_t> stored(m_buffer.size());
+        if (m_hasRecord && m_file->readRecord(m_bufferRecNo, stored.data()))
+            m_buffer.swap(stored);
+    }
 }
 
 void TDbf::deleteRecord()

@@ -246,7 +246,7 @@ void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t 
     writeWhole(path, h);
     if (!hasMemo)
         return;
-    const bool dBaseIII = languageDriver == 0 && (version & 7) == 3;
+    const bool dBaseIII = terminatorMemos(version, languageDriver);
     const std::uint16_t blockSize = dBaseIII ? 512 : memoBlockSize;
     std::vector<std::uint8_t> m(blockSize, 0);
     writeLE32(m.data(), 1);

@@ -46,6 +46,13 @@ bool isMemoLetter(char c)
 
 } // namespace
 
+// The memo style is a matter of the version byte: 0x8B announces length-prefixed memos whatever
+// the language driver says, and other programs write 0x8B tables with a language driver of 0.
+bool terminatorMemos(std::uint8_t version, std::uint8_t languageDriver)
+{
+    return (version & 7) == 3 && (version & 0x08) == 0 && languageDriver == 0;
+}
+
 std::string memoPathOf(const std::string &tablePath)
 {
     return withExtension(tablePath, ".dbt");
@@ -217,7 +224,7 @@ void TDbfFile::openMemo(TDbfAccess access)
     if (!hasMemo)
         return;
     m_memo = std::make_unique<TDbtFile>();
-    m_memo->open(memoPathOf(path()), access, m_level == TTableLevel::dBaseIII);
+    m_memo->open(memoPathOf(path()), access, terminatorMemos(header()[0], header()[29]));
 }
 
 void TDbfFile::refreshHeader()
@@ -271,7 +278,7 @@ void TDbfFile::close()
     closeFile();
 }
 
-void TDbfFile::stampHeader()
+void TDbfFile::writeDatedHeader()
 {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -280,8 +287,33 @@ void TDbfFile::stampHeader()
     header()[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
     header()[3] = static_cast<std::uint8_t>(local.tm_mday);
     writeHeader();
+}
+
+void TDbfFile::stampHeader()
+{
+    writeDatedHeader();
+    writeEndMark();
+}
+
+// The end-of-file byte goes only where the file ends: after a truncated last record the byte
+// there is data the engine never wrote. A slot past the end that someone else has locked is an
+// append in progress, whose record would land on our byte after the size was read.
+void TDbfFile::writeEndMark()
+{
+    const std::uint32_t slot = recordCount() + 1;
+    const std::uint64_t at = unitOffset(slot);
+    if (fileSize() != at || !lockRecord(slot, false))
+        return;
+    struct Unlock
+    {
+        TDbfFile &file;
+        std::uint32_t slot;
+        ~Unlock() { file.unlockRecord(slot); }
+    } unlock{*this, slot};
+    if (fileSize() != at)
+        return;
     const std::uint8_t eof = kEndOfFile;
-    writeAt(unitOffset(recordCount() + 1), &eof, 1);
+    writeAt(at, &eof, 1);
 }
 
 TDbfFile::HeaderLock::HeaderLock(TDbfFile &file) : m_file(file)
@@ -307,30 +339,59 @@ void TDbfFile::writeRecord(std::uint32_t n, const std::uint8_t *buffer)
     writeUnit(n, buffer);
 }
 
+// The deletion flag goes in last: a write cut short (a full disk, a killed process) leaves the
+// slot starting with what was there before, the end-of-file byte or nothing, so no reader takes
+// the fragment for a record and the next append reuses the slot.
+void TDbfFile::writeNewRecord(std::uint32_t n, const std::uint8_t *buffer)
+{
+    writeAt(unitOffset(n) + 1, buffer + 1, recordLength() - 1);
+    writeAt(unitOffset(n), buffer, 1);
+}
+
 bool TDbfFile::indexesAccept(std::uint32_t n, const std::uint8_t *buffer)
 {
     for (std::size_t i = 0; i < m_indexes.size(); ++i) {
-        if (!m_indexes[i]->insertKey(n, buffer)) {
-            while (i-- > 0)
-                m_indexes[i]->deleteKey(n, buffer);
+        bool accepted = false;
+        try {
+            accepted = m_indexes[i]->insertKey(n, buffer);
+        } catch (...) {
+            forgetKeys(n, buffer, i);
+            throw;
+        }
+        if (!accepted) {
+            forgetKeys(n, buffer, i);
             return false;
         }
     }
     return true;
 }
 
+// Takes the key of record n out of the first `count` indexes again, as far as they let us: the
+// record is not written, and a key left behind only leads to a slot the walk skips.
+void TDbfFile::forgetKeys(std::uint32_t n, const std::uint8_t *buffer, std::size_t count) noexcept
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            m_indexes[i]->deleteKey(n, buffer);
+        } catch (const std::exception &) {
+        }
+    }
+}
+
 // Finds and locks the slot of a new record: the first slot after the records that can be locked
-// and that nobody has filled meanwhile. Between reading the count and taking the lock another
-// program may have written that very slot and let it go; a written slot starts with a deletion
-// flag, an unwritten one with nothing or the end-of-file byte.
+// and that nobody has filled meanwhile. Our own appenders choose under the header lock, so two of
+// them never take the same slot and a stamp never writes into one that is about to be filled;
+// other programs may still hold a slot, or fill one and let it go, hence the probing.
 std::uint32_t TDbfFile::lockNewSlot()
 {
+    HeaderLock lock(*this);
     const std::uint32_t firstTry = recordCount() + 1;
     for (std::uint32_t n = firstTry; n - firstTry <= kMaxLockProbe; ++n) {
         if (!lockRecord(n, false))
             continue;
         std::uint8_t flag = 0;
-        if (readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
+        const bool whole = fileSize() >= unitOffset(n) + unitSize();
+        if (whole && readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
             unlockRecord(n);
             continue;
         }
@@ -339,6 +400,10 @@ std::uint32_t TDbfFile::lockNewSlot()
     throw EDbfError("Cannot lock a new record in \"" + path() + "\".");
 }
 
+// The record goes in before the count, so that a process killed between the two leaves a count
+// behind the records (corrected at the next open), never one ahead of them. The count is what the
+// file holds once ours is in: at least our slot, never past the end of the file. A slot below ours
+// that another appender still holds is counted with it; its own update finds the count in place.
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
     const std::uint32_t n = lockNewSlot();
@@ -350,26 +415,52 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     } recordLock{*this, n};
     if (!indexesAccept(n, buffer))
         return 0;
-    // The header lock is held until the record is in place, so that nobody opening the table in
-    // between sees a count the file does not hold yet and "corrects" it.
+    try {
+        writeNewRecord(n, buffer);
+    } catch (...) {
+        forgetKeys(n, buffer, m_indexes.size());
+        throw;
+    }
     HeaderLock lock(*this);
     refreshHeader();
-    writeLE32(header().data() + 4, headerRecordCount() + 1);
-    stampHeader();
-    writeRecord(n, buffer);
+    writeLE32(header().data() + 4, recordCount());
+    // Without the end-of-file byte until the next stamp: the next append would overwrite it.
+    writeDatedHeader();
     return n;
 }
 
 void TDbfFile::rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer)
 {
     const bool deleting = buffer[0] == kDeleted && old[0] != kDeleted;
-    for (TIndexMaintainer *index : m_indexes) {
-        if (deleting)
-            index->deleteKey(n, old);
-        else
-            index->updateKey(n, old, buffer);
+    std::size_t done = 0;
+    try {
+        for (; done < m_indexes.size(); ++done) {
+            if (deleting)
+                m_indexes[done]->deleteKey(n, old);
+            else
+                m_indexes[done]->updateKey(n, old, buffer);
+        }
+        writeRecord(n, buffer);
+    } catch (...) {
+        restoreKeys(n, old, buffer, deleting, done);
+        throw;
     }
-    writeRecord(n, buffer);
+}
+
+// Puts back the keys the first `count` indexes had before a rewrite that failed half-way, so that
+// they lead to the record as it is still stored.
+void TDbfFile::restoreKeys(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer,
+                           bool deleted, std::size_t count) noexcept
+{
+    for (std::size_t i = 0; i < count && i < m_indexes.size(); ++i) {
+        try {
+            if (deleted)
+                m_indexes[i]->insertKey(n, old);
+            else
+                m_indexes[i]->updateKey(n, buffer, old);
+        } catch (const std::exception &) {
+        }
+    }
 }
 
 void TDbfFile::blankRecord(std::uint8_t *buffer) const

@@ -86,9 +86,13 @@ public:
     bool readRecord(std::uint32_t n, std::uint8_t *buffer) const;
     void writeRecord(std::uint32_t n, const std::uint8_t *buffer);
     // Appends under the locks; returns the new record's number, or 0 when an index refused it.
+    // The record is written before the header's count, and the count never exceeds the records
+    // the file holds. On failure (an exception) the file and the indexes are as they were, bar a
+    // key an index would not give back.
     std::uint32_t appendRecord(const std::uint8_t *buffer);
     // Rewrites record n (locked by the caller) and tells the indexes; `old` is the copy taken when
-    // it was locked.
+    // it was locked. When an index or the write fails, the indexes are put back to `old` and the
+    // error is passed on: the stored record is then unchanged.
     void rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer);
     bool lockRecord(std::uint32_t n, bool wait) { return lockUnit(n, wait); }
     void unlockRecord(std::uint32_t n) { unlockUnit(n); }
@@ -104,7 +108,7 @@ public:
     void setMemoBlock(std::uint8_t *record, int field, std::uint32_t block) const;
 
     // Sets the date of last update, writes the header, then the end-of-file byte after the last
-    // record counted from the file size.
+    // record counted from the file size, if the file ends there and no appender holds that slot.
     void stampHeader();
 
     // Index seam: the index module registers the indexes to keep up to date.
@@ -136,6 +140,12 @@ private:
     void chooseCodePage();
     std::uint32_t lockNewSlot();
     bool indexesAccept(std::uint32_t n, const std::uint8_t *buffer);
+    void forgetKeys(std::uint32_t n, const std::uint8_t *buffer, std::size_t count) noexcept;
+    void restoreKeys(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer,
+                     bool deleted, std::size_t count) noexcept;
+    void writeNewRecord(std::uint32_t n, const std::uint8_t *buffer);
+    void writeDatedHeader();
+    void writeEndMark();
 
     TTableLevel m_level = TTableLevel::dBaseIII;
     std::vector<TDbfFieldDef> m_fields;
@@ -147,6 +157,10 @@ private:
     std::uint8_t m_version = 0;
     std::uint8_t m_indexFlag = 0;
 };
+
+// Whether a table with this version byte and language driver keeps its memos in the terminator
+// style (a dBase III table) rather than length-prefixed.
+bool terminatorMemos(std::uint8_t version, std::uint8_t languageDriver);
 
 // The memo file and production index file of a table path (extension replaced).
 std::string memoPathOf(const std::string &tablePath);

@@ -26,6 +26,10 @@ bool TDbf::acceptable(std::uint32_t n, std::vector<std::uint8_t> &into) const
     into.resize(m_file->recordLength());
     if (!m_file->readRecord(n, into.data()))
         return false;
+    // A slot of zeros is one another process has locked for an append and not written yet (or
+    // never will, if it died): no record at all.
+    if (into[0] == 0)
+        return false;
     return m_showDeleted || into[0] != TDbfFile::kDeleted;
 }
 

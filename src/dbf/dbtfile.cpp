@@ -20,16 +20,16 @@ std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b)
 
 } // namespace
 
-void TDbtFile::open(const std::string &path, TDbfAccess access, bool dBaseIII)
+void TDbtFile::open(const std::string &path, TDbfAccess access, bool terminatorStyle)
 {
     openFile(path, access);
-    m_dBaseIII = dBaseIII;
+    m_terminatorStyle = terminatorStyle;
     setLockStyle(LockStyle::RealBytes);
     std::uint8_t first[22] = {};
     readAt(0, first, sizeof first);
     std::uint32_t size = kDefaultBlockSize;
     bool repair = false;
-    if (!dBaseIII) {
+    if (!terminatorStyle) {
         size = readLE16(first + 20);
         if (size == 0 || size % 128 != 0) {
             size = kDefaultBlockSize;
@@ -38,9 +38,7 @@ void TDbtFile::open(const std::string &path, TDbfAccess access, bool dBaseIII)
     }
     setHeaderSize(size);
     setUnitSize(size);
-    readHeader();
-    if (dBaseIII)
-        header()[16] = 3;
+    readHeader(); // byte 16 (the version) stays as the file has it: other programs read it
     if (repair && writable()) {
         writeLE16(header().data() + 20, static_cast<std::uint16_t>(size));
         writeHeader();
@@ -93,8 +91,6 @@ std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
 {
     if (shared())
         readHeader(); // another program may have appended since we last looked
-    if (m_dBaseIII)
-        header()[16] = 3;
     std::uint32_t start = nextFreeBlock();
     if (start == 0)
         start = 1;
@@ -111,19 +107,19 @@ std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
 {
     if (bytes.empty())
         return 0;
-    const std::size_t prefix = m_dBaseIII ? 0 : 8;
-    const std::size_t suffix = m_dBaseIII ? 2 : 0;
+    const std::size_t prefix = m_terminatorStyle ? 0 : 8;
+    const std::size_t suffix = m_terminatorStyle ? 2 : 0;
     const std::uint64_t B = blockSize();
     const std::uint64_t blocks = ceilDiv(prefix + bytes.size() + suffix, B);
     if (blocks > 0xFFFFFFF0ull || bytes.size() > 0xFFFFFFF0ull)
         throw EDbfError("Memo too large for file \"" + path() + "\".");
     std::vector<std::uint8_t> run(static_cast<std::size_t>(blocks * B), ' ');
-    if (!m_dBaseIII) {
+    if (!m_terminatorStyle) {
         std::memcpy(run.data(), kLengthMark, 4);
         writeLE32(run.data() + 4, static_cast<std::uint32_t>(8 + bytes.size()));
     }
     std::memcpy(run.data() + prefix, bytes.data(), bytes.size());
-    if (m_dBaseIII) {
+    if (m_terminatorStyle) {
         run[bytes.size()] = kTerminator;
         run[bytes.size() + 1] = kTerminator;
     }

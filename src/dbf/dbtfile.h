@@ -3,9 +3,9 @@
 // Header (little-endian):
 //   OFFSET SIZE DESCRIPTION
 //        0    4 next free block
-//       16    1 version (3 for a dBase III table, set in memory)
+//       16    1 version (3 in a dBase III memo file; never changed here)
 //       20    2 block size (dBase IV and later; 0 or not a multiple of 128 means 512)
-// Memo styles:
+// Memo styles, chosen by the table's version byte (0x83: terminator, 0x8B and later: length):
 //   terminator (dBase III)   text from byte 0 of the first block up to the pair 0x1A 0x1A
 //   length-prefixed (others) FF FF 08 00, then dword 8 + length, then the text
 // A first block without FF FF 08 00 is read in the terminator style whatever the level.
@@ -24,12 +24,13 @@ class TDbtFile : public TPagedFile
 public:
     static constexpr std::uint32_t kDefaultBlockSize = 512;
 
-    // Opens the memo file with the table's access mode. Throws like TPagedFile::openFile.
-    void open(const std::string &path, TDbfAccess access, bool dBaseIII);
+    // Opens the memo file with the table's access mode and memo style (terminator style: 512-byte
+    // blocks whatever the header says). Throws like TPagedFile::openFile.
+    void open(const std::string &path, TDbfAccess access, bool terminatorStyle);
     void close() { closeFile(); }
 
     std::uint32_t blockSize() const { return unitSize(); }
-    bool terminatorStyle() const { return m_dBaseIII; }
+    bool terminatorStyle() const { return m_terminatorStyle; }
 
     // The stored bytes of the memo starting at `block` (untranslated). Block 0, a block past the
     // end of the file, or a length running past the end give what the file actually holds, never
@@ -44,5 +45,5 @@ public:
 private:
     std::uint32_t allocate(std::uint32_t blocks);
 
-    bool m_dBaseIII = false;
+    bool m_terminatorStyle = false;
 };

@@ -1,9 +1,9 @@
 #include "indexcollation.h"
 
-#include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -16,7 +16,9 @@ struct DriverLocale
     std::uint32_t lcid;
 };
 
-// Language driver byte -> Windows locale identifier; 87 names the platform's default locale.
+// Language driver byte -> Windows locale identifier; 87 names the platform's default locale, which
+// here is one fixed collation for every process (kRootLocale): an index file shared by users with
+// different locale settings must be ordered the same way by all of them.
 constexpr DriverLocale kDriverLocales[] = {
     {8, 0x406},   {9, 0x413},   {10, 0x413},  {11, 0x40B},  {12, 0x40B},  {13, 0x40C},  {14, 0x40C},
     {15, 0x407},  {16, 0x407},  {17, 0x410},  {18, 0x410},  {19, 0x411},  {20, 0x40A},  {21, 0x41D},
@@ -51,65 +53,33 @@ std::string languageOf(const char *locale)
     return U_SUCCESS(status) ? std::string(language) : std::string();
 }
 
+constexpr const char *kRootLocale = "root";
+
 // A collator for `locale`, or nullptr when ICU only has its root rules for that language (the
-// locale is then not installed here). The empty name is the platform's default locale.
-UCollator *openCollator(const std::string &locale)
+// locale is then not installed here).
+TCollatorHandle openCollator(const std::string &locale)
 {
     UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open(locale.empty() ? nullptr : locale.c_str(), &status);
+    TCollatorHandle collator(ucol_open(locale.c_str(), &status));
     if (U_FAILURE(status))
-        return nullptr;
-    if (!locale.empty()) {
+        return {};
+    if (locale != kRootLocale) {
         UErrorCode validStatus = U_ZERO_ERROR;
-        const char *valid = ucol_getLocaleByType(collator, ULOC_VALID_LOCALE, &validStatus);
-        if (U_FAILURE(validStatus) || !valid || languageOf(valid) != languageOf(locale.c_str())) {
-            ucol_close(collator);
-            return nullptr;
-        }
+        const char *valid = ucol_getLocaleByType(collator.get(), ULOC_VALID_LOCALE, &validStatus);
+        if (U_FAILURE(validStatus) || !valid || languageOf(valid) != languageOf(locale.c_str()))
+            return {};
     }
-    ucol_setStrength(collator, UCOL_TERTIARY);
+    ucol_setStrength(collator.get(), UCOL_TERTIARY);
     return collator;
-}
-
-UConverter *openConverter(int codePage)
-{
-    const std::string number = std::to_string(codePage);
-    for (const std::string &name : {"windows-" + number, "ibm-" + number, "cp" + number}) {
-        UErrorCode status = U_ZERO_ERROR;
-        UConverter *converter = ucnv_open(name.c_str(), &status);
-        if (U_SUCCESS(status))
-            return converter;
-    }
-    return nullptr;
 }
 
 } // namespace
 
 IndexCollation::IndexCollation() = default;
 
-IndexCollation::~IndexCollation()
-{
-    if (m_collator)
-        ucol_close(m_collator);
-    if (m_converter)
-        ucnv_close(m_converter);
-}
-
-IndexCollation::IndexCollation(IndexCollation &&other) noexcept
-    : m_collator(std::exchange(other.m_collator, nullptr)),
-      m_converter(std::exchange(other.m_converter, nullptr)), m_table(std::move(other.m_table))
-{
-}
-
-IndexCollation &IndexCollation::operator=(IndexCollation &&other) noexcept
-{
-    if (this != &other) {
-        std::swap(m_collator, other.m_collator);
-        std::swap(m_converter, other.m_converter);
-        std::swap(m_table, other.m_table);
-    }
-    return *this;
-}
+IndexCollation::~IndexCollation() = default;
+IndexCollation::IndexCollation(IndexCollation &&) noexcept = default;
+IndexCollation &IndexCollation::operator=(IndexCollation &&) noexcept = default;
 
 std::optional<std::uint32_t> IndexCollation::localeOfLanguageDriver(std::uint8_t languageDriver)
 {
@@ -122,6 +92,8 @@ std::optional<std::uint32_t> IndexCollation::localeOfLanguageDriver(std::uint8_t
 
 std::string IndexCollation::icuLocaleName(std::uint32_t lcid)
 {
+    if (lcid == 0)
+        return kRootLocale;
     for (const LcidName &entry : kLcidNames) {
         if (entry.lcid == lcid)
             return entry.name;
@@ -137,22 +109,19 @@ std::optional<IndexCollation> IndexCollation::forLanguageDriver(std::uint8_t lan
         return std::nullopt;
     IndexCollation result;
     result.m_collator = openCollator(icuLocaleName(*lcid));
-    result.m_converter = openConverter(codePage);
-    if (!result.m_collator || !result.m_converter)
+    if (!result.m_collator)
         return std::nullopt;
+    auto page = std::make_unique<TIcuCodePage>(codePage);
+    if (!page->singleByte()) {
+        result.m_page = std::move(page);
+        return result;
+    }
     // Single-byte code pages decode through a table: keys are compared on every step of a search.
-    if (ucnv_getMaxCharSize(result.m_converter) == 1) {
-        result.m_table = std::make_unique<char16_t[]>(256);
-        for (int byte = 0; byte < 256; ++byte) {
-            const char in = static_cast<char>(byte);
-            UChar out[4] = {};
-            UErrorCode status = U_ZERO_ERROR;
-            ucnv_reset(result.m_converter);
-            const int32_t n = ucnv_toUChars(result.m_converter, out, 4, &in, 1, &status);
-            result.m_table[byte] = (U_SUCCESS(status) && n == 1) ? out[0] : u'\uFFFD';
-        }
-        ucnv_close(result.m_converter);
-        result.m_converter = nullptr;
+    result.m_table = std::make_unique<char16_t[]>(256);
+    for (int byte = 0; byte < 256; ++byte) {
+        const char in = static_cast<char>(byte);
+        const std::u16string out = page->decode(&in, 1);
+        result.m_table[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
     }
     return result;
 }
@@ -167,13 +136,10 @@ std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, 
             out[i] = m_table[key[i]];
         return used;
     }
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_reset(m_converter);
-    const int32_t n = ucnv_toUChars(m_converter, reinterpret_cast<UChar *>(out),
-                                    static_cast<int32_t>(2 * length + 2),
-                                    reinterpret_cast<const char *>(key),
-                                    static_cast<int32_t>(used), &status);
-    return U_SUCCESS(status) && n > 0 ? static_cast<std::size_t>(n) : 0;
+    const std::u16string text = m_page->decode(reinterpret_cast<const char *>(key), used);
+    const std::size_t n = std::min(text.size(), 2 * length + 2);
+    std::copy(text.begin(), text.begin() + static_cast<long>(n), out);
+    return n;
 }
 
 int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const
@@ -198,7 +164,7 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
     const std::size_t leftLength = decode(a, capped, left);
     const std::size_t rightLength = decode(b, capped, right);
     const UCollationResult order =
-        ucol_strcoll(m_collator, reinterpret_cast<const UChar *>(left), static_cast<int32_t>(leftLength),
+        ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar *>(left), static_cast<int32_t>(leftLength),
                      reinterpret_cast<const UChar *>(right), static_cast<int32_t>(rightLength));
     return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
 }

@@ -6,13 +6,12 @@
 // count), for the locale that the table's language driver byte names.
 #pragma once
 
+#include "icucodepage.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-
-struct UCollator;
-struct UConverter;
 
 class IndexCollation
 {
@@ -25,15 +24,17 @@ public:
     IndexCollation(const IndexCollation &) = delete;
     IndexCollation &operator=(const IndexCollation &) = delete;
 
-    // Locale rule for the locale of `languageDriver`, keys stored in `codePage`. Returns nothing
-    // when the byte names no locale, when ICU has no collation for it or cannot convert the code
-    // page: an index file ordered that way cannot be used here.
+    // Locale rule for the locale of `languageDriver`, keys stored in `codePage` (one ICU does not
+    // know reads as Windows-1252, like the table's text). Returns nothing when the byte names no
+    // locale or ICU has no collation for it: an index file ordered that way cannot be used here.
     static std::optional<IndexCollation> forLanguageDriver(std::uint8_t languageDriver, int codePage);
 
     // The Windows locale identifier a language driver byte names; 0 means the platform's default
-    // locale; nothing when the byte names no locale.
+    // locale (ICU's root collation, the same in every process); nothing when the byte names no
+    // locale.
     static std::optional<std::uint32_t> localeOfLanguageDriver(std::uint8_t languageDriver);
-    // ICU locale name of a Windows locale identifier ("" for the default locale).
+    // ICU locale name of a Windows locale identifier ("root" for the default locale, "" when
+    // unknown).
     static std::string icuLocaleName(std::uint32_t lcid);
 
     bool isBinary() const { return m_collator == nullptr; }
@@ -44,7 +45,7 @@ public:
 private:
     std::size_t decode(const std::uint8_t *key, std::size_t length, char16_t *out) const;
 
-    UCollator *m_collator = nullptr;
-    UConverter *m_converter = nullptr;  // multi-byte code pages only
-    std::unique_ptr<char16_t[]> m_table; // single-byte code pages: byte -> UTF-16 unit
+    TCollatorHandle m_collator;
+    std::unique_ptr<TIcuCodePage> m_page; // multi-byte code pages only
+    std::unique_ptr<char16_t[]> m_table;  // single-byte code pages: byte -> UTF-16 unit
 };

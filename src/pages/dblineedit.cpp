@@ -13,6 +13,12 @@ DBLineEdit::DBLineEdit(QWidget *parent) : QLineEdit(parent)
     connect(this, &QLineEdit::textEdited, this, [this] { m_link.modified(); });
 }
 
+void DBLineEdit::setInputLimit(int characters)
+{
+    m_inputLimit = characters;
+    showField();
+}
+
 void DBLineEdit::showField()
 {
     TDbfField *field = m_link.field();

@@ -22,7 +22,7 @@ public:
     QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
     TFieldDataLink &dataLink() { return m_link; }
     // The most characters the user may type; 0 takes the width of the field.
-    void setInputLimit(int characters) { m_inputLimit = characters; setMaxLength(characters > 0 ? characters : 32767); }
+    void setInputLimit(int characters);
 
     // Clipboard operations that first ask to begin editing (the bar's cut and paste actions).
     void cutToClipboard();

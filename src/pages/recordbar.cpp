@@ -46,6 +46,7 @@ const RecordBarLayout ToolBar5Layout = {
       {"ToolButton55", 0, nullptr},
       {"ToolButton56", 0, nullptr},
       {"ToolButton57", 0, nullptr}}},
+    true,
 };
 
 RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWidget *parent)
@@ -60,11 +61,12 @@ RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWid
     // The buttons sit centred in the bar's height.
     const int top = qMax(0, (layout.size.height() - ButtonHeight) / 2);
     for (size_t i = 0; i < byCommand.size(); ++i) {
-        const RecordBarLayout::Button &spec = layout.buttons[i];
+        const RecordBarLayout::Button &place = layout.buttons[i];
         const std::optional<QString> hint =
-            spec.ownHint ? std::optional(QString::fromUtf8(spec.ownHint)) : std::nullopt;
-        QToolButton *button = makeActionButton(this, spec.name, byCommand[i], hint);
-        m_nextLeft += spec.gap;
+            place.ownHint ? std::optional(QString::fromUtf8(place.ownHint)) : std::nullopt;
+        QToolButton *button = makeActionButton(this, place.name, byCommand[i], hint);
+        button->setAutoRaise(!layout.raised);
+        m_nextLeft += place.gap;
         button->move(m_nextLeft, top);
         m_nextLeft += ButtonWidth;
         m_buttons[i] = button;

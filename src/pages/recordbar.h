@@ -1,8 +1,8 @@
 // The record bar of a data page (`ToolBar1`, `ToolBar3`, `ToolBar5`): nine buttons bound to the
 // record actions, placed from left to right with fixed gaps between groups.
 //
-// Each page describes its bar with a RecordBarLayout: the bar's name and size and, for every
-// button, its name, the gap before it and the hint it shows when that is not its action's.
+// A RecordBarLayout describes one bar: its name and size and, for every button, its name, the
+// gap before it and the hint it shows when that is not its action's.
 // A button shows its action's picture and is enabled exactly when its action is.
 //
 //     RecordBar *bar = new RecordBar(actions, ToolBar1Layout, page);
@@ -29,6 +29,7 @@ struct RecordBarLayout
     QSize size;
     // In the order of RecordBar::Command.
     std::array<Button, 9> buttons;
+    bool raised = false; // buttons drawn with their edges, not only under the mouse
 };
 
 // The bars of the to-do, information and address book pages.

@@ -1,8 +1,11 @@
 // Conversion between a Windows code page and Unicode for the RTF reader and writer.
 //
 // RTF documents name their code pages by Windows number (\ansicpg1252, \fcharset238 -> 1250).
-// Qt only converts the UTF encodings and Latin-1 itself, so every other page goes through ICU.
+// Qt only converts the UTF encodings and Latin-1 itself, so every page goes through the engine's
+// ICU wrapper, which also decides what an unknown page falls back to.
 #pragma once
+
+#include "icucodepage.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -10,8 +13,6 @@
 
 #include <memory>
 #include <optional>
-
-struct UConverter;
 
 class RtfCodePage
 {
@@ -42,6 +43,6 @@ public:
 private:
     int m_number;
     bool m_valid = false;
-    UConverter *m_converter = nullptr;
+    TIcuCodePage m_page;
     mutable QHash<char32_t, std::optional<QByteArray>> m_encodeCache;
 };

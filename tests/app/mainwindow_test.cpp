@@ -12,6 +12,7 @@
 #include "mainwindow.h"
 #include "rxdbrichedit.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -269,4 +270,36 @@ TEST_F(MainWindow, BoldOnTheInformationPageActsOnItsOwnTable)
     form->infosPage()->ToolBar4()->BoldButton->click();
     EXPECT_EQ(editor2->fontWeight(), QFont::Bold);
     EXPECT_EQ(form->tables().Dbfmemo().state(), TDataSetState::dsBrowse) << "the to-do table is not touched";
+}
+
+TEST_F(MainWindow, SelectingTheDataPagesRebuildsTheirLists)
+{
+    for (const char *name : {"memo.dbf", "memo.dbt", "infos.dbf", "infos.dbt", "infos.mdx",
+                             "adbook.dbf", "adbook.dbt"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/") + name,
+                                form->dataDirectory() + name))
+            << name;
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
+    // Written by another dataset, as another copy of the program would: only the hub's
+    // rebuild can bring them into the lists.
+    auto add = [this](const char *file, const char *first, const char *second) {
+        TDbf table("other");
+        table.setFilePath(form->dataDirectory().toStdString());
+        table.setTableName(file);
+        table.open();
+        table.insert();
+        table.field(0).setAsString(first);
+        table.field(1).setAsString(second);
+        table.post();
+    };
+    add("infos.dbf", "Banque", "Agence");
+    add("adbook.dbf", "Jean", "Dupont");
+
+    click("Label23");
+    EXPECT_EQ(form->addressPage()->ComboBox3()->itemText(0), QStringLiteral("Jean Dupont"));
+    click("Image1");
+    click("Label4");
+    EXPECT_EQ(form->infosPage()->ComboBox1()->count(), 2);
+    EXPECT_EQ(form->infosPage()->ComboBox2()->itemText(0), QStringLiteral("Agence"));
 }

@@ -6,6 +6,7 @@
 #include "inifile.h"
 #include "sealtext.h"
 #include "settings.h"
+#include "umaj.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -32,8 +33,7 @@ protected:
         m_page->setHooks({.languageCode = [this] { return m_language; },
                           .setLaunchAtLogOn = [this](bool on) { m_calls << (on ? "log-on on" : "log-on off"); },
                           .setReduireSiFin = [this](bool on) { m_calls << (on ? "reduire on" : "reduire off"); },
-                          .setPetiteIconeVisible = [this](bool on) { m_calls << (on ? "icone on" : "icone off"); },
-                          .openUpdateDialog = [this] { m_calls << "update"; }});
+                          .setPetiteIconeVisible = [this](bool on) { m_calls << (on ? "icone on" : "icone off"); }});
         m_page->show();
     }
 
@@ -270,9 +270,21 @@ TEST_F(OptionsPageTest, CheckBoxesSwitchAtOnceByClickAndByCode)
     m_page->CheckBox2->setChecked(false);
     EXPECT_EQ(m_calls, QStringList({"reduire on", "icone on", "log-on on", "reduire off",
                                     "icone off"}));
-    QTest::mouseClick(m_page->UpdateNow, Qt::LeftButton);
-    EXPECT_EQ(m_calls.last(), "update");
     EXPECT_EQ(key("ico"), "<absent>") << "nothing is saved before OK";
+}
+
+TEST_F(OptionsPageTest, UpdateNowShowsTheUpdateDialogModallyWhileHoldingIt)
+{
+    bool shownModal = false;
+    QTimer::singleShot(0, [&] {
+        shownModal = MAJ && MAJ->isVisible() && MAJ->isModal() && MAJ->parentWidget() == m_page.get();
+        if (MAJ)
+            MAJ->close();
+    });
+    QTest::mouseClick(m_page->UpdateNow, Qt::LeftButton);
+    EXPECT_TRUE(shownModal);
+    EXPECT_EQ(MAJ, nullptr) << "the reference goes with the dialog";
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("uvelmora.ini"))) << "closed before any check";
 }
 
 TEST_F(OptionsPageTest, FlagsReportTheirLanguageCodes)

@@ -1,5 +1,6 @@
 // The shipped empty tables, read back by an independent dBase reader (Debian's python3-dbfread)
 // after the engine wrote records into a copy of them.
+#include "childprocess.h"
 #include "dbf.h"
 #include "dbftestutil.h"
 
@@ -9,16 +10,6 @@
 #include <cstdio>
 
 namespace {
-
-std::string python()
-{
-    for (const char *p : {"/usr/bin/python3", "python3"}) {
-        const std::string probe = std::string(p) + " -c 'import dbfread' >/dev/null 2>&1";
-        if (std::system(probe.c_str()) == 0)
-            return p;
-    }
-    return {};
-}
 
 // Runs the reader on `table` and returns what it printed: one line of field descriptions, then
 // one line per record (deleted ones included, marked), values in UTF-8.
@@ -51,7 +42,7 @@ std::string readWithDbfread(const std::string &py, const std::string &table)
 struct ShippedDataTest : ::testing::Test
 {
     TempDir dir;
-    std::string py = python();
+    std::string py = dbfreadPython();
 
     void SetUp() override
     {
@@ -102,7 +93,7 @@ TEST_F(ShippedDataTest, RecordsWrittenByTheEngineReadBackElsewhere)
     infos.first();
     infos.next();
     infos.edit();
-    infos.fieldByName("INFOS").setAsString("{\\rtf1 court}"); // in place
+    infos.fieldByName("INFOS").setAsString("{\\rtf1 court}");
     infos.post();
     infos.last();
     infos.deleteRecord();

@@ -318,3 +318,26 @@ TEST(FormatBar, LinkFieldsOfImportedDocumentsOpenTheirTarget)
     QTest::mouseClick(pages.editor1->viewport(), Qt::LeftButton, {}, pages.pointAt(pages.editor1, 1));
     EXPECT_EQ(pages.opened, QStringList({QStringLiteral("https://example.org/page")}));
 }
+
+TEST(FormatBar, BothBarsShowTheEditorOfTheSelectedPage)
+{
+    MemoTable table({rtf("plain")});
+    Pages pages(table.source.get());
+    pages.editor2->setHtml(QStringLiteral("<p align=\"right\"><b>gras</b></p>"));
+    pages.select(pages.editor1, 1, 1);
+    EXPECT_FALSE(pages.bar2->BoldButton->isChecked());
+
+    pages.mode.setMode(PageMode::InfosEditor); // the hub selects the information page
+    pages.select(pages.editor2, 2, 2);
+    pages.mode.setMode(PageMode::TodoEditor);
+    pages.mode.setMode(PageMode::InfosEditor);
+    for (FormatBar *bar : {pages.bar1, pages.bar2}) {
+        EXPECT_TRUE(bar->BoldButton->isChecked()) << bar->objectName().toStdString();
+        EXPECT_TRUE(bar->AlignRightButton->isChecked()) << bar->objectName().toStdString();
+    }
+    EXPECT_FALSE(pages.mode.syncGuard()) << "the guard is down again after the update";
+
+    pages.mode.setMode(PageMode::TodoEditor);
+    EXPECT_FALSE(pages.bar2->BoldButton->isChecked());
+    EXPECT_TRUE(pages.bar1->AlignLeftButton->isChecked());
+}

@@ -1,0 +1,321 @@
+#include "umaj.h"
+
+#include "art.h"
+#include "catalogue.h"
+#include "profilestring.h"
+#include "updatefetch.h"
+#include "updateserver.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+TMAJ *MAJ = nullptr;
+
+namespace {
+
+constexpr const char *VersionFileName = "uvelmora.ini";
+constexpr const char *InstallerFileName = "updatevelmora.exe";
+constexpr qint64 MaxVersionFileSize = 1 << 20;
+
+bool isSha256Hex(const QByteArray &text)
+{
+    if (text.size() != 64)
+        return false;
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+// The quit request waits for the running handler to return; no window is asked first.
+void postApplicationExit()
+{
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
+TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::move(setup))
+{
+    if (m_setup.base.isEmpty())
+        m_setup.base = UpdateServer::defaultBase();
+    if (!m_setup.languageNumber)
+        m_setup.languageNumber = SystemLanguageNumber;
+    if (!m_setup.internetConnected)
+        m_setup.internetConnected = InternetConnected;
+    if (!m_setup.endApplication)
+        m_setup.endApplication = postApplicationExit;
+
+    setObjectName(QStringLiteral("MAJ"));
+    setWindowTitle(QStringLiteral("Mise à jour"));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8)); // the main window's
+    setFixedSize(401, 213);
+    move(329, 224);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    m_network = new QNetworkAccessManager(this);
+    m_fetch = new UpdateFetch(m_network, this);
+    connect(this, &TMAJ::closing, m_fetch, &UpdateFetch::abort);
+    setupControls();
+}
+
+TMAJ::~TMAJ() = default;
+
+void TMAJ::setupControls()
+{
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 401, 81);
+    Image1->setPixmap(artPixmap(QStringLiteral("update-banner"), QSize(401, 81)));
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(0, 81, 401, 17);
+    Label1->setIndent(8);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(0, 98, 401, 119);
+    Memo1->setFrameShape(QFrame::NoFrame);
+    Memo1->setReadOnly(true);
+    Memo1->setPalette(palette());
+    Memo1->document()->setDocumentMargin(6); // the details line up with the status line
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("Progress"));
+    m_progress->setGeometry(8, 186, 262, 19);
+    m_progress->hide();
+
+    BtnFin = new QPushButton(QStringLiteral("Fermer"), this);
+    BtnFin->setObjectName(QStringLiteral("BtnFin"));
+    BtnFin->setGeometry(280, 184, 75, 25);
+    BtnFin->setCursor(Qt::PointingHandCursor);
+    BtnFin->setStyleSheet(QStringLiteral("QPushButton { background: #00ff00; border: 1px solid "
+                                         "#2f8f2f; border-radius: 3px; }"
+                                         "QPushButton:pressed { background: #00cc00; }"));
+    BtnFin->hide();
+    connect(BtnFin, &QPushButton::clicked, this, &TMAJ::BtnFinClick);
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(m_setup.checkDelay);
+    connect(Timer2, &QTimer::timeout, this, &TMAJ::Timer2Timer);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(m_setup.downloadDelay);
+    connect(Timer1, &QTimer::timeout, this, &TMAJ::Timer1Timer);
+}
+
+void TMAJ::showModal(QWidget *owner, UpdateSetup setup)
+{
+    TMAJ dialog(std::move(setup), owner);
+    struct Hold
+    {
+        explicit Hold(TMAJ *d) { MAJ = d; }
+        ~Hold() { MAJ = nullptr; }
+    } hold(&dialog);
+    dialog.exec();
+}
+
+// Closing stops the timers and whatever step waits, so nothing is fetched or started after.
+void TMAJ::done(int result)
+{
+    if (!m_closed) {
+        m_closed = true;
+        Timer1->stop();
+        Timer2->stop();
+        emit closing();
+    }
+    QDialog::done(result);
+}
+
+// Once per dialog: a window activated again later must not run the check a second time.
+void TMAJ::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        FormActivate();
+    }
+}
+
+void TMAJ::FormActivate()
+{
+    BtnFin->hide();
+    Timer2->start();
+}
+
+QString TMAJ::message(int index) const
+{
+    return CatalogueMessage(m_setup.languageNumber(), index);
+}
+
+void TMAJ::setStatus(int index)
+{
+    Label1->setText(message(index));
+}
+
+// The waits of the check keep the dialog painted and closable; false once it was closed.
+bool TMAJ::pause(int milliseconds)
+{
+    if (m_closed)
+        return false;
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    connect(this, &TMAJ::closing, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !m_closed;
+}
+
+QByteArray TMAJ::ReadLocalVersion() const
+{
+    return readProfileString(m_setup.applicationDirectory + QLatin1String("data/velmora.ini"),
+                             "options", "version");
+}
+
+void TMAJ::Timer2Timer()
+{
+    Timer2->stop();
+    setStatus(CatalogueIndex::Checking);
+    if (!m_setup.internetConnected()) {
+        BtnFin->show();
+        setStatus(CatalogueIndex::NoConnection);
+        return;
+    }
+    m_localVersion = ReadLocalVersion();
+    if (!pause(m_setup.fetchPause))
+        return;
+    if (!FetchVersionFile()) {
+        if (!m_closed)
+            BtnFin->show();
+        return;
+    }
+    if (m_localVersion == m_remoteVersion) {
+        setStatus(CatalogueIndex::UpToDate);
+        BtnFin->show();
+        return;
+    }
+    // An installer nobody vouched for is never fetched.
+    if (!isSha256Hex(m_remoteSha256)) {
+        setStatus(CatalogueIndex::FileUnreadable);
+        BtnFin->show();
+        return;
+    }
+    Memo1->appendPlainText(message(CatalogueIndex::NewVersion) + profileText(m_remoteVersion));
+    Memo1->appendPlainText(profileText(m_remoteText));
+    Timer1->start();
+}
+
+// The local copy goes whatever happened to it, so no stale version file is ever read again.
+bool TMAJ::FetchVersionFile()
+{
+    if (!m_setup.internetConnected()) {
+        setStatus(CatalogueIndex::NoConnection);
+        return false;
+    }
+    m_downloadPath = m_setup.applicationDirectory + QLatin1String(VersionFileName);
+    UpdateFetch::Result result = UpdateFetch::Failed;
+    if (UpdateServer::isAllowedBase(m_setup.base)) {
+        QFile file(m_downloadPath);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            result = m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::VersionFilePath),
+                                  &file, MaxVersionFileSize);
+            if (!file.flush())
+                result = UpdateFetch::Failed;
+        }
+    }
+    if (result == UpdateFetch::Done) {
+        m_remoteVersion = readProfileString(m_downloadPath, "options", "version");
+        m_remoteText = readProfileString(m_downloadPath, "options", "text");
+        m_remoteSha256 = readProfileString(m_downloadPath, "options", "sha256").toLower();
+    }
+    QFile::remove(m_downloadPath);
+    if (result == UpdateFetch::Failed)
+        setStatus(CatalogueIndex::FileUnreadable);
+    return result == UpdateFetch::Done;
+}
+
+void TMAJ::Timer1Timer()
+{
+    Timer1->stop();
+    m_downloadPath = m_setup.applicationDirectory + QLatin1String(InstallerFileName);
+    setStatus(CatalogueIndex::Downloading);
+    const bool fetched = fetchInstaller();
+    if (m_closed)
+        return;
+    if (fetched && startInstaller()) {
+        m_setup.endApplication();
+        accept();
+        return;
+    }
+    setStatus(CatalogueIndex::FileUnreadable);
+    if (pause(m_setup.failureCloseDelay))
+        reject();
+}
+
+// Fetches the installer under a temporary name beside its final one, so that the rename that
+// gives it its name is atomic, and lets it have that name only when its digest is the one the
+// version file announced. Anything else removes the temporary file.
+bool TMAJ::fetchInstaller()
+{
+    if (!UpdateServer::isAllowedBase(m_setup.base))
+        return false;
+    QTemporaryFile part(m_downloadPath + QLatin1String(".XXXXXX"));
+    if (!part.open())
+        return false;
+    m_progress->setRange(0, 0);
+    m_progress->show();
+    const auto shown = connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
+    const UpdateFetch::Result result =
+        m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part);
+    disconnect(shown);
+    m_progress->hide();
+    if (result != UpdateFetch::Done || m_fetch->sha256() != m_remoteSha256 || !part.flush()
+        || !part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return false;
+    part.close();
+    if (std::rename(QFile::encodeName(part.fileName()).constData(),
+                    QFile::encodeName(m_downloadPath).constData())
+        != 0)
+        return false;
+    part.setAutoRemove(false);
+    return true;
+}
+
+bool TMAJ::startInstaller()
+{
+    return QProcess::startDetached(m_downloadPath, {}, m_setup.applicationDirectory);
+}
+
+void TMAJ::showProgress(qint64 received, qint64 total)
+{
+    if (total <= 0) {
+        m_progress->setRange(0, 0);
+        return;
+    }
+    m_progress->setRange(0, 1000);
+    m_progress->setValue(int(std::clamp<qint64>(received * 1000 / total, 0, 1000)));
+}
+
+void TMAJ::BtnFinClick()
+{
+    close();
+}

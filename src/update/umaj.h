@@ -1,0 +1,103 @@
+// The update dialog (window "MAJ"): compares the installed version with the version file on the
+// update server and, when they differ, fetches the installer, starts it and ends the program.
+//
+// Its steps run from two timers and wait for the network in local event loops, so the dialog
+// stays painted and its close box works throughout; closing it stops whatever is under way.
+//
+//   waiting ──Timer2Timer──> checking ──> finished (BtnFin shown: no connection, a file that
+//                               │                   cannot be fetched, or the same version)
+//                               └──> announced (Memo1: new version) ──Timer1Timer──> downloading
+//   downloading ──> installer verified, started, program ends
+//               └─> refused or failed: message 4, the dialog closes itself after a pause
+//
+// The installer runs only when its SHA-256 digest is the one the version file gives under the
+// key "sha256"; it is written under a temporary name beside the executable and takes its own
+// name, executable for the owner alone, once verified.
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+#include <QUrl>
+
+#include <functional>
+
+class QLabel;
+class QNetworkAccessManager;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class UpdateFetch;
+
+struct UpdateSetup
+{
+    QString applicationDirectory; // ends with "/"; data/velmora.ini holds the installed version
+    QUrl base;                    // empty: the address the program was built with
+    std::function<int()> languageNumber;    // of the messages; empty: the user's locale
+    std::function<bool()> internetConnected; // empty: the system's answer
+    std::function<void()> endApplication;   // empty: the event loop is asked to end
+    // The waits of the check, in milliseconds.
+    int checkDelay = 1000;        // shown to the first step
+    int fetchPause = 1000;        // before the version file is fetched
+    int downloadDelay = 2000;     // the announcement, before the installer is fetched
+    int failureCloseDelay = 5000; // a failed installer's message, before the dialog closes
+};
+
+class TMAJ : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TMAJ(UpdateSetup setup, QWidget *owner = nullptr);
+    ~TMAJ() override;
+
+    // Shows a dialog modally with owner as its parent, holding it in MAJ meanwhile.
+    static void showModal(QWidget *owner, UpdateSetup setup);
+
+    void done(int result) override;
+
+signals:
+    // The dialog is closing: the step under way stops.
+    void closing();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private slots:
+    void FormActivate();
+    void Timer2Timer();
+    void Timer1Timer();
+    void BtnFinClick();
+
+private:
+    void setupControls();
+    QString message(int index) const;
+    void setStatus(int index);
+    QByteArray ReadLocalVersion() const;
+    bool FetchVersionFile();
+    bool fetchInstaller();
+    bool startInstaller();
+    bool pause(int milliseconds);
+    void showProgress(qint64 received, qint64 total);
+
+    UpdateSetup m_setup;
+    QLabel *Image1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *BtnFin = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QNetworkAccessManager *m_network = nullptr;
+    UpdateFetch *m_fetch = nullptr;
+
+    bool m_activated = false;
+    bool m_closed = false;
+    QString m_downloadPath;
+    QByteArray m_localVersion;
+    QByteArray m_remoteVersion;
+    QByteArray m_remoteText;
+    QByteArray m_remoteSha256;
+};
+
+// The dialog while it is shown, for the translation of its texts; null otherwise.
+extern TMAJ *MAJ;
