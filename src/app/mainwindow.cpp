@@ -17,10 +17,12 @@
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
+#include "searchwindow.h"
 #include "settings.h"
 #include "todopage.h"
 #include "ualarm.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QSessionManager>
@@ -93,6 +95,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setupNotebook();
     setupLanguage();
     setupDesktop();
+    setupSearch();
     new HubKeys(*this);
     // Children go in the order they were given their parent: the tables and the page mode
     // last, after every page and control bound to them.
@@ -257,6 +260,32 @@ void Form1::setupDesktop()
     m_placement = new TFormPlacement(this);
 }
 
+// The magnifier sits right of ImageOptions and shows with the rest of the hub; Ctrl+F works from
+// the start. The search reads the tables from the data folder itself and hears about this
+// program's posts and deletes from the datasets.
+void Form1::setupSearch()
+{
+    ClickLabel *magnifier = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
+    magnifier->setCursor(Qt::PointingHandCursor);
+    magnifier->setToolTip(QStringLiteral("Rechercher"));
+    magnifier->hide();
+    connect(magnifier, &ClickLabel::clicked, this, &Form1::ImageRechercheClick);
+    m_hub << magnifier;
+
+    auto *find = new QAction(QStringLiteral("Rechercher"), this);
+    find->setObjectName(QStringLiteral("ActionRecherche"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
+
+    m_search = new SearchWindow(dataDirectory(), this);
+    m_search->index().watch(m_tables->Dbfmemo(), SearchIndex::Notes);
+    m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
+    m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
+    connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -413,6 +442,32 @@ void Form1::ImageOptionsClick()
 void Form1::Label23Click()
 {
     selectPage(PageAdresses);
+}
+
+void Form1::ImageRechercheClick()
+{
+    // Under the hub, right-aligned with the notebook.
+    const QRect page = m_notebook->geometry();
+    m_search->popup(mapToGlobal(QPoint(page.right() + 1 - m_search->width(), 38)));
+}
+
+// The page is selected as the hub selects it (its lists rebuilt), then the record becomes current
+// by its physical number. A pending edit of that table is posted first, as any move posts it, and
+// before the rebuild walks the table.
+void Form1::SearchJump(int page, int recNo)
+{
+    TDbf &table = page == PageMemo    ? m_tables->Dbfmemo()
+                  : page == PageInfos ? m_tables->Dbfinfos()
+                                      : m_tables->Dbfadbook();
+    if (table.active())
+        table.checkBrowseMode();
+    selectPage(page);
+    if (!table.active())
+        return;
+    table.setRecNo(recNo);
+    // Setting the record number fires no scroll event; the page's lists follow the record.
+    if (table.AfterScroll)
+        table.AfterScroll(table);
 }
 
 void Form1::Label1Click()

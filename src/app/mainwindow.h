@@ -27,6 +27,7 @@ class TAutoRunner;
 class TFormPlacement;
 class TPiconeBarreTache;
 class QStackedWidget;
+class SearchWindow;
 class TO32ImageForm;
 class TProPasswordDialog;
 class TodoPage;
@@ -66,6 +67,7 @@ public:
     OptionsPage *optionsPage() const { return m_optionsPage; }
     AddressPage *addressPage() const { return m_addressPage; }
     QStackedWidget *notebook() const { return m_notebook; }
+    SearchWindow *searchWindow() const { return m_search; }
 
     // Shows the notebook on `page` as the hub does: the to-do and information pages set the
     // page mode and clear the sync guard; the information and address pages rebuild their lists.
@@ -107,6 +109,11 @@ public:
     // The tray menu: "Ouvrir" brings the window back, "Fermer" always ends the program.
     void Ouvrir1Click();
     void Fermer1Click();
+    // Opens the search window (Ctrl+F anywhere, or the hub's magnifier `ImageRecherche`).
+    void ImageRechercheClick();
+    // A record picked in the search window: its page (PageMemo, PageInfos, PageAdresses) and
+    // its physical record number.
+    void SearchJump(int page, int recNo);
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
@@ -128,6 +135,7 @@ private:
     void setupLanguage();
     void setupDesktop();
     void setupSessionEnd();
+    void setupSearch();
 
     // Activation steps, in the order they run.
     bool runStartupLock();
@@ -152,6 +160,7 @@ private:
     OptionsPage *m_optionsPage = nullptr;
     InterfaceLanguage *m_language = nullptr;
     AddressPage *m_addressPage = nullptr;
+    SearchWindow *m_search = nullptr;
     std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
     TPiconeBarreTache *m_tray = nullptr;                  // PiconeBarreTache1 with RxPopupMenu1
     std::unique_ptr<TAutoRunner> m_autoRunner;            // AutoRunner1

@@ -1,0 +1,237 @@
+// Searching 10,000 to-do notes, 10,000 information sheets and 10,000 address cards, each with
+// about 1 KB of memo text: the first search of a run (which builds the index), then one search
+// per keystroke while a query is typed, against `grep -i` over the same texts in one file.
+//
+//     velmora_search_bench [folder [--prepared]]
+// A temporary folder when none is given; a folder given is filled once and kept. With --prepared
+// the index starts building as the window starts it, when it opens, and the first search comes
+// 300 ms later (a keystroke and the pause after it); each way is measured in a fresh process, so
+// that both pay the one-time costs of a run.
+#include "dbf.h"
+#include "dbffile.h"
+#include "rtfwriter.h"
+#include "searchindex.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr int RecordsPerTable = 10000;
+
+const char *const Vocabulary[] = {
+    "réunion", "école", "élève", "maison", "jardin", "voiture", "rendez-vous", "médecin",
+    "facture", "électricité", "courses", "marché", "boulangerie", "anniversaire", "cadeau",
+    "vacances", "Straße", "hôtel", "réservation", "billet", "train", "avion", "banque",
+    "assurance", "impôts", "déclaration", "téléphone", "ordinateur", "mot", "passe", "projet",
+    "travail", "bureau", "collègue", "lundi", "mardi", "mercredi", "jeudi", "vendredi",
+    "samedi", "dimanche", "matin", "soir", "appeler", "envoyer", "acheter", "payer", "préparer",
+    "noël", "café", "crème", "thé", "pain", "fromage", "légumes", "fruits", "été", "hiver",
+    "printemps", "automne", "livre", "musique", "cinéma", "théâtre", "piscine", "vélo"};
+
+struct Texts
+{
+    std::mt19937 random{20261208};
+
+    std::string words(int count)
+    {
+        std::string out;
+        std::uniform_int_distribution<int> pick(0, std::size(Vocabulary) - 1);
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                out += (i % 17 == 0) ? ".\n" : " ";
+            out += Vocabulary[pick(random)];
+        }
+        return out;
+    }
+
+    // About 1 KB of text as the rich-text editor stores it; `plain` receives the text itself.
+    std::string rtfMemo(std::string &plain)
+    {
+        const std::string heading = words(8);
+        const std::string body = words(110);
+        QTextDocument doc;
+        QTextCursor cursor(&doc);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.insertText(QString::fromStdString(heading), bold);
+        cursor.insertBlock();
+        cursor.insertText(QString::fromStdString(body), QTextCharFormat());
+        plain = heading + " " + body;
+        return RtfWriter::write(&doc).toStdString();
+    }
+};
+
+std::string ansiOf(const std::string &utf8)
+{
+    return QString::fromStdString(utf8).toLatin1().toStdString();
+}
+
+void fill(const std::string &folder, Texts &texts, std::ofstream &exported)
+{
+    const std::vector<TDbfCreateField> cardFields = {
+        {"PRENOM", 'C', 35}, {"NOM", 'C', 35},  {"ADRESSE", 'C', 120}, {"VILLE", 'C', 40},
+        {"CP", 'C', 8},      {"PAYS", 'C', 40}, {"TEL", 'C', 20},      {"FAX", 'C', 20},
+        {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},   {"MOBILE", 'C', 20}};
+    createDbfTable(folder + "memo.dbf", 0x8B, 0x57, {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}});
+    createDbfTable(folder + "infos.dbf", 0x8B, 0x57,
+                   {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
+    createDbfTable(folder + "adbook.dbf", 0x8B, 0x57, cardFields);
+
+    for (const char *name : {"memo.dbf", "infos.dbf", "adbook.dbf"}) {
+        TDbf table;
+        table.setFilePath(folder);
+        table.setTableName(name);
+        table.open();
+        for (int i = 0; i < RecordsPerTable; ++i) {
+            table.insert();
+            std::string line;
+            for (int f = 0; f < table.fieldCount(); ++f) {
+                TDbfField &field = table.field(f);
+                std::string value;
+                if (field.isBlob()) {
+                    const bool rtf = std::string(name) != "adbook.dbf";
+                    if (rtf) {
+                        field.setMemoBytes(texts.rtfMemo(value));
+                    } else {
+                        value = texts.words(120);
+                        field.setMemoBytes(ansiOf(value));
+                    }
+                } else {
+                    value = texts.words(std::max(1, std::min(3, field.size() / 12)));
+                    field.setAsString(value);
+                }
+                line += value + " ";
+            }
+            std::replace(line.begin(), line.end(), '\n', ' ');
+            exported << line << '\n';
+            table.post();
+        }
+        table.close();
+    }
+}
+
+// Processor time of this process (all its threads), in milliseconds: on a busy shared machine
+// the wall clock mostly measures the other programs.
+double cpuMilliseconds()
+{
+    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+double lastCpu = 0; // processor time of the last step measured
+
+template <typename Step>
+double milliseconds(Step step)
+{
+    const double cpuStart = cpuMilliseconds();
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    lastCpu = cpuMilliseconds() - cpuStart;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double grepMilliseconds(const QString &file, const QString &word)
+{
+    return milliseconds([&] {
+        QProcess grep;
+        grep.start(QStringLiteral("grep"), {QStringLiteral("-i"), QStringLiteral("-c"), word, file});
+        grep.waitForFinished(-1);
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir temporary;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) + QLatin1Char('/')
+                                    : temporary.path() + QLatin1Char('/');
+    const QString exportFile = folder + QStringLiteral("export.txt");
+    if (!QFile::exists(folder + QStringLiteral("memo.dbf"))) {
+        Texts texts;
+        std::ofstream exported(exportFile.toStdString());
+        const double took = milliseconds([&] { fill(folder.toStdString(), texts, exported); });
+        std::printf("tables written in %.0f ms\n", took);
+    }
+
+    if (argc > 2 && QByteArray(argv[2]) == "--prepared") {
+        SearchIndex prepared(folder);
+        const auto opened = std::chrono::steady_clock::now();
+        prepared.prepare();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        SearchIndex::Result found;
+        milliseconds([&] { found = prepared.search(QStringLiteral("ecole")); });
+        const std::chrono::duration<double, std::milli> sinceOpen = std::chrono::steady_clock::now() - opened;
+        std::printf("window opened, first search 300 ms later: answered %.1f ms after opening\n",
+                    sinceOpen.count());
+        return 0;
+    }
+
+    SearchIndex index(folder);
+    SearchIndex::Result result;
+    const double first = milliseconds([&] { result = index.search(QStringLiteral("ecole")); });
+    std::printf("records indexed: %d\n", index.recordCount());
+    std::printf("first search \"ecole\" (builds the index): %.1f ms wall, %.1f ms processor, "
+                "%zu rows + %d more\n", first, lastCpu, result.rows.size(), result.more);
+
+    const QString typed = QStringLiteral("reunion marche STRASSE");
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    // A keystroke: the search and the excerpts of the rows the window shows at once.
+    auto keystroke = [&](const QString &query) {
+        wall.push_back(milliseconds([&] {
+            result = index.search(query);
+            for (std::size_t i = 0; i < std::min<std::size_t>(result.rows.size(), 8); ++i)
+                index.describe(result.rows[i], query);
+        }));
+        cpu.push_back(lastCpu);
+    };
+    for (int n = 1; n <= typed.size(); ++n)
+        keystroke(typed.left(n));
+    // Typing another word from scratch, a word found nowhere, one letter, two words at once.
+    for (const QString &query : {QStringLiteral("piscine"), QStringLiteral("zzzzzz"),
+                                 QStringLiteral("e"), QStringLiteral("theatre velo")})
+        keystroke(query);
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    std::printf("keystrokes: %zu searches, median %.1f ms wall (%.1f processor), worst %.1f ms wall "
+                "(%.1f processor)\n",
+                wall.size(), wall[wall.size() / 2], cpu[cpu.size() / 2], wall.back(), cpu.back());
+
+    // Another program appends a note: the next search sees it.
+    {
+        TDbf other;
+        other.setFilePath(folder.toStdString());
+        other.setTableName("memo.dbf");
+        other.open();
+        other.insert();
+        other.fieldByName("TITRE").setAsString("Quetzalcoatl");
+        other.post();
+        other.close();
+    }
+    const double afterAppend = milliseconds([&] { result = index.search(QStringLiteral("quetzal")); });
+    std::printf("search after another program's append: %.1f ms wall, %.1f ms processor, found %zu\n",
+                afterAppend, lastCpu, result.rows.size());
+
+    double grepBest = 1e9;
+    for (int i = 0; i < 3; ++i)
+        grepBest = std::min(grepBest, grepMilliseconds(exportFile, QStringLiteral("ecole")));
+    QFileInfo info(exportFile);
+    std::printf("grep -i over the exported texts (%lld bytes): %.1f ms\n",
+                static_cast<long long>(info.size()), grepBest);
+    return 0;
+}

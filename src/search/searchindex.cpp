@@ -1,0 +1,267 @@
+#include "searchindex.h"
+
+#include "dbf.h"
+#include "tableindex.h"
+#include "textfold.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr std::size_t NotFound = std::string::npos;
+// The excerpt: this many characters of context before the first match, this many in all.
+constexpr int ExcerptLead = 30;
+constexpr int ExcerptLength = 160;
+
+TableLayout layoutOf(SearchIndex::Table table)
+{
+    switch (table) {
+    case SearchIndex::Notes:
+        return {"memo.dbf", {"TITRE"}, {"MEMO"}};
+    case SearchIndex::Sheets:
+        return {"infos.dbf", {"TITRE"}, {"CATEG", "INFOS"}};
+    case SearchIndex::Cards:
+        return {"adbook.dbf",
+                {"PRENOM", "NOM"},
+                {"ADRESSE", "CP", "VILLE", "PAYS", "TEL", "FAX", "MOBILE", "EMAIL", "WEB", "NOTES"}};
+    }
+    return {};
+}
+
+std::vector<std::string> queryWords(const QString &query)
+{
+    std::vector<std::string> words;
+    const std::string folded = TextFold::fold(query);
+    std::size_t at = 0;
+    while (at < folded.size()) {
+        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
+        if (blank > at)
+            words.push_back(folded.substr(at, blank - at));
+        at = blank + 1;
+    }
+    return words;
+}
+
+// The first place at or after `from` where a word of `folded` begins with `word`.
+std::size_t findWord(const std::string &folded, const std::string &word, std::size_t from = 0)
+{
+    const char *base = folded.data();
+    while (from + word.size() <= folded.size()) {
+        const void *hit = ::memmem(base + from, folded.size() - from, word.data(), word.size());
+        if (!hit)
+            return NotFound;
+        const auto at = static_cast<std::size_t>(static_cast<const char *>(hit) - base);
+        if (TextFold::startsWord(folded, at))
+            return at;
+        from = at + 1;
+    }
+    return NotFound;
+}
+
+bool matchesAll(const std::string &folded, const std::vector<std::string> &words)
+{
+    return std::all_of(words.begin(), words.end(),
+                       [&](const std::string &w) { return findWord(folded, w) != NotFound; });
+}
+
+// True when every record that matches `now` also matched `before`: each earlier word is the
+// beginning of the word now in its place, as while the user types on.
+bool narrows(const std::vector<std::string> &now, const std::vector<std::string> &before)
+{
+    if (before.empty() || now.size() < before.size())
+        return false;
+    for (std::size_t i = 0; i < before.size(); ++i)
+        if (now[i].compare(0, before[i].size(), before[i]) != 0)
+            return false;
+    return true;
+}
+
+bool isBlank(QChar c)
+{
+    return c.isSpace() || c == QChar(0x2029) || c == QChar(0x2028);
+}
+
+// body[start, end) on one line, runs of blanks made one; map[i] is where body[start + i] landed.
+QString oneLine(const QString &body, int start, int end, std::vector<int> &map)
+{
+    QString line;
+    map.assign(static_cast<std::size_t>(end - start + 1), 0);
+    for (int i = start; i < end; ++i) {
+        map[static_cast<std::size_t>(i - start)] = static_cast<int>(line.size());
+        if (!isBlank(body[i]))
+            line += body[i];
+        else if (!line.isEmpty() && line.back() != QLatin1Char(' '))
+            line += QLatin1Char(' ');
+    }
+    map.back() = static_cast<int>(line.size());
+    return line;
+}
+
+void mergeRanges(std::vector<std::pair<int, int>> &ranges)
+{
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<std::pair<int, int>> merged;
+    for (const auto &[start, length] : ranges) {
+        if (!merged.empty() && start <= merged.back().first + merged.back().second) {
+            const int end = std::max(merged.back().first + merged.back().second, start + length);
+            merged.back().second = end - merged.back().first;
+        } else {
+            merged.emplace_back(start, length);
+        }
+    }
+    ranges = std::move(merged);
+}
+
+} // namespace
+
+SearchIndex::SearchIndex(const QString &dataDirectory)
+{
+    const std::string folder = dataDirectory.toStdString();
+    for (int t = 0; t < TableCount; ++t)
+        m_tables[t] = std::make_unique<TableIndex>(folder, layoutOf(static_cast<Table>(t)));
+}
+
+SearchIndex::~SearchIndex()
+{
+    if (m_preparing.valid())
+        m_preparing.wait();
+}
+
+int SearchIndex::pageOf(Table table)
+{
+    static constexpr int pages[TableCount] = {0, 1, 3};
+    return pages[table];
+}
+
+void SearchIndex::watch(TDbf &programTable, Table table)
+{
+    // The listener stays with the dataset; once the index is gone it finds its flag gone too.
+    std::weak_ptr<std::atomic<bool>> flag = m_tables[table]->changedFlag();
+    programTable.addDataListener([flag](TDataEvent event, TDbfField *) {
+        if (event == TDataEvent::DataSetChange || event == TDataEvent::UpdateState)
+            if (auto changed = flag.lock())
+                changed->store(true);
+    });
+}
+
+void SearchIndex::prepare()
+{
+    if (m_preparing.valid() || m_built) // m_built is the build's to write until it is joined
+        return;
+    m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
+}
+
+void SearchIndex::refresh()
+{
+    if (m_preparing.valid())
+        m_preparing.get();
+    refreshTables();
+}
+
+void SearchIndex::refreshTables()
+{
+    bool changed = false;
+    if (!m_built) {
+        // The first build reads the three tables side by side: each has its own dataset.
+        std::array<bool, TableCount> done{};
+        std::vector<std::thread> readers;
+        for (int t = 1; t < TableCount; ++t)
+            readers.emplace_back([&, t] { done[t] = m_tables[t]->refresh(); });
+        done[0] = m_tables[0]->refresh();
+        for (std::thread &reader : readers)
+            reader.join();
+        m_built = true;
+        changed = true;
+    }
+    for (auto &table : m_tables)
+        changed = table->refresh() || changed;
+    if (changed) {
+        m_lastWords.clear();
+        m_lastMatches.clear();
+    }
+}
+
+int SearchIndex::recordCount() const
+{
+    if (m_preparing.valid())
+        m_preparing.wait();
+    int count = 0;
+    for (const auto &table : m_tables)
+        count += static_cast<int>(table->records().size());
+    return count;
+}
+
+SearchIndex::Result SearchIndex::search(const QString &query, int maxRows)
+{
+    refresh();
+    const std::vector<std::string> words = queryWords(query);
+    std::vector<Match> matches;
+    if (narrows(words, m_lastWords)) {
+        for (const Match &m : m_lastMatches)
+            if (matchesAll(m_tables[m.table]->records()[m.record].folded, words))
+                matches.push_back(m);
+    } else if (!words.empty()) {
+        for (int t = 0; t < TableCount; ++t) {
+            const std::vector<IndexedRecord> &records = m_tables[t]->records();
+            for (std::size_t i = 0; i < records.size(); ++i)
+                if (matchesAll(records[i].folded, words))
+                    matches.push_back({t, i});
+        }
+    }
+    Result result;
+    const std::size_t shown = std::min(matches.size(), static_cast<std::size_t>(std::max(maxRows, 0)));
+    for (std::size_t k = 0; k < shown; ++k) {
+        const IndexedRecord &r = m_tables[matches[k].table]->records()[matches[k].record];
+        Row &row = result.rows.emplace_back();
+        row.table = static_cast<Table>(matches[k].table);
+        row.recNo = static_cast<int>(r.recNo);
+        row.title = r.title;
+    }
+    result.more = static_cast<int>(matches.size() - shown);
+    m_lastWords = words;
+    m_lastMatches = std::move(matches);
+    return result;
+}
+
+// The text from a little before its first match, every match inside it in bold. A record that
+// matched only by its title shows the start of its text.
+void SearchIndex::describe(Row &row, const QString &query)
+{
+    row.described = true;
+    row.bold.clear();
+    const std::vector<std::string> words = queryWords(query);
+    const QString body = m_tables[row.table]->body(static_cast<std::uint32_t>(row.recNo));
+    std::vector<int> origin;
+    const std::string folded = TextFold::fold(body, &origin);
+    std::size_t first = NotFound;
+    for (const std::string &w : words)
+        first = std::min(first, findWord(folded, w));
+    const int centre = first == NotFound ? 0 : origin[first];
+    int start = std::max(0, centre - ExcerptLead);
+    if (start > 0) {
+        const int blank = static_cast<int>(body.indexOf(QLatin1Char(' '), start));
+        if (blank >= 0 && blank < centre)
+            start = blank + 1; // begin with a whole word
+    }
+    const int end = std::min(static_cast<int>(body.size()), start + ExcerptLength);
+    std::vector<int> map;
+    const QString line = oneLine(body, start, end, map);
+    const QString lead = start > 0 ? QStringLiteral("… ") : QString();
+    row.excerpt = lead + line + (end < body.size() ? QStringLiteral(" …") : QString());
+
+    for (const std::string &w : words) {
+        for (std::size_t at = findWord(folded, w); at != NotFound; at = findWord(folded, w, at + 1)) {
+            const int from = origin[at];
+            const int to = origin[at + w.size() - 1] + 1;
+            if (from < start || from >= end)
+                continue;
+            const int a = map[static_cast<std::size_t>(from - start)];
+            const int b = map[static_cast<std::size_t>(std::min(to, end) - start)];
+            if (b > a)
+                row.bold.emplace_back(static_cast<int>(lead.size()) + a, b - a);
+        }
+    }
+    mergeRanges(row.bold);
+}

@@ -1,0 +1,70 @@
+// The search window: a small popup with a line edit on top and the matching records below.
+//
+// Results follow the typing after a short pause. Enter or a click on a row asks for that record
+// (recordRequested) and closes the window; Escape or a click outside closes it. The window owns
+// the index, which is built at the first search and kept for the run.
+//
+//     auto *search = new SearchWindow(dataDirectory(), this);
+//     search->index().watch(*Dbfmemo, SearchIndex::Notes);
+//     connect(search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+//     search->popup(mapToGlobal(QPoint(360, 40)));
+//
+// Its texts are captions and hints of named widgets, so language files replace them: the line
+// edit's hint is also its placeholder, and the two hidden `LabelModele…` labels hold the texts
+// made up at run time.
+#pragma once
+
+#include "searchindex.h"
+
+#include <QFrame>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QTimer;
+class SearchResultModel;
+
+class SearchWindow : public QFrame
+{
+    Q_OBJECT
+public:
+    static constexpr int DebounceMilliseconds = 100;
+
+    // dataDirectory: the folder of the tables, ending with "/".
+    explicit SearchWindow(const QString &dataDirectory, QWidget *parent = nullptr);
+    ~SearchWindow() override;
+
+    SearchIndex &index() { return *m_index; }
+
+    // Shows the window with its top left corner at `globalTopLeft`, the last query selected.
+    void popup(QPoint globalTopLeft);
+    // Searches for the line edit's text now (the pause after typing ends here).
+    void runSearch();
+    // Asks for the record of result row `row` and closes the window.
+    void openRow(int row);
+
+    QLineEdit *EditRecherche = nullptr;
+    QListView *ListeResultats = nullptr;
+    QLabel *LabelAucunResultat = nullptr;
+    QLabel *LabelAutres = nullptr;
+    QLabel *LabelModeleAutres = nullptr;    // "%d": the number of matches not shown
+    QLabel *LabelModeleSansTitre = nullptr; // the title of a record without one
+
+signals:
+    // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number.
+    void recordRequested(int page, int recNo);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupEdit();
+    void setupResults();
+    void setupTexts();
+    void showResult(const SearchIndex::Result &result);
+    bool moveSelection(int key);
+
+    std::unique_ptr<SearchIndex> m_index;
+    SearchResultModel *m_model = nullptr;
+    QTimer *m_pause = nullptr;
+};

@@ -1,0 +1,268 @@
+#include "tableindex.h"
+
+#include "codepage.h"
+#include "dbf.h"
+#include "dbffile.h"
+#include "rtfreader.h"
+#include "textfold.h"
+
+#include <QTextDocument>
+
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// How long after a file's last change its stamp stays untrusted: longer than the coarsest
+// modification-time granularity of the file systems a data folder sits on.
+constexpr long long RacyNanoseconds = 1'000'000'000;
+// Below this many memos, starting threads costs more than it saves.
+constexpr std::size_t ParallelThreshold = 64;
+
+long long nowNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// `doc` is scratch space, reused from one memo to the next: making a document costs more than
+// reading a short note into it.
+QString plainTextOfRtf(const std::string &bytes, QTextDocument &doc)
+{
+    RtfReader::read(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), &doc);
+    return doc.toPlainText();
+}
+
+} // namespace
+
+// One record's values as read from the table, before its memos are turned into plain text.
+struct TableIndex::RawRecord
+{
+    std::size_t slot = 0;             // its place in the new record list
+    std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i]
+    std::vector<bool> rtf;
+};
+
+TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
+    : m_tablePath(dataDirectory + layout.tableName), m_memoPath(memoPathOf(m_tablePath)),
+      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage()))
+{
+}
+
+TableIndex::~TableIndex() = default;
+
+TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
+{
+    Stamp stamp;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return stamp;
+    struct stat st{};
+    if (::fstat(fd, &st) == 0) {
+        stamp.present = true;
+        stamp.size = st.st_size;
+        stamp.inode = static_cast<long long>(st.st_ino);
+        stamp.mtime = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+        stamp.racy = nowNanoseconds() - stamp.mtime < RacyNanoseconds;
+    }
+    if (readHeader) {
+        char header[8];
+        if (::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header))
+            stamp.header.assign(header + 1, 7); // date of last update, record count
+    }
+    ::close(fd);
+    return stamp;
+}
+
+bool TableIndex::refresh()
+{
+    const Stamp table = stampOf(m_tablePath, true);
+    const Stamp memo = stampOf(m_memoPath, false);
+    const bool ownChange = m_changed->exchange(false);
+    const bool tableSame = table == m_tableStamp && !m_tableStamp.racy;
+    const bool memoSame = memo == m_memoStamp && !m_memoStamp.racy;
+    if (m_scanned && !ownChange && tableSame && memoSame)
+        return false;
+    if (table.inode != m_tableStamp.inode || memo.inode != m_memoStamp.inode)
+        m_dbf.reset(); // the files were replaced: the open ones are stale
+    // Stamped before the walk: a change made while it runs shows at the next refresh.
+    m_tableStamp = table;
+    m_memoStamp = memo;
+    m_scanned = true;
+    rescan(!memoSame || ownChange);
+    return true;
+}
+
+void TableIndex::openTable()
+{
+    if (m_dbf && m_dbf->active())
+        return;
+    m_fields.clear();
+    m_dbf = std::make_unique<TDbf>();
+    m_dbf->setReadOnly(true);
+    m_dbf->setFilePath(m_tablePath.substr(0, m_tablePath.rfind('/') + 1));
+    m_dbf->setTableName(m_layout.tableName);
+    m_dbf->open();
+    // A field the table lacks reads as empty.
+    for (const auto *names : {&m_layout.titleFields, &m_layout.bodyFields})
+        for (const std::string &name : *names)
+            m_fields.push_back(m_dbf->findField(name));
+}
+
+void TableIndex::rescan(bool memosMayHaveChanged)
+{
+    std::vector<RawRecord> raw;
+    std::vector<IndexedRecord> fresh;
+    try {
+        if (!m_tableStamp.present) {
+            m_dbf.reset();
+            m_records.clear();
+            return;
+        }
+        openTable();
+        readRecords(memosMayHaveChanged, raw, fresh);
+    } catch (const std::exception &) {
+        // A damaged or vanished table finds nothing; the next refresh tries it again.
+        m_dbf.reset();
+        m_records.clear();
+        m_scanned = false;
+        return;
+    }
+
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        QTextDocument doc;
+        QString body;
+        for (std::size_t i = next++; i < raw.size(); i = next++) {
+            IndexedRecord &out = fresh[raw[i].slot];
+            joinTexts(raw[i], doc, out.title, body);
+            raw[i].values = {};
+            out.folded.reserve(static_cast<std::size_t>(out.title.size() + body.size()) + 8);
+            TextFold::appendFolded(out.title, out.folded);
+            out.folded += ' ';
+            TextFold::appendFolded(body, out.folded);
+        }
+    };
+    const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
+    if (raw.size() < ParallelThreshold || threads == 1) {
+        work();
+    } else {
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t)
+            pool.emplace_back(work);
+        work();
+        for (std::thread &t : pool)
+            t.join();
+    }
+    m_records = std::move(fresh);
+}
+
+void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title,
+                           QString &body) const
+{
+    title.clear();
+    body.clear();
+    const std::size_t titleCount = m_layout.titleFields.size();
+    for (std::size_t i = 0; i < raw.values.size(); ++i) {
+        const std::string &value = raw.values[i];
+        const QString text = (raw.rtf[i] ? plainTextOfRtf(value, doc)
+                                         : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
+                                 .trimmed();
+        if (i < titleCount) {
+            if (!title.isEmpty() && !text.isEmpty())
+                title += QLatin1Char(' ');
+            title += text;
+        } else if (!text.isEmpty()) {
+            if (!body.isEmpty())
+                body += QStringLiteral(" · ");
+            body += text;
+        }
+    }
+}
+
+std::uint64_t TableIndex::readValues(RawRecord &raw) const
+{
+    std::uint64_t hash = 0;
+    raw.values.clear();
+    raw.rtf.clear();
+    for (TDbfField *f : m_fields) {
+        std::string value;
+        bool rtf = false;
+        if (f && f->isBlob()) {
+            value = f->memoBytes();
+            hash = hash * 1000003u ^ std::hash<std::string>{}(value);
+            rtf = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
+            if (!rtf)
+                value = m_ansi->toUtf8(value); // a memo that is not RTF is plain text
+        } else if (f) {
+            value = f->asString();
+        }
+        raw.values.push_back(std::move(value));
+        raw.rtf.push_back(rtf);
+    }
+    return hash;
+}
+
+QString TableIndex::body(std::uint32_t recNo)
+{
+    try {
+        if (!m_dbf || !m_dbf->active())
+            return {};
+        m_dbf->setRecNo(static_cast<int>(recNo));
+        if (m_dbf->recNo() != static_cast<int>(recNo))
+            return {}; // deleted since the last refresh
+        RawRecord raw;
+        readValues(raw);
+        QTextDocument doc;
+        QString title;
+        QString text;
+        joinTexts(raw, doc, title, text);
+        return text;
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
+// Walks the live records. A record whose values and memo block numbers are those of the last walk
+// keeps its text without reading its memos when the memo file did not change; otherwise its
+// memos are read and, when their bytes differ, it goes to `raw` to be composed again.
+void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
+                             std::vector<IndexedRecord> &fresh)
+{
+    TDbf &t = *m_dbf;
+    auto old = m_records.begin();
+    std::string key;
+    for (t.first(); !t.eof(); t.next()) {
+        const auto recNo = static_cast<std::uint32_t>(t.recNo());
+        key.clear();
+        for (TDbfField *f : m_fields) {
+            if (f)
+                key += f->isBlob() ? std::to_string(f->memoBlock()) : f->asString();
+            key += '\x1f';
+        }
+        while (old != m_records.end() && old->recNo < recNo)
+            ++old;
+        const bool sameKey = old != m_records.end() && old->recNo == recNo && old->key == key;
+        if (sameKey && !memosMayHaveChanged) {
+            fresh.push_back(std::move(*old));
+            continue;
+        }
+        RawRecord r;
+        const std::uint64_t hash = readValues(r);
+        if (sameKey && old->memoHash == hash) {
+            fresh.push_back(std::move(*old));
+            continue;
+        }
+        r.slot = fresh.size();
+        IndexedRecord &record = fresh.emplace_back();
+        record.recNo = recNo;
+        record.key = key;
+        record.memoHash = hash;
+        raw.push_back(std::move(r));
+    }
+}

@@ -1,0 +1,106 @@
+// The searchable text of one table, kept in memory and brought up to date when the table changes.
+//
+// The table is read through a read-only dataset of its own, so the index never moves the
+// program's current records, takes no lock and sees what other processes append or rewrite (the
+// engine counts records from the file size). A change is noticed through the table and memo
+// files' size and modification time, the header's record count and date, and, for this
+// program's own posts and deletes, a flag that the program's dataset raises.
+//
+// A refresh walks the live records again but only re-reads the text of those whose fields or memo
+// changed: turning RTF into plain text is what costs, so the plain text is kept per record and
+// recognised by the record's field values, memo block numbers and a hash of its memo bytes.
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TDbf;
+class TDbfField;
+class TCodePage;
+class QTextDocument;
+
+// Which fields make a record's title and its text.
+struct TableLayout
+{
+    std::string tableName;                 // "memo.dbf"
+    std::vector<std::string> titleFields;  // joined by a blank
+    std::vector<std::string> bodyFields;   // joined by " · ", empty values left out
+};
+
+struct IndexedRecord
+{
+    std::uint32_t recNo = 0; // physical record number
+    QString title;
+    std::string folded;      // TextFold of the title, a blank, the text
+    std::string key;         // field values and memo block numbers as read
+    std::uint64_t memoHash = 0;
+};
+
+class TableIndex
+{
+public:
+    TableIndex(std::string dataDirectory, TableLayout layout);
+    ~TableIndex();
+    TableIndex(const TableIndex &) = delete;
+    TableIndex &operator=(const TableIndex &) = delete;
+
+    // Brings the records up to date when the table changed since the last refresh. Returns true
+    // when the records may differ from before. A table that cannot be read has no records (and is
+    // tried again at the next refresh); the refresh never throws.
+    bool refresh();
+
+    // The live records in physical order.
+    const std::vector<IndexedRecord> &records() const { return m_records; }
+    // The text (all but the title) of physical record recNo as it is now, read again from the
+    // table: only the few records shown need it, so the index does not keep it. Empty when the
+    // record is gone.
+    QString body(std::uint32_t recNo);
+
+    // Raised by the program's own dataset on a post or delete; read and cleared by refresh().
+    std::shared_ptr<std::atomic<bool>> changedFlag() const { return m_changed; }
+
+private:
+    struct Stamp
+    {
+        bool present = false;
+        long long size = 0;
+        long long inode = 0;
+        long long mtime = 0; // nanoseconds
+        std::string header;  // date and record count of a table file
+        // Taken so soon after the file's last change that another change within the file
+        // system's time granularity would leave the stamp the same: never trusted.
+        bool racy = false;
+        bool operator==(const Stamp &o) const
+        {
+            return present == o.present && size == o.size && inode == o.inode
+                   && mtime == o.mtime && header == o.header;
+        }
+    };
+    struct RawRecord;
+
+    static Stamp stampOf(const std::string &path, bool readHeader);
+    void rescan(bool memosMayHaveChanged);
+    void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
+                     std::vector<IndexedRecord> &fresh);
+    void openTable();
+    // The values of the current record of m_dbf; returns the hash of its memos.
+    std::uint64_t readValues(RawRecord &raw) const;
+    void joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title, QString &body) const;
+
+    std::string m_tablePath;
+    std::string m_memoPath;
+    TableLayout m_layout;
+    std::unique_ptr<TDbf> m_dbf;
+    std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
+    std::unique_ptr<TCodePage> m_ansi;
+    std::vector<IndexedRecord> m_records;
+    Stamp m_tableStamp;
+    Stamp m_memoStamp;
+    bool m_scanned = false;
+    std::shared_ptr<std::atomic<bool>> m_changed = std::make_shared<std::atomic<bool>>(false);
+};

@@ -1,0 +1,179 @@
+#include "textfold.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <cstring>
+#include <mutex>
+
+namespace TextFold {
+namespace {
+
+void appendUtf8(UChar32 c, std::string &out)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Letters that neither decomposition nor case folding split, but that people type as two
+// letters or without their stroke.
+const char *spreadLetter(UChar32 c)
+{
+    switch (c) {
+    case 0x00E6: return "ae"; // æ
+    case 0x0153: return "oe"; // œ
+    case 0x00F8: return "o";  // ø
+    case 0x0142: return "l";  // ł
+    case 0x0111: return "d";  // đ
+    case 0x0131: return "i";  // ı
+    default: return nullptr;
+    }
+}
+
+void appendClassified(UChar32 c, std::string &out)
+{
+    if (c < 0x80) {
+        out += (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+    } else if (const char *spread = spreadLetter(c)) {
+        out += spread;
+    } else if (u_isalnum(c) || u_charType(c) == U_COMBINING_SPACING_MARK
+               || u_charType(c) == U_ENCLOSING_MARK) {
+        appendUtf8(c, out);
+    } else if (c == 0x2018 || c == 0x2019 || c == 0x201B || c == 0x02BC) {
+        out += '\''; // typographic apostrophes read as the typed one: "l’école" is "l'école"
+    } else if ((c >= 0x2010 && c <= 0x2015) || c == 0x2212) {
+        out += '-';
+    } else {
+        out += ' ';
+    }
+}
+
+// One character through ICU: decomposed, stripped of its non-spacing marks, case-folded.
+void foldSlow(UChar32 c, std::string &out)
+{
+    UChar source[2];
+    int32_t sourceLength = 0;
+    U16_APPEND_UNSAFE(source, sourceLength, c);
+    UErrorCode error = U_ZERO_ERROR;
+    const UNormalizer2 *nfd = unorm2_getNFDInstance(&error);
+    UChar decomposed[32];
+    int32_t length = U_SUCCESS(error)
+                         ? unorm2_normalize(nfd, source, sourceLength, decomposed, 32, &error)
+                         : 0;
+    if (U_FAILURE(error) || length > 32) {
+        std::memcpy(decomposed, source, sizeof(UChar) * sourceLength);
+        length = sourceLength;
+    }
+    UChar bare[32];
+    int32_t bareLength = 0;
+    for (int32_t i = 0; i < length;) {
+        UChar32 cp;
+        U16_NEXT_UNSAFE(decomposed, i, cp);
+        if (u_charType(cp) != U_NON_SPACING_MARK)
+            U16_APPEND_UNSAFE(bare, bareLength, cp);
+    }
+    UChar folded[96];
+    error = U_ZERO_ERROR;
+    int32_t foldedLength = u_strFoldCase(folded, 96, bare, bareLength, U_FOLD_CASE_DEFAULT, &error);
+    if (U_FAILURE(error) || foldedLength > 96)
+        return;
+    for (int32_t i = 0; i < foldedLength;) {
+        UChar32 cp;
+        U16_NEXT_UNSAFE(folded, i, cp);
+        appendClassified(cp, out);
+    }
+}
+
+// The folded bytes of every character of the basic plane, worked out through ICU a block of
+// 256 at a time, the first time a character of the block is met.
+struct Entry
+{
+    std::uint8_t length = 0;
+    char bytes[15] = {};
+};
+std::array<Entry, 0x10000> table;
+std::array<std::once_flag, 256> filled;
+
+void fillBlock(int block)
+{
+    std::string bytes;
+    for (int c = block << 8; c < ((block + 1) << 8); ++c) {
+        bytes.clear();
+        if (!U16_IS_SURROGATE(c))
+            foldSlow(c, bytes);
+        Entry &entry = table[c];
+        entry.length = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), sizeof entry.bytes));
+        std::memcpy(entry.bytes, bytes.data(), entry.length);
+    }
+}
+
+inline const Entry &entryOf(char16_t c)
+{
+    std::call_once(filled[c >> 8], fillBlock, c >> 8);
+    return table[c];
+}
+
+template <typename Mark>
+void foldInto(QStringView text, std::string &out, Mark mark)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        const std::size_t before = out.size();
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                out += static_cast<char>(c + 32);
+            else
+                out += (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            foldSlow(QChar::surrogateToUcs4(c, text[i + 1].unicode()), out);
+            mark(before, i);
+            ++i;
+            continue;
+        } else {
+            const Entry &entry = entryOf(c);
+            out.append(entry.bytes, entry.length);
+        }
+        mark(before, i);
+    }
+}
+
+} // namespace
+
+std::string fold(QStringView text, std::vector<int> *origin)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    if (!origin) {
+        foldInto(text, out, [](std::size_t, qsizetype) {});
+        return out;
+    }
+    origin->clear();
+    foldInto(text, out, [&](std::size_t before, qsizetype index) {
+        origin->resize(out.size(), static_cast<int>(index));
+    });
+    return out;
+}
+
+void appendFolded(QStringView text, std::string &out)
+{
+    foldInto(text, out, [](std::size_t, qsizetype) {});
+}
+
+} // namespace TextFold

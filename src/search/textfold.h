@@ -1,0 +1,39 @@
+// Folding text for matching: case and accents are dropped so that "eleve" meets "Élève" and
+// "STRASSE" meets "Straße".
+//
+// Every character becomes zero or more bytes of folded UTF-8: letters and digits lose their
+// accents and case (ß, æ and œ spread to two letters), ASCII punctuation stays as it is, and
+// every other character (spaces, line breaks, other punctuation and symbols) becomes one blank.
+// So a byte of the folded text that is not ASCII always belongs to a letter or digit, and a
+// word starts where the byte before it is ASCII but neither letter nor digit.
+//
+//     std::string folded = TextFold::fold(u"Rue de l'Église");   // "rue de l'eglise"
+#pragma once
+
+#include <QStringView>
+
+#include <string>
+#include <vector>
+
+namespace TextFold {
+
+// The folded text. With `origin`, origin[i] is the index in `text` of the character that gave
+// byte i of the result.
+std::string fold(QStringView text, std::vector<int> *origin = nullptr);
+
+// Appends the folded text to `out` (the index's bulk path).
+void appendFolded(QStringView text, std::string &out);
+
+// True when folded byte `b` can be part of a word.
+inline bool isWordByte(unsigned char b)
+{
+    return b >= 0x80 || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z');
+}
+
+// True when a word of `folded` starts at byte `at`.
+inline bool startsWord(const std::string &folded, std::size_t at)
+{
+    return at == 0 || !isWordByte(static_cast<unsigned char>(folded[at - 1]));
+}
+
+} // namespace TextFold

@@ -1,0 +1,209 @@
+#include "searchindex.h"
+#include "searchtestutil.h"
+#include "textfold.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using searchtest::TestTables;
+using searchtest::rtf;
+
+namespace {
+
+// Plain memo text as the program stores it: the ANSI code page.
+std::string ansi(const char *utf8)
+{
+    return QString::fromUtf8(utf8).toLatin1().toStdString();
+}
+
+// A long note whose matching word sits in the middle of its text.
+std::string longMemo()
+{
+    QString text;
+    for (int i = 0; i < 60; ++i)
+        text += QStringLiteral("Ligne de remplissage numéro %1.\n").arg(i);
+    text += QStringLiteral("Réunion des parents d'élèves jeudi.\n");
+    for (int i = 0; i < 60; ++i)
+        text += QStringLiteral("Encore une ligne %1.\n").arg(i);
+    return rtf(text);
+}
+
+class SearchIndexTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new TestTables;
+        folder->add("memo.dbf", {{"TITRE", "Élève à l'école"}, {"MEMO", longMemo()}});
+        folder->add("memo.dbf", {{"TITRE", "Fantôme"}, {"MEMO", rtf(QStringLiteral("revenant jeudi"))}});
+        folder->add("memo.dbf", {{"TITRE", "Courses"}, {"MEMO", ansi("acheter du pain, du fromage jeudi")}});
+        folder->remove("memo.dbf", 2);
+        folder->add("infos.dbf", {{"CATEG", "Voyage"},
+                                  {"TITRE", "Berlin"},
+                                  {"INFOS", rtf(QStringLiteral("Hôtel Straße des 17. Juni, jeudi"))}});
+        folder->add("adbook.dbf", {{"PRENOM", "Jean"},
+                                   {"NOM", "Dupont"},
+                                   {"VILLE", "Saint-Étienne"},
+                                   {"EMAIL", "jean@exemple.fr"},
+                                   {"NOTES", ansi("allergique aux noix\r\njeudi")}});
+    }
+    static void TearDownTestSuite() { delete folder; }
+
+    static TestTables *folder;
+};
+TestTables *SearchIndexTest::folder = nullptr;
+
+struct MatchCase
+{
+    const char *query;
+    std::vector<std::pair<SearchIndex::Table, int>> expected; // in result order
+};
+
+class MatchingRules : public SearchIndexTest, public ::testing::WithParamInterface<MatchCase>
+{
+};
+
+} // namespace
+
+TEST_P(MatchingRules, FindsExactlyTheRecordsHoldingEveryWord)
+{
+    SearchIndex index(folder->qdata());
+    const SearchIndex::Result result = index.search(QString::fromUtf8(GetParam().query));
+    std::vector<std::pair<SearchIndex::Table, int>> found;
+    for (const SearchIndex::Row &row : result.rows)
+        found.emplace_back(row.table, row.recNo);
+    EXPECT_EQ(found, GetParam().expected) << "query: " << GetParam().query;
+    EXPECT_EQ(result.more, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, MatchingRules,
+    ::testing::Values(
+        MatchCase{"eleve", {{SearchIndex::Notes, 1}}},                  // accents in the title
+        MatchCase{"ÉLÈVE", {{SearchIndex::Notes, 1}}},                  // case and accents typed
+        MatchCase{"STRASSE", {{SearchIndex::Sheets, 1}}},               // ß typed as two letters
+        MatchCase{"straße", {{SearchIndex::Sheets, 1}}},
+        MatchCase{"ecol elev", {{SearchIndex::Notes, 1}}},              // two word beginnings
+        MatchCase{"eleve fromage", {}},                                 // each word, one record
+        MatchCase{"cole", {}},                                          // not a word beginning
+        MatchCase{"reunion parents", {{SearchIndex::Notes, 1}}},        // deep in a long memo
+        MatchCase{"revenant", {}},                                       // deleted record
+        MatchCase{"fromage", {{SearchIndex::Notes, 3}}},                // memo that is not RTF
+        MatchCase{"voyage", {{SearchIndex::Sheets, 1}}},                // a sheet's category
+        MatchCase{"dupont jean", {{SearchIndex::Cards, 1}}},            // a card's names
+        MatchCase{"etienne", {{SearchIndex::Cards, 1}}},                // after a hyphen
+        MatchCase{"noix", {{SearchIndex::Cards, 1}}},                   // a card's notes
+        MatchCase{"exemple.fr", {{SearchIndex::Cards, 1}}},
+        MatchCase{"   ", {}},
+        MatchCase{"jeudi",
+                  {{SearchIndex::Notes, 1}, {SearchIndex::Notes, 3}, {SearchIndex::Sheets, 1},
+                   {SearchIndex::Cards, 1}}}));                         // notes, sheets, cards
+
+TEST(TextFolding, DropsCaseAndAccentsAndKeepsWordsApart)
+{
+    const std::pair<const char16_t *, const char *> cases[] = {
+        {u"Élève", "eleve"},       {u"STRASSE", "strasse"}, {u"Straße", "strasse"},
+        {u"Œuvre", "oeuvre"},      {u"e\u0301te\u0301", "ete"}, {u"l’école", "l'ecole"},
+        {u"a\tb\nc\u00A0d", "a b c d"}, {u"«Noël»", " noel "},
+    };
+    for (const auto &[text, folded] : cases)
+        EXPECT_EQ(TextFold::fold(QStringView(text)), folded) << QString::fromUtf16(text).toStdString();
+}
+
+TEST_F(SearchIndexTest, RowShowsTitleAndExcerptWithTheMatchInBold)
+{
+    SearchIndex index(folder->qdata());
+    SearchIndex::Result result = index.search(QStringLiteral("reunion eleve"));
+    ASSERT_EQ(result.rows.size(), 1u);
+    SearchIndex::Row &row = result.rows[0];
+    index.describe(row, QStringLiteral("reunion eleve"));
+    EXPECT_EQ(row.title, QStringLiteral("Élève à l'école"));
+    EXPECT_TRUE(row.excerpt.startsWith(QStringLiteral("… "))) << "the excerpt starts mid-text";
+    EXPECT_FALSE(row.excerpt.contains(QLatin1Char('\n')));
+    QStringList bold;
+    for (const auto &[start, length] : row.bold)
+        bold << row.excerpt.mid(start, length);
+    EXPECT_EQ(bold, QStringList({QStringLiteral("Réunion"), QStringLiteral("élève")}));
+
+    result = index.search(QStringLiteral("dupont"));
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].title, QStringLiteral("Jean Dupont"));
+}
+
+TEST(SearchIndexLimits, ShowsAtMostTheRowLimitAndCountsTheRest)
+{
+    TestTables folder;
+    for (int i = 0; i < 7; ++i)
+        folder.add("memo.dbf", {{"TITRE", "Lot " + std::to_string(i)}});
+    SearchIndex index(folder.qdata());
+    const SearchIndex::Result result = index.search(QStringLiteral("lot"), 5);
+    ASSERT_EQ(result.rows.size(), 5u);
+    EXPECT_EQ(result.rows[4].recNo, 5);
+    EXPECT_EQ(result.more, 2);
+}
+
+TEST(SearchIndexUpdates, AnotherProgramsAppendIsFoundByTheNextSearch)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Premier"}});
+    SearchIndex index(folder.qdata());
+    ASSERT_EQ(index.search(QStringLiteral("premier")).rows.size(), 1u);
+    ASSERT_TRUE(index.search(QStringLiteral("quetzal")).rows.empty());
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            folder.add("memo.dbf", {{"TITRE", "Second"}, {"MEMO", rtf(QStringLiteral("Quetzalcoatl"))}});
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+
+    const SearchIndex::Result result = index.search(QStringLiteral("quetzal"));
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].recNo, 2);
+}
+
+TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Alpha"}});
+    folder.add("memo.dbf", {{"TITRE", "Beta"}});
+    TDbf program("Dbfmemo");
+    program.setFilePath(folder.data());
+    program.setTableName("memo.dbf");
+    program.open();
+    SearchIndex index(folder.qdata());
+    index.watch(program, SearchIndex::Notes);
+    ASSERT_EQ(index.search(QStringLiteral("alpha")).rows.size(), 1u);
+
+    program.edit(); // record 1; same length, same memo: only the flag can tell
+    program.fieldByName("TITRE").setAsString("Omega");
+    program.post();
+    EXPECT_TRUE(index.search(QStringLiteral("alpha")).rows.empty());
+    EXPECT_EQ(index.search(QStringLiteral("omega")).rows.size(), 1u);
+
+    program.deleteRecord();
+    EXPECT_TRUE(index.search(QStringLiteral("omega")).rows.empty());
+    EXPECT_EQ(index.search(QStringLiteral("beta")).rows.size(), 1u);
+}
+
+TEST(SearchIndexUpdates, MissingOrDamagedTablesFindNothingAndDoNotFail)
+{
+    TestTables folder;
+    folder.add("infos.dbf", {{"TITRE", "Gardée"}});
+    QFile::remove(folder.qdata() + QStringLiteral("memo.dbf"));
+    QFile damaged(folder.qdata() + QStringLiteral("adbook.dbf"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("not a table at all");
+    damaged.close();
+    SearchIndex index(folder.qdata());
+    const SearchIndex::Result result = index.search(QStringLiteral("gardee"));
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].table, SearchIndex::Sheets);
+}

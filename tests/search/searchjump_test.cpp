@@ -1,0 +1,144 @@
+// The road of a search: Ctrl+F in the main window, a query typed, Enter, and the record shown on
+// its page.
+#include "clicklabel.h"
+#include "mainwindow.h"
+#include "notebooktables.h"
+#include "searchtestutil.h"
+#include "searchwindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QStackedWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using searchtest::TestTables;
+using searchtest::rtf;
+
+namespace {
+
+struct JumpCase
+{
+    int page;
+    const char *table;
+    const char *titleField;
+    const char *query;
+    const char *titleEdit; // the page's bound control of titleField
+};
+
+class SearchJump : public ::testing::TestWithParam<JumpCase>
+{
+protected:
+    void SetUp() override
+    {
+        // Three records; the one searched for is the third, behind a deleted second one.
+        const JumpCase &c = GetParam();
+        folder.add(c.table, {{c.titleField, "Premier"}});
+        folder.add(c.table, {{c.titleField, "Effacé"}});
+        folder.add(c.table, {{c.titleField, "Cible"}});
+        folder.remove(c.table, 2);
+        form = std::make_unique<Form1>(folder.path());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
+    }
+
+    TDbf &table() const
+    {
+        const int page = GetParam().page;
+        NotebookTables &tables = form->tables();
+        return page == 0 ? tables.Dbfmemo() : page == 1 ? tables.Dbfinfos() : tables.Dbfadbook();
+    }
+
+    // The stored title of physical record n, read as another program would.
+    std::string storedTitle(int n) const
+    {
+        TDbf reader;
+        reader.setReadOnly(true);
+        reader.setFilePath(folder.data());
+        reader.setTableName(GetParam().table);
+        reader.open();
+        reader.setRecNo(n);
+        return reader.fieldByName(GetParam().titleField).asString();
+    }
+
+    TestTables folder;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+TEST_P(SearchJump, EnterShowsThePageWithTheRecordCurrentAfterPostingThePendingEdit)
+{
+    TDbf &t = table();
+    ASSERT_TRUE(t.active());
+    t.first();
+    t.edit();
+    t.fieldByName(GetParam().titleField).setAsString("Modifié");
+
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    SearchWindow *search = form->searchWindow();
+    ASSERT_TRUE(search->isVisible()) << "Ctrl+F opens the search window";
+    QTest::keyClicks(search->EditRecherche, QString::fromUtf8(GetParam().query));
+    QTRY_COMPARE(search->ListeResultats->model()->rowCount(), 1);
+    QTest::keyClick(search->EditRecherche, Qt::Key_Return);
+
+    EXPECT_FALSE(search->isVisible());
+    EXPECT_TRUE(form->notebook()->isVisible());
+    EXPECT_EQ(form->notebook()->currentIndex(), GetParam().page);
+    EXPECT_EQ(t.state(), TDataSetState::dsBrowse);
+    EXPECT_EQ(t.recNo(), 3);
+    EXPECT_EQ(t.fieldByName(GetParam().titleField).asString(), "Cible");
+    auto *edit = form->notebook()->currentWidget()->findChild<QLineEdit *>(QLatin1String(GetParam().titleEdit));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("Cible")) << "the page shows the record found";
+    EXPECT_EQ(storedTitle(1), "Modifié") << "the pending edit is posted before the move";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, SearchJump,
+                         ::testing::Values(JumpCase{0, "memo.dbf", "TITRE", "cible", "DBEdit1"},
+                                           JumpCase{1, "infos.dbf", "TITRE", "CIBLE", "DBEdit2"},
+                                           JumpCase{3, "adbook.dbf", "NOM", "cib", "DBEdit5"}));
+
+TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Lot un"}});
+    folder.add("memo.dbf", {{"TITRE", "Lot deux"}, {"MEMO", rtf(QStringLiteral("texte"))}});
+    folder.add("memo.dbf", {{"TITRE", "Lot trois"}});
+    QWidget owner;
+    SearchWindow search(folder.qdata(), &owner);
+    search.popup(QPoint(0, 0));
+    QTest::keyClicks(search.EditRecherche, QStringLiteral("zut"));
+    QTRY_VERIFY(search.LabelAucunResultat->isVisible());
+
+    search.EditRecherche->clear();
+    QTest::keyClicks(search.EditRecherche, QStringLiteral("lot"));
+    QTRY_COMPARE(search.ListeResultats->model()->rowCount(), 3);
+    EXPECT_FALSE(search.LabelAucunResultat->isVisible());
+    QTest::keyClick(search.EditRecherche, Qt::Key_Down);
+    EXPECT_EQ(search.ListeResultats->currentIndex().row(), 1);
+
+    QTest::keyClick(search.EditRecherche, Qt::Key_Escape);
+    EXPECT_FALSE(search.isVisible());
+}
+
+TEST(SearchWindowUse, TextsComeFromTheirWidgetsSoThatLanguageFilesReachThem)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", ""}, {"MEMO", rtf(QStringLiteral("sans nom"))}});
+    folder.add("memo.dbf", {{"TITRE", "Nom"}, {"MEMO", rtf(QStringLiteral("nom"))}});
+    QWidget owner;
+    SearchWindow search(folder.qdata(), &owner);
+    search.EditRecherche->setToolTip(QStringLiteral("Search"));
+    search.LabelModeleSansTitre->setText(QStringLiteral("(untitled)"));
+    search.LabelModeleAutres->setText(QStringLiteral("%d more"));
+    EXPECT_EQ(search.EditRecherche->placeholderText(), QStringLiteral("Search"));
+
+    search.popup(QPoint(0, 0));
+    search.EditRecherche->setText(QStringLiteral("nom"));
+    search.runSearch();
+    ASSERT_EQ(search.ListeResultats->model()->rowCount(), 2);
+    EXPECT_EQ(search.ListeResultats->model()->index(0, 0).data().toString(), QStringLiteral("(untitled)"));
+    EXPECT_FALSE(search.LabelAutres->isVisible());
+}
