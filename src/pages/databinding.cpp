@@ -1,5 +1,8 @@
 #include "databinding.h"
 
+#include <QApplication>
+#include <QScopedValueRollback>
+
 #include <algorithm>
 
 ControlsDisabled::~ControlsDisabled()
@@ -118,6 +121,17 @@ bool TFieldDataLink::edit()
     if (!editing() && canModify())
         m_source->edit();
     return editing();
+}
+
+bool TFieldDataLink::requestEdit()
+{
+    if (!m_source)
+        return true;
+    const QScopedValueRollback<bool> requesting(m_requesting, true);
+    if (edit())
+        return true;
+    QApplication::beep();
+    return false;
 }
 
 void TFieldDataLink::reset()

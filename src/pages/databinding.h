@@ -96,6 +96,11 @@ public:
     // The request to begin editing: asks the data source to edit when the field can be modified
     // and the dataset is browsing; true when the dataset is now editing.
     bool edit();
+    // A control's keystroke asks to edit: true when the field may take it. An unbound control
+    // edits freely; a refused request beeps. While the request runs requesting() is set, so that
+    // the record shown again by the edit does not overwrite what is being typed.
+    bool requestEdit();
+    bool requesting() const { return m_requesting; }
     // The control changed its value: it will be written at the next record update.
     void modified() { m_modified = true; }
     // Forgets the control's change and shows the record buffer again (Escape).
@@ -115,6 +120,7 @@ private:
     TDataSource *m_source = nullptr;
     std::string m_fieldName;
     bool m_modified = false;
+    bool m_requesting = false;
     bool m_updating = false;
     bool m_wasEditing = false;
 };

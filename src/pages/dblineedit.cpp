@@ -24,7 +24,7 @@ void DBLineEdit::showField()
     TDbfField *field = m_link.field();
     const QString value = field ? QString::fromStdString(field->asString()) : QString();
     // Entering edit state at our own request re-reads the record; the caret stays where it was.
-    if (m_requestingEdit && value == text())
+    if (m_link.requesting() && value == text())
         return;
     setText(value);
     const int width = field && field->dataType() == TFieldType::ftString && field->size() > 0 ? field->size() : 32767;
@@ -36,21 +36,7 @@ void DBLineEdit::showField()
 
 bool DBLineEdit::beginEdit()
 {
-    if (!m_link.dataSource())
-        return true; // an unbound field edits freely
-    m_requestingEdit = true;
-    bool editing = false;
-    try {
-        editing = m_link.edit();
-    } catch (...) {
-        m_requestingEdit = false;
-        throw;
-    }
-    m_requestingEdit = false;
-    if (editing)
-        return true;
-    QApplication::beep();
-    return false;
+    return m_link.requestEdit();
 }
 
 void DBLineEdit::keyPressEvent(QKeyEvent *event)

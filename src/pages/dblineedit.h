@@ -37,6 +37,5 @@ private:
     bool beginEdit();
 
     TFieldDataLink m_link;
-    bool m_requestingEdit = false;
     int m_inputLimit = 0;
 };

@@ -42,7 +42,7 @@ void DBMemo::showField()
     const QString value = field ? fromStored(field->asString()) : QString();
     setEnabled(!m_link.missingField());
     // Entering edit state at our own request re-reads the record; the caret stays where it was.
-    if (m_requestingEdit && value == toPlainText())
+    if (m_link.requesting() && value == toPlainText())
         return;
     m_showing = true;
     setPlainText(value);
@@ -51,21 +51,7 @@ void DBMemo::showField()
 
 bool DBMemo::beginEdit()
 {
-    if (!m_link.dataSource())
-        return true; // an unbound field edits freely
-    m_requestingEdit = true;
-    bool editing = false;
-    try {
-        editing = m_link.edit();
-    } catch (...) {
-        m_requestingEdit = false;
-        throw;
-    }
-    m_requestingEdit = false;
-    if (editing)
-        return true;
-    QApplication::beep();
-    return false;
+    return m_link.requestEdit();
 }
 
 void DBMemo::keyPressEvent(QKeyEvent *event)

@@ -38,6 +38,5 @@ private:
     bool beginEdit();
 
     TFieldDataLink m_link;
-    bool m_requestingEdit = false;
     bool m_showing = false;
 };

@@ -123,8 +123,9 @@ TEST(Keyboard, CtrlDigitsOpenThePagesInTheHubsOrder)
         EXPECT_EQ(p.currentPage(), page);
         EXPECT_TRUE(p.form->findChild<QWidget *>("Label3")->isVisible()) << "the hub is revealed";
         EXPECT_TRUE(p.focusIn(page));
-        if (page != p.form->optionsPage())
+        if (page != p.form->optionsPage()) {
             EXPECT_TRUE(qobject_cast<DBLineEdit *>(QApplication::focusWidget())) << "on its first field";
+        }
     }
 }
 

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <gtest/gtest.h>
+
 #include <memory>
 
 namespace programtest {
@@ -44,7 +47,7 @@ struct Program
         Avertissement = &question;
         form->show();
         QApplication::setActiveWindow(form.get());
-        QTest::qWaitFor([this] { return form->activated(); }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000)) << "the window activated";
     }
     ~Program() { Avertissement = nullptr; }
 

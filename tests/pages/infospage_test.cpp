@@ -92,8 +92,9 @@ TEST(InfosPageLists, RebuildFollowsTheListRules)
         EXPECT_EQ(f.titles(), c.titles);
         EXPECT_EQ(f.page.ComboBox1()->currentText(), c.categoryText);
         EXPECT_EQ(f.page.ComboBox2()->currentText(), c.titleText);
-        if (!c.sheets.empty())
+        if (!c.sheets.empty()) {
             EXPECT_EQ(f.table->recNo(), 1) << "the rebuild comes back to the current sheet";
+        }
     }
 }
 
