@@ -1,6 +1,7 @@
 #include "databinding.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -132,6 +133,27 @@ bool TFieldDataLink::requestEdit()
         return true;
     QApplication::beep();
     return false;
+}
+
+bool TFieldDataLink::passKey(QKeyEvent *event, bool multiLine)
+{
+    if (event->key() == Qt::Key_Escape && m_source) {
+        reset();
+        return false;
+    }
+    const QString typed = event->text();
+    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
+    const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool changes = printable || (multiLine && newLine) || event->key() == Qt::Key_Backspace ||
+                         event->key() == Qt::Key_Delete || event->matches(QKeySequence::Paste) ||
+                         event->matches(QKeySequence::Cut);
+    if (printable) {
+        if (TDbfField *bound = field(); bound && !bound->canEncode(typed.toStdString())) {
+            QApplication::beep();
+            return false;
+        }
+    }
+    return !changes || requestEdit();
 }
 
 void TFieldDataLink::reset()

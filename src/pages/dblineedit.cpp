@@ -41,24 +41,7 @@ bool DBLineEdit::beginEdit()
 
 void DBLineEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && m_link.dataSource()) {
-        m_link.reset();
-        event->accept();
-        return;
-    }
-    const QString typed = event->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
-    const bool changes = printable || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
-                         event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut);
-    if (printable) {
-        TDbfField *field = m_link.field();
-        if (field && !field->canEncode(typed.toStdString())) {
-            QApplication::beep();
-            event->accept();
-            return;
-        }
-    }
-    if (changes && !beginEdit()) {
+    if (!m_link.passKey(event, false)) {
         event->accept();
         return;
     }

@@ -56,26 +56,7 @@ bool DBMemo::beginEdit()
 
 void DBMemo::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && m_link.dataSource()) {
-        m_link.reset();
-        event->accept();
-        return;
-    }
-    const QString typed = event->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
-    const bool changes = printable || event->key() == Qt::Key_Backspace ||
-                         event->key() == Qt::Key_Delete || event->key() == Qt::Key_Return ||
-                         event->key() == Qt::Key_Enter || event->matches(QKeySequence::Paste) ||
-                         event->matches(QKeySequence::Cut);
-    if (printable) {
-        TDbfField *field = m_link.field();
-        if (field && !field->canEncode(typed.toStdString())) {
-            QApplication::beep();
-            event->accept();
-            return;
-        }
-    }
-    if (changes && !beginEdit()) {
+    if (!m_link.passKey(event, true)) {
         event->accept();
         return;
     }
