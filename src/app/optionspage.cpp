@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -324,10 +325,16 @@ void OptionsPage::Image12Click() { emit flagClicked(FlagLanguageCodes[5]); }
 
 void OptionsPage::UpdateNowClick()
 {
-    // The settings file lies in the data folder beside the executable.
-    const QString applicationDirectory =
-        QFileInfo(QFileInfo(m_settingsFile).absolutePath()).absolutePath() + QLatin1Char('/');
+    const QString dataFolder = QFileInfo(m_settingsFile).absolutePath();
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QLatin1String("/data");
+    // A portable copy fetches beside its executable; an installed one cannot write there, so
+    // its own data folder takes the downloads.
+    const QString downloads = QFileInfo(dataFolder) == QFileInfo(besideProgram)
+        ? QCoreApplication::applicationDirPath()
+        : dataFolder;
     UpdateSetup setup;
-    setup.applicationDirectory = applicationDirectory;
+    setup.applicationDirectory = downloads + QLatin1Char('/');
+    setup.settingsFile = m_settingsFile;
+    setup.programVersion = QCoreApplication::applicationVersion().toLatin1();
     TMAJ::showModal(window(), std::move(setup));
 }

@@ -187,8 +187,11 @@ bool TMAJ::pause(int milliseconds)
 
 QByteArray TMAJ::ReadLocalVersion() const
 {
-    return readProfileString(m_setup.applicationDirectory + QLatin1String("data/velmora.ini"),
-                             "options", "version");
+    const QString settings = m_setup.settingsFile.isEmpty()
+        ? m_setup.applicationDirectory + QLatin1String("data/velmora.ini")
+        : m_setup.settingsFile;
+    const QByteArray version = readProfileString(settings, "options", "version");
+    return version.isEmpty() ? m_setup.programVersion : version;
 }
 
 void TMAJ::Timer2Timer()

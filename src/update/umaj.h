@@ -31,7 +31,11 @@ class UpdateFetch;
 
 struct UpdateSetup
 {
-    QString applicationDirectory; // ends with "/"; data/velmora.ini holds the installed version
+    QString applicationDirectory; // ends with "/"; the downloads go here
+    QString settingsFile;         // holds the installed version; empty: data/velmora.ini in the above
+    // Stands in for the settings file's version when it has none: only an installer writes that
+    // key, and a copy nobody installed would otherwise be offered its own version again and again.
+    QByteArray programVersion;
     QUrl base;                    // empty: the address the program was built with
     std::function<int()> languageNumber;    // of the messages; empty: the user's locale
     std::function<bool()> internetConnected; // empty: the system's answer

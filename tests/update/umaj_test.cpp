@@ -114,10 +114,13 @@ TEST_F(UpdateDialogTest, ChecksThatEndWithoutAnInstaller)
         bool connected;
         QString message;
         const char *base = nullptr; // instead of the test server's
+        QByteArray program = {};    // the running program's own version
     };
     const Case cases[] = {
         {"same version", "2.5.0.0", 200, versionFile("2.5.0.0"), true, "Votre programme est à jour !"},
         {"no version on either side", {}, 200, versionFile({}), true, "Votre programme est à jour !"},
+        {"no installed version: the program's own counts", {}, 200, versionFile("2.5.0.0"), true,
+         "Votre programme est à jour !", nullptr, "2.5.0.0"},
         {"version file missing", "2.5.0.0", 404, "Not found", true,
          "Lecture impossible ou fichier inexistant sur le serveur !"},
         {"new version without digest", "2.4.0.0", 200, versionFile("2.5.0.0", {}), true,
@@ -135,6 +138,7 @@ TEST_F(UpdateDialogTest, ChecksThatEndWithoutAnInstaller)
         m_server.set(VersionPath, {c.status, c.versionFile});
         m_connected = c.connected;
         m_setup.base = c.base ? QUrl(c.base) : m_server.base();
+        m_setup.programVersion = c.program;
         open();
         ASSERT_TRUE(waitUntilFinished());
         EXPECT_EQ(status(), c.message);
@@ -270,6 +274,25 @@ TEST_F(UpdateDialogTest, ClosingDuringTheDownloadDeletesThePartialFileAndStartsN
     EXPECT_EQ(leftovers(), QStringList());
     EXPECT_EQ(m_ends, 0);
     EXPECT_FALSE(m_dialog->isVisible());
+}
+
+// An installed program keeps its settings away from its downloads: the version comes from the
+// settings file wherever it lies, and nothing is left in either folder.
+TEST_F(UpdateDialogTest, SettingsFileOutsideTheDownloadFolder)
+{
+    QTemporaryDir settings;
+    QFile ini(settings.filePath("velmora.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[options]\r\nversion=2.5.0.0\r\n");
+    ini.close();
+    m_setup.settingsFile = ini.fileName();
+    m_setup.programVersion = "2.4.0.0";
+    m_server.set(VersionPath, {200, versionFile("2.5.0.0")});
+    open();
+    ASSERT_TRUE(waitUntilFinished());
+    EXPECT_EQ(status(), "Votre programme est à jour !");
+    EXPECT_EQ(leftovers(), QStringList());
+    EXPECT_EQ(QDir(settings.path()).entryList(QDir::Files), QStringList("velmora.ini"));
 }
 
 TEST(UpdateServerTest, OnlyHttpsOrThisMachineServesUpdates)
