@@ -134,18 +134,20 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         return;
     }
 
+    // Words of records no longer kept would only slow the searches down: when every record is
+    // read again, the table starts afresh.
+    if (raw.size() == fresh.size())
+        m_words.clear();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         QTextDocument doc;
         QString body;
+        std::string folded;
         for (std::size_t i = next++; i < raw.size(); i = next++) {
             IndexedRecord &out = fresh[raw[i].slot];
             joinTexts(raw[i], doc, out.title, body);
             raw[i].values = {};
-            out.folded.reserve(static_cast<std::size_t>(out.title.size() + body.size()) + 8);
-            TextFold::appendFolded(out.title, out.folded);
-            out.folded += ' ';
-            TextFold::appendFolded(body, out.folded);
+            numberWords(out.title, body, folded, out.words);
         }
     };
     const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
@@ -183,6 +185,28 @@ void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &ti
             body += text;
         }
     }
+}
+
+void TableIndex::numberWords(const QString &title, const QString &body, std::string &folded,
+                             std::vector<std::uint32_t> &words)
+{
+    folded.clear();
+    TextFold::appendFolded(title, folded);
+    folded += ' ';
+    TextFold::appendFolded(body, folded);
+    words.clear();
+    {
+        const std::lock_guard lock(m_wordsLock);
+        for (std::size_t at = 0; at < folded.size();) {
+            const std::size_t blank = std::min(folded.find(' ', at), folded.size());
+            if (blank > at)
+                words.push_back(m_words.add(std::string_view(folded).substr(at, blank - at)));
+            at = blank + 1;
+        }
+    }
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    words.shrink_to_fit();
 }
 
 std::uint64_t TableIndex::readValues(RawRecord &raw) const

@@ -9,13 +9,19 @@
 // A refresh walks the live records again but only re-reads the text of those whose fields or memo
 // changed: turning RTF into plain text is what costs, so the plain text is kept per record and
 // recognised by the record's field values, memo block numbers and a hash of its memo bytes.
+//
+// The folded text itself is not kept: each record holds the numbers of its distinct words in the
+// table's WordTable, which is what a search looks at.
 #pragma once
+
+#include "wordtable.h"
 
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,7 +42,7 @@ struct IndexedRecord
 {
     std::uint32_t recNo = 0; // physical record number
     QString title;
-    std::string folded;      // TextFold of the title, a blank, the text
+    std::vector<std::uint32_t> words; // distinct words of the title and text, in `WordTable`
     std::string key;         // field values and memo block numbers as read
     std::uint64_t memoHash = 0;
 };
@@ -56,6 +62,8 @@ public:
 
     // The live records in physical order.
     const std::vector<IndexedRecord> &records() const { return m_records; }
+    // The words the records' numbers refer to.
+    const WordTable &words() const { return m_words; }
     // The text (all but the title) of physical record recNo as it is now, read again from the
     // table: only the few records shown need it, so the index does not keep it. Empty when the
     // record is gone.
@@ -91,6 +99,9 @@ private:
     // The values of the current record of m_dbf; returns the hash of its memos.
     std::uint64_t readValues(RawRecord &raw) const;
     void joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title, QString &body) const;
+    // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
+    void numberWords(const QString &title, const QString &body, std::string &folded,
+                     std::vector<std::uint32_t> &words);
 
     std::string m_tablePath;
     std::string m_memoPath;
@@ -99,6 +110,8 @@ private:
     std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
     std::unique_ptr<TCodePage> m_ansi;
     std::vector<IndexedRecord> m_records;
+    WordTable m_words;
+    std::mutex m_wordsLock; // the refresh's worker threads share m_words
     Stamp m_tableStamp;
     Stamp m_memoStamp;
     bool m_scanned = false;
