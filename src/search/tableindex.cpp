@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "dbf.h"
 #include "dbffile.h"
+#include "rtfplaintext.h"
 #include "rtfreader.h"
 #include "textfold.h"
 
@@ -30,15 +31,29 @@ long long nowNanoseconds()
         .count();
 }
 
-// `doc` is scratch space, reused from one memo to the next: making a document costs more than
-// reading a short note into it.
-QString plainTextOfRtf(const std::string &bytes, QTextDocument &doc)
-{
-    RtfReader::read(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), &doc);
-    return doc.toPlainText();
-}
-
 } // namespace
+
+// The plain text of RTF memos, for one thread at a time. Most memos are read straight from their
+// tokens; a document is built only for the others, and kept for the next: making one costs more
+// than reading a short note into it.
+class MemoText
+{
+public:
+    QString of(const std::string &bytes)
+    {
+        const QByteArrayView rtf(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (std::optional<QString> text = m_fast.read(rtf))
+            return *std::move(text);
+        if (!m_doc)
+            m_doc = std::make_unique<QTextDocument>();
+        RtfReader::read(rtf, m_doc.get());
+        return m_doc->toPlainText();
+    }
+
+private:
+    RtfPlainText m_fast;
+    std::unique_ptr<QTextDocument> m_doc;
+};
 
 // One record's values as read from the table, before its memos are turned into plain text.
 struct TableIndex::RawRecord
@@ -140,12 +155,12 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         m_words.clear();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        QTextDocument doc;
+        MemoText memos;
         QString body;
         std::string folded;
         for (std::size_t i = next++; i < raw.size(); i = next++) {
             IndexedRecord &out = fresh[raw[i].slot];
-            joinTexts(raw[i], doc, out.title, body);
+            joinTexts(raw[i], memos, out.title, body);
             raw[i].values = {};
             numberWords(out.title, body, folded, out.words);
         }
@@ -164,7 +179,7 @@ void TableIndex::rescan(bool memosMayHaveChanged)
     m_records = std::move(fresh);
 }
 
-void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title,
+void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title,
                            QString &body) const
 {
     title.clear();
@@ -172,7 +187,7 @@ void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &ti
     const std::size_t titleCount = m_layout.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
-        const QString text = (raw.rtf[i] ? plainTextOfRtf(value, doc)
+        const QString text = (raw.rtf[i] ? memos.of(value)
                                          : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
                                  .trimmed();
         if (i < titleCount) {
@@ -242,10 +257,10 @@ QString TableIndex::body(std::uint32_t recNo)
             return {}; // deleted since the last refresh
         RawRecord raw;
         readValues(raw);
-        QTextDocument doc;
+        MemoText memos;
         QString title;
         QString text;
-        joinTexts(raw, doc, title, text);
+        joinTexts(raw, memos, title, text);
         return text;
     } catch (const std::exception &) {
         return {};

@@ -28,7 +28,7 @@
 class TDbf;
 class TDbfField;
 class TCodePage;
-class QTextDocument;
+class MemoText;
 
 // Which fields make a record's title and its text.
 struct TableLayout
@@ -98,7 +98,7 @@ private:
     void openTable();
     // The values of the current record of m_dbf; returns the hash of its memos.
     std::uint64_t readValues(RawRecord &raw) const;
-    void joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title, QString &body) const;
+    void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
     // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
     void numberWords(const QString &title, const QString &body, std::string &folded,
                      std::vector<std::uint32_t> &words);
