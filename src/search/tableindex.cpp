@@ -19,8 +19,11 @@
 namespace {
 
 // How long after a file's last change its stamp stays untrusted: longer than the coarsest
-// modification-time granularity of the file systems a data folder sits on.
+// modification-time granularity of the file systems a data folder sits on. A file system that
+// keeps fractions of a second takes its times from a clock that ticks every few milliseconds;
+// trusting it sooner spares a full re-read per keystroke right after a change.
 constexpr long long RacyNanoseconds = 1'000'000'000;
+constexpr long long FineRacyNanoseconds = 50'000'000;
 // Below this many memos, starting threads costs more than it saves.
 constexpr std::size_t ParallelThreshold = 64;
 
@@ -83,7 +86,8 @@ TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
         stamp.size = st.st_size;
         stamp.inode = static_cast<long long>(st.st_ino);
         stamp.mtime = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-        stamp.racy = nowNanoseconds() - stamp.mtime < RacyNanoseconds;
+        const long long window = st.st_mtim.tv_nsec != 0 ? FineRacyNanoseconds : RacyNanoseconds;
+        stamp.racy = nowNanoseconds() - stamp.mtime < window;
     }
     if (readHeader) {
         char header[8];
