@@ -4,6 +4,7 @@
 #include "rtftokenizer.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,9 +27,10 @@ struct Font
 // Deeper nesting than the reader keeps: its overflow rules are not worth copying.
 constexpr std::size_t MaxDepth = 256;
 
-bool isOneOf(QByteArrayView name, std::initializer_list<const char *> names)
+bool isOneOf(QByteArrayView name, std::initializer_list<std::string_view> names)
 {
-    return std::any_of(names.begin(), names.end(), [&](const char *n) { return name == n; });
+    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
+    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return word == n; });
 }
 
 // Destinations whose text the document does not show.
@@ -55,17 +57,18 @@ bool needsFullReader(QByteArrayView name)
 
 char16_t specialCharacter(QByteArrayView name)
 {
-    static const struct
+    static constexpr struct
     {
-        const char *name;
+        std::string_view name;
         char16_t ch;
     } specials[] = {{"tab", u'\t'},       {"line", u'\x2028'},      {"emdash", u'\x2014'},
                     {"endash", u'\x2013'}, {"bullet", u'\x2022'},   {"lquote", u'\x2018'},
                     {"rquote", u'\x2019'}, {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'},
                     {"emspace", u'\x2003'}, {"enspace", u'\x2002'}, {"qmspace", u'\x2005'},
                     {"zwj", u'\x200D'},    {"zwnj", u'\x200C'}};
+    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
     for (const auto &special : specials)
-        if (name == special.name)
+        if (word == special.name)
             return special.ch;
     return 0;
 }

@@ -216,15 +216,8 @@ void TableIndex::numberWords(const QString &title, const QString &body, std::str
     words.clear();
     {
         const std::lock_guard lock(m_wordsLock);
-        for (std::size_t at = 0; at < folded.size();) {
-            const std::size_t blank = std::min(folded.find(' ', at), folded.size());
-            if (blank > at)
-                words.push_back(m_words.add(std::string_view(folded).substr(at, blank - at)));
-            at = blank + 1;
-        }
+        m_words.addText(folded, words);
     }
-    std::sort(words.begin(), words.end());
-    words.erase(std::unique(words.begin(), words.end()), words.end());
     words.shrink_to_fit();
 }
 

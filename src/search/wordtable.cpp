@@ -58,6 +58,27 @@ std::uint32_t WordTable::add(std::string_view word)
     }
 }
 
+void WordTable::addText(std::string_view text, std::vector<std::uint32_t> &numbers)
+{
+    if (++m_call == 0) { // wrapped: forget every earlier call
+        std::fill(m_seen.begin(), m_seen.end(), 0);
+        m_call = 1;
+    }
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t blank = std::min(text.find(' ', at), text.size());
+        if (blank > at) {
+            const std::uint32_t n = add(text.substr(at, blank - at));
+            if (n >= m_seen.size())
+                m_seen.resize(n + 1, 0);
+            if (m_seen[n] != m_call) {
+                m_seen[n] = m_call;
+                numbers.push_back(n);
+            }
+        }
+        at = blank + 1;
+    }
+}
+
 void WordTable::find(const std::string &queryWord, Bits &found) const
 {
     found.words.assign((m_starts.size() + 63) / 64, 0);
@@ -90,4 +111,6 @@ void WordTable::clear()
     m_text.clear();
     m_starts.clear();
     m_slots.clear();
+    m_seen.clear();
+    m_call = 0;
 }

@@ -33,6 +33,8 @@ public:
 
     // The number of `word` (which holds no blank), added when new.
     std::uint32_t add(std::string_view word);
+    // Appends to `numbers` the number of every word of `text` (words between blanks), each once.
+    void addText(std::string_view text, std::vector<std::uint32_t> &numbers);
     // Sets in `found` the words in which `queryWord` begins a word (TextFold::startsWord).
     void find(const std::string &queryWord, Bits &found) const;
     std::size_t size() const { return m_starts.size(); }
@@ -47,4 +49,7 @@ private:
     // Open addressing: a slot holds a word's 32-bit hash above its number + 1 (0: empty). A
     // library map would allocate a node per word, and a table is built of a million of them.
     std::vector<std::uint64_t> m_slots;
+    // The last addText call that met word n, to keep each number once without sorting.
+    std::vector<std::uint32_t> m_seen;
+    std::uint32_t m_call = 0;
 };
