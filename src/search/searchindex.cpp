@@ -76,11 +76,10 @@ std::vector<WordTable::Bits> queryBits(const WordTable &table, const std::vector
     return bits;
 }
 
-bool holdsAll(const IndexedRecord &record, const std::vector<WordTable::Bits> &bits)
+bool holdsAll(std::span<const std::uint32_t> words, const std::vector<WordTable::Bits> &bits)
 {
     return std::all_of(bits.begin(), bits.end(), [&](const WordTable::Bits &b) {
-        return std::any_of(record.words.begin(), record.words.end(),
-                           [&](std::uint32_t n) { return b.test(n); });
+        return std::any_of(words.begin(), words.end(), [&](std::uint32_t n) { return b.test(n); });
     });
 }
 
@@ -220,16 +219,17 @@ SearchIndex::Result SearchIndex::search(const QString &query, int maxRows)
         const bool narrowing = narrows(words, m_lastWords);
         auto last = m_lastMatches.begin();
         for (int t = 0; t < TableCount; ++t) {
-            const std::vector<IndexedRecord> &records = m_tables[t]->records();
-            const std::vector<WordTable::Bits> bits = queryBits(m_tables[t]->words(), words);
+            const TableIndex &table = *m_tables[t];
+            const std::vector<IndexedRecord> &records = table.records();
+            const std::vector<WordTable::Bits> bits = queryBits(table.words(), words);
             if (narrowing) {
                 // The last matches are in table order: this table's are the next ones.
                 for (; last != m_lastMatches.end() && last->table == t; ++last)
-                    if (!bits.empty() && holdsAll(records[last->record], bits))
+                    if (!bits.empty() && holdsAll(table.wordsOf(records[last->record]), bits))
                         matches.push_back(*last);
             } else if (!bits.empty()) {
                 for (std::size_t i = 0; i < records.size(); ++i)
-                    if (holdsAll(records[i], bits))
+                    if (holdsAll(table.wordsOf(records[i]), bits))
                         matches.push_back({t, i});
             }
         }

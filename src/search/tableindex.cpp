@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <numeric>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -64,6 +65,7 @@ struct TableIndex::RawRecord
     std::size_t slot = 0;             // its place in the new record list
     std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i]
     std::vector<bool> rtf;
+    std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
 TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
@@ -166,7 +168,7 @@ void TableIndex::rescan(bool memosMayHaveChanged)
             IndexedRecord &out = fresh[raw[i].slot];
             joinTexts(raw[i], memos, out.title, body);
             raw[i].values = {};
-            numberWords(out.title, body, folded, out.words);
+            numberWords(out.title, body, folded, raw[i].words);
         }
     };
     const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
@@ -180,7 +182,32 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         for (std::thread &t : pool)
             t.join();
     }
+    gatherWordNumbers(raw, fresh);
     m_records = std::move(fresh);
+}
+
+void TableIndex::gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh)
+{
+    std::vector<std::uint32_t> numbers;
+    numbers.reserve(m_wordNumbers.size() + std::accumulate(raw.begin(), raw.end(), std::size_t{0},
+                                                             [](std::size_t n, const RawRecord &r) {
+                                                                 return n + r.words.size();
+                                                             }));
+    auto composed = raw.begin(); // in slot order
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        IndexedRecord &record = fresh[i];
+        const auto at = static_cast<std::uint32_t>(numbers.size());
+        if (composed != raw.end() && composed->slot == i) {
+            numbers.insert(numbers.end(), composed->words.begin(), composed->words.end());
+            ++composed;
+        } else {
+            const auto kept = m_wordNumbers.begin() + record.wordsAt;
+            numbers.insert(numbers.end(), kept, kept + record.wordCount);
+        }
+        record.wordsAt = at;
+        record.wordCount = static_cast<std::uint32_t>(numbers.size() - at);
+    }
+    m_wordNumbers = std::move(numbers);
 }
 
 void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title,
@@ -218,7 +245,6 @@ void TableIndex::numberWords(const QString &title, const QString &body, std::str
         const std::lock_guard lock(m_wordsLock);
         m_words.addText(folded, words);
     }
-    words.shrink_to_fit();
 }
 
 std::uint64_t TableIndex::readValues(RawRecord &raw) const

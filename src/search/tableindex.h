@@ -11,7 +11,8 @@
 // recognised by the record's field values, memo block numbers and a hash of its memo bytes.
 //
 // The folded text itself is not kept: each record holds the numbers of its distinct words in the
-// table's WordTable, which is what a search looks at.
+// table's WordTable, which is what a search looks at. The numbers of all records lie end to end
+// in one array, in record order, so that a search reads them as one stream.
 #pragma once
 
 #include "wordtable.h"
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,7 +44,9 @@ struct IndexedRecord
 {
     std::uint32_t recNo = 0; // physical record number
     QString title;
-    std::vector<std::uint32_t> words; // distinct words of the title and text, in `WordTable`
+    // Where the numbers of its distinct words (title and text) lie in TableIndex::wordsOf.
+    std::uint32_t wordsAt = 0;
+    std::uint32_t wordCount = 0;
     std::string key;         // field values and memo block numbers as read
     std::uint64_t memoHash = 0;
 };
@@ -64,6 +68,11 @@ public:
     const std::vector<IndexedRecord> &records() const { return m_records; }
     // The words the records' numbers refer to.
     const WordTable &words() const { return m_words; }
+    // The numbers of a record's distinct words.
+    std::span<const std::uint32_t> wordsOf(const IndexedRecord &record) const
+    {
+        return {m_wordNumbers.data() + record.wordsAt, record.wordCount};
+    }
     // The text (all but the title) of physical record recNo as it is now, read again from the
     // table: only the few records shown need it, so the index does not keep it. Empty when the
     // record is gone.
@@ -93,6 +102,8 @@ private:
 
     static Stamp stampOf(const std::string &path, bool readHeader);
     void rescan(bool memosMayHaveChanged);
+    // Lays the word numbers of the records out end to end, the new records' from `raw`.
+    void gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh);
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                      std::vector<IndexedRecord> &fresh);
     void openTable();
@@ -111,6 +122,7 @@ private:
     std::unique_ptr<TCodePage> m_ansi;
     std::vector<IndexedRecord> m_records;
     WordTable m_words;
+    std::vector<std::uint32_t> m_wordNumbers; // every record's, end to end
     std::mutex m_wordsLock; // the refresh's worker threads share m_words
     Stamp m_tableStamp;
     Stamp m_memoStamp;
