@@ -280,10 +280,11 @@ QString TableIndex::body(std::uint32_t recNo)
             return {}; // deleted since the last refresh
         RawRecord raw;
         readValues(raw);
-        MemoText memos;
+        if (!m_bodyText)
+            m_bodyText = std::make_unique<MemoText>();
         QString title;
         QString text;
-        joinTexts(raw, memos, title, text);
+        joinTexts(raw, *m_bodyText, title, text);
         return text;
     } catch (const std::exception &) {
         return {};

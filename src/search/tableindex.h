@@ -123,6 +123,7 @@ private:
     std::vector<IndexedRecord> m_records;
     WordTable m_words;
     std::vector<std::uint32_t> m_wordNumbers; // every record's, end to end
+    std::unique_ptr<MemoText> m_bodyText;      // body()'s, kept for the next row
     std::mutex m_wordsLock; // the refresh's worker threads share m_words
     Stamp m_tableStamp;
     Stamp m_memoStamp;
