@@ -28,6 +28,7 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -270,6 +271,22 @@ int main(int argc, char **argv)
         wall.push_back(k.wall);
         cpu.push_back(k.cpu);
         windowWall.push_back(k.windowWall);
+    }
+    std::printf("%-14s %23s %23s\n", "per kind", "median / worst wall ms", "in the window");
+    for (const char *kind : {"growing", "shrinking", "one letter", "two letters", "no match",
+                             "several words", "one word"}) {
+        std::vector<double> own;
+        std::vector<double> inWindow;
+        for (const Keystroke &k : keystrokes) {
+            if (std::string_view(k.kind) == kind) {
+                own.push_back(k.wall);
+                inWindow.push_back(k.windowWall);
+            }
+        }
+        std::sort(own.begin(), own.end());
+        std::sort(inWindow.begin(), inWindow.end());
+        std::printf("%-14s %11.1f / %9.1f %11.1f / %9.1f\n", kind, own[own.size() / 2], own.back(),
+                    inWindow[inWindow.size() / 2], inWindow.back());
     }
     std::sort(wall.begin(), wall.end());
     std::sort(cpu.begin(), cpu.end());
