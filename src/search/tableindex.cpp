@@ -247,25 +247,35 @@ void TableIndex::numberWords(const QString &title, const QString &body, std::str
     }
 }
 
-std::uint64_t TableIndex::readValues(RawRecord &raw) const
+void TableIndex::readFields(RawRecord &raw, std::string &key) const
+{
+    raw.values.assign(m_fields.size(), {});
+    raw.rtf.assign(m_fields.size(), false);
+    key.clear();
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (TDbfField *f = m_fields[i]) {
+            if (f->isBlob()) {
+                key += std::to_string(f->memoBlock());
+            } else {
+                raw.values[i] = f->asString();
+                key += raw.values[i];
+            }
+        }
+        key += '\x1f';
+    }
+}
+
+std::uint64_t TableIndex::readMemos(RawRecord &raw) const
 {
     std::uint64_t hash = 0;
-    raw.values.clear();
-    raw.rtf.clear();
-    for (TDbfField *f : m_fields) {
-        std::string value;
-        bool rtf = false;
-        if (f && f->isBlob()) {
-            value = f->memoBytes();
-            hash = hash * 1000003u ^ std::hash<std::string>{}(value);
-            rtf = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
-            if (!rtf)
-                value = m_ansi->toUtf8(value); // a memo that is not RTF is plain text
-        } else if (f) {
-            value = f->asString();
-        }
-        raw.values.push_back(std::move(value));
-        raw.rtf.push_back(rtf);
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        TDbfField *f = m_fields[i];
+        if (!f || !f->isBlob())
+            continue;
+        std::string value = f->memoBytes();
+        hash = hash * 1000003u ^ std::hash<std::string>{}(value);
+        raw.rtf[i] = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
+        raw.values[i] = raw.rtf[i] ? std::move(value) : m_ansi->toUtf8(value); // else plain text
     }
     return hash;
 }
@@ -279,7 +289,9 @@ QString TableIndex::body(std::uint32_t recNo)
         if (m_dbf->recNo() != static_cast<int>(recNo))
             return {}; // deleted since the last refresh
         RawRecord raw;
-        readValues(raw);
+        std::string key;
+        readFields(raw, key);
+        readMemos(raw);
         if (!m_bodyText)
             m_bodyText = std::make_unique<MemoText>();
         QString title;
@@ -299,15 +311,11 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
 {
     TDbf &t = *m_dbf;
     auto old = m_records.begin();
+    RawRecord r;
     std::string key;
     for (t.first(); !t.eof(); t.next()) {
         const auto recNo = static_cast<std::uint32_t>(t.recNo());
-        key.clear();
-        for (TDbfField *f : m_fields) {
-            if (f)
-                key += f->isBlob() ? std::to_string(f->memoBlock()) : f->asString();
-            key += '\x1f';
-        }
+        readFields(r, key);
         while (old != m_records.end() && old->recNo < recNo)
             ++old;
         const bool sameKey = old != m_records.end() && old->recNo == recNo && old->key == key;
@@ -315,8 +323,7 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
             fresh.push_back(std::move(*old));
             continue;
         }
-        RawRecord r;
-        const std::uint64_t hash = readValues(r);
+        const std::uint64_t hash = readMemos(r);
         if (sameKey && old->memoHash == hash) {
             fresh.push_back(std::move(*old));
             continue;
@@ -327,5 +334,6 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
         record.key = key;
         record.memoHash = hash;
         raw.push_back(std::move(r));
+        r = RawRecord{};
     }
 }

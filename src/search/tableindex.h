@@ -107,8 +107,11 @@ private:
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                      std::vector<IndexedRecord> &fresh);
     void openTable();
-    // The values of the current record of m_dbf; returns the hash of its memos.
-    std::uint64_t readValues(RawRecord &raw) const;
+    // The values of the current record of m_dbf but its memos, and `key`: those values and the
+    // memos' block numbers.
+    void readFields(RawRecord &raw, std::string &key) const;
+    // The memos of the current record into `raw`; returns the hash of their bytes.
+    std::uint64_t readMemos(RawRecord &raw) const;
     void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
     // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
     void numberWords(const QString &title, const QString &body, std::string &folded,
