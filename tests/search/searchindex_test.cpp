@@ -174,6 +174,30 @@ TEST(SearchIndexUpdates, AnotherProgramsAppendIsFoundByTheNextSearch)
     EXPECT_EQ(result.rows[0].recNo, 2);
 }
 
+// Another program may rewrite a memo where it stands, leaving the record and the file's size
+// as they were: only the memo file's bytes tell.
+TEST(SearchIndexUpdates, AMemoRewrittenInPlaceIsReadAgain)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Brouillon"}, {"MEMO", ansi("Premier jet du discours")}});
+    folder.add("memo.dbf", {{"TITRE", "Autre"}, {"MEMO", rtf(QStringLiteral("Quetzalcoatl"))}});
+    folder.age();
+    SearchIndex index(folder.qdata());
+    ASSERT_EQ(index.search(QStringLiteral("premier")).rows.size(), 1u);
+
+    QFile memo(folder.qdata() + QStringLiteral("memo.dbt"));
+    ASSERT_TRUE(memo.open(QIODevice::ReadWrite));
+    const qsizetype at = memo.readAll().indexOf("Premier");
+    ASSERT_GT(at, 0);
+    ASSERT_TRUE(memo.seek(at));
+    memo.write("Dernier");
+    memo.close();
+
+    EXPECT_TRUE(index.search(QStringLiteral("premier")).rows.empty());
+    EXPECT_EQ(index.search(QStringLiteral("dernier")).rows.size(), 1u);
+    EXPECT_EQ(index.search(QStringLiteral("quetzal")).rows.size(), 1u);
+}
+
 TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
 {
     TestTables folder;
