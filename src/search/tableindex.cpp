@@ -10,9 +10,9 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <numeric>
 #include <chrono>
 #include <fcntl.h>
+#include <numeric>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
