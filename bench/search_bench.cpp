@@ -11,9 +11,12 @@
 #include "dbffile.h"
 #include "rtfwriter.h"
 #include "searchindex.h"
+#include "searchwindow.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -25,6 +28,7 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -45,6 +49,20 @@ struct Texts
 {
     std::mt19937 random{20261208};
 
+    // A made-up word: names, places and codes make most of the distinct words of real notes.
+    std::string madeUp()
+    {
+        static const char *const syllables[] = {"ka", "lo", "mi", "bu", "ter", "an", "vo", "ri",
+                                                "sel", "do", "ne", "gu", "pa", "zo", "fi", "li",
+                                                "mu", "ba", "ko", "ro", "te", "na", "si", "ve"};
+        std::uniform_int_distribution<int> pickSyllable(0, std::size(syllables) - 1);
+        std::uniform_int_distribution<int> pickCount(2, 4);
+        std::string out;
+        for (int n = pickCount(random); n > 0; --n)
+            out += syllables[pickSyllable(random)];
+        return out;
+    }
+
     std::string words(int count)
     {
         std::string out;
@@ -52,7 +70,7 @@ struct Texts
         for (int i = 0; i < count; ++i) {
             if (i)
                 out += (i % 17 == 0) ? ".\n" : " ";
-            out += Vocabulary[pick(random)];
+            out += i % 9 == 4 ? madeUp() : std::string(Vocabulary[pick(random)]);
         }
         return out;
     }
@@ -156,7 +174,7 @@ double grepMilliseconds(const QString &file, const QString &word)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QTemporaryDir temporary;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) + QLatin1Char('/')
                                     : temporary.path() + QLatin1Char('/');
@@ -188,29 +206,96 @@ int main(int argc, char **argv)
     std::printf("first search \"ecole\" (builds the index): %.1f ms wall, %.1f ms processor, "
                 "%zu rows + %d more\n", first, lastCpu, result.rows.size(), result.more);
 
+    // Each keystroke as the window makes it: the search and the excerpts of the rows it shows at
+    // once. Kinds: typing a query letter by letter (growing), erasing it (shrinking), one or two
+    // letters that match most records, words found nowhere, several words typed at once.
+    struct Keystroke
+    {
+        const char *kind;
+        QString query;
+        double wall = 0;
+        double cpu = 0;
+        std::size_t rows = 0;
+        int more = 0;
+        double windowWall = 0; // the window's search, its list filled and painted
+    };
+    std::vector<Keystroke> keystrokes;
     const QString typed = QStringLiteral("reunion marche STRASSE");
+    for (int n = 1; n <= typed.size(); ++n)
+        keystrokes.push_back({"growing", typed.left(n)});
+    for (int n = typed.size() - 1; n >= 1; --n)
+        keystrokes.push_back({"shrinking", typed.left(n)});
+    for (const char *q : {"e", "m", "s", "a"})
+        keystrokes.push_back({"one letter", QString::fromUtf8(q)});
+    for (const char *q : {"ma", "pr", "ca", "re"})
+        keystrokes.push_back({"two letters", QString::fromUtf8(q)});
+    for (const char *q : {"zzzzzz", "qx", "ecolez", "xylophone"})
+        keystrokes.push_back({"no match", QString::fromUtf8(q)});
+    for (const char *q : {"theatre velo", "piscine ecole lundi", "e a m", "jardin zzz", "hôtel réservation billet train"})
+        keystrokes.push_back({"several words", QString::fromUtf8(q)});
+    for (const char *q : {"piscine", "kalomi", "straße"})
+        keystrokes.push_back({"one word", QString::fromUtf8(q)});
+    for (Keystroke &k : keystrokes) {
+        k.wall = milliseconds([&] {
+            result = index.search(k.query);
+            for (std::size_t i = 0; i < std::min<std::size_t>(result.rows.size(), 8); ++i)
+                index.describe(result.rows[i], k.query);
+        });
+        k.cpu = lastCpu;
+        k.rows = result.rows.size();
+        k.more = result.more;
+    }
+    // The same keystrokes in the search window, with an index of its own (built by a first
+    // search, not counted): the rows go into its list, which paints the excerpts it shows.
+    SearchWindow window(folder);
+    window.popup(QPoint(0, 0));
+    window.EditRecherche->setText(QStringLiteral("ecole"));
+    window.runSearch();
+    for (Keystroke &k : keystrokes) {
+        k.windowWall = milliseconds([&] {
+            window.EditRecherche->setText(k.query);
+            window.runSearch();
+            window.ListeResultats->viewport()->repaint();
+        });
+    }
+
     std::vector<double> wall;
     std::vector<double> cpu;
-    // A keystroke: the search and the excerpts of the rows the window shows at once.
-    auto keystroke = [&](const QString &query) {
-        wall.push_back(milliseconds([&] {
-            result = index.search(query);
-            for (std::size_t i = 0; i < std::min<std::size_t>(result.rows.size(), 8); ++i)
-                index.describe(result.rows[i], query);
-        }));
-        cpu.push_back(lastCpu);
-    };
-    for (int n = 1; n <= typed.size(); ++n)
-        keystroke(typed.left(n));
-    // Typing another word from scratch, a word found nowhere, one letter, two words at once.
-    for (const QString &query : {QStringLiteral("piscine"), QStringLiteral("zzzzzz"),
-                                 QStringLiteral("e"), QStringLiteral("theatre velo")})
-        keystroke(query);
+    std::vector<double> windowWall;
+    std::printf("%-14s %-32s %9s %9s %9s %6s %7s\n", "kind", "query", "wall ms", "cpu ms",
+                "window ms", "rows", "more");
+    for (const Keystroke &k : keystrokes) {
+        std::printf("%-14s %-32s %9.1f %9.1f %9.1f %6zu %7d\n", k.kind,
+                    ("\"" + k.query.toStdString() + "\"").c_str(), k.wall, k.cpu, k.windowWall,
+                    k.rows, k.more);
+        wall.push_back(k.wall);
+        cpu.push_back(k.cpu);
+        windowWall.push_back(k.windowWall);
+    }
+    std::printf("%-14s %23s %23s\n", "per kind", "median / worst wall ms", "in the window");
+    for (const char *kind : {"growing", "shrinking", "one letter", "two letters", "no match",
+                             "several words", "one word"}) {
+        std::vector<double> own;
+        std::vector<double> inWindow;
+        for (const Keystroke &k : keystrokes) {
+            if (std::string_view(k.kind) == kind) {
+                own.push_back(k.wall);
+                inWindow.push_back(k.windowWall);
+            }
+        }
+        std::sort(own.begin(), own.end());
+        std::sort(inWindow.begin(), inWindow.end());
+        std::printf("%-14s %11.1f / %9.1f %11.1f / %9.1f\n", kind, own[own.size() / 2], own.back(),
+                    inWindow[inWindow.size() / 2], inWindow.back());
+    }
     std::sort(wall.begin(), wall.end());
     std::sort(cpu.begin(), cpu.end());
+    std::sort(windowWall.begin(), windowWall.end());
     std::printf("keystrokes: %zu searches, median %.1f ms wall (%.1f processor), worst %.1f ms wall "
                 "(%.1f processor)\n",
                 wall.size(), wall[wall.size() / 2], cpu[cpu.size() / 2], wall.back(), cpu.back());
+    std::printf("in the window: median %.1f ms wall, worst %.1f ms wall\n",
+                windowWall[windowWall.size() / 2], windowWall.back());
 
     // Another program appends a note: the next search sees it.
     {
@@ -220,18 +305,43 @@ int main(int argc, char **argv)
         other.open();
         other.insert();
         other.fieldByName("TITRE").setAsString("Quetzalcoatl");
+        other.fieldByName("MEMO").setMemoBytes("{\\rtf1 serpent \\'e0 plumes\\par}");
         other.post();
         other.close();
     }
     const double afterAppend = milliseconds([&] { result = index.search(QStringLiteral("quetzal")); });
     std::printf("search after another program's append: %.1f ms wall, %.1f ms processor, found %zu\n",
                 afterAppend, lastCpu, result.rows.size());
+    // Typing on at once, while the files' dates are too recent to tell a later change apart.
+    std::vector<double> soon;
+    for (const QString &query : {QStringLiteral("s"), QStringLiteral("se"), QStringLiteral("ser"),
+                                 QStringLiteral("serp"), QStringLiteral("serpent")})
+        soon.push_back(milliseconds([&] { result = index.search(query); }));
+    std::printf("keystrokes right after the append: %s ms wall\n",
+                [&] {
+                    std::string list;
+                    for (double ms : soon)
+                        list += (list.empty() ? "" : ", ") + std::to_string(ms).substr(0, 5);
+                    return list;
+                }().c_str());
+    {
+        // A kept folder stays as it was filled, for the next run.
+        TDbf other;
+        other.setFilePath(folder.toStdString());
+        other.setTableName("memo.dbf");
+        other.open();
+        other.last();
+        other.deleteRecord();
+        other.close();
+    }
 
-    double grepBest = 1e9;
-    for (int i = 0; i < 3; ++i)
-        grepBest = std::min(grepBest, grepMilliseconds(exportFile, QStringLiteral("ecole")));
     QFileInfo info(exportFile);
-    std::printf("grep -i over the exported texts (%lld bytes): %.1f ms\n",
-                static_cast<long long>(info.size()), grepBest);
+    for (const char *word : {"école", "e", "zzzzzz"}) {
+        double grepBest = 1e9;
+        for (int i = 0; i < 3; ++i)
+            grepBest = std::min(grepBest, grepMilliseconds(exportFile, QString::fromUtf8(word)));
+        std::printf("grep -i -c \"%s\" over the exported texts (%lld bytes): %.1f ms\n", word,
+                    static_cast<long long>(info.size()), grepBest);
+    }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "dbf.h"
 #include "tableindex.h"
 #include "textfold.h"
+#include "wordtable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,10 +61,26 @@ std::size_t findWord(const std::string &folded, const std::string &word, std::si
     return NotFound;
 }
 
-bool matchesAll(const std::string &folded, const std::vector<std::string> &words)
+// The words of one table in which each query word begins a word, rarest first: a record that
+// lacks the rarest is dropped soonest. Empty when some query word is found nowhere in the table.
+std::vector<WordTable::Bits> queryBits(const WordTable &table, const std::vector<std::string> &words)
 {
-    return std::all_of(words.begin(), words.end(),
-                       [&](const std::string &w) { return findWord(folded, w) != NotFound; });
+    std::vector<WordTable::Bits> bits(words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        table.find(words[i], bits[i]);
+        if (bits[i].count == 0)
+            return {};
+    }
+    std::sort(bits.begin(), bits.end(),
+              [](const WordTable::Bits &a, const WordTable::Bits &b) { return a.count < b.count; });
+    return bits;
+}
+
+bool holdsAll(std::span<const std::uint32_t> words, const std::vector<WordTable::Bits> &bits)
+{
+    return std::all_of(bits.begin(), bits.end(), [&](const WordTable::Bits &b) {
+        return std::any_of(words.begin(), words.end(), [&](std::uint32_t n) { return b.test(n); });
+    });
 }
 
 // True when every record that matches `now` also matched `before`: each earlier word is the
@@ -198,16 +215,23 @@ SearchIndex::Result SearchIndex::search(const QString &query, int maxRows)
     refresh();
     const std::vector<std::string> words = queryWords(query);
     std::vector<Match> matches;
-    if (narrows(words, m_lastWords)) {
-        for (const Match &m : m_lastMatches)
-            if (matchesAll(m_tables[m.table]->records()[m.record].folded, words))
-                matches.push_back(m);
-    } else if (!words.empty()) {
+    if (!words.empty()) {
+        const bool narrowing = narrows(words, m_lastWords);
+        auto last = m_lastMatches.begin();
         for (int t = 0; t < TableCount; ++t) {
-            const std::vector<IndexedRecord> &records = m_tables[t]->records();
-            for (std::size_t i = 0; i < records.size(); ++i)
-                if (matchesAll(records[i].folded, words))
-                    matches.push_back({t, i});
+            const TableIndex &table = *m_tables[t];
+            const std::vector<IndexedRecord> &records = table.records();
+            const std::vector<WordTable::Bits> bits = queryBits(table.words(), words);
+            if (narrowing) {
+                // The last matches are in table order: this table's are the next ones.
+                for (; last != m_lastMatches.end() && last->table == t; ++last)
+                    if (!bits.empty() && holdsAll(table.wordsOf(records[last->record]), bits))
+                        matches.push_back(*last);
+            } else if (!bits.empty()) {
+                for (std::size_t i = 0; i < records.size(); ++i)
+                    if (holdsAll(table.wordsOf(records[i]), bits))
+                        matches.push_back({t, i});
+            }
         }
     }
     Result result;

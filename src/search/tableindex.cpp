@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "dbf.h"
 #include "dbffile.h"
+#include "rtfplaintext.h"
 #include "rtfreader.h"
 #include "textfold.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <numeric>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -18,8 +20,11 @@
 namespace {
 
 // How long after a file's last change its stamp stays untrusted: longer than the coarsest
-// modification-time granularity of the file systems a data folder sits on.
+// modification-time granularity of the file systems a data folder sits on. A file system that
+// keeps fractions of a second takes its times from a clock that ticks every few milliseconds;
+// trusting it sooner spares a full re-read per keystroke right after a change.
 constexpr long long RacyNanoseconds = 1'000'000'000;
+constexpr long long FineRacyNanoseconds = 50'000'000;
 // Below this many memos, starting threads costs more than it saves.
 constexpr std::size_t ParallelThreshold = 64;
 
@@ -30,15 +35,29 @@ long long nowNanoseconds()
         .count();
 }
 
-// `doc` is scratch space, reused from one memo to the next: making a document costs more than
-// reading a short note into it.
-QString plainTextOfRtf(const std::string &bytes, QTextDocument &doc)
-{
-    RtfReader::read(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), &doc);
-    return doc.toPlainText();
-}
-
 } // namespace
+
+// The plain text of RTF memos, for one thread at a time. Most memos are read straight from their
+// tokens; a document is built only for the others, and kept for the next: making one costs more
+// than reading a short note into it.
+class MemoText
+{
+public:
+    QString of(const std::string &bytes)
+    {
+        const QByteArrayView rtf(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (std::optional<QString> text = m_fast.read(rtf))
+            return *std::move(text);
+        if (!m_doc)
+            m_doc = std::make_unique<QTextDocument>();
+        RtfReader::read(rtf, m_doc.get());
+        return m_doc->toPlainText();
+    }
+
+private:
+    RtfPlainText m_fast;
+    std::unique_ptr<QTextDocument> m_doc;
+};
 
 // One record's values as read from the table, before its memos are turned into plain text.
 struct TableIndex::RawRecord
@@ -46,6 +65,7 @@ struct TableIndex::RawRecord
     std::size_t slot = 0;             // its place in the new record list
     std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i]
     std::vector<bool> rtf;
+    std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
 TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
@@ -68,7 +88,8 @@ TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
         stamp.size = st.st_size;
         stamp.inode = static_cast<long long>(st.st_ino);
         stamp.mtime = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-        stamp.racy = nowNanoseconds() - stamp.mtime < RacyNanoseconds;
+        const long long window = st.st_mtim.tv_nsec != 0 ? FineRacyNanoseconds : RacyNanoseconds;
+        stamp.racy = nowNanoseconds() - stamp.mtime < window;
     }
     if (readHeader) {
         char header[8];
@@ -134,18 +155,20 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         return;
     }
 
+    // Words of records no longer kept would only slow the searches down: when every record is
+    // read again, the table starts afresh.
+    if (raw.size() == fresh.size())
+        m_words.clear();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        QTextDocument doc;
+        MemoText memos;
         QString body;
+        std::string folded;
         for (std::size_t i = next++; i < raw.size(); i = next++) {
             IndexedRecord &out = fresh[raw[i].slot];
-            joinTexts(raw[i], doc, out.title, body);
+            joinTexts(raw[i], memos, out.title, body);
             raw[i].values = {};
-            out.folded.reserve(static_cast<std::size_t>(out.title.size() + body.size()) + 8);
-            TextFold::appendFolded(out.title, out.folded);
-            out.folded += ' ';
-            TextFold::appendFolded(body, out.folded);
+            numberWords(out.title, body, folded, raw[i].words);
         }
     };
     const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
@@ -159,10 +182,35 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         for (std::thread &t : pool)
             t.join();
     }
+    gatherWordNumbers(raw, fresh);
     m_records = std::move(fresh);
 }
 
-void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title,
+void TableIndex::gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh)
+{
+    std::vector<std::uint32_t> numbers;
+    numbers.reserve(m_wordNumbers.size() + std::accumulate(raw.begin(), raw.end(), std::size_t{0},
+                                                             [](std::size_t n, const RawRecord &r) {
+                                                                 return n + r.words.size();
+                                                             }));
+    auto composed = raw.begin(); // in slot order
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        IndexedRecord &record = fresh[i];
+        const auto at = static_cast<std::uint32_t>(numbers.size());
+        if (composed != raw.end() && composed->slot == i) {
+            numbers.insert(numbers.end(), composed->words.begin(), composed->words.end());
+            ++composed;
+        } else {
+            const auto kept = m_wordNumbers.begin() + record.wordsAt;
+            numbers.insert(numbers.end(), kept, kept + record.wordCount);
+        }
+        record.wordsAt = at;
+        record.wordCount = static_cast<std::uint32_t>(numbers.size() - at);
+    }
+    m_wordNumbers = std::move(numbers);
+}
+
+void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title,
                            QString &body) const
 {
     title.clear();
@@ -170,7 +218,7 @@ void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &ti
     const std::size_t titleCount = m_layout.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
-        const QString text = (raw.rtf[i] ? plainTextOfRtf(value, doc)
+        const QString text = (raw.rtf[i] ? memos.of(value)
                                          : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
                                  .trimmed();
         if (i < titleCount) {
@@ -185,25 +233,49 @@ void TableIndex::joinTexts(const RawRecord &raw, QTextDocument &doc, QString &ti
     }
 }
 
-std::uint64_t TableIndex::readValues(RawRecord &raw) const
+void TableIndex::numberWords(const QString &title, const QString &body, std::string &folded,
+                             std::vector<std::uint32_t> &words)
+{
+    folded.clear();
+    TextFold::appendFolded(title, folded);
+    folded += ' ';
+    TextFold::appendFolded(body, folded);
+    words.clear();
+    {
+        const std::lock_guard lock(m_wordsLock);
+        m_words.addText(folded, words);
+    }
+}
+
+void TableIndex::readFields(RawRecord &raw, std::string &key) const
+{
+    raw.values.assign(m_fields.size(), {});
+    raw.rtf.assign(m_fields.size(), false);
+    key.clear();
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (TDbfField *f = m_fields[i]) {
+            if (f->isBlob()) {
+                key += std::to_string(f->memoBlock());
+            } else {
+                raw.values[i] = f->asString();
+                key += raw.values[i];
+            }
+        }
+        key += '\x1f';
+    }
+}
+
+std::uint64_t TableIndex::readMemos(RawRecord &raw) const
 {
     std::uint64_t hash = 0;
-    raw.values.clear();
-    raw.rtf.clear();
-    for (TDbfField *f : m_fields) {
-        std::string value;
-        bool rtf = false;
-        if (f && f->isBlob()) {
-            value = f->memoBytes();
-            hash = hash * 1000003u ^ std::hash<std::string>{}(value);
-            rtf = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
-            if (!rtf)
-                value = m_ansi->toUtf8(value); // a memo that is not RTF is plain text
-        } else if (f) {
-            value = f->asString();
-        }
-        raw.values.push_back(std::move(value));
-        raw.rtf.push_back(rtf);
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        TDbfField *f = m_fields[i];
+        if (!f || !f->isBlob())
+            continue;
+        std::string value = f->memoBytes();
+        hash = hash * 1000003u ^ std::hash<std::string>{}(value);
+        raw.rtf[i] = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
+        raw.values[i] = raw.rtf[i] ? std::move(value) : m_ansi->toUtf8(value); // else plain text
     }
     return hash;
 }
@@ -217,11 +289,14 @@ QString TableIndex::body(std::uint32_t recNo)
         if (m_dbf->recNo() != static_cast<int>(recNo))
             return {}; // deleted since the last refresh
         RawRecord raw;
-        readValues(raw);
-        QTextDocument doc;
+        std::string key;
+        readFields(raw, key);
+        readMemos(raw);
+        if (!m_bodyText)
+            m_bodyText = std::make_unique<MemoText>();
         QString title;
         QString text;
-        joinTexts(raw, doc, title, text);
+        joinTexts(raw, *m_bodyText, title, text);
         return text;
     } catch (const std::exception &) {
         return {};
@@ -236,15 +311,11 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
 {
     TDbf &t = *m_dbf;
     auto old = m_records.begin();
+    RawRecord r;
     std::string key;
     for (t.first(); !t.eof(); t.next()) {
         const auto recNo = static_cast<std::uint32_t>(t.recNo());
-        key.clear();
-        for (TDbfField *f : m_fields) {
-            if (f)
-                key += f->isBlob() ? std::to_string(f->memoBlock()) : f->asString();
-            key += '\x1f';
-        }
+        readFields(r, key);
         while (old != m_records.end() && old->recNo < recNo)
             ++old;
         const bool sameKey = old != m_records.end() && old->recNo == recNo && old->key == key;
@@ -252,8 +323,7 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
             fresh.push_back(std::move(*old));
             continue;
         }
-        RawRecord r;
-        const std::uint64_t hash = readValues(r);
+        const std::uint64_t hash = readMemos(r);
         if (sameKey && old->memoHash == hash) {
             fresh.push_back(std::move(*old));
             continue;
@@ -264,5 +334,6 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
         record.key = key;
         record.memoHash = hash;
         raw.push_back(std::move(r));
+        r = RawRecord{};
     }
 }

@@ -9,20 +9,28 @@
 // A refresh walks the live records again but only re-reads the text of those whose fields or memo
 // changed: turning RTF into plain text is what costs, so the plain text is kept per record and
 // recognised by the record's field values, memo block numbers and a hash of its memo bytes.
+//
+// The folded text itself is not kept: each record holds the numbers of its distinct words in the
+// table's WordTable, which is what a search looks at. The numbers of all records lie end to end
+// in one array, in record order, so that a search reads them as one stream.
 #pragma once
+
+#include "wordtable.h"
 
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
 class TDbf;
 class TDbfField;
 class TCodePage;
-class QTextDocument;
+class MemoText;
 
 // Which fields make a record's title and its text.
 struct TableLayout
@@ -36,7 +44,9 @@ struct IndexedRecord
 {
     std::uint32_t recNo = 0; // physical record number
     QString title;
-    std::string folded;      // TextFold of the title, a blank, the text
+    // Where the numbers of its distinct words (title and text) lie in TableIndex::wordsOf.
+    std::uint32_t wordsAt = 0;
+    std::uint32_t wordCount = 0;
     std::string key;         // field values and memo block numbers as read
     std::uint64_t memoHash = 0;
 };
@@ -56,6 +66,13 @@ public:
 
     // The live records in physical order.
     const std::vector<IndexedRecord> &records() const { return m_records; }
+    // The words the records' numbers refer to.
+    const WordTable &words() const { return m_words; }
+    // The numbers of a record's distinct words.
+    std::span<const std::uint32_t> wordsOf(const IndexedRecord &record) const
+    {
+        return {m_wordNumbers.data() + record.wordsAt, record.wordCount};
+    }
     // The text (all but the title) of physical record recNo as it is now, read again from the
     // table: only the few records shown need it, so the index does not keep it. Empty when the
     // record is gone.
@@ -85,12 +102,20 @@ private:
 
     static Stamp stampOf(const std::string &path, bool readHeader);
     void rescan(bool memosMayHaveChanged);
+    // Lays the word numbers of the records out end to end, the new records' from `raw`.
+    void gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh);
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                      std::vector<IndexedRecord> &fresh);
     void openTable();
-    // The values of the current record of m_dbf; returns the hash of its memos.
-    std::uint64_t readValues(RawRecord &raw) const;
-    void joinTexts(const RawRecord &raw, QTextDocument &doc, QString &title, QString &body) const;
+    // The values of the current record of m_dbf but its memos, and `key`: those values and the
+    // memos' block numbers.
+    void readFields(RawRecord &raw, std::string &key) const;
+    // The memos of the current record into `raw`; returns the hash of their bytes.
+    std::uint64_t readMemos(RawRecord &raw) const;
+    void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
+    // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
+    void numberWords(const QString &title, const QString &body, std::string &folded,
+                     std::vector<std::uint32_t> &words);
 
     std::string m_tablePath;
     std::string m_memoPath;
@@ -99,6 +124,10 @@ private:
     std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
     std::unique_ptr<TCodePage> m_ansi;
     std::vector<IndexedRecord> m_records;
+    WordTable m_words;
+    std::vector<std::uint32_t> m_wordNumbers; // every record's, end to end
+    std::unique_ptr<MemoText> m_bodyText;      // body()'s, kept for the next row
+    std::mutex m_wordsLock; // the refresh's worker threads share m_words
     Stamp m_tableStamp;
     Stamp m_memoStamp;
     bool m_scanned = false;

@@ -47,6 +47,9 @@ protected:
                                    {"VILLE", "Saint-Étienne"},
                                    {"EMAIL", "jean@exemple.fr"},
                                    {"NOTES", ansi("allergique aux noix\r\njeudi")}});
+        // A memo only the full reader lays out: its text still counts.
+        folder->add("memo.dbf", {{"TITRE", "Tableau"},
+                                 {"MEMO", "{\\rtf1 \\trowd\\cellx1000 Quincaillerie\\cell\\row}"}});
     }
     static void TearDownTestSuite() { delete folder; }
 
@@ -95,6 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"etienne", {{SearchIndex::Cards, 1}}},                // after a hyphen
         MatchCase{"noix", {{SearchIndex::Cards, 1}}},                   // a card's notes
         MatchCase{"exemple.fr", {{SearchIndex::Cards, 1}}},
+        MatchCase{"fr", {{SearchIndex::Notes, 3}, {SearchIndex::Cards, 1}}}, // after a dot
+        MatchCase{"quincaill", {{SearchIndex::Notes, 4}}},             // a table in a memo
         MatchCase{"   ", {}},
         MatchCase{"jeudi",
                   {{SearchIndex::Notes, 1}, {SearchIndex::Notes, 3}, {SearchIndex::Sheets, 1},
@@ -169,6 +174,30 @@ TEST(SearchIndexUpdates, AnotherProgramsAppendIsFoundByTheNextSearch)
     EXPECT_EQ(result.rows[0].recNo, 2);
 }
 
+// Another program may rewrite a memo where it stands, leaving the record and the file's size
+// as they were: only the memo file's bytes tell.
+TEST(SearchIndexUpdates, AMemoRewrittenInPlaceIsReadAgain)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Brouillon"}, {"MEMO", ansi("Premier jet du discours")}});
+    folder.add("memo.dbf", {{"TITRE", "Autre"}, {"MEMO", rtf(QStringLiteral("Quetzalcoatl"))}});
+    folder.age();
+    SearchIndex index(folder.qdata());
+    ASSERT_EQ(index.search(QStringLiteral("premier")).rows.size(), 1u);
+
+    QFile memo(folder.qdata() + QStringLiteral("memo.dbt"));
+    ASSERT_TRUE(memo.open(QIODevice::ReadWrite));
+    const qsizetype at = memo.readAll().indexOf("Premier");
+    ASSERT_GT(at, 0);
+    ASSERT_TRUE(memo.seek(at));
+    memo.write("Dernier");
+    memo.close();
+
+    EXPECT_TRUE(index.search(QStringLiteral("premier")).rows.empty());
+    EXPECT_EQ(index.search(QStringLiteral("dernier")).rows.size(), 1u);
+    EXPECT_EQ(index.search(QStringLiteral("quetzal")).rows.size(), 1u);
+}
+
 TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
 {
     TestTables folder;
@@ -207,3 +236,79 @@ TEST(SearchIndexUpdates, MissingOrDamagedTablesFindNothingAndDoNotFail)
     ASSERT_EQ(result.rows.size(), 1u);
     EXPECT_EQ(result.rows[0].table, SearchIndex::Sheets);
 }
+
+namespace {
+
+// Titles whose words share beginnings, accents and punctuation.
+const char *const TypedTitles[] = {
+    "Réunion des parents", "REUNIONS de service", "re-union", "Élève de l'école", "école-maison",
+    "Marché du jeudi", "marche rapide", "Straße 5", "strasse neuve", "jean@exemple.fr",
+    "Maison de campagne", "réunion maison", "Rendez-vous médecin", "l'ecole du soir",
+    "Remarques", "Ré mineur", "réunion marché maison", "Mère", "mer", "rue de l'Église"};
+
+// A naive reference: every query word begins a word of the folded title.
+std::vector<int> expectedRecords(const QString &query)
+{
+    const std::string folded = TextFold::fold(query);
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < folded.size();) {
+        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
+        if (blank > at)
+            words.push_back(folded.substr(at, blank - at));
+        at = blank + 1;
+    }
+    std::vector<int> records;
+    for (std::size_t r = 0; r < std::size(TypedTitles) && !words.empty(); ++r) {
+        const std::string text = TextFold::fold(QString::fromUtf8(TypedTitles[r]));
+        const bool all = std::all_of(words.begin(), words.end(), [&](const std::string &w) {
+            for (std::size_t p = text.find(w); p != std::string::npos; p = text.find(w, p + 1))
+                if (TextFold::startsWord(text, p))
+                    return true;
+            return false;
+        });
+        if (all)
+            records.push_back(static_cast<int>(r) + 1);
+    }
+    return records;
+}
+
+class TypingSequence : public ::testing::TestWithParam<std::vector<const char *>>
+{
+};
+
+} // namespace
+
+// Growing a query reuses the last matches; every step must still find what a fresh search finds,
+// with the count of rows beyond the limit exact.
+TEST_P(TypingSequence, EachStepFindsExactlyTheMatchingRecords)
+{
+    TestTables folder;
+    for (const char *title : TypedTitles)
+        folder.add("memo.dbf", {{"TITRE", title}});
+    folder.age();
+    constexpr int Limit = 3;
+    SearchIndex index(folder.qdata());
+    for (const char *typed : GetParam()) {
+        const QString query = QString::fromUtf8(typed);
+        const std::vector<int> expected = expectedRecords(query);
+        const SearchIndex::Result result = index.search(query, Limit);
+        std::vector<int> found;
+        for (const SearchIndex::Row &row : result.rows)
+            found.push_back(row.recNo);
+        const std::size_t shown = std::min<std::size_t>(expected.size(), Limit);
+        EXPECT_EQ(found, std::vector<int>(expected.begin(), expected.begin() + shown)) << typed;
+        EXPECT_EQ(result.more, static_cast<int>(expected.size() - shown)) << typed;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, TypingSequence,
+    ::testing::Values(
+        std::vector<const char *>{"r", "re", "reu", "reun", "reunion", "reunion ", "reunion m",
+                                  "reunion ma", "reunion mar", "reunion marche"},
+        std::vector<const char *>{"reunion marche", "reunion mar", "reunion m", "reunion", "reu",
+                                  "re", "r"},
+        std::vector<const char *>{"ecole", "eco", "ecole mai", "maison", "zzz", "m", "ma e",
+                                  "mer", "mere", "me"},
+        std::vector<const char *>{"l", "l'", "l'e", "l'ecole", "exemple.f", "exemple.fr", "fr",
+                                  "strasse", "STRAẞE", "straße 5", "5"}));

@@ -1,0 +1,55 @@
+// The distinct words of a table's folded text, each kept once and numbered.
+//
+// A "word" here is a run of folded text between blanks ("l'ecole", "jean@exemple.fr"): a query
+// word holds no blank, so wherever it begins a word of a record's text it lies inside one such
+// run. Records keep the numbers of their runs; a query word is looked for once in this table,
+// whose size grows with the vocabulary rather than with the number of records, and a record then
+// matches by its numbers alone.
+//
+//     WordTable words;
+//     const std::uint32_t n = words.add("l'ecole");
+//     WordTable::Bits found;
+//     words.find("ecole", found);   // found.test(n): "ecole" begins a word of "l'ecole"
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class WordTable
+{
+public:
+    // One bit per word number.
+    struct Bits
+    {
+        std::vector<std::uint64_t> words;
+        std::size_t count = 0; // bits set
+        bool test(std::uint32_t n) const
+        {
+            return n / 64 < words.size() && (words[n / 64] >> (n % 64) & 1u);
+        }
+    };
+
+    // The number of `word` (which holds no blank), added when new.
+    std::uint32_t add(std::string_view word);
+    // Appends to `numbers` the number of every word of `text` (words between blanks), each once.
+    void addText(std::string_view text, std::vector<std::uint32_t> &numbers);
+    // Sets in `found` the words in which `queryWord` begins a word (TextFold::startsWord).
+    void find(const std::string &queryWord, Bits &found) const;
+    std::size_t size() const { return m_starts.size(); }
+    void clear();
+
+private:
+    std::string_view wordAt(std::uint32_t n) const;
+    void grow();
+
+    std::string m_text;                  // every word followed by one blank
+    std::vector<std::uint32_t> m_starts; // where word n begins in m_text
+    // Open addressing: a slot holds a word's 32-bit hash above its number + 1 (0: empty). A
+    // library map would allocate a node per word, and a table is built of a million of them.
+    std::vector<std::uint64_t> m_slots;
+    // The last addText call that met word n, to keep each number once without sorting.
+    std::vector<std::uint32_t> m_seen;
+    std::uint32_t m_call = 0;
+};
