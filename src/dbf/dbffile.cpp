@@ -391,9 +391,10 @@ void TDbfFile::endBatch()
         std::rethrow_exception(failure);
 }
 
+// A slot this process saw in the file is there for good (tables never shrink): no size check.
 bool TDbfFile::readRecord(std::uint32_t n, std::uint8_t *buffer) const
 {
-    if (n < 1 || (n > recordCount() && n > freshUnitCount()))
+    if (n < 1 || (n > m_knownEnd && n > recordCount() && n > freshUnitCount()))
         return false;
     return readUnit(n, buffer);
 }
