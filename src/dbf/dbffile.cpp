@@ -555,15 +555,16 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         forgetKeys(n, buffer, m_indexes.size());
         throw;
     }
+    // The next append looks right after what the file was seen to hold, never after a stored
+    // count: a count some other program wrote wrong must not send our records far past the end.
+    m_knownEnd = std::max(m_knownEnd, atEnd ? n : freshUnitCount());
     if (m_batchDepth > 0) {
-        const std::uint32_t count = atEnd ? std::max(n, headerRecordCount()) : std::max(n, freshUnitCount());
-        writeLE32(header().data() + 4, count);
-        m_knownEnd = std::max(m_knownEnd, count);
+        writeLE32(header().data() + 4, std::max(m_knownEnd, headerRecordCount()));
         m_countPending = true;
         return n;
     }
     HeaderLock lock(*this);
-    std::uint32_t count = std::max(n, headerRecordCount());
+    std::uint32_t count = std::max(m_knownEnd, headerRecordCount());
     if (!atEnd) {
         count = std::max(count, freshUnitCount());
     } else if (shared()) {
@@ -573,7 +574,6 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     }
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);
-    m_knownEnd = std::max(m_knownEnd, count);
     return n;
 }
 
