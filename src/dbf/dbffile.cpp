@@ -569,8 +569,9 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         count = std::max(count, freshUnitCount());
     } else if (shared()) {
         std::uint8_t stored[4] = {};
-        if (readAt(4, stored, sizeof stored) == sizeof stored)
-            count = std::max(count, readLE32(stored));
+        // Ahead of ours: a later appender's, or one some other program wrote wrong.
+        if (readAt(4, stored, sizeof stored) == sizeof stored && readLE32(stored) > count)
+            count = std::max(count, std::min(readLE32(stored), freshUnitCount()));
     }
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);

@@ -124,3 +124,19 @@ TEST_F(AppendTest, WriterKilledInABatchLeavesWhatItWroteUntouched)
     }
     expectExactly(dir, {"K0", "K1", "K2", "K3", "A0", "A1", "B0", "B1"});
 }
+
+// Another program stored a count far past the records: the next append lands right after them
+// and the count it writes is what the file holds.
+TEST_F(AppendTest, CountStoredPastTheRecordsIsNotFollowed)
+{
+    Writer us(dir);
+    us.post({"A0"}, false);
+    std::vector<std::uint8_t> bytes = readBytes(dir.file("memo.dbf"));
+    const std::uint8_t bogus[4] = {0x40, 0x42, 0x0F, 0x00}; // a million
+    std::copy(bogus, bogus + 4, bytes.begin() + 4);
+    writeBytes(dir.file("memo.dbf"), bytes);
+    us.post({"A1"}, false);
+    EXPECT_EQ(le32(readBytes(dir.file("memo.dbf")), 4), 2u);
+    us.ds.close();
+    expectExactly(dir, {"A0", "A1"});
+}
