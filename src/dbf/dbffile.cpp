@@ -479,16 +479,18 @@ std::uint32_t TDbfFile::lockNewSlot()
 
 // Slot n (locked) is free and ends the file: nothing there, the end-of-file byte, a piece of a
 // record, or a whole slot without a record's flag, with nothing after it. Only this process
-// writes an exclusive table, so there the slot after the last one it saw is always the end.
+// writes an exclusive table, so there the slot after the last one it saw is always the end. The
+// size is asked rather than the slot read: a size query costs the least of all file calls.
 bool TDbfFile::slotEndsFile(std::uint32_t n)
 {
     if (!shared())
         return true;
-    m_probe.resize(recordLength() + 1);
-    const std::size_t got = readAt(unitOffset(n), m_probe.data(), m_probe.size());
-    if (got < recordLength())
-        return true;
-    return got == recordLength() && m_probe[0] != kLive && m_probe[0] != kDeleted;
+    const std::uint64_t at = unitOffset(n);
+    const std::uint64_t size = fileSize();
+    if (size < at || size > at + recordLength())
+        return false;
+    std::uint8_t flag = 0;
+    return size < at + recordLength() || (readAt(at, &flag, 1) == 1 && flag != kLive && flag != kDeleted);
 }
 
 // In a batch: locks a run of slots from `first` in one call and checks once that the file ends
@@ -498,9 +500,7 @@ bool TDbfFile::reserveSlots(std::uint32_t first)
 {
     if (first > 0xFFFFFFF0u - kReservedRun || !lockUnits(first, kReservedRun))
         return false;
-    const std::uint64_t at = unitOffset(first);
-    const std::uint64_t size = shared() ? fileSize() : at;
-    if (size < at || size >= at + recordLength()) {
+    if (!slotEndsFile(first)) {
         unlockUnits(first, kReservedRun);
         return false;
     }
@@ -531,8 +531,6 @@ void TDbfFile::writeCount(std::uint32_t count)
 // behind the records (corrected at the next open), never one ahead of them. The count is what the
 // file holds once ours is in: at least our slot, never past the end of the file. A slot below ours
 // that another appender still holds is counted with it; its own update finds the count in place.
-// When our slot ended the file, the count is ours or the one a later appender stored, read under
-// the lock; otherwise the file size tells.
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
     const std::uint32_t n = lockNewSlot();
@@ -555,24 +553,16 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         forgetKeys(n, buffer, m_indexes.size());
         throw;
     }
-    // The next append looks right after what the file was seen to hold, never after a stored
-    // count: a count some other program wrote wrong must not send our records far past the end.
     m_knownEnd = std::max(m_knownEnd, atEnd ? n : freshUnitCount());
     if (m_batchDepth > 0) {
-        writeLE32(header().data() + 4, std::max(m_knownEnd, headerRecordCount()));
+        // Nobody else appends during the batch: the file ends with the slots we filled.
+        writeLE32(header().data() + 4, m_knownEnd);
         m_countPending = true;
         return n;
     }
     HeaderLock lock(*this);
-    std::uint32_t count = std::max(m_knownEnd, headerRecordCount());
-    if (!atEnd) {
-        count = std::max(count, freshUnitCount());
-    } else if (shared()) {
-        std::uint8_t stored[4] = {};
-        // Ahead of ours: a later appender's, or one some other program wrote wrong.
-        if (readAt(4, stored, sizeof stored) == sizeof stored && readLE32(stored) > count)
-            count = std::max(count, std::min(readLE32(stored), freshUnitCount()));
-    }
+    const std::uint32_t count = std::max(n, freshUnitCount());
+    m_knownEnd = std::max(m_knownEnd, count);
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);
     return n;

@@ -176,7 +176,6 @@ private:
     // Slots locked for the batch and checked to lie past the end: [from, end).
     std::uint32_t m_reservedFrom = 0;
     std::uint32_t m_reservedEnd = 0;
-    std::vector<std::uint8_t> m_probe;
     std::unique_ptr<HeaderLock> m_batchLock;
 };
 
