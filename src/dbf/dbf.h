@@ -211,10 +211,11 @@ public:
     void updateRecord();
     // Leaves edit/insert as a move does: posts when modified, cancels otherwise.
     void checkBrowseMode();
-    // A batch of posts (imports): the table's header lock and the index's lock stay held from
-    // beginBatch to endBatch, and changed index pages are written once, at endBatch. Other
-    // processes wait for endBatch to see or change the table. Nested calls count; close ends
-    // an open batch.
+    // A batch of posts (imports): the table's header lock, the memo file's and the index's stay
+    // held from beginBatch to endBatch; the count, the memo header and changed index pages are
+    // written once, at endBatch, and the new records stay locked until then. Other processes
+    // wait for endBatch to open, append to or edit what the batch added. Nested calls count;
+    // close ends an open batch.
     void beginBatch();
     void endBatch();
     bool inBatch() const { return m_batchDepth > 0; }

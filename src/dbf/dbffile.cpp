@@ -18,6 +18,8 @@ constexpr std::size_t kShortHeader = 32;
 constexpr std::size_t kLongHeader = 68;
 constexpr int kMaxFields = 4095;
 constexpr std::uint32_t kMaxLockProbe = 1u << 20;
+// Slots a batch locks at a time.
+constexpr std::uint32_t kReservedRun = 256;
 
 [[noreturn]] void invalidFile()
 {
@@ -37,6 +39,17 @@ std::string withExtension(const std::string &path, const std::string &ext)
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return path + ext;
     return path.substr(0, dot) + ext;
+}
+
+// The date of last update: year - 1900, month, day.
+void setToday(std::uint8_t *header)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    header[1] = static_cast<std::uint8_t>(local.tm_year % 256);
+    header[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    header[3] = static_cast<std::uint8_t>(local.tm_mday);
 }
 
 bool isMemoLetter(char c)
@@ -102,6 +115,7 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access)
         m_version = header()[0];
         m_indexFlag = header()[28];
         correctRecordCount();
+        m_knownEnd = recordCount();
     } catch (...) {
         m_memo.reset();
         closeFile();
@@ -281,16 +295,13 @@ void TDbfFile::close()
     m_memo.reset();
     m_indexes.clear();
     closeFile();
+    m_knownEnd = 0;
+    m_reservedFrom = m_reservedEnd = 0;
 }
 
 void TDbfFile::writeDatedHeader()
 {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    header()[1] = static_cast<std::uint8_t>(local.tm_year % 256);
-    header()[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    header()[3] = static_cast<std::uint8_t>(local.tm_mday);
+    setToday(header().data());
     writeHeader();
 }
 
@@ -342,6 +353,8 @@ void TDbfFile::beginBatch()
     try {
         m_batchLock = std::make_unique<HeaderLock>(*this);
         refreshHeader();
+        if (m_memo)
+            m_memo->beginBatch();
     } catch (...) {
         m_batchLock.reset();
         m_batchDepth = 0;
@@ -355,18 +368,33 @@ void TDbfFile::endBatch()
         return;
     struct Release
     {
-        std::unique_ptr<HeaderLock> &lock;
-        ~Release() { lock.reset(); }
-    } release{m_batchLock};
+        TDbfFile &file;
+        ~Release()
+        {
+            file.releaseReservedSlots();
+            file.m_batchLock.reset();
+        }
+    } release{*this};
+    std::exception_ptr failure;
+    if (m_memo) {
+        try {
+            m_memo->endBatch();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
     if (m_countPending) {
         m_countPending = false;
         writeDatedHeader();
     }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
+// A slot this process saw in the file is there for good (tables never shrink): no size check.
 bool TDbfFile::readRecord(std::uint32_t n, std::uint8_t *buffer) const
 {
-    if (n < 1 || (n > recordCount() && n > freshUnitCount()))
+    if (n < 1 || (n > m_knownEnd && n > recordCount() && n > freshUnitCount()))
         return false;
     return readUnit(n, buffer);
 }
@@ -415,19 +443,31 @@ void TDbfFile::forgetKeys(std::uint32_t n, const std::uint8_t *buffer, std::size
     }
 }
 
-// Finds and locks the slot of a new record: the first slot after the records that can be locked
-// and that nobody has filled meanwhile. Our own appenders choose under the header lock, so two of
-// them never take the same slot and a stamp never writes into one that is about to be filled;
-// other programs may still hold a slot, or fill one and let it go, hence the probing.
+// Finds and locks the slot of a new record: the one after the last slot this process saw the
+// file end at, when the file still ends there (one read tells), else the first slot after the
+// records that can be locked and that nobody has filled meanwhile. Our own appenders choose under
+// the header lock, so two of them never take the same slot and a stamp never writes into one that
+// is about to be filled; other programs may still hold a slot, or fill one and let it go, hence
+// the probing.
 std::uint32_t TDbfFile::lockNewSlot()
 {
     HeaderLock lock(*this);
-    const std::uint32_t firstTry = recordCount() + 1;
+    const std::uint32_t next = m_knownEnd + 1;
+    m_slotAtEnd = true;
+    if (reserved(next) || (m_batchDepth > 0 && reserveSlots(next)))
+        return next;
+    if (lockRecord(next, false)) {
+        if (slotEndsFile(next))
+            return next;
+        unlockRecord(next);
+    }
+    m_slotAtEnd = false;
+    const std::uint32_t firstTry = freshUnitCount() + 1;
     for (std::uint32_t n = firstTry; n - firstTry <= kMaxLockProbe; ++n) {
         if (!lockRecord(n, false))
             continue;
         std::uint8_t flag = 0;
-        const bool whole = n <= recordCount(); // counted under the header lock
+        const bool whole = n <= freshUnitCount(); // counted under the header lock
         if (whole && readAt(unitOffset(n), &flag, 1) == 1 && (flag == kLive || flag == kDeleted)) {
             unlockRecord(n);
             continue;
@@ -437,6 +477,56 @@ std::uint32_t TDbfFile::lockNewSlot()
     throw EDbfError("Cannot lock a new record in \"" + path() + "\".");
 }
 
+// Slot n (locked) is free and ends the file: nothing there, the end-of-file byte, a piece of a
+// record, or a whole slot without a record's flag, with nothing after it. Only this process
+// writes an exclusive table, so there the slot after the last one it saw is always the end. The
+// size is asked rather than the slot read: a size query costs the least of all file calls.
+bool TDbfFile::slotEndsFile(std::uint32_t n)
+{
+    if (!shared())
+        return true;
+    const std::uint64_t at = unitOffset(n);
+    const std::uint64_t size = fileSize();
+    if (size < at || size > at + recordLength())
+        return false;
+    std::uint8_t flag = 0;
+    return size < at + recordLength() || (readAt(at, &flag, 1) == 1 && flag != kLive && flag != kDeleted);
+}
+
+// In a batch: locks a run of slots from `first` in one call and checks once that the file ends
+// in `first`, so the appends of the run need no lock or read of their own. The run stays locked
+// until endBatch: nobody else can fill it, and its records are ours to edit meanwhile.
+bool TDbfFile::reserveSlots(std::uint32_t first)
+{
+    if (first > 0xFFFFFFF0u - kReservedRun || !lockUnits(first, kReservedRun))
+        return false;
+    if (!slotEndsFile(first)) {
+        unlockUnits(first, kReservedRun);
+        return false;
+    }
+    if (m_reservedEnd != 0 && m_reservedEnd != first)
+        releaseReservedSlots();
+    if (m_reservedEnd == 0)
+        m_reservedFrom = first;
+    m_reservedEnd = first + kReservedRun;
+    return true;
+}
+
+void TDbfFile::releaseReservedSlots() noexcept
+{
+    if (m_reservedEnd != 0 && isOpen())
+        unlockUnits(m_reservedFrom, m_reservedEnd - m_reservedFrom);
+    m_reservedFrom = m_reservedEnd = 0;
+}
+
+// Date and count only: the rest of the header is what this process wrote or found at open.
+void TDbfFile::writeCount(std::uint32_t count)
+{
+    setToday(header().data());
+    writeLE32(header().data() + 4, count);
+    writeHeaderBytes(1, 7);
+}
+
 // The record goes in before the count, so that a process killed between the two leaves a count
 // behind the records (corrected at the next open), never one ahead of them. The count is what the
 // file holds once ours is in: at least our slot, never past the end of the file. A slot below ours
@@ -444,11 +534,16 @@ std::uint32_t TDbfFile::lockNewSlot()
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
     const std::uint32_t n = lockNewSlot();
+    const bool atEnd = m_slotAtEnd;
     struct RecordLock
     {
         TDbfFile &file;
         std::uint32_t n;
-        ~RecordLock() { file.unlockRecord(n); }
+        ~RecordLock()
+        {
+            if (!file.reserved(n))
+                file.unlockRecord(n);
+        }
     } recordLock{*this, n};
     if (!indexesAccept(n, buffer))
         return 0;
@@ -458,16 +553,18 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         forgetKeys(n, buffer, m_indexes.size());
         throw;
     }
+    m_knownEnd = std::max(m_knownEnd, atEnd ? n : freshUnitCount());
     if (m_batchDepth > 0) {
-        writeLE32(header().data() + 4, freshUnitCount());
+        // Nobody else appends during the batch: the file ends with the slots we filled.
+        writeLE32(header().data() + 4, m_knownEnd);
         m_countPending = true;
         return n;
     }
     HeaderLock lock(*this);
-    refreshHeader();
-    writeLE32(header().data() + 4, recordCount());
+    const std::uint32_t count = std::max(n, freshUnitCount());
+    m_knownEnd = std::max(m_knownEnd, count);
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
-    writeDatedHeader();
+    writeCount(count);
     return n;
 }
 

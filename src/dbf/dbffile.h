@@ -112,7 +112,8 @@ public:
     void stampHeader();
 
     // A batch holds the header lock from beginBatch to endBatch, so appends in between skip
-    // re-reading the header and write the count and date once, at endBatch. Nested calls count.
+    // re-reading the header and write the count and date once, at endBatch. New slots are locked
+    // a run at a time and stay locked until endBatch. Nested calls count.
     void beginBatch();
     void endBatch();
 
@@ -144,6 +145,11 @@ private:
     void openMemo(TDbfAccess access);
     void chooseCodePage();
     std::uint32_t lockNewSlot();
+    bool slotEndsFile(std::uint32_t n);
+    bool reserveSlots(std::uint32_t first);
+    void releaseReservedSlots() noexcept;
+    bool reserved(std::uint32_t n) const { return n >= m_reservedFrom && n < m_reservedEnd; }
+    void writeCount(std::uint32_t count);
     bool indexesAccept(std::uint32_t n, const std::uint8_t *buffer);
     void forgetKeys(std::uint32_t n, const std::uint8_t *buffer, std::size_t count) noexcept;
     void restoreKeys(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer,
@@ -164,6 +170,12 @@ private:
     int m_headerLocks = 0;
     int m_batchDepth = 0;
     bool m_countPending = false;
+    // The last slot this process saw the file end at; the next append tries the one after it.
+    std::uint32_t m_knownEnd = 0;
+    bool m_slotAtEnd = false; // the slot lockNewSlot gave ended the file
+    // Slots locked for the batch and checked to lie past the end: [from, end).
+    std::uint32_t m_reservedFrom = 0;
+    std::uint32_t m_reservedEnd = 0;
     std::unique_ptr<HeaderLock> m_batchLock;
 };
 

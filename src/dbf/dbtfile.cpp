@@ -97,6 +97,13 @@ std::string TDbtFile::read(std::uint32_t block) const
 
 std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
 {
+    if (m_inBatch) {
+        // Locked since beginBatch checked the header against the file: nobody else appended.
+        const std::uint32_t start = nextFreeBlock();
+        writeLE32(header().data(), start + blocks);
+        m_batchAppended = true;
+        return start;
+    }
     if (shared())
         readHeader(); // another program may have appended since we last looked
     std::uint32_t start = nextFreeBlock();
@@ -136,6 +143,11 @@ std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
         writeAt(static_cast<std::uint64_t>(oldBlock) * B, run.data(), run.size());
         return oldBlock;
     }
+    if (m_inBatch) {
+        const std::uint32_t start = allocate(static_cast<std::uint32_t>(blocks));
+        writeAt(static_cast<std::uint64_t>(start) * B, run.data(), run.size());
+        return start;
+    }
     if (!lockUnit(0, true))
         throw EDbfError("Cannot lock memo file \"" + path() + "\".");
     struct Unlock
@@ -147,4 +159,29 @@ std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
     writeAt(static_cast<std::uint64_t>(start) * B, run.data(), run.size());
     writeHeader();
     return start;
+}
+
+void TDbtFile::beginBatch()
+{
+    if (m_inBatch || !writable())
+        return;
+    if (!lockUnit(0, true))
+        throw EDbfError("Cannot lock memo file \"" + path() + "\".");
+    allocate(0); // the header as it is now, moved past memos it does not count
+    m_inBatch = true;
+    m_batchAppended = false;
+}
+
+void TDbtFile::endBatch()
+{
+    if (!m_inBatch)
+        return;
+    m_inBatch = false;
+    struct Unlock
+    {
+        TDbtFile *file;
+        ~Unlock() { file->unlockUnit(0); }
+    } unlock{this};
+    if (m_batchAppended)
+        writeHeader();
 }

@@ -11,7 +11,8 @@
 // A first block without FF FF 08 00 is read in the terminator style whatever the level.
 //
 // Appending a memo locks the header block (real bytes) and re-reads it under that lock; rewriting
-// in place takes no memo lock: the record lock of the table guards it.
+// in place takes no memo lock: the record lock of the table guards it. A batch holds that lock
+// from beginBatch to endBatch, appends without re-reading and writes the header once, at the end.
 #pragma once
 
 #include "pagedfile.h"
@@ -42,8 +43,14 @@ public:
 
     std::uint32_t nextFreeBlock() const;
 
+    // Throws EDbfError when the header cannot be locked; endBatch always lets it go.
+    void beginBatch();
+    void endBatch();
+
 private:
     std::uint32_t allocate(std::uint32_t blocks);
 
     bool m_terminatorStyle = false;
+    bool m_inBatch = false;
+    bool m_batchAppended = false;
 };

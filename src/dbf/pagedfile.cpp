@@ -167,6 +167,15 @@ void TPagedFile::writeHeader()
     writeAt(0, m_header.data(), m_header.size());
 }
 
+void TPagedFile::writeHeaderBytes(std::size_t off, std::size_t len)
+{
+    if (m_access == TDbfAccess::Exclusive) {
+        m_headerPending = true;
+        return;
+    }
+    writeAt(off, m_header.data() + off, len);
+}
+
 void TPagedFile::flushHeader()
 {
     if (!m_headerPending)
@@ -218,14 +227,16 @@ void TPagedFile::writeUnit(std::uint32_t n, const std::uint8_t *buffer)
     writeAt(unitOffset(n), buffer, m_unitSize);
 }
 
-void TPagedFile::unitRange(std::uint32_t n, std::uint64_t &off, std::uint64_t &len) const
+void TPagedFile::unitRange(std::uint32_t first, std::uint32_t count, std::uint64_t &off,
+                           std::uint64_t &len) const
 {
     if (m_lockStyle == LockStyle::Virtual) {
-        off = kLockBase - n;
-        len = 1;
+        off = kLockBase - (static_cast<std::uint64_t>(first) + count - 1);
+        len = count;
     } else {
-        off = unitOffset(n);
-        len = n == 0 ? m_headerSize : m_unitSize;
+        off = unitOffset(first);
+        len = first == 0 ? m_headerSize + static_cast<std::uint64_t>(count - 1) * m_unitSize
+                         : static_cast<std::uint64_t>(count) * m_unitSize;
     }
 }
 
@@ -234,16 +245,30 @@ bool TPagedFile::lockUnit(std::uint32_t n, bool wait)
     if (!shared())
         return true;
     std::uint64_t off, len;
-    unitRange(n, off, len);
+    unitRange(n, 1, off, len);
     return lockRange(off, len, wait);
 }
 
 void TPagedFile::unlockUnit(std::uint32_t n)
 {
-    if (!shared())
+    unlockUnits(n, 1);
+}
+
+bool TPagedFile::lockUnits(std::uint32_t first, std::uint32_t count)
+{
+    if (!shared() || count == 0)
+        return true;
+    std::uint64_t off, len;
+    unitRange(first, count, off, len);
+    return lockRange(off, len, false);
+}
+
+void TPagedFile::unlockUnits(std::uint32_t first, std::uint32_t count)
+{
+    if (!shared() || count == 0)
         return;
     std::uint64_t off, len;
-    unitRange(n, off, len);
+    unitRange(first, count, off, len);
     unlockRange(off, len);
 }
 

@@ -86,6 +86,8 @@ public:
     // Writes the header area at offset 0: at once on a shared or read-write table, at close on an
     // exclusive one.
     void writeHeader();
+    // Writes len bytes of the header area from off, with the same deferral as writeHeader.
+    void writeHeaderBytes(std::size_t off, std::size_t len);
     void flushHeader();
 
     // Reads up to len bytes at off; returns how many were read (fewer at the end of the file).
@@ -105,11 +107,14 @@ public:
     // these succeed at once.
     bool lockUnit(std::uint32_t n, bool wait);
     void unlockUnit(std::uint32_t n);
+    // Units first .. first + count - 1 in one call, without waiting.
+    bool lockUnits(std::uint32_t first, std::uint32_t count);
+    void unlockUnits(std::uint32_t first, std::uint32_t count);
     bool lockRange(std::uint64_t off, std::uint64_t len, bool wait);
     void unlockRange(std::uint64_t off, std::uint64_t len);
 
 private:
-    void unitRange(std::uint32_t n, std::uint64_t &off, std::uint64_t &len) const;
+    void unitRange(std::uint32_t first, std::uint32_t count, std::uint64_t &off, std::uint64_t &len) const;
 
     int m_fd = -1;
     std::string m_path;

@@ -1,0 +1,142 @@
+// Appends that guess where the file ends, and batches that lock slots and the memo header ahead:
+// what another process adds or leaves behind must never be written over.
+#include "tablecheck.h"
+
+#include <csignal>
+
+using namespace tablecheck;
+
+namespace {
+
+struct Writer
+{
+    explicit Writer(const TempDir &dir)
+    {
+        ds.setFilePath(dir.path());
+        ds.setTableName("memo.dbf");
+        ds.open();
+    }
+    void post(const std::vector<std::string> &ids, bool batch)
+    {
+        if (batch)
+            ds.beginBatch();
+        for (const std::string &id : ids) {
+            ds.insert();
+            ds.fieldByName("TITRE").setAsString(titleOf(id, 0));
+            ds.fieldByName("MEMO").setMemoBytes(memoOf(titleOf(id, 0)));
+            ds.post();
+        }
+        if (batch)
+            ds.endBatch();
+    }
+    TDbf ds{"Dbfmemo"};
+};
+
+// Every id once, version 0, each with its own memo, and nothing else; physical numbers 1..n.
+void expectExactly(const TempDir &dir, const std::vector<std::string> &ids)
+{
+    const auto live = liveRecords(dir);
+    EXPECT_EQ(live.size(), ids.size());
+    std::set<std::uint32_t> numbers;
+    for (const std::string &id : ids) {
+        const auto it = live.find(id);
+        ASSERT_NE(it, live.end()) << id << " is gone";
+        numbers.insert(it->second.recNo);
+    }
+    EXPECT_EQ(*numbers.rbegin(), ids.size()) << "a slot was skipped";
+    expectCountMatchesFile(dir);
+}
+
+std::vector<std::string> ids(const std::string &prefix, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(prefix + std::to_string(i));
+    return out;
+}
+
+} // namespace
+
+class AppendTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    void SetUp() override { createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema()); }
+};
+
+class AppendAfterOtherTest : public AppendTest, public ::testing::WithParamInterface<std::tuple<bool, bool>>
+{
+};
+
+// The first process's next slot and memo block are taken by the other meanwhile: its next posts
+// must find the new end of both files, one by one or in a batch.
+TEST_P(AppendAfterOtherTest, PostsFollowWhatAnotherProcessAddedMeanwhile)
+{
+    const auto [ourBatch, theirBatch] = GetParam();
+    Writer us(dir);
+    us.post(ids("A", 2), ourBatch);
+    ASSERT_TRUE(exitedCleanly(runChild([&, theirBatch = theirBatch] { Writer(dir).post(ids("B", 3), theirBatch); })));
+    us.post(ids("C", 2), ourBatch);
+    us.ds.close();
+    expectExactly(dir, {"A0", "A1", "B0", "B1", "B2", "C0", "C1"});
+}
+
+INSTANTIATE_TEST_SUITE_P(PostsAndBatches, AppendAfterOtherTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// Another appender waits for the batch; the slots the batch locked ahead and did not use are
+// free again by then, so its record follows the batch's without a gap.
+TEST_F(AppendTest, AppenderWaitingForABatchTakesTheSlotRightAfterIt)
+{
+    Writer us(dir);
+    us.ds.beginBatch();
+    us.post(ids("A", 3), false);
+    Signal started;
+    const pid_t other = runChild([&] {
+        started.raise();
+        Writer(dir).post({"B0"}, false); // opening waits too: the stored count is behind
+    });
+    started.wait();
+    us.post(ids("C", 2), false);
+    us.ds.endBatch();
+    ASSERT_TRUE(exitedCleanly(other));
+    us.ds.close();
+    expectExactly(dir, {"A0", "A1", "A2", "C0", "C1", "B0"});
+}
+
+// Killed inside a batch: the records and memos written so far are in the files, the counts and
+// the memo header are not. Later appends must go past them all.
+TEST_F(AppendTest, WriterKilledInABatchLeavesWhatItWroteUntouched)
+{
+    const pid_t writer = runChild([&] {
+        Writer them(dir);
+        them.ds.beginBatch();
+        them.post(ids("K", 4), false);
+        ::raise(SIGKILL);
+    });
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    {
+        Writer us(dir);
+        us.post(ids("A", 2), false);
+        us.post(ids("B", 2), true);
+    }
+    expectExactly(dir, {"K0", "K1", "K2", "K3", "A0", "A1", "B0", "B1"});
+}
+
+// Another program stored a count far past the records: the next append lands right after them
+// and the count it writes is what the file holds.
+TEST_F(AppendTest, CountStoredPastTheRecordsIsNotFollowed)
+{
+    Writer us(dir);
+    us.post({"A0"}, false);
+    std::vector<std::uint8_t> bytes = readBytes(dir.file("memo.dbf"));
+    const std::uint8_t bogus[4] = {0x40, 0x42, 0x0F, 0x00}; // a million
+    std::copy(bogus, bogus + 4, bytes.begin() + 4);
+    writeBytes(dir.file("memo.dbf"), bytes);
+    us.post({"A1"}, false);
+    EXPECT_EQ(le32(readBytes(dir.file("memo.dbf")), 4), 2u);
+    us.ds.close();
+    expectExactly(dir, {"A0", "A1"});
+}
