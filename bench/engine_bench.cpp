@@ -26,6 +26,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The system's interpreter, which has the distribution's dbfread module: the first python3 on PATH
+// may be a private one without it.
+constexpr const char *kPython = "/usr/bin/python3";
+
 double seconds(const std::function<void()> &work)
 {
     const Clock::time_point start = Clock::now();
@@ -157,7 +161,7 @@ void runOnce(const std::string &dir, const std::vector<std::string> &titles, boo
     f.cat.push_back(seconds([&] { std::system(("cat '" + dir + "infos.dbf' '" + dir + "infos.dbt' > /dev/null").c_str()); }));
     if (dbfread)
         f.dbfread.push_back(seconds([&] {
-            std::system(("python3 -c 'import sys, dbfread\nfor r in dbfread.DBF(sys.argv[1]): pass' '" +
+            std::system((std::string(kPython) + " -c 'import sys, dbfread\nfor r in dbfread.DBF(sys.argv[1]): pass' '" +
                          dir + "infos.dbf'").c_str());
         }));
 
@@ -218,7 +222,7 @@ int main(int argc, char **argv)
     const std::string dir = std::string(pattern) + "/";
     const std::vector<std::string> titles = randomTitles(records);
     const bool sqlite = haveCommand("sqlite3 -version");
-    const bool dbfread = haveCommand("python3 -c 'import dbfread'");
+    const bool dbfread = haveCommand(std::string(kPython) + " -c 'import dbfread'");
     Figures f;
     if (argc > 3) {
         runOnce(dir, titles, false, false, f, argv[3]);

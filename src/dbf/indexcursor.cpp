@@ -1,6 +1,24 @@
 #include "indexcursor.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+// The first read-ahead after the cursor was placed covers about a leaf and leaves the records to
+// the dataset, so that a person stepping through a few entries sees them as they are stored now;
+// each one after asks for eight times more, up to what kRecordBudget bytes of records hold.
+constexpr std::size_t kFirstRun = 16;
+constexpr std::size_t kRunGrowth = 8;
+constexpr std::size_t kRecordBudget = std::size_t(16) << 20;
+// Records closer together than this are read with the bytes between them: copying that much costs
+// about what one more read call does. One call reads at most kMaxSpan bytes.
+constexpr std::uint64_t kMergeGap = 8192;
+constexpr std::uint64_t kMaxSpan = std::uint64_t(1) << 20;
+
+} // namespace
 
 TIndexCursor::TIndexCursor(TIndexFile &index, int tag, const TDbfFile &table)
     : m_index(index), m_tag(tag), m_table(table)
@@ -18,6 +36,7 @@ bool TIndexCursor::move(bool forward)
     if (m_where == (forward ? Where::AfterLast : Where::BeforeFirst))
         return false;
     if (m_where != Where::At) {
+        dropReadAhead();
         const bool found = m_index.seekEdge(m_tag, forward ? TIndexFile::Edge::First : TIndexFile::Edge::Last,
                                             m_position.path);
         if (!found) {
@@ -29,10 +48,103 @@ bool TIndexCursor::move(bool forward)
         m_where = Where::At;
         return true;
     }
-    if (m_index.advance(m_tag, m_position, forward))
+    if (moveWithinRun(forward) || readRun(forward))
         return true;
+    dropReadAhead();
     m_where = forward ? Where::AfterLast : Where::BeforeFirst;
     return false;
+}
+
+bool TIndexCursor::moveWithinRun(bool forward)
+{
+    if (forward != m_runForward || m_runAt + 1 >= m_run.entries.size() ||
+        m_run.generation != m_index.generation())
+        return false;
+    ++m_runAt;
+    m_run.positionAt(m_runAt, m_index.tag(m_tag).keyLength, m_position);
+    return true;
+}
+
+// Reads the entries after the current one; false at the end of the tag.
+bool TIndexCursor::readRun(bool forward)
+{
+    if (forward != m_runForward) {
+        dropReadAhead();
+        m_runForward = forward;
+    }
+    const bool underWay = m_runLength > 0;
+    const std::size_t most = std::max(kFirstRun, kRecordBudget / std::max<std::size_t>(1, m_table.recordLength()));
+    m_runLength = underWay ? std::min(m_runLength * kRunGrowth, most) : kFirstRun;
+    m_run.clearEntries();
+    m_haveRecord.clear();
+    m_index.readAhead(m_tag, m_position, forward, m_runLength, m_run);
+    if (m_run.entries.empty())
+        return false;
+    m_runAt = 0;
+    m_run.positionAt(0, m_index.tag(m_tag).keyLength, m_position);
+    if (underWay)
+        readRecords();
+    return true;
+}
+
+// Reads the records of the run in the order they lie in the table, joining close ones into one
+// call. Records past the table's end are left to the dataset, which finds no record there.
+void TIndexCursor::readRecords()
+{
+    const std::size_t length = m_table.recordLength();
+    const std::size_t count = m_run.entries.size();
+    std::vector<std::uint32_t> order(count);
+    std::iota(order.begin(), order.end(), 0u);
+    const auto recNo = [this](std::uint32_t i) { return m_run.entries[i].recNo; };
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return recNo(a) < recNo(b); });
+    m_records.resize(count * length);
+    m_haveRecord.assign(count, false);
+    std::uint32_t limit = m_table.unitCount();
+    std::vector<std::uint8_t> span;
+    for (std::size_t i = 0; i < count;) {
+        const std::uint32_t first = recNo(order[i]);
+        if (first > limit && (limit = m_table.freshUnitCount()) < first)
+            return;
+        const std::uint64_t start = m_table.unitOffset(first);
+        std::uint64_t end = start + length;
+        std::size_t j = i + 1;
+        for (; j < count && recNo(order[j]) <= limit; ++j) {
+            const std::uint64_t at = m_table.unitOffset(recNo(order[j]));
+            if (at > end + kMergeGap || at + length - start > kMaxSpan)
+                break;
+            end = std::max(end, at + length);
+        }
+        span.resize(end - start);
+        const std::size_t got = first == 0 ? 0 : m_table.readAt(start, span.data(), span.size());
+        for (; i < j; ++i) {
+            const std::uint64_t at = m_table.unitOffset(recNo(order[i])) - start;
+            if (recNo(order[i]) == 0 || at + length > got)
+                continue;
+            std::memcpy(&m_records[order[i] * length], &span[at], length);
+            m_haveRecord[order[i]] = true;
+        }
+    }
+}
+
+bool TIndexCursor::takeReadAhead(std::uint32_t n, std::uint8_t *record)
+{
+    if (m_where != Where::At || m_runAt >= m_haveRecord.size() || !m_haveRecord[m_runAt] ||
+        m_run.entries[m_runAt].recNo != n || m_run.generation != m_index.generation())
+        return false;
+    m_haveRecord[m_runAt] = false;
+    const std::size_t length = m_table.recordLength();
+    std::memcpy(record, &m_records[m_runAt * length], length);
+    return true;
+}
+
+void TIndexCursor::dropReadAhead()
+{
+    m_run.restart();
+    m_runAt = 0;
+    m_runLength = 0;
+    m_haveRecord.clear();
+    if (m_records.capacity() > (std::size_t(1) << 20))
+        std::vector<std::uint8_t>().swap(m_records); // a long walk is over: give its memory back
 }
 
 std::uint32_t TIndexCursor::physicalRecNo() const
@@ -42,6 +154,7 @@ std::uint32_t TIndexCursor::physicalRecNo() const
 
 void TIndexCursor::standOn(std::uint32_t n, const std::uint8_t *record)
 {
+    dropReadAhead();
     std::vector<std::uint8_t> key = m_index.keyOf(m_tag, record);
     m_where = Where::At;
     // The key was just inserted: its place is known (and checked again by the next step).
@@ -55,6 +168,7 @@ void TIndexCursor::standOn(std::uint32_t n, const std::uint8_t *record)
 
 void TIndexCursor::setPhysicalRecNo(std::uint32_t n)
 {
+    dropReadAhead();
     std::vector<std::uint8_t> record(m_table.recordLength());
     if (n == 0) {
         m_where = Where::BeforeFirst;
@@ -76,6 +190,7 @@ std::uint32_t TIndexCursor::sequentialRecNo() const
 
 void TIndexCursor::setSequentialRecNo(std::uint32_t n)
 {
+    dropReadAhead();
     if (n == 0) {
         m_where = Where::BeforeFirst;
         return;
@@ -205,21 +320,31 @@ std::unique_ptr<TVirtualCursor> TProductionIndex::cursorFor(const std::string &i
     return cursor;
 }
 
+// Every change of the table passes here, key or not: the cursor's records read ahead are stale.
+void TProductionIndex::dropReadAhead()
+{
+    if (m_cursor)
+        m_cursor->dropReadAhead();
+}
+
 // A damaged index stops the change with its error rather than refusing silently: the user must
 // not believe a record was saved when it was not.
 bool TProductionIndex::insertKey(std::uint32_t recNo, const std::uint8_t *record)
 {
+    dropReadAhead();
     m_file->recordAppended(recNo, record);
     return true;
 }
 
 void TProductionIndex::deleteKey(std::uint32_t recNo, const std::uint8_t *record)
 {
+    dropReadAhead();
     m_file->recordDeleted(recNo, record);
 }
 
 void TProductionIndex::updateKey(std::uint32_t recNo, const std::uint8_t *oldRecord, const std::uint8_t *newRecord)
 {
+    dropReadAhead();
     m_file->recordRewritten(recNo, oldRecord, newRecord);
     if (m_cursor && m_file->live())
         m_cursor->keyMoved(recNo, newRecord);

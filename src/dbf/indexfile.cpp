@@ -56,8 +56,12 @@ std::unique_ptr<TIndexFile> TIndexFile::open(const std::string &path, const Tabl
         Lock lock(*file);
         file->loadHeader();
         file->loadTags();
-        for (TIndexTag &tag : file->m_tags)
-            file->checkShape(tag, false);
+        // The roots only: a damaged deeper page is found when it is visited.
+        for (const TIndexTag &tag : file->m_tags) {
+            if (tag.rootBlock == tag.headerBlock)
+                file->damaged(tag.rootBlock, "a tag's root is its own header");
+            file->readPage(tag, tag.rootBlock);
+        }
     } catch (const EDbfError &error) {
         if (whyUnusable)
             *whyUnusable = error.what();
@@ -214,6 +218,7 @@ void TIndexFile::validateCache()
     writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
     if (block0 != m_seenBlock0) {
         m_pageCache.clear();
+        ++m_generation;
         m_seenBlock0 = std::move(block0);
     }
 }
@@ -239,6 +244,7 @@ void TIndexFile::bumpChangeCounter()
 void TIndexFile::writeHeaderBlocks(std::size_t length)
 {
     bumpChangeCounter();
+    ++m_generation;
     if (m_seenBlock0.size() >= kBlockSize)
         writeLE32(&m_header[kHdrChangeCounter], readLE32(&m_seenBlock0[kHdrChangeCounter]));
     m_file.writeAt(0, m_header.data(), length);
@@ -319,6 +325,7 @@ TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
 void TIndexFile::writePage(const TMdxPage &page, bool now)
 {
     bumpChangeCounter();
+    ++m_generation;
     if (m_batchDepth > 0 && m_lockDepth > 0 && !now) {
         if (m_pageCache.size() >= kMaxKeptPages)
             flushDirtyPages();

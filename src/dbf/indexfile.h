@@ -19,7 +19,13 @@
 //
 // Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
 // use; a damaged tree is an EDbfError naming the file and the page, never a read or a write
-// outside the file's pages. Opening checks the shape of every tag once and refuses a damaged file.
+// outside the file's pages. Opening reads the header, the tag headers and the roots only: a
+// deeper page is checked when a walk or a change first reaches it, so that opening costs the
+// same for ten keys and for a million.
+//
+// Walks read ahead (readAhead): the entries that follow a position, leaf after leaf, are read
+// under one lock and handed out without locking again. They are dropped when this process
+// changes the file or another one is seen to, so a walk is never staler than its last read-ahead.
 #pragma once
 
 #include "dbf.h"
@@ -33,6 +39,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Where a field lies in a record buffer (byte 0 of the buffer is the deletion flag).
@@ -78,6 +85,51 @@ struct TIndexPosition
     std::vector<std::uint8_t> key;
     std::uint32_t recNo = 0;
     bool onEntry = false;
+};
+
+// A stretch of a tag read ahead by a walk, in the walk's order: every entry with the leaf it
+// came from, so that a cursor can stand on it as on any position.
+struct TIndexRun
+{
+    struct Entry
+    {
+        std::uint32_t recNo;
+        std::uint32_t leaf;  // into leaves and paths
+        std::uint32_t index; // in its leaf
+    };
+    std::vector<Entry> entries;
+    std::vector<TMdxPage> leaves;  // copies, as read
+    std::vector<TIndexPath> paths; // root to leaf
+    std::uint64_t generation = 0;  // of the file, when read
+    // Leaves this walk entered while the tree stood still: one entered twice means two branches
+    // lead to it, and the walk would go round.
+    std::unordered_set<std::uint32_t> leavesSeen;
+    std::uint32_t lastLeaf = 0; // the leaf the last entries came from
+
+    void clearEntries()
+    {
+        entries.clear();
+        leaves.clear();
+        paths.clear();
+    }
+    // A new walk, or one that turned round.
+    void restart()
+    {
+        clearEntries();
+        leavesSeen.clear();
+        lastLeaf = 0;
+    }
+    // Makes pos stand on entry i.
+    void positionAt(std::size_t i, std::size_t keyLength, TIndexPosition &pos) const
+    {
+        const Entry &e = entries[i];
+        pos.path = paths[e.leaf];
+        pos.path.back().index = e.index;
+        const std::uint8_t *key = leaves[e.leaf].key(e.index);
+        pos.key.assign(key, key + keyLength);
+        pos.recNo = e.recNo;
+        pos.onEntry = true;
+    }
 };
 
 class TIndexFile
@@ -170,6 +222,13 @@ public:
     // pos was taken, the entry is found again first; when it is gone, the step starts from its
     // place. False, with pos unchanged, at the end of the tag.
     bool advance(int tag, TIndexPosition &pos, bool forward);
+    // Appends to run.entries up to `wanted` entries that follow `from` (or, when that entry has
+    // gone, its place) in the walk's direction; fewer at the end of the tag. Takes the lock once
+    // per few hundred leaves. run.generation is the file's generation afterwards.
+    void readAhead(int tag, const TIndexPosition &from, bool forward, std::size_t wanted, TIndexRun &run);
+    // Moves on whenever this process changes the file or sees another process's change: what was
+    // read ahead before is stale then.
+    std::uint64_t generation() const { return m_generation; }
     // Where the key of record recNo went when it was inserted last into `tag`, if that was the
     // last insert; the answer is given once. Saves a search when the cursor follows a new key.
     bool takeLastInserted(int tag, std::uint32_t recNo, TIndexPosition &pos);
@@ -246,6 +305,10 @@ private:
     Move climb(const TIndexTag &tag, TIndexPath &path, bool forward);
     void refreshRoot(TIndexTag &tag);
     bool walkedTooFar(std::uint64_t steps) const;
+    bool relocate(int tag, const TIndexPosition &from, bool forward, TIndexPath &path);
+    void collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
+                     TIndexRun &run);
+    Move nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, TIndexRun &run);
     void growRoot(TIndexTag &tag, std::uint32_t oldRoot);
     void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
     void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
@@ -263,6 +326,7 @@ private:
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
     std::vector<std::uint8_t> m_seenBlock0;
     bool m_bumped = false; // the counter moved under the current lock
+    std::uint64_t m_generation = 0;
     int m_batchDepth = 0;
     std::unique_ptr<Lock> m_batchLock;
     std::vector<std::uint32_t> m_dirty; // pages of the batch not written yet

@@ -1,10 +1,9 @@
 // The B-tree of a tag: searching, walking, inserting with top-down splits, deleting, checking.
 //
-// Positions are paths from the root to a leaf (TIndexPath). Pages are read from the file for
-// every operation and nothing is cached between them, because another process may change the
-// tree between two steps of a walk. A step therefore checks, while climbing, that each parent
-// still leads to the page it came from, and reports Stale when the tree moved under it; the
-// caller then finds its entry again from the root.
+// Positions are paths from the root to a leaf (TIndexPath). Another process may change the tree
+// between two steps of a walk, so a step checks, while climbing, that each parent still leads to
+// the page it came from, and reports Stale when the tree moved under it; the caller then finds
+// its entry again from the root.
 //
 // Empty leaves are left in place after deletes: the parent's key stays a valid upper bound of
 // the leaf, and walks step over them.
@@ -94,6 +93,9 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
             return Move::Stale;
         if (forward ? index < parent.keyCount() : index > 0) {
             path[level].index = forward ? index + 1 : index - 1;
+            // Cheap to see here; sharing further apart is caught by read-aheads (TIndexRun).
+            if (parent.number(path[level].index) == path[level + 1].block)
+                damaged(path[level + 1].block, "two branches lead to this page");
             path.resize(level + 1);
             descendToEdge(tag, path, !forward);
             return Move::Moved;
@@ -300,13 +302,108 @@ std::vector<std::uint32_t> TIndexFile::recordsInOrder(int tagIndex)
 {
     Lock lock(*this);
     std::vector<std::uint32_t> records;
-    TIndexPath path;
-    if (!seekEdge(tagIndex, Edge::First, path))
+    TIndexPosition from;
+    if (!seekEdge(tagIndex, Edge::First, from.path))
         return records;
-    do {
-        records.push_back(entryAt(tagIndex, path));
-    } while (step(tagIndex, path, true));
-    return records;
+    from.recNo = entryAt(tagIndex, from.path, &from.key);
+    from.onEntry = true;
+    records.push_back(from.recNo);
+    TIndexRun run;
+    for (;;) {
+        run.clearEntries();
+        readAhead(tagIndex, from, true, 4096, run);
+        if (run.entries.empty())
+            return records;
+        for (const TIndexRun::Entry &e : run.entries)
+            records.push_back(e.recNo);
+        run.positionAt(run.entries.size() - 1, m_tags.at(static_cast<std::size_t>(tagIndex)).keyLength, from);
+    }
+}
+
+namespace {
+
+// Leaves read under one lock by a read-ahead: long enough to make the lock's cost vanish, short
+// enough that a writer waiting for it hardly notices.
+constexpr std::size_t kLeavesPerLock = 256;
+
+} // namespace
+
+// Finds where a read-ahead resumes: the entry after `from` in the walk's direction, or, when
+// `from` has gone, the first one past its place. False at the end of the tag.
+bool TIndexFile::relocate(int tagIndex, const TIndexPosition &from, bool forward, TIndexPath &path)
+{
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    path = from.path;
+    bool onEntry = from.onEntry && stillAt(tagIndex, path, from.key.data(), from.recNo);
+    if (!onEntry)
+        onEntry = seek(tagIndex, from.key.data(), from.recNo, path);
+    if (onEntry)
+        return step(tagIndex, path, forward);
+    return (forward ? forwardFrom(tag, path) : backwardFrom(tag, path)) == Move::Moved;
+}
+
+// Takes the entries of the leaf at path from its index on, in the walk's direction.
+void TIndexFile::collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
+                             TIndexRun &run)
+{
+    const std::uint32_t block = path.back().block;
+    if (block != run.lastLeaf && !run.leavesSeen.insert(block).second)
+        damaged(block, "two branches lead to this page");
+    run.lastLeaf = block;
+    run.leaves.push_back(readPage(tag, block));
+    run.paths.push_back(path);
+    const TMdxPage &leaf = run.leaves.back();
+    const auto slot = static_cast<std::uint32_t>(run.leaves.size() - 1);
+    const std::uint32_t n = leaf.keyCount();
+    std::uint32_t i = path.back().index;
+    if (forward) {
+        for (; i < n && wanted > 0; ++i, --wanted)
+            run.entries.push_back({leaf.number(i), slot, i});
+        return;
+    }
+    for (i = std::min(i + 1, n); i > 0 && wanted > 0; --wanted) {
+        --i;
+        run.entries.push_back({leaf.number(i), slot, i});
+    }
+}
+
+TIndexFile::Move TIndexFile::nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, TIndexRun &run)
+{
+    path.back().index = forward ? run.leaves.back().keyCount() : 0;
+    return forward ? forwardFrom(tag, path) : backwardFrom(tag, path);
+}
+
+void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forward, std::size_t wanted,
+                           TIndexRun &run)
+{
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    const std::size_t goal = run.entries.size() + wanted;
+    TIndexPosition at = from;
+    while (run.entries.size() < goal) {
+        Lock lock(*this);
+        if (run.generation != m_generation) {
+            run.leavesSeen.clear(); // the tree moved: leaves may be met again in their new places
+            run.generation = m_generation;
+        }
+        const std::size_t before = run.entries.size();
+        TIndexPath path;
+        if (!relocate(tagIndex, at, forward, path))
+            return;
+        Move move = Move::Moved;
+        for (std::size_t leaves = 0; move == Move::Moved && leaves < kLeavesPerLock; ++leaves) {
+            collectLeaf(tag, path, forward, goal - run.entries.size(), run);
+            if (run.entries.size() >= goal)
+                break;
+            move = nextLeaf(tag, path, forward, run);
+        }
+        if (move == Move::End)
+            return;
+        // Stale: the levels above the leaf we resumed in had changed; the next round searches
+        // afresh. A search never leads to a stale path, so a round without entries is damage.
+        if (move == Move::Stale && run.entries.size() == before)
+            damaged(path.back().block, "the tree keeps changing under a locked walk");
+        run.positionAt(run.entries.size() - 1, tag.keyLength, at);
+    }
 }
 
 bool TIndexFile::locate(int tagIndex, TIndexPosition &pos)
