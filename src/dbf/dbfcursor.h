@@ -1,7 +1,7 @@
 // Cursors: where a dataset stands in its table.
 //
 // The dataset asks its cursor to step and then reads the record at the cursor's physical record
-// number; the cursor itself never reads records or takes locks. The physical cursor walks record
+// number, unless the cursor read it ahead with the step (takeReadAhead). The physical cursor walks record
 // numbers; an index cursor (TIndexCursor, in the index module) walks the keys of a tag and reports
 // the record number of the key it stands on.
 #pragma once

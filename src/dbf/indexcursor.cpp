@@ -9,13 +9,16 @@ namespace {
 
 // The first read-ahead after the cursor was placed covers about a leaf and leaves the records to
 // the dataset, so that a person stepping through a few entries sees them as they are stored now;
-// each one after asks for eight times more, up to what kRecordBudget bytes of records hold.
+// each one after asks for eight times more, up to the records that the budget below holds.
 constexpr std::size_t kFirstRun = 16;
 constexpr std::size_t kRunGrowth = 8;
-constexpr std::size_t kRecordBudget = std::size_t(16) << 20;
+// Records of a run are spread over the whole table, so each long run reads most of it: fewer,
+// longer runs copy less, but fresh memory is dear too. A third of the table balances the two.
+constexpr std::uint64_t kLeastBudget = std::uint64_t(1) << 20;
+constexpr std::uint64_t kMostBudget = std::uint64_t(16) << 20;
 // Records closer together than this are read with the bytes between them: copying that much costs
 // about what one more read call does. One call reads at most kMaxSpan bytes.
-constexpr std::uint64_t kMergeGap = 8192;
+constexpr std::uint64_t kMergeGap = 4096;
 constexpr std::uint64_t kMaxSpan = std::uint64_t(1) << 20;
 
 } // namespace
@@ -57,11 +60,11 @@ bool TIndexCursor::move(bool forward)
 
 bool TIndexCursor::moveWithinRun(bool forward)
 {
-    if (forward != m_runForward || m_runAt + 1 >= m_run.entries.size() ||
+    if (!m_onRunEntry || forward != m_runForward || m_runAt + 1 >= m_run.entries.size() ||
         m_run.generation != m_index.generation())
         return false;
     ++m_runAt;
-    m_run.positionAt(m_runAt, m_index.tag(m_tag).keyLength, m_position);
+    m_onRunEntry = true;
     return true;
 }
 
@@ -73,15 +76,18 @@ bool TIndexCursor::readRun(bool forward)
         m_runForward = forward;
     }
     const bool underWay = m_runLength > 0;
-    const std::size_t most = std::max(kFirstRun, kRecordBudget / std::max<std::size_t>(1, m_table.recordLength()));
+    const std::uint64_t length = std::max<std::uint64_t>(1, m_table.recordLength());
+    const std::uint64_t budget = std::clamp(length * m_table.unitCount() / 3, kLeastBudget, kMostBudget);
+    const auto most = static_cast<std::size_t>(std::max<std::uint64_t>(kFirstRun, budget / length));
     m_runLength = underWay ? std::min(m_runLength * kRunGrowth, most) : kFirstRun;
+    syncPosition();
     m_run.clearEntries();
     m_haveRecord.clear();
     m_index.readAhead(m_tag, m_position, forward, m_runLength, m_run);
     if (m_run.entries.empty())
         return false;
     m_runAt = 0;
-    m_run.positionAt(0, m_index.tag(m_tag).keyLength, m_position);
+    m_onRunEntry = true;
     if (underWay)
         readRecords();
     return true;
@@ -93,42 +99,48 @@ void TIndexCursor::readRecords()
 {
     const std::size_t length = m_table.recordLength();
     const std::size_t count = m_run.entries.size();
-    std::vector<std::uint32_t> order(count);
-    std::iota(order.begin(), order.end(), 0u);
-    const auto recNo = [this](std::uint32_t i) { return m_run.entries[i].recNo; };
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return recNo(a) < recNo(b); });
-    m_records.resize(count * length);
+    // Record number above, entry below: sorting these sorts the entries by place in the table.
+    std::vector<std::uint64_t> order(count);
+    for (std::size_t i = 0; i < count; ++i)
+        order[i] = std::uint64_t(m_run.entries[i].recNo) << 32 | i;
+    std::sort(order.begin(), order.end());
+    const auto recNo = [&order](std::size_t k) { return static_cast<std::uint32_t>(order[k] >> 32); };
+    const auto entry = [&order](std::size_t k) { return static_cast<std::size_t>(order[k] & 0xFFFFFFFFu); };
+    if (m_recordsSize < count * length) {
+        m_records = std::make_unique_for_overwrite<std::uint8_t[]>(count * length);
+        m_recordsSize = count * length;
+    }
+    if (!m_span)
+        m_span = std::make_unique_for_overwrite<std::uint8_t[]>(kMaxSpan);
     m_haveRecord.assign(count, false);
     std::uint32_t limit = m_table.unitCount();
-    std::vector<std::uint8_t> span;
     for (std::size_t i = 0; i < count;) {
-        const std::uint32_t first = recNo(order[i]);
+        const std::uint32_t first = recNo(i);
         if (first > limit && (limit = m_table.freshUnitCount()) < first)
             return;
         const std::uint64_t start = m_table.unitOffset(first);
         std::uint64_t end = start + length;
         std::size_t j = i + 1;
-        for (; j < count && recNo(order[j]) <= limit; ++j) {
-            const std::uint64_t at = m_table.unitOffset(recNo(order[j]));
+        for (; j < count && recNo(j) <= limit; ++j) {
+            const std::uint64_t at = m_table.unitOffset(recNo(j));
             if (at > end + kMergeGap || at + length - start > kMaxSpan)
                 break;
             end = std::max(end, at + length);
         }
-        span.resize(end - start);
-        const std::size_t got = first == 0 ? 0 : m_table.readAt(start, span.data(), span.size());
+        const std::size_t got = first == 0 ? 0 : m_table.readAt(start, m_span.get(), end - start);
         for (; i < j; ++i) {
-            const std::uint64_t at = m_table.unitOffset(recNo(order[i])) - start;
-            if (recNo(order[i]) == 0 || at + length > got)
+            const std::uint64_t at = m_table.unitOffset(recNo(i)) - start;
+            if (recNo(i) == 0 || at + length > got)
                 continue;
-            std::memcpy(&m_records[order[i] * length], &span[at], length);
-            m_haveRecord[order[i]] = true;
+            std::memcpy(&m_records[entry(i) * length], &m_span[at], length);
+            m_haveRecord[entry(i)] = true;
         }
     }
 }
 
 bool TIndexCursor::takeReadAhead(std::uint32_t n, std::uint8_t *record)
 {
-    if (m_where != Where::At || m_runAt >= m_haveRecord.size() || !m_haveRecord[m_runAt] ||
+    if (m_where != Where::At || !m_onRunEntry || m_runAt >= m_haveRecord.size() || !m_haveRecord[m_runAt] ||
         m_run.entries[m_runAt].recNo != n || m_run.generation != m_index.generation())
         return false;
     m_haveRecord[m_runAt] = false;
@@ -137,19 +149,38 @@ bool TIndexCursor::takeReadAhead(std::uint32_t n, std::uint8_t *record)
     return true;
 }
 
+// The position is kept in m_position only when the cursor leaves the run: most steps of a long
+// walk never need it.
+void TIndexCursor::syncPosition()
+{
+    if (!m_onRunEntry)
+        return;
+    m_run.positionAt(m_runAt, m_position);
+    m_onRunEntry = false;
+}
+
 void TIndexCursor::dropReadAhead()
 {
+    syncPosition();
     m_run.restart();
     m_runAt = 0;
     m_runLength = 0;
     m_haveRecord.clear();
-    if (m_records.capacity() > (std::size_t(1) << 20))
-        std::vector<std::uint8_t>().swap(m_records); // a long walk is over: give its memory back
+    if (m_recordsSize > (std::size_t(1) << 20)) {
+        // A long walk is over: give its memory back.
+        m_records.reset();
+        m_recordsSize = 0;
+        m_span.reset();
+    }
 }
 
 std::uint32_t TIndexCursor::physicalRecNo() const
 {
-    return m_where == Where::At && m_position.onEntry ? m_position.recNo : 0;
+    if (m_where != Where::At)
+        return 0;
+    if (m_onRunEntry)
+        return m_run.entries[m_runAt].recNo;
+    return m_position.onEntry ? m_position.recNo : 0;
 }
 
 void TIndexCursor::standOn(std::uint32_t n, const std::uint8_t *record)
@@ -183,9 +214,14 @@ void TIndexCursor::setPhysicalRecNo(std::uint32_t n)
 
 std::uint32_t TIndexCursor::sequentialRecNo() const
 {
-    if (m_where != Where::At || !m_position.onEntry)
+    if (m_where != Where::At)
         return 0;
-    return m_index.ordinalOf(m_tag, m_position.path);
+    if (m_onRunEntry) {
+        TIndexPosition here;
+        m_run.positionAt(m_runAt, here);
+        return m_index.ordinalOf(m_tag, here.path);
+    }
+    return m_position.onEntry ? m_index.ordinalOf(m_tag, m_position.path) : 0;
 }
 
 void TIndexCursor::setSequentialRecNo(std::uint32_t n)
@@ -206,7 +242,7 @@ void TIndexCursor::setSequentialRecNo(std::uint32_t n)
 
 void TIndexCursor::keyMoved(std::uint32_t n, const std::uint8_t *record)
 {
-    if (m_where == Where::At && m_position.recNo == n)
+    if (physicalRecNo() == n)
         standOn(n, record);
 }
 

@@ -72,6 +72,7 @@ private:
     bool moveWithinRun(bool forward);
     bool readRun(bool forward);
     void readRecords();
+    void syncPosition();
     void standOn(std::uint32_t n, const std::uint8_t *record);
 
     TIndexFile &m_index;
@@ -85,10 +86,13 @@ private:
     // A walk that goes on reads further ahead each time, up to a bound on the records held.
     TIndexRun m_run;
     std::size_t m_runAt = 0;    // the entry the cursor stands on
+    bool m_onRunEntry = false;  // it stands on m_run's entry m_runAt (m_position is behind)
     bool m_runForward = true;
     std::size_t m_runLength = 0; // entries the next read-ahead asks for
-    std::vector<std::uint8_t> m_records; // one record per entry of m_run
-    std::vector<bool> m_haveRecord;      // and whether it is there, not handed out yet
+    std::unique_ptr<std::uint8_t[]> m_records; // one record per entry of m_run
+    std::size_t m_recordsSize = 0;
+    std::vector<bool> m_haveRecord;            // and whether it is there, not handed out yet
+    std::unique_ptr<std::uint8_t[]> m_span;    // what one read call brings
 
     friend class TProductionIndex;
 };

@@ -87,20 +87,22 @@ struct TIndexPosition
     bool onEntry = false;
 };
 
-// A stretch of a tag read ahead by a walk, in the walk's order: every entry with the leaf it
-// came from, so that a cursor can stand on it as on any position.
+// A stretch of a tag read ahead by a walk, in the walk's order: every entry with its key and the
+// path to its leaf, so that a cursor can stand on it as on any position.
 struct TIndexRun
 {
     struct Entry
     {
         std::uint32_t recNo;
-        std::uint32_t leaf;  // into leaves and paths
+        std::uint32_t leaf;  // into pathStart
         std::uint32_t index; // in its leaf
     };
     std::vector<Entry> entries;
-    std::vector<TMdxPage> leaves;  // copies, as read
-    std::vector<TIndexPath> paths; // root to leaf
-    std::uint64_t generation = 0;  // of the file, when read
+    std::vector<std::uint8_t> keys;        // the entries' keys, one after the other
+    std::vector<TIndexLevel> levels;       // the leaves' paths, one after the other
+    std::vector<std::uint32_t> pathStart;  // where each leaf's path starts in levels
+    std::size_t keyLength = 0;
+    std::uint64_t generation = 0;          // of the file, when read
     // Leaves this walk entered while the tree stood still: one entered twice means two branches
     // lead to it, and the walk would go round.
     std::unordered_set<std::uint32_t> leavesSeen;
@@ -109,8 +111,9 @@ struct TIndexRun
     void clearEntries()
     {
         entries.clear();
-        leaves.clear();
-        paths.clear();
+        keys.clear();
+        levels.clear();
+        pathStart.clear();
     }
     // A new walk, or one that turned round.
     void restart()
@@ -120,13 +123,14 @@ struct TIndexRun
         lastLeaf = 0;
     }
     // Makes pos stand on entry i.
-    void positionAt(std::size_t i, std::size_t keyLength, TIndexPosition &pos) const
+    void positionAt(std::size_t i, TIndexPosition &pos) const
     {
         const Entry &e = entries[i];
-        pos.path = paths[e.leaf];
+        const std::size_t end = e.leaf + 1 < pathStart.size() ? pathStart[e.leaf + 1] : levels.size();
+        pos.path.assign(levels.begin() + pathStart[e.leaf], levels.begin() + static_cast<std::ptrdiff_t>(end));
         pos.path.back().index = e.index;
-        const std::uint8_t *key = leaves[e.leaf].key(e.index);
-        pos.key.assign(key, key + keyLength);
+        pos.key.assign(keys.begin() + static_cast<std::ptrdiff_t>(i * keyLength),
+                       keys.begin() + static_cast<std::ptrdiff_t>((i + 1) * keyLength));
         pos.recNo = e.recNo;
         pos.onEntry = true;
     }
@@ -285,6 +289,8 @@ private:
     void readTagHeader(TIndexTag &tag);
     void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
+    // As readPage, without a copy: valid until the next page is read or written.
+    const TMdxPage &page(const TIndexTag &tag, std::uint32_t block) const;
     void writePage(const TMdxPage &page, bool now = false);
     std::uint32_t allocatePage(TIndexTag &tag);
     void writeFileHeader();
@@ -292,7 +298,7 @@ private:
     void validateCache();
     void bumpChangeCounter();
     void flushDirtyPages();
-    void keepPage(const TMdxPage &page) const;
+    const TMdxPage &keepPage(const TMdxPage &page) const;
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
     // Tree work (indextree.cpp).
@@ -306,9 +312,9 @@ private:
     void refreshRoot(TIndexTag &tag);
     bool walkedTooFar(std::uint64_t steps) const;
     bool relocate(int tag, const TIndexPosition &from, bool forward, TIndexPath &path);
-    void collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
-                     TIndexRun &run);
-    Move nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, TIndexRun &run);
+    std::uint32_t collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
+                              TIndexRun &run);
+    Move nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, std::uint32_t count);
     void growRoot(TIndexTag &tag, std::uint32_t oldRoot);
     void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
     void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
@@ -324,6 +330,8 @@ private:
     int m_lockDepth = 0;
     // Pages read or written under the lock, valid while block 0 stays as m_seenBlock0.
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
+    mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
+    TIndexPath m_probe;                         // scratch of the steps
     std::vector<std::uint8_t> m_seenBlock0;
     bool m_bumped = false; // the counter moved under the current lock
     std::uint64_t m_generation = 0;

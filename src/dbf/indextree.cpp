@@ -57,19 +57,19 @@ void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last
 {
     std::uint32_t block = tag.rootBlock;
     if (!path.empty())
-        block = readPage(tag, path.back().block).number(path.back().index);
+        block = page(tag, path.back().block).number(path.back().index);
     for (;;) {
         if (path.size() >= kMaxDepth || onPath(path, block))
             damaged(block, "the pages of the tree form a cycle");
-        const TMdxPage page = readPage(tag, block);
-        const std::uint32_t n = page.keyCount();
-        if (!page.isBranch()) {
+        const TMdxPage &p = page(tag, block);
+        const std::uint32_t n = p.keyCount();
+        if (!p.isBranch()) {
             path.push_back({block, last ? n : 0});
             return;
         }
         const std::uint32_t index = last ? n : 0;
         path.push_back({block, index});
-        block = page.number(index);
+        block = p.number(index);
     }
 }
 
@@ -87,7 +87,7 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
     std::size_t level = path.size() - 1;
     while (level > 0) {
         --level;
-        const TMdxPage parent = readPage(tag, path[level].block);
+        const TMdxPage &parent = page(tag, path[level].block);
         const std::uint32_t index = path[level].index;
         if (!parent.isBranch() || index > parent.keyCount() || parent.number(index) != path[level + 1].block)
             return Move::Stale;
@@ -101,19 +101,18 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
             return Move::Moved;
         }
     }
-    TIndexTag current = tag;
-    refreshRoot(current);
-    return current.rootBlock == path.front().block ? Move::End : Move::Stale;
+    const std::uint32_t root = readLE32(page(tag, tag.headerBlock).data() + kTagRoot);
+    return root == path.front().block ? Move::End : Move::Stale;
 }
 
 // Moves path to the first entry at or after its position; path is unchanged unless Moved.
 TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
-    TIndexPath probe = path;
+    TIndexPath &probe = m_probe;
+    probe = path;
     for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
-        const TMdxPage leaf = readPage(tag, probe.back().block);
-        if (probe.back().index < leaf.keyCount()) {
-            path = std::move(probe);
+        if (probe.back().index < page(tag, probe.back().block).keyCount()) {
+            path.swap(probe);
             return Move::Moved;
         }
         const Move move = climb(tag, probe, true);
@@ -126,13 +125,13 @@ TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 // Moves path to the last entry before its position; path is unchanged unless Moved.
 TIndexFile::Move TIndexFile::backwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
-    TIndexPath probe = path;
+    TIndexPath &probe = m_probe;
+    probe = path;
     for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
-        const TMdxPage leaf = readPage(tag, probe.back().block);
-        const std::uint32_t index = std::min(probe.back().index, leaf.keyCount());
+        const std::uint32_t index = std::min(probe.back().index, page(tag, probe.back().block).keyCount());
         if (index > 0) {
             probe.back().index = index - 1;
-            path = std::move(probe);
+            path.swap(probe);
             return Move::Moved;
         }
         const Move move = climb(tag, probe, false);
@@ -166,12 +165,12 @@ bool TIndexFile::seek(int tagIndex, const std::uint8_t *key, std::optional<std::
     for (;;) {
         if (path.size() >= kMaxDepth || onPath(path, block))
             damaged(block, "the pages of the tree form a cycle");
-        const TMdxPage page = readPage(tag, block);
-        const std::uint32_t index = searchPage(tag, page, key, false);
+        const TMdxPage &p = page(tag, block);
+        const std::uint32_t index = searchPage(tag, p, key, false);
         path.push_back({block, index});
-        if (!page.isBranch())
+        if (!p.isBranch())
             break;
-        block = page.number(index);
+        block = p.number(index);
     }
     if (forwardFrom(tag, path) != Move::Moved)
         return false;
@@ -239,7 +238,7 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     if (path.empty())
         return false;
-    const TMdxPage leaf = readPage(tag, path.back().block);
+    const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;
     return !leaf.isBranch() && index < leaf.keyCount() && leaf.number(index) == recNo &&
            std::equal(key, key + tag.keyLength, leaf.key(index));
@@ -248,7 +247,7 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
 std::uint32_t TIndexFile::entryAt(int tagIndex, const TIndexPath &path, std::vector<std::uint8_t> *key)
 {
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
-    const TMdxPage leaf = readPage(tag, path.back().block);
+    const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;
     if (index >= leaf.keyCount())
         damaged(leaf.block(), "a walk stands past the last key of a page");
@@ -316,7 +315,7 @@ std::vector<std::uint32_t> TIndexFile::recordsInOrder(int tagIndex)
             return records;
         for (const TIndexRun::Entry &e : run.entries)
             records.push_back(e.recNo);
-        run.positionAt(run.entries.size() - 1, m_tags.at(static_cast<std::size_t>(tagIndex)).keyLength, from);
+        run.positionAt(run.entries.size() - 1, from);
     }
 }
 
@@ -343,33 +342,33 @@ bool TIndexFile::relocate(int tagIndex, const TIndexPosition &from, bool forward
 }
 
 // Takes the entries of the leaf at path from its index on, in the walk's direction.
-void TIndexFile::collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
-                             TIndexRun &run)
+std::uint32_t TIndexFile::collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward,
+                                      std::size_t wanted, TIndexRun &run)
 {
     const std::uint32_t block = path.back().block;
     if (block != run.lastLeaf && !run.leavesSeen.insert(block).second)
         damaged(block, "two branches lead to this page");
     run.lastLeaf = block;
-    run.leaves.push_back(readPage(tag, block));
-    run.paths.push_back(path);
-    const TMdxPage &leaf = run.leaves.back();
-    const auto slot = static_cast<std::uint32_t>(run.leaves.size() - 1);
+    const TMdxPage &leaf = page(tag, block);
+    const auto slot = static_cast<std::uint32_t>(run.pathStart.size());
+    run.pathStart.push_back(static_cast<std::uint32_t>(run.levels.size()));
+    run.levels.insert(run.levels.end(), path.begin(), path.end());
     const std::uint32_t n = leaf.keyCount();
-    std::uint32_t i = path.back().index;
-    if (forward) {
-        for (; i < n && wanted > 0; ++i, --wanted)
-            run.entries.push_back({leaf.number(i), slot, i});
-        return;
-    }
-    for (i = std::min(i + 1, n); i > 0 && wanted > 0; --wanted) {
-        --i;
+    const std::uint32_t start = path.back().index;
+    const std::uint32_t count = static_cast<std::uint32_t>(
+        std::min<std::size_t>(wanted, forward ? (start < n ? n - start : 0) : std::min(start + 1, n)));
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t i = forward ? start + k : std::min(start, n - 1) - k;
         run.entries.push_back({leaf.number(i), slot, i});
+        run.keys.insert(run.keys.end(), leaf.key(i), leaf.key(i) + tag.keyLength);
     }
+    return n;
 }
 
-TIndexFile::Move TIndexFile::nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, TIndexRun &run)
+// Moves from the leaf at path, which holds `count` keys, to the next one that holds any.
+TIndexFile::Move TIndexFile::nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, std::uint32_t count)
 {
-    path.back().index = forward ? run.leaves.back().keyCount() : 0;
+    path.back().index = forward ? count : 0;
     return forward ? forwardFrom(tag, path) : backwardFrom(tag, path);
 }
 
@@ -378,6 +377,9 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
 {
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     const std::size_t goal = run.entries.size() + wanted;
+    run.keyLength = tag.keyLength;
+    run.entries.reserve(goal);
+    run.keys.reserve(goal * tag.keyLength);
     TIndexPosition at = from;
     while (run.entries.size() < goal) {
         Lock lock(*this);
@@ -391,10 +393,10 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
             return;
         Move move = Move::Moved;
         for (std::size_t leaves = 0; move == Move::Moved && leaves < kLeavesPerLock; ++leaves) {
-            collectLeaf(tag, path, forward, goal - run.entries.size(), run);
+            const std::uint32_t count = collectLeaf(tag, path, forward, goal - run.entries.size(), run);
             if (run.entries.size() >= goal)
                 break;
-            move = nextLeaf(tag, path, forward, run);
+            move = nextLeaf(tag, path, forward, count);
         }
         if (move == Move::End)
             return;
@@ -402,7 +404,7 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
         // afresh. A search never leads to a stale path, so a round without entries is damage.
         if (move == Move::Stale && run.entries.size() == before)
             damaged(path.back().block, "the tree keeps changing under a locked walk");
-        run.positionAt(run.entries.size() - 1, tag.keyLength, at);
+        run.positionAt(run.entries.size() - 1, at);
     }
 }
 
