@@ -15,11 +15,13 @@ constexpr std::size_t kRunGrowth = 8;
 // Records of a run are spread over the whole table, so each long run reads most of it: fewer,
 // longer runs copy less, but fresh memory is dear too. A third of the table balances the two.
 constexpr std::uint64_t kLeastBudget = std::uint64_t(1) << 20;
-constexpr std::uint64_t kMostBudget = std::uint64_t(16) << 20;
+constexpr std::uint64_t kMostBudget = std::uint64_t(32) << 20;
 // Records closer together than this are read with the bytes between them: copying that much costs
 // about what one more read call does. One call reads at most kMaxSpan bytes.
-constexpr std::uint64_t kMergeGap = 4096;
+constexpr std::uint64_t kMergeGap = 8192;
 constexpr std::uint64_t kMaxSpan = std::uint64_t(1) << 20;
+// What a cursor keeps for its next walk; more is given back when a walk ends.
+constexpr std::size_t kKeptMemory = std::size_t(1) << 20;
 
 } // namespace
 
@@ -100,7 +102,8 @@ void TIndexCursor::readRecords()
     const std::size_t length = m_table.recordLength();
     const std::size_t count = m_run.entries.size();
     // Record number above, entry below: sorting these sorts the entries by place in the table.
-    std::vector<std::uint64_t> order(count);
+    std::vector<std::uint64_t> &order = m_order;
+    order.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         order[i] = std::uint64_t(m_run.entries[i].recNo) << 32 | i;
     std::sort(order.begin(), order.end());
@@ -110,8 +113,12 @@ void TIndexCursor::readRecords()
         m_records = std::make_unique_for_overwrite<std::uint8_t[]>(count * length);
         m_recordsSize = count * length;
     }
-    if (!m_span)
-        m_span = std::make_unique_for_overwrite<std::uint8_t[]>(kMaxSpan);
+    // No span is longer than the table.
+    const std::uint64_t spanSize = std::clamp<std::uint64_t>(m_table.unitOffset(m_table.unitCount() + 1), length, kMaxSpan);
+    if (m_spanSize < spanSize) {
+        m_span = std::make_unique_for_overwrite<std::uint8_t[]>(spanSize);
+        m_spanSize = spanSize;
+    }
     m_haveRecord.assign(count, false);
     std::uint32_t limit = m_table.unitCount();
     for (std::size_t i = 0; i < count;) {
@@ -123,7 +130,7 @@ void TIndexCursor::readRecords()
         std::size_t j = i + 1;
         for (; j < count && recNo(j) <= limit; ++j) {
             const std::uint64_t at = m_table.unitOffset(recNo(j));
-            if (at > end + kMergeGap || at + length - start > kMaxSpan)
+            if (at > end + kMergeGap || at + length - start > m_spanSize)
                 break;
             end = std::max(end, at + length);
         }
@@ -166,11 +173,14 @@ void TIndexCursor::dropReadAhead()
     m_runAt = 0;
     m_runLength = 0;
     m_haveRecord.clear();
-    if (m_recordsSize > (std::size_t(1) << 20)) {
+    if (m_recordsSize > kKeptMemory) {
         // A long walk is over: give its memory back.
+        m_run = TIndexRun();
+        m_order = {};
         m_records.reset();
         m_recordsSize = 0;
         m_span.reset();
+        m_spanSize = 0;
     }
 }
 

@@ -92,7 +92,9 @@ private:
     std::unique_ptr<std::uint8_t[]> m_records; // one record per entry of m_run
     std::size_t m_recordsSize = 0;
     std::vector<bool> m_haveRecord;            // and whether it is there, not handed out yet
+    std::vector<std::uint64_t> m_order;        // the entries sorted by record number
     std::unique_ptr<std::uint8_t[]> m_span;    // what one read call brings
+    std::uint64_t m_spanSize = 0;
 
     friend class TProductionIndex;
 };
