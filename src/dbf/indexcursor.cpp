@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kFirstRun = 16;
 constexpr std::size_t kRunGrowth = 8;
 // Records of a run are spread over the whole table, so each long run reads most of it: fewer,
-// longer runs copy less, but fresh memory is dear too. A third of the table balances the two.
+// longer runs copy less, but fresh memory is dear too. Half the table balances the two.
 constexpr std::uint64_t kLeastBudget = std::uint64_t(1) << 20;
 constexpr std::uint64_t kMostBudget = std::uint64_t(32) << 20;
 // Records closer together than this are read with the bytes between them: copying that much costs
@@ -79,7 +79,7 @@ bool TIndexCursor::readRun(bool forward)
     }
     const bool underWay = m_runLength > 0;
     const std::uint64_t length = std::max<std::uint64_t>(1, m_table.recordLength());
-    const std::uint64_t budget = std::clamp(length * m_table.unitCount() / 3, kLeastBudget, kMostBudget);
+    const std::uint64_t budget = std::clamp(length * m_table.unitCount() / 2, kLeastBudget, kMostBudget);
     const auto most = static_cast<std::size_t>(std::max<std::uint64_t>(kFirstRun, budget / length));
     m_runLength = underWay ? std::min(m_runLength * kRunGrowth, most) : kFirstRun;
     syncPosition();
@@ -109,16 +109,10 @@ void TIndexCursor::readRecords()
     std::sort(order.begin(), order.end());
     const auto recNo = [&order](std::size_t k) { return static_cast<std::uint32_t>(order[k] >> 32); };
     const auto entry = [&order](std::size_t k) { return static_cast<std::size_t>(order[k] & 0xFFFFFFFFu); };
-    if (m_recordsSize < count * length) {
-        m_records = std::make_unique_for_overwrite<std::uint8_t[]>(count * length);
-        m_recordsSize = count * length;
-    }
+    m_records.reserve(count * length);
     // No span is longer than the table.
-    const std::uint64_t spanSize = std::clamp<std::uint64_t>(m_table.unitOffset(m_table.unitCount() + 1), length, kMaxSpan);
-    if (m_spanSize < spanSize) {
-        m_span = std::make_unique_for_overwrite<std::uint8_t[]>(spanSize);
-        m_spanSize = spanSize;
-    }
+    m_span.reserve(std::clamp<std::uint64_t>(m_table.unitOffset(m_table.unitCount() + 1), length, kMaxSpan));
+    const std::uint64_t spanSize = std::min<std::uint64_t>(m_span.size(), kMaxSpan);
     m_haveRecord.assign(count, false);
     std::uint32_t limit = m_table.unitCount();
     for (std::size_t i = 0; i < count;) {
@@ -130,16 +124,16 @@ void TIndexCursor::readRecords()
         std::size_t j = i + 1;
         for (; j < count && recNo(j) <= limit; ++j) {
             const std::uint64_t at = m_table.unitOffset(recNo(j));
-            if (at > end + kMergeGap || at + length - start > m_spanSize)
+            if (at > end + kMergeGap || at + length - start > spanSize)
                 break;
             end = std::max(end, at + length);
         }
-        const std::size_t got = first == 0 ? 0 : m_table.readAt(start, m_span.get(), end - start);
+        const std::size_t got = first == 0 ? 0 : m_table.readAt(start, m_span.data(), end - start);
         for (; i < j; ++i) {
             const std::uint64_t at = m_table.unitOffset(recNo(i)) - start;
             if (recNo(i) == 0 || at + length > got)
                 continue;
-            std::memcpy(&m_records[entry(i) * length], &m_span[at], length);
+            std::memcpy(m_records.data() + entry(i) * length, m_span.data() + at, length);
             m_haveRecord[entry(i)] = true;
         }
     }
@@ -152,7 +146,7 @@ bool TIndexCursor::takeReadAhead(std::uint32_t n, std::uint8_t *record)
         return false;
     m_haveRecord[m_runAt] = false;
     const std::size_t length = m_table.recordLength();
-    std::memcpy(record, &m_records[m_runAt * length], length);
+    std::memcpy(record, m_records.data() + m_runAt * length, length);
     return true;
 }
 
@@ -173,14 +167,12 @@ void TIndexCursor::dropReadAhead()
     m_runAt = 0;
     m_runLength = 0;
     m_haveRecord.clear();
-    if (m_recordsSize > kKeptMemory) {
+    if (m_records.size() > kKeptMemory) {
         // A long walk is over: give its memory back.
-        m_run = TIndexRun();
+        m_run.release();
         m_order = {};
-        m_records.reset();
-        m_recordsSize = 0;
-        m_span.reset();
-        m_spanSize = 0;
+        m_records.release();
+        m_span.release();
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "dbfcursor.h"
 #include "dbffile.h"
+#include "indexbuffer.h"
 #include "indexfile.h"
 
 #include <memory>
@@ -89,12 +90,10 @@ private:
     bool m_onRunEntry = false;  // it stands on m_run's entry m_runAt (m_position is behind)
     bool m_runForward = true;
     std::size_t m_runLength = 0; // entries the next read-ahead asks for
-    std::unique_ptr<std::uint8_t[]> m_records; // one record per entry of m_run
-    std::size_t m_recordsSize = 0;
-    std::vector<bool> m_haveRecord;            // and whether it is there, not handed out yet
-    std::vector<std::uint64_t> m_order;        // the entries sorted by record number
-    std::unique_ptr<std::uint8_t[]> m_span;    // what one read call brings
-    std::uint64_t m_spanSize = 0;
+    TIndexBuffer m_records;             // one record per entry of m_run
+    std::vector<bool> m_haveRecord;     // and whether it is there, not handed out yet
+    std::vector<std::uint64_t> m_order; // the entries sorted by record number
+    TIndexBuffer m_span;                // what one read call brings
 
     friend class TProductionIndex;
 };

@@ -29,6 +29,7 @@
 #pragma once
 
 #include "dbf.h"
+#include "indexbuffer.h"
 #include "indexcollation.h"
 #include "mdxpage.h"
 #include "pagedfile.h"
@@ -98,7 +99,7 @@ struct TIndexRun
         std::uint32_t index; // in its leaf
     };
     std::vector<Entry> entries;
-    std::vector<std::uint8_t> keys;        // the entries' keys, one after the other
+    TIndexBuffer keys;                     // the entries' keys, one after the other
     std::vector<TIndexLevel> levels;       // the leaves' paths, one after the other
     std::vector<std::uint32_t> pathStart;  // where each leaf's path starts in levels
     std::size_t keyLength = 0;
@@ -111,7 +112,6 @@ struct TIndexRun
     void clearEntries()
     {
         entries.clear();
-        keys.clear();
         levels.clear();
         pathStart.clear();
     }
@@ -122,6 +122,16 @@ struct TIndexRun
         leavesSeen.clear();
         lastLeaf = 0;
     }
+    // As restart, and the memory goes back too.
+    void release()
+    {
+        restart();
+        entries = {};
+        levels = {};
+        pathStart = {};
+        leavesSeen = {};
+        keys.release();
+    }
     // Makes pos stand on entry i.
     void positionAt(std::size_t i, TIndexPosition &pos) const
     {
@@ -129,8 +139,7 @@ struct TIndexRun
         const std::size_t end = e.leaf + 1 < pathStart.size() ? pathStart[e.leaf + 1] : levels.size();
         pos.path.assign(levels.begin() + pathStart[e.leaf], levels.begin() + static_cast<std::ptrdiff_t>(end));
         pos.path.back().index = e.index;
-        pos.key.assign(keys.begin() + static_cast<std::ptrdiff_t>(i * keyLength),
-                       keys.begin() + static_cast<std::ptrdiff_t>((i + 1) * keyLength));
+        pos.key.assign(keys.data() + i * keyLength, keys.data() + (i + 1) * keyLength);
         pos.recNo = e.recNo;
         pos.onEntry = true;
     }

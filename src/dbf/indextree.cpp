@@ -10,6 +10,7 @@
 #include "indexfile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 using namespace mdx;
@@ -359,8 +360,8 @@ std::uint32_t TIndexFile::collectLeaf(const TIndexTag &tag, const TIndexPath &pa
         std::min<std::size_t>(wanted, forward ? (start < n ? n - start : 0) : std::min(start + 1, n)));
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::uint32_t i = forward ? start + k : std::min(start, n - 1) - k;
+        std::memcpy(run.keys.data() + run.entries.size() * tag.keyLength, leaf.key(i), tag.keyLength);
         run.entries.push_back({leaf.number(i), slot, i});
-        run.keys.insert(run.keys.end(), leaf.key(i), leaf.key(i) + tag.keyLength);
     }
     return n;
 }
@@ -379,7 +380,7 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
     const std::size_t goal = run.entries.size() + wanted;
     run.keyLength = tag.keyLength;
     run.entries.reserve(goal);
-    run.keys.reserve(goal * tag.keyLength);
+    run.keys.reserve(goal * tag.keyLength); // collectLeaf never takes more than wanted
     TIndexPosition at = from;
     while (run.entries.size() < goal) {
         Lock lock(*this);
@@ -387,7 +388,6 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
             run.leavesSeen.clear(); // the tree moved: leaves may be met again in their new places
             run.generation = m_generation;
         }
-        const std::size_t before = run.entries.size();
         TIndexPath path;
         if (!relocate(tagIndex, at, forward, path))
             return;
@@ -400,10 +400,8 @@ void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forwar
         }
         if (move == Move::End)
             return;
-        // Stale: the levels above the leaf we resumed in had changed; the next round searches
-        // afresh. A search never leads to a stale path, so a round without entries is damage.
-        if (move == Move::Stale && run.entries.size() == before)
-            damaged(path.back().block, "the tree keeps changing under a locked walk");
+        // Stale: the levels above the leaf we resumed in had changed; the next round finds its
+        // place afresh. Every round takes at least one entry, so the rounds come to an end.
         run.positionAt(run.entries.size() - 1, at);
     }
 }
