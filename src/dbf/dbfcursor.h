@@ -1,7 +1,7 @@
 // Cursors: where a dataset stands in its table.
 //
 // The dataset asks its cursor to step and then reads the record at the cursor's physical record
-// number; the cursor itself never reads records or takes locks. The physical cursor walks record
+// number, unless the cursor read it ahead with the step (takeReadAhead). The physical cursor walks record
 // numbers; an index cursor (TIndexCursor, in the index module) walks the keys of a tag and reports
 // the record number of the key it stands on.
 #pragma once
@@ -35,6 +35,14 @@ public:
     }
     // True when the cursor stands on the record appended last (see recordAppended).
     virtual bool followsAppend() const { return false; }
+    // Record n, when the cursor read it ahead with the step that reached it: copied to `record`
+    // once. False when it holds none; the dataset then reads the table.
+    virtual bool takeReadAhead(std::uint32_t n, std::uint8_t *record)
+    {
+        (void)n;
+        (void)record;
+        return false;
+    }
 };
 
 // The physical cursor: position 0 is before the first record, count + 1 after the last. The

@@ -24,7 +24,7 @@ bool equalIgnoringAsciiCase(const std::string &a, const std::string &b, std::siz
 bool TDbf::acceptable(std::uint32_t n, std::vector<std::uint8_t> &into) const
 {
     into.resize(m_file->recordLength());
-    if (!m_file->readRecord(n, into.data()))
+    if (!m_cursor->takeReadAhead(n, into.data()) && !m_file->readRecord(n, into.data()))
         return false;
     // A slot of zeros is one another process has locked for an append and not written yet (or
     // never will, if it died): no record at all.

@@ -1,13 +1,17 @@
 // The index cursor and the production index of an open dataset.
 //
 // TIndexCursor walks the keys of one tag and reports the physical record number of the key it
-// stands on; the dataset reads and filters the records as it does with the physical cursor.
+// stands on; the dataset reads and filters the records as it does with the physical cursor. A
+// walk reads ahead: the coming entries under one lock of the index, then their records, sorted
+// by position in the table and read in a few large calls where they lie close together. What was
+// read ahead goes when this process changes the table or its index, or the cursor is moved.
 // TProductionIndex ties a table to its .mdx: it reconciles the dataset's index definitions with
 // the file's tags, hands out the cursor for IndexName and keeps the tags up to date.
 #pragma once
 
 #include "dbfcursor.h"
 #include "dbffile.h"
+#include "indexbuffer.h"
 #include "indexfile.h"
 
 #include <memory>
@@ -32,8 +36,16 @@ public:
     TIndexCursor(const TIndexCursor &) = delete;
     TIndexCursor &operator=(const TIndexCursor &) = delete;
 
-    void first() override { m_where = Where::BeforeFirst; }
-    void last() override { m_where = Where::AfterLast; }
+    void first() override
+    {
+        dropReadAhead();
+        m_where = Where::BeforeFirst;
+    }
+    void last() override
+    {
+        dropReadAhead();
+        m_where = Where::AfterLast;
+    }
     bool next() override { return move(true); }
     bool prior() override { return move(false); }
     // 0 while the cursor stands off the keys.
@@ -47,13 +59,21 @@ public:
     bool followsAppend() const override { return true; }
     void standOnAppended(std::uint32_t n, const std::uint8_t *record) override { standOn(n, record); }
 
+    bool takeReadAhead(std::uint32_t n, std::uint8_t *record) override;
+
     // After an edit moved record n's key: stand on the new key.
     void keyMoved(std::uint32_t n, const std::uint8_t *record);
+    // Forgets the entries and records read ahead: this process changed the table or its index.
+    void dropReadAhead();
     int tag() const { return m_tag; }
 
 private:
     enum class Where { BeforeFirst, AfterLast, At };
     bool move(bool forward);
+    bool moveWithinRun(bool forward);
+    bool readRun(bool forward);
+    void readRecords();
+    void syncPosition();
     void standOn(std::uint32_t n, const std::uint8_t *record);
 
     TIndexFile &m_index;
@@ -62,6 +82,18 @@ private:
     Where m_where = Where::BeforeFirst;
     TIndexPosition m_position;
     TIndexCursor **m_registration = nullptr; // cleared when the cursor goes
+
+    // Read-ahead of a walk: the coming entries and, once the walk is under way, their records.
+    // A walk that goes on reads further ahead each time, up to a bound on the records held.
+    TIndexRun m_run;
+    std::size_t m_runAt = 0;    // the entry the cursor stands on
+    bool m_onRunEntry = false;  // it stands on m_run's entry m_runAt (m_position is behind)
+    bool m_runForward = true;
+    std::size_t m_runLength = 0; // entries the next read-ahead asks for
+    TIndexBuffer m_records;             // one record per entry of m_run
+    std::vector<bool> m_haveRecord;     // and whether it is there, not handed out yet
+    std::vector<std::uint64_t> m_order; // the entries sorted by record number
+    TIndexBuffer m_span;                // what one read call brings
 
     friend class TProductionIndex;
 };
@@ -93,6 +125,7 @@ public:
 
 private:
     TProductionIndex(TDbfFile &table, std::unique_ptr<TIndexFile> file);
+    void dropReadAhead();
 
     TDbfFile &m_table;
     std::unique_ptr<TIndexFile> m_file;

@@ -56,8 +56,12 @@ std::unique_ptr<TIndexFile> TIndexFile::open(const std::string &path, const Tabl
         Lock lock(*file);
         file->loadHeader();
         file->loadTags();
-        for (TIndexTag &tag : file->m_tags)
-            file->checkShape(tag, false);
+        // The roots only: a damaged deeper page is found when it is visited.
+        for (const TIndexTag &tag : file->m_tags) {
+            if (tag.rootBlock == tag.headerBlock)
+                file->damaged(tag.rootBlock, "a tag's root is its own header");
+            file->readPage(tag, tag.rootBlock);
+        }
     } catch (const EDbfError &error) {
         if (whyUnusable)
             *whyUnusable = error.what();
@@ -200,7 +204,7 @@ void TIndexFile::resolveKeyParts(TIndexTag &tag) const
 namespace {
 
 // Enough for the upper levels of any tree and the leaves a walk or an import is working on.
-constexpr std::size_t kMaxKeptPages = 4096;
+constexpr std::size_t kMaxKeptPages = 16384;
 
 } // namespace
 
@@ -214,6 +218,7 @@ void TIndexFile::validateCache()
     writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
     if (block0 != m_seenBlock0) {
         m_pageCache.clear();
+        ++m_generation;
         m_seenBlock0 = std::move(block0);
     }
 }
@@ -239,6 +244,7 @@ void TIndexFile::bumpChangeCounter()
 void TIndexFile::writeHeaderBlocks(std::size_t length)
 {
     bumpChangeCounter();
+    ++m_generation;
     if (m_seenBlock0.size() >= kBlockSize)
         writeLE32(&m_header[kHdrChangeCounter], readLE32(&m_seenBlock0[kHdrChangeCounter]));
     m_file.writeAt(0, m_header.data(), length);
@@ -247,11 +253,11 @@ void TIndexFile::writeHeaderBlocks(std::size_t length)
     writeLE32(&m_seenBlock0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
 }
 
-void TIndexFile::keepPage(const TMdxPage &page) const
+const TMdxPage &TIndexFile::keepPage(const TMdxPage &page) const
 {
     if (m_pageCache.size() >= kMaxKeptPages && m_dirty.empty())
         m_pageCache.clear();
-    m_pageCache.insert_or_assign(page.block(), page);
+    return m_pageCache.insert_or_assign(page.block(), page).first->second;
 }
 
 void TIndexFile::flushDirtyPages()
@@ -299,12 +305,17 @@ void TIndexFile::endBatch()
 
 TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
 {
+    return page(tag, block);
+}
+
+const TMdxPage &TIndexFile::page(const TIndexTag &tag, std::uint32_t block) const
+{
     if (m_lockDepth > 0) {
         const auto cached = m_pageCache.find(block);
         if (cached != m_pageCache.end() && cached->second.maxKeys() == tag.maxKeys)
             return cached->second;
     }
-    TMdxPage page(block, tag.keyRecordLength, tag.maxKeys);
+    TMdxPage &page = m_uncached.emplace(block, tag.keyRecordLength, tag.maxKeys);
     if (block < kFirstFreeBlock)
         damaged(block, "a page number points into the file header");
     if (m_file.readAt(static_cast<std::uint64_t>(block) * kBlockSize, page.data(), kPageSize) != kPageSize)
@@ -312,13 +323,14 @@ TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
     if (block != tag.headerBlock && page.keyCount() > tag.maxKeys)
         damaged(block, "a page holds more keys than a page can");
     if (m_lockDepth > 0)
-        keepPage(page);
+        return keepPage(page);
     return page;
 }
 
 void TIndexFile::writePage(const TMdxPage &page, bool now)
 {
     bumpChangeCounter();
+    ++m_generation;
     if (m_batchDepth > 0 && m_lockDepth > 0 && !now) {
         if (m_pageCache.size() >= kMaxKeptPages)
             flushDirtyPages();

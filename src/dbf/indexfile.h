@@ -19,10 +19,17 @@
 //
 // Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
 // use; a damaged tree is an EDbfError naming the file and the page, never a read or a write
-// outside the file's pages. Opening checks the shape of every tag once and refuses a damaged file.
+// outside the file's pages. Opening reads the header, the tag headers and the roots only: a
+// deeper page is checked when a walk or a change first reaches it, so that opening costs the
+// same for ten keys and for a million.
+//
+// Walks read ahead (readAhead): the entries that follow a position, leaf after leaf, are read
+// under one lock and handed out without locking again. They are dropped when this process
+// changes the file or another one is seen to, so a walk is never staler than its last read-ahead.
 #pragma once
 
 #include "dbf.h"
+#include "indexbuffer.h"
 #include "indexcollation.h"
 #include "mdxpage.h"
 #include "pagedfile.h"
@@ -33,6 +40,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Where a field lies in a record buffer (byte 0 of the buffer is the deletion flag).
@@ -78,6 +86,63 @@ struct TIndexPosition
     std::vector<std::uint8_t> key;
     std::uint32_t recNo = 0;
     bool onEntry = false;
+};
+
+// A stretch of a tag read ahead by a walk, in the walk's order: every entry with its key and the
+// path to its leaf, so that a cursor can stand on it as on any position.
+struct TIndexRun
+{
+    struct Entry
+    {
+        std::uint32_t recNo;
+        std::uint32_t leaf;  // into pathStart
+        std::uint32_t index; // in its leaf
+    };
+    std::vector<Entry> entries;
+    TIndexBuffer keys;                     // the entries' keys, one after the other
+    std::vector<TIndexLevel> levels;       // the leaves' paths, one after the other
+    std::vector<std::uint32_t> pathStart;  // where each leaf's path starts in levels
+    std::size_t keyLength = 0;
+    std::uint64_t generation = 0;          // of the file, when read
+    // Leaves this walk entered while the tree stood still: one entered twice means two branches
+    // lead to it, and the walk would go round.
+    std::unordered_set<std::uint32_t> leavesSeen;
+    std::uint32_t lastLeaf = 0; // the leaf the last entries came from
+
+    void clearEntries()
+    {
+        entries.clear();
+        levels.clear();
+        pathStart.clear();
+    }
+    // A new walk, or one that turned round.
+    void restart()
+    {
+        clearEntries();
+        leavesSeen.clear();
+        lastLeaf = 0;
+    }
+    // As restart, and the memory goes back too.
+    void release()
+    {
+        restart();
+        entries = {};
+        levels = {};
+        pathStart = {};
+        leavesSeen = {};
+        keys.release();
+    }
+    // Makes pos stand on entry i.
+    void positionAt(std::size_t i, TIndexPosition &pos) const
+    {
+        const Entry &e = entries[i];
+        const std::size_t end = e.leaf + 1 < pathStart.size() ? pathStart[e.leaf + 1] : levels.size();
+        pos.path.assign(levels.begin() + pathStart[e.leaf], levels.begin() + static_cast<std::ptrdiff_t>(end));
+        pos.path.back().index = e.index;
+        pos.key.assign(keys.data() + i * keyLength, keys.data() + (i + 1) * keyLength);
+        pos.recNo = e.recNo;
+        pos.onEntry = true;
+    }
 };
 
 class TIndexFile
@@ -170,6 +235,13 @@ public:
     // pos was taken, the entry is found again first; when it is gone, the step starts from its
     // place. False, with pos unchanged, at the end of the tag.
     bool advance(int tag, TIndexPosition &pos, bool forward);
+    // Appends to run.entries up to `wanted` entries that follow `from` (or, when that entry has
+    // gone, its place) in the walk's direction; fewer at the end of the tag. Takes the lock once
+    // per few hundred leaves. run.generation is the file's generation afterwards.
+    void readAhead(int tag, const TIndexPosition &from, bool forward, std::size_t wanted, TIndexRun &run);
+    // Moves on whenever this process changes the file or sees another process's change: what was
+    // read ahead before is stale then.
+    std::uint64_t generation() const { return m_generation; }
     // Where the key of record recNo went when it was inserted last into `tag`, if that was the
     // last insert; the answer is given once. Saves a search when the cursor follows a new key.
     bool takeLastInserted(int tag, std::uint32_t recNo, TIndexPosition &pos);
@@ -226,6 +298,8 @@ private:
     void readTagHeader(TIndexTag &tag);
     void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
+    // As readPage, without a copy: valid until the next page is read or written.
+    const TMdxPage &page(const TIndexTag &tag, std::uint32_t block) const;
     void writePage(const TMdxPage &page, bool now = false);
     std::uint32_t allocatePage(TIndexTag &tag);
     void writeFileHeader();
@@ -233,7 +307,7 @@ private:
     void validateCache();
     void bumpChangeCounter();
     void flushDirtyPages();
-    void keepPage(const TMdxPage &page) const;
+    const TMdxPage &keepPage(const TMdxPage &page) const;
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
     // Tree work (indextree.cpp).
@@ -246,6 +320,10 @@ private:
     Move climb(const TIndexTag &tag, TIndexPath &path, bool forward);
     void refreshRoot(TIndexTag &tag);
     bool walkedTooFar(std::uint64_t steps) const;
+    bool relocate(int tag, const TIndexPosition &from, bool forward, TIndexPath &path);
+    std::uint32_t collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward, std::size_t wanted,
+                              TIndexRun &run);
+    Move nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, std::uint32_t count);
     void growRoot(TIndexTag &tag, std::uint32_t oldRoot);
     void splitChild(TIndexTag &tag, TIndexPath &path, std::size_t level, std::uint32_t pending);
     void insertUnlocked(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where);
@@ -261,8 +339,11 @@ private:
     int m_lockDepth = 0;
     // Pages read or written under the lock, valid while block 0 stays as m_seenBlock0.
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
+    mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
+    TIndexPath m_probe;                         // scratch of the steps
     std::vector<std::uint8_t> m_seenBlock0;
     bool m_bumped = false; // the counter moved under the current lock
+    std::uint64_t m_generation = 0;
     int m_batchDepth = 0;
     std::unique_ptr<Lock> m_batchLock;
     std::vector<std::uint32_t> m_dirty; // pages of the batch not written yet

@@ -1,16 +1,16 @@
 // The B-tree of a tag: searching, walking, inserting with top-down splits, deleting, checking.
 //
-// Positions are paths from the root to a leaf (TIndexPath). Pages are read from the file for
-// every operation and nothing is cached between them, because another process may change the
-// tree between two steps of a walk. A step therefore checks, while climbing, that each parent
-// still leads to the page it came from, and reports Stale when the tree moved under it; the
-// caller then finds its entry again from the root.
+// Positions are paths from the root to a leaf (TIndexPath). Another process may change the tree
+// between two steps of a walk, so a step checks, while climbing, that each parent still leads to
+// the page it came from, and reports Stale when the tree moved under it; the caller then finds
+// its entry again from the root.
 //
 // Empty leaves are left in place after deletes: the parent's key stays a valid upper bound of
 // the leaf, and walks step over them.
 #include "indexfile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 using namespace mdx;
@@ -58,19 +58,19 @@ void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last
 {
     std::uint32_t block = tag.rootBlock;
     if (!path.empty())
-        block = readPage(tag, path.back().block).number(path.back().index);
+        block = page(tag, path.back().block).number(path.back().index);
     for (;;) {
         if (path.size() >= kMaxDepth || onPath(path, block))
             damaged(block, "the pages of the tree form a cycle");
-        const TMdxPage page = readPage(tag, block);
-        const std::uint32_t n = page.keyCount();
-        if (!page.isBranch()) {
+        const TMdxPage &p = page(tag, block);
+        const std::uint32_t n = p.keyCount();
+        if (!p.isBranch()) {
             path.push_back({block, last ? n : 0});
             return;
         }
         const std::uint32_t index = last ? n : 0;
         path.push_back({block, index});
-        block = page.number(index);
+        block = p.number(index);
     }
 }
 
@@ -88,30 +88,32 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
     std::size_t level = path.size() - 1;
     while (level > 0) {
         --level;
-        const TMdxPage parent = readPage(tag, path[level].block);
+        const TMdxPage &parent = page(tag, path[level].block);
         const std::uint32_t index = path[level].index;
         if (!parent.isBranch() || index > parent.keyCount() || parent.number(index) != path[level + 1].block)
             return Move::Stale;
         if (forward ? index < parent.keyCount() : index > 0) {
             path[level].index = forward ? index + 1 : index - 1;
+            // Cheap to see here; sharing further apart is caught by read-aheads (TIndexRun).
+            if (parent.number(path[level].index) == path[level + 1].block)
+                damaged(path[level + 1].block, "two branches lead to this page");
             path.resize(level + 1);
             descendToEdge(tag, path, !forward);
             return Move::Moved;
         }
     }
-    TIndexTag current = tag;
-    refreshRoot(current);
-    return current.rootBlock == path.front().block ? Move::End : Move::Stale;
+    const std::uint32_t root = readLE32(page(tag, tag.headerBlock).data() + kTagRoot);
+    return root == path.front().block ? Move::End : Move::Stale;
 }
 
 // Moves path to the first entry at or after its position; path is unchanged unless Moved.
 TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
-    TIndexPath probe = path;
+    TIndexPath &probe = m_probe;
+    probe = path;
     for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
-        const TMdxPage leaf = readPage(tag, probe.back().block);
-        if (probe.back().index < leaf.keyCount()) {
-            path = std::move(probe);
+        if (probe.back().index < page(tag, probe.back().block).keyCount()) {
+            path.swap(probe);
             return Move::Moved;
         }
         const Move move = climb(tag, probe, true);
@@ -124,13 +126,13 @@ TIndexFile::Move TIndexFile::forwardFrom(const TIndexTag &tag, TIndexPath &path)
 // Moves path to the last entry before its position; path is unchanged unless Moved.
 TIndexFile::Move TIndexFile::backwardFrom(const TIndexTag &tag, TIndexPath &path)
 {
-    TIndexPath probe = path;
+    TIndexPath &probe = m_probe;
+    probe = path;
     for (std::uint64_t i = 0; !walkedTooFar(i); ++i) {
-        const TMdxPage leaf = readPage(tag, probe.back().block);
-        const std::uint32_t index = std::min(probe.back().index, leaf.keyCount());
+        const std::uint32_t index = std::min(probe.back().index, page(tag, probe.back().block).keyCount());
         if (index > 0) {
             probe.back().index = index - 1;
-            path = std::move(probe);
+            path.swap(probe);
             return Move::Moved;
         }
         const Move move = climb(tag, probe, false);
@@ -164,12 +166,12 @@ bool TIndexFile::seek(int tagIndex, const std::uint8_t *key, std::optional<std::
     for (;;) {
         if (path.size() >= kMaxDepth || onPath(path, block))
             damaged(block, "the pages of the tree form a cycle");
-        const TMdxPage page = readPage(tag, block);
-        const std::uint32_t index = searchPage(tag, page, key, false);
+        const TMdxPage &p = page(tag, block);
+        const std::uint32_t index = searchPage(tag, p, key, false);
         path.push_back({block, index});
-        if (!page.isBranch())
+        if (!p.isBranch())
             break;
-        block = page.number(index);
+        block = p.number(index);
     }
     if (forwardFrom(tag, path) != Move::Moved)
         return false;
@@ -237,7 +239,7 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     if (path.empty())
         return false;
-    const TMdxPage leaf = readPage(tag, path.back().block);
+    const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;
     return !leaf.isBranch() && index < leaf.keyCount() && leaf.number(index) == recNo &&
            std::equal(key, key + tag.keyLength, leaf.key(index));
@@ -246,7 +248,7 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
 std::uint32_t TIndexFile::entryAt(int tagIndex, const TIndexPath &path, std::vector<std::uint8_t> *key)
 {
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
-    const TMdxPage leaf = readPage(tag, path.back().block);
+    const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;
     if (index >= leaf.keyCount())
         damaged(leaf.block(), "a walk stands past the last key of a page");
@@ -300,13 +302,108 @@ std::vector<std::uint32_t> TIndexFile::recordsInOrder(int tagIndex)
 {
     Lock lock(*this);
     std::vector<std::uint32_t> records;
-    TIndexPath path;
-    if (!seekEdge(tagIndex, Edge::First, path))
+    TIndexPosition from;
+    if (!seekEdge(tagIndex, Edge::First, from.path))
         return records;
-    do {
-        records.push_back(entryAt(tagIndex, path));
-    } while (step(tagIndex, path, true));
-    return records;
+    from.recNo = entryAt(tagIndex, from.path, &from.key);
+    from.onEntry = true;
+    records.push_back(from.recNo);
+    TIndexRun run;
+    for (;;) {
+        run.clearEntries();
+        readAhead(tagIndex, from, true, 4096, run);
+        if (run.entries.empty())
+            return records;
+        for (const TIndexRun::Entry &e : run.entries)
+            records.push_back(e.recNo);
+        run.positionAt(run.entries.size() - 1, from);
+    }
+}
+
+namespace {
+
+// Leaves read under one lock by a read-ahead: long enough to make the lock's cost vanish, short
+// enough that a writer waiting for it hardly notices.
+constexpr std::size_t kLeavesPerLock = 256;
+
+} // namespace
+
+// Finds where a read-ahead resumes: the entry after `from` in the walk's direction, or, when
+// `from` has gone, the first one past its place. False at the end of the tag.
+bool TIndexFile::relocate(int tagIndex, const TIndexPosition &from, bool forward, TIndexPath &path)
+{
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    path = from.path;
+    bool onEntry = from.onEntry && stillAt(tagIndex, path, from.key.data(), from.recNo);
+    if (!onEntry)
+        onEntry = seek(tagIndex, from.key.data(), from.recNo, path);
+    if (onEntry)
+        return step(tagIndex, path, forward);
+    return (forward ? forwardFrom(tag, path) : backwardFrom(tag, path)) == Move::Moved;
+}
+
+// Takes the entries of the leaf at path from its index on, in the walk's direction.
+std::uint32_t TIndexFile::collectLeaf(const TIndexTag &tag, const TIndexPath &path, bool forward,
+                                      std::size_t wanted, TIndexRun &run)
+{
+    const std::uint32_t block = path.back().block;
+    if (block != run.lastLeaf && !run.leavesSeen.insert(block).second)
+        damaged(block, "two branches lead to this page");
+    run.lastLeaf = block;
+    const TMdxPage &leaf = page(tag, block);
+    const auto slot = static_cast<std::uint32_t>(run.pathStart.size());
+    run.pathStart.push_back(static_cast<std::uint32_t>(run.levels.size()));
+    run.levels.insert(run.levels.end(), path.begin(), path.end());
+    const std::uint32_t n = leaf.keyCount();
+    const std::uint32_t start = path.back().index;
+    const std::uint32_t count = static_cast<std::uint32_t>(
+        std::min<std::size_t>(wanted, forward ? (start < n ? n - start : 0) : std::min(start + 1, n)));
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t i = forward ? start + k : std::min(start, n - 1) - k;
+        std::memcpy(run.keys.data() + run.entries.size() * tag.keyLength, leaf.key(i), tag.keyLength);
+        run.entries.push_back({leaf.number(i), slot, i});
+    }
+    return n;
+}
+
+// Moves from the leaf at path, which holds `count` keys, to the next one that holds any.
+TIndexFile::Move TIndexFile::nextLeaf(const TIndexTag &tag, TIndexPath &path, bool forward, std::uint32_t count)
+{
+    path.back().index = forward ? count : 0;
+    return forward ? forwardFrom(tag, path) : backwardFrom(tag, path);
+}
+
+void TIndexFile::readAhead(int tagIndex, const TIndexPosition &from, bool forward, std::size_t wanted,
+                           TIndexRun &run)
+{
+    const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
+    const std::size_t goal = run.entries.size() + wanted;
+    run.keyLength = tag.keyLength;
+    run.entries.reserve(goal);
+    run.keys.reserve(goal * tag.keyLength); // collectLeaf never takes more than wanted
+    TIndexPosition at = from;
+    while (run.entries.size() < goal) {
+        Lock lock(*this);
+        if (run.generation != m_generation) {
+            run.leavesSeen.clear(); // the tree moved: leaves may be met again in their new places
+            run.generation = m_generation;
+        }
+        TIndexPath path;
+        if (!relocate(tagIndex, at, forward, path))
+            return;
+        Move move = Move::Moved;
+        for (std::size_t leaves = 0; move == Move::Moved && leaves < kLeavesPerLock; ++leaves) {
+            const std::uint32_t count = collectLeaf(tag, path, forward, goal - run.entries.size(), run);
+            if (run.entries.size() >= goal)
+                break;
+            move = nextLeaf(tag, path, forward, count);
+        }
+        if (move == Move::End)
+            return;
+        // Stale: the levels above the leaf we resumed in had changed; the next round finds its
+        // place afresh. Every round takes at least one entry, so the rounds come to an end.
+        run.positionAt(run.entries.size() - 1, at);
+    }
 }
 
 bool TIndexFile::locate(int tagIndex, TIndexPosition &pos)

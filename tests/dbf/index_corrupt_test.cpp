@@ -1,5 +1,6 @@
-// Damaged index files: refused at open or stopped with an error, never a crash, a hang or a
-// write outside the file's pages.
+// Damaged index files: a damaged header or root is refused at open, a damaged page below stops
+// the walk or change that reaches it with an error; never a crash, a hang or a write outside the
+// file's pages.
 #include "index_test_util.h"
 
 #include "dbffile.h"
@@ -36,82 +37,167 @@ std::size_t entry(std::uint32_t block, std::uint32_t i)
     return std::size_t(block) * 512 + 8 + i * 84;
 }
 
-// Applies `damage` to a good tree and expects open to refuse the file, and an index opened before
-// the damage to stop every walk and change with an EDbfError.
-void expectRefusedAndStopped(const std::function<void(std::vector<std::uint8_t> &, std::uint32_t root)> &damage)
+// Runs `work` and expects it to stop with the error that names the file and the damaged block.
+void expectDamageReported(const std::function<void()> &work)
+{
+    try {
+        work();
+        ADD_FAILURE() << "the damage went unnoticed";
+    } catch (const EDbfError &error) {
+        const std::string what = error.what();
+        EXPECT_NE(std::string::npos, what.find("infos.mdx")) << what;
+        EXPECT_NE(std::string::npos, what.find("damaged at block")) << what;
+    }
+}
+
+// Applies `damage` to a good tree below its root. Opening reads no further than the roots, so
+// the file opens; every walk that reaches the damaged page stops with the error, in an index
+// opened afresh as in one opened before the damage, and leaves every byte as it was.
+void expectStoppedWhenVisited(const std::function<void(std::vector<std::uint8_t> &, std::uint32_t root)> &damage)
 {
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     const std::uint32_t root = buildTree(path);
     auto openedBefore = TIndexFile::open(path, binaryTable());
     ASSERT_TRUE(openedBefore);
+    openedBefore->recordsInOrder(0); // every page kept
     std::vector<std::uint8_t> bytes = readFile(path);
     damage(bytes, root);
     bytes[508]++; // as every writer does, so that the pages kept by openedBefore go
     writeFile(path, bytes);
 
     std::string why;
-    EXPECT_EQ(nullptr, TIndexFile::open(path, binaryTable(), &why));
-    EXPECT_NE(std::string::npos, why.find("damaged")) << why;
-
-    bool stopped = false;
-    try {
-        openedBefore->recordsInOrder(0);
-        TIndexPath where;
-        openedBefore->seekEdge(0, TIndexFile::Edge::Last, where);
-        while (openedBefore->step(0, where, false)) {
-        }
-        for (std::uint32_t recNo = 201; recNo <= 400; ++recNo)
-            openedBefore->insertKey(0, titleKey("Title " + std::to_string(recNo)).data(), recNo);
-    } catch (const EDbfError &error) {
-        stopped = true;
-        EXPECT_NE(std::string::npos, std::string(error.what()).find("infos.mdx")) << error.what();
+    auto openedAfter = TIndexFile::open(path, binaryTable(), &why);
+    ASSERT_TRUE(openedAfter) << why;
+    for (TIndexFile *index : {openedAfter.get(), openedBefore.get()}) {
+        expectDamageReported([&] { index->recordsInOrder(0); });
+        expectDamageReported([&] {
+            TIndexPath where;
+            index->seekEdge(0, TIndexFile::Edge::Last, where);
+            while (index->step(0, where, false)) {
+            }
+        });
+        EXPECT_EQ(bytes, readFile(path)) << "a walk changes nothing";
     }
-    EXPECT_TRUE(stopped);
-    EXPECT_EQ(bytes.size(), readFile(path).size()) << "nothing written past the file's pages";
+}
+
+void makeInfosTable(const TempDir &dir)
+{
+    const std::string table = dir.file("infos.dbf");
+    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
+    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
+    std::vector<std::uint8_t> bytes = readFile(table);
+    bytes[28] = 1;
+    writeFile(table, bytes);
+}
+
+void openInfos(TDbf &ds, const TempDir &dir)
+{
+    ds.setFilePath(dir.path() + "/");
+    ds.setTableName("infos.dbf");
+    ds.open();
 }
 
 } // namespace
 
-TEST(IndexCorrupt, APagePointerPastTheEndIsRefused)
+TEST(IndexCorrupt, APagePointerPastTheEndStopsTheWalkThatReachesIt)
 {
-    expectRefusedAndStopped([](std::vector<std::uint8_t> &b, std::uint32_t root) {
+    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
         const std::uint32_t child = le32(b, entry(root, 0));
         putLe32(b, entry(child, 1), 0x00FFFFF0);
     });
 }
 
-TEST(IndexCorrupt, APagePointerIntoTheHeaderIsRefused)
+TEST(IndexCorrupt, APagePointerIntoTheHeaderStopsTheWalkThatReachesIt)
 {
-    expectRefusedAndStopped([](std::vector<std::uint8_t> &b, std::uint32_t root) { putLe32(b, entry(root, 0), 2); });
+    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) { putLe32(b, entry(root, 0), 2); });
 }
 
-TEST(IndexCorrupt, AKeyCountAboveTheMaximumIsRefused)
+TEST(IndexCorrupt, AKeyCountAboveTheMaximumStopsTheWalkThatReachesIt)
 {
-    expectRefusedAndStopped([](std::vector<std::uint8_t> &b, std::uint32_t root) {
+    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
         const std::uint32_t child = le32(b, entry(root, 0));
         const std::uint32_t leaf = le32(b, entry(child, 0));
         putLe32(b, std::size_t(leaf) * 512, 13);
     });
 }
 
-TEST(IndexCorrupt, ACycleOfPagesIsRefusedAndNeverWalkedForever)
+TEST(IndexCorrupt, ACycleOfPagesStopsTheWalkAndIsNeverWalkedForever)
 {
-    expectRefusedAndStopped([](std::vector<std::uint8_t> &b, std::uint32_t root) {
+    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
         const std::uint32_t child = le32(b, entry(root, 0));
         putLe32(b, entry(child, 0), root);
     });
 }
 
-TEST(IndexCorrupt, TwoBranchesSharingAPageAreRefused)
+TEST(IndexCorrupt, TwoBranchesSharingAPageStopTheWalkBeforeItGoesRound)
+{
+    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
+        putLe32(b, entry(root, 1), le32(b, entry(root, 0)));
+    });
+}
+
+// Damage at a root is still found at open; the table is then walked in stored order (below).
+TEST(IndexCorrupt, ADamagedRootIsRefusedAtOpen)
 {
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     const std::uint32_t root = buildTree(path);
-    std::vector<std::uint8_t> bytes = readFile(path);
-    putLe32(bytes, entry(root, 1), le32(bytes, entry(root, 0)));
-    writeFile(path, bytes);
-    EXPECT_EQ(nullptr, TIndexFile::open(path, binaryTable()));
+    const std::vector<std::uint8_t> good = readFile(path);
+    const std::function<void(std::vector<std::uint8_t> &)> damages[] = {
+        [](std::vector<std::uint8_t> &b) { putLe32(b, 2048, 0x00FFFFF0); },   // past the end
+        [](std::vector<std::uint8_t> &b) { putLe32(b, 2048, 2); },            // into the header
+        [](std::vector<std::uint8_t> &b) { putLe32(b, 2048, le32(b, 544)); }, // the tag header itself
+        [root](std::vector<std::uint8_t> &b) { putLe32(b, std::size_t(root) * 512, 500); }, // key count
+    };
+    for (const auto &damage : damages) {
+        std::vector<std::uint8_t> bytes = good;
+        damage(bytes);
+        writeFile(path, bytes);
+        std::string why;
+        EXPECT_EQ(nullptr, TIndexFile::open(path, binaryTable(), &why));
+        EXPECT_NE(std::string::npos, why.find("damaged at block")) << why;
+        EXPECT_EQ(bytes, readFile(path));
+    }
+}
+
+// Through the dataset, whose walk reads ahead: the walk in either direction that reaches a
+// damaged page stops with the error, and neither the table nor its index changes.
+TEST(IndexCorrupt, ADatasetWalkReachingADamagedPageStopsWithTheFileAndBlock)
+{
+    TempDir dir;
+    makeInfosTable(dir);
+    {
+        TDbf ds("Dbfinfos");
+        openInfos(ds, dir);
+        for (int i = 0; i < 600; ++i) {
+            ds.insert();
+            ds.fieldByName("TITRE").setAsString("Title " + std::to_string(i * 7919 % 1000));
+            ds.post();
+        }
+    }
+    std::vector<std::uint8_t> bytes = readFile(dir.file("infos.mdx"));
+    const std::uint32_t root = le32(bytes, 2048);
+    const std::uint32_t child = le32(bytes, entry(root, 0));
+    putLe32(bytes, entry(child, 2), 0x00FFFFF0);
+    writeFile(dir.file("infos.mdx"), bytes);
+    const std::vector<std::uint8_t> tableBytes = readFile(dir.file("infos.dbf"));
+
+    TDbf ds("Dbfinfos");
+    openInfos(ds, dir);
+    std::size_t walked = 0;
+    expectDamageReported([&] {
+        for (ds.first(); !ds.eof(); ds.next())
+            ++walked;
+    });
+    EXPECT_GT(walked, 0u) << "the pages before the damaged one were walked";
+    expectDamageReported([&] {
+        for (ds.last(); !ds.bof(); ds.prior()) {
+        }
+    });
+    ds.close();
+    EXPECT_EQ(bytes, readFile(dir.file("infos.mdx")));
+    EXPECT_EQ(tableBytes, readFile(dir.file("infos.dbf")));
 }
 
 TEST(IndexCorrupt, ANextFreeBlockInsideTheFileNeverOverwritesLivePages)
