@@ -1,12 +1,16 @@
 // Build-time art generator: turns an SVG drawing into the lossless picture the program ships.
 //
-//   velmora_artgen skin <input.svg> <output.png>
+//   velmora_artgen skin <input.svg> <output.png | output.rgb32>
 //   velmora_artgen icon <input.svg> <output.png> <size>
+//
+// A ".rgb32" output is the picture as the program holds it in memory (see skinPicture() in
+// art.h): no decoding at start, where every millisecond before the first frame counts.
 //
 // "skin" renders the drawing over transparency and then decides each pixel hard: a pixel that the
 // drawing covers less than half becomes pure white (cut out of the window later), every other
 // pixel becomes fully opaque. Soft edges would otherwise blend into white and leave a pale halo
 // around the window on a dark desktop.
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -61,6 +65,22 @@ QImage renderIcon(QSvgRenderer &svg, int size)
     return icon;
 }
 
+// Width and height as two 32-bit numbers, then the rows of QImage::Format_RGB32, all in the
+// byte order of the machine that builds (and runs) the program.
+bool saveRaw(const QImage &picture, const QString &path)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const quint32 size[2] = {quint32(image.width()), quint32(image.height())};
+    bool ok = file.write(reinterpret_cast<const char *>(size), sizeof size) == sizeof size;
+    for (int y = 0; ok && y < image.height(); ++y)
+        ok = file.write(reinterpret_cast<const char *>(image.constScanLine(y)), image.width() * 4) ==
+             image.width() * 4;
+    return ok && file.flush();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,7 +89,7 @@ int main(int argc, char **argv)
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const int iconSize = argc == 5 ? QByteArray(argv[4]).toInt() : 0;
     if (!((mode == "skin" && argc == 4) || (mode == "icon" && argc == 5 && iconSize > 0))) {
-        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png>\n"
+        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png|.rgb32>\n"
                              "       velmora_artgen icon <input.svg> <output.png> <size>\n");
         return 2;
     }
@@ -79,7 +99,10 @@ int main(int argc, char **argv)
         return 1;
     }
     const QImage picture = mode == "skin" ? renderSkin(svg) : renderIcon(svg, iconSize);
-    if (!picture.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+    const QString output = QString::fromLocal8Bit(argv[3]);
+    const bool saved = output.endsWith(QLatin1String(".rgb32")) ? saveRaw(picture, output)
+                                                                 : picture.save(output, "PNG");
+    if (!saved) {
         std::fprintf(stderr, "velmora_artgen: cannot write %s\n", argv[3]);
         return 1;
     }

@@ -1,12 +1,14 @@
 #include "application.h"
 #include "builtinmessages.h"
 #include "datafolder.h"
+#include "fontwarmup.h"
 #include "mainwindow.h"
 #include "ualarm.h"
 #include "xjustone.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -27,6 +29,7 @@ int main(int argc, char **argv)
         std::printf("velmora %s\n", VELMORA_VERSION);
         return 0;
     }
+    FontConfigWarmUp fonts;
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
     TXJustOne XJustOne1(QLatin1String(Application::Title));
@@ -41,11 +44,16 @@ int main(int argc, char **argv)
     // Where the language files were installed, rather than the current directory, which a
     // desktop launcher sets to the home folder.
     BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
+    fonts.wait();
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
-    // The delete question lives from start to end, hidden until a delete asks it.
-    TAvertissement avertissement;
-    Avertissement = &avertissement;
+    // The delete question lives from the first frame to the end, hidden until a delete asks
+    // it; no delete can be asked before the pages exist, which are made after it.
+    std::unique_ptr<TAvertissement> avertissement;
+    QObject::connect(&window, &Form1::firstFrameShown, &window, [&avertissement] {
+        avertissement = std::make_unique<TAvertissement>();
+        Avertissement = avertissement.get();
+    });
     window.showAtStart();
     return app.exec();
 }

@@ -8,10 +8,12 @@
 #include "clocklabel.h"
 #include "formatbar.h"
 #include "formplacement.h"
+#include "formtranslation.h"
 #include "hubkeys.h"
 #include "imageform.h"
 #include "infospage.h"
 #include "interfacelanguage.h"
+#include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
 #include "pagemode.h"
@@ -80,13 +82,10 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));
-    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
-    // The formatting commands go before the pages: they must not follow editors being destroyed.
-    m_formatActions = new FormatActions(*m_pageMode, this);
 
     setupSkin();
     setupHub();
@@ -112,7 +111,7 @@ void Form1::setupSkin()
     m_skin = new TO32ImageForm(this);
     m_skin->setObjectName(QStringLiteral("O32ImageForm1"));
     m_skin->setTransparentColor(Qt::white);
-    m_skin->setPicture(QImage(QStringLiteral(":/art/skin.png")));
+    m_skin->setPicture(skinPicture());
     if (m_skin->Picture().isNull())
         setFixedSize(800, 432);
     connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
@@ -129,7 +128,8 @@ void Form1::setupHub()
     picture(this, "Image4", QStringLiteral("deco-notes"), {200, 104, 166, 250});
     picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
 
-    ClickLabel *backdrop = picture(this, "Image3", QStringLiteral("hub"), {365, 2, 92, 36});
+    // Hidden until Image1 is clicked: its art is drawn after the first frame (drawHiddenArt).
+    ClickLabel *backdrop = picture(this, "Image3", QString(), {365, 2, 92, 36});
     ClickLabel *todo = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
     connect(todo, &ClickLabel::clicked, this, &Form1::Label3Click);
     ClickLabel *infos = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
@@ -182,7 +182,7 @@ void Form1::setupClockAndFooter()
     m_footer->setPalette(pal);
     m_footer->setUrl(QStringLiteral(VELMORA_MAKER_URL));
 
-    ClickLabel *options = picture(this, "ImageOptions", QStringLiteral("hub-options"), {468, 7, 25, 25});
+    ClickLabel *options = picture(this, "ImageOptions", QString(), {468, 7, 25, 25});
     options->setCursor(Qt::PointingHandCursor);
     options->setToolTip(QStringLiteral("Options"));
     options->hide();
@@ -193,6 +193,7 @@ void Form1::setupClockAndFooter()
     connect(addresses, &ClickLabel::clicked, this, &Form1::Label23Click);
 }
 
+// The notebook stays hidden until a page is chosen; its pages come with buildPages().
 void Form1::setupNotebook()
 {
     m_notebook = new QStackedWidget(this);
@@ -202,7 +203,16 @@ void Form1::setupNotebook()
     QPalette pal = m_notebook->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
     m_notebook->setPalette(pal);
+    m_notebook->hide();
+}
 
+void Form1::buildPages()
+{
+    if (m_pagesBuilt)
+        return;
+    m_pagesBuilt = true;
+    // The formatting commands go before the pages: they must not follow editors being destroyed.
+    m_formatActions = new FormatActions(*m_pageMode, m_notebook);
     m_todoPage = new TodoPage(m_tables->Dbfmemo(), *m_formatActions, askDelete, m_notebook);
     m_infosPage = new InfosPage(m_tables->Dbfinfos(), *m_formatActions, askDelete, m_notebook);
     setupOptionsPage();
@@ -210,7 +220,36 @@ void Form1::setupNotebook()
     for (QWidget *page : {(QWidget *)m_todoPage, (QWidget *)m_infosPage, (QWidget *)m_optionsPage,
                           (QWidget *)m_addressPage})
         m_notebook->addWidget(page);
-    m_notebook->hide();
+    // The flags switch the language at once; the code reaches the settings file with the next OK.
+    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
+        if (m_language->applyFlag(code))
+            languageCode = code;
+    });
+    buildSearchWindow();
+    drawHiddenArt();
+    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
+    m_tray->setIcone(windowIcon());
+    // A language applied while they did not exist yet reaches the new controls too.
+    if (m_language->current())
+        TranslateForms(m_language->windows(), *m_language->current());
+    // Children go in the order they were given their parent: the tables and the page mode move
+    // back behind everything bound to them.
+    for (QObject *last : {static_cast<QObject *>(m_pageMode), static_cast<QObject *>(m_tables)}) {
+        last->setParent(nullptr);
+        last->setParent(this);
+    }
+}
+
+void Form1::drawHiddenArt()
+{
+    static const struct
+    {
+        const char *name;
+        const char *art;
+    } hidden[] = {{"Image3", "hub"}, {"ImageOptions", "hub-options"}, {"ImageRecherche", "hub-search"}};
+    for (const auto &h : hidden)
+        if (auto *label = findChild<ClickLabel *>(QLatin1String(h.name)))
+            label->setPixmap(artPixmap(QLatin1String(h.art), label->size()));
 }
 
 void Form1::setupOptionsPage()
@@ -228,14 +267,9 @@ void Form1::setupOptionsPage()
     });
 }
 
-// The flags switch the language at once; the code reaches the settings file with the next OK.
 void Form1::setupLanguage()
 {
     m_language = new InterfaceLanguage(languageDirectory(), this);
-    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
-        if (m_language->applyFlag(code))
-            languageCode = code;
-    });
 }
 
 // The tray icon goes first: the placement must see a close request before the tray turns it
@@ -265,7 +299,7 @@ void Form1::setupDesktop()
 // program's posts and deletes from the datasets.
 void Form1::setupSearch()
 {
-    ClickLabel *magnifier = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
+    ClickLabel *magnifier = picture(this, "ImageRecherche", QString(), {497, 7, 25, 25});
     magnifier->setCursor(Qt::PointingHandCursor);
     magnifier->setToolTip(QStringLiteral("Rechercher"));
     magnifier->hide();
@@ -279,6 +313,10 @@ void Form1::setupSearch()
     addAction(find);
     connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
 
+}
+
+void Form1::buildSearchWindow()
+{
     m_search = new SearchWindow(dataDirectory(), this);
     m_search->index().watch(m_tables->Dbfmemo(), SearchIndex::Notes);
     m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
@@ -311,8 +349,29 @@ void Form1::FormShow()
 bool Form1::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && !m_activated)
-        FormActivate();
+        activateWhenDrawn();
     return QWidget::event(event);
+}
+
+void Form1::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_firstFramePainted) {
+        m_firstFramePainted = true;
+        // Queued: it runs once this frame has gone to the screen.
+        QTimer::singleShot(0, this, &Form1::activateWhenDrawn);
+    }
+}
+
+void Form1::activateWhenDrawn()
+{
+    if (m_activated || !isVisible())
+        return;
+    // A window shown minimised is drawn only when restored: nothing to wait for then.
+    if (!m_firstFramePainted && !isMinimized())
+        return;
+    emit firstFrameShown();
+    FormActivate();
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -328,12 +387,9 @@ void Form1::showEvent(QShowEvent *event)
     if (m_activated && !event->spontaneous())
         m_tables->openAll();
     // Some window systems never report the first activation of a frameless window; the steps
-    // must still run once, right after the first showing.
+    // must still run once, right after the first showing (and its first frame).
     if (!m_activated)
-        QTimer::singleShot(0, this, [this] {
-            if (!m_activated && isVisible())
-                FormActivate();
-        });
+        QTimer::singleShot(0, this, &Form1::activateWhenDrawn);
 }
 
 void Form1::FormActivate()
@@ -341,6 +397,7 @@ void Form1::FormActivate()
     if (m_activated)
         return;
     m_activated = true;
+    buildPages();
     // A lock never opened ends the program here, before any table is touched.
     if (!runStartupLock()) {
         close();
@@ -397,6 +454,7 @@ void Form1::setFooterText()
 
 void Form1::Image1Click()
 {
+    buildPages();
     m_openHub->hide();
     for (QWidget *control : m_hub)
         control->show();
@@ -406,6 +464,7 @@ void Form1::selectPage(int page)
 {
     if (page < PageMemo || page > PageAdresses)
         return;
+    buildPages();
     m_notebook->show();
     m_notebook->setCurrentIndex(page);
     switch (page) {
@@ -446,6 +505,7 @@ void Form1::Label23Click()
 
 void Form1::ImageRechercheClick()
 {
+    buildPages();
     // Under the hub, right-aligned with the notebook.
     const QRect page = m_notebook->geometry();
     m_search->popup(mapToGlobal(QPoint(page.right() + 1 - m_search->width(), 38)));
@@ -481,6 +541,8 @@ void Form1::Label1Click()
 
 bool Form1::postPendingEdits()
 {
+    if (!m_pagesBuilt)
+        return true; // nothing could be typed yet
     // Each table on its own: a failure in one must not cost the others their edits.
     bool posted = true;
     const auto attempt = [&posted](auto &&post) {

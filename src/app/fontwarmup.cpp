@@ -1,0 +1,25 @@
+#include "fontwarmup.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <system_error>
+
+FontConfigWarmUp::FontConfigWarmUp()
+{
+    try {
+        m_thread = std::thread([] { FcInit(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: Qt reads the configuration itself, as it always could.
+    }
+}
+
+FontConfigWarmUp::~FontConfigWarmUp()
+{
+    wait();
+}
+
+void FontConfigWarmUp::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
