@@ -128,6 +128,34 @@ struct Subject
     fs::path runtime;   // emptied before every run: a clean start finds no lock
 };
 
+// Page faults and processor time so far, from /proc: where the time before the mapping went.
+std::string processState(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const size_t end = line.rfind(')');
+    if (end == std::string::npos)
+        return "?";
+    std::vector<std::string> fields; // from field 3 (state) on
+    std::string field;
+    for (size_t i = end + 2; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == ' ') {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field += line[i];
+        }
+    }
+    if (fields.size() < 13)
+        return "?";
+    const double tick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+    char text[128];
+    std::snprintf(text, sizeof text, "%s minor faults, %.0f ms user, %.0f ms system",
+                  fields[7].c_str(), std::stod(fields[11]) * tick, std::stod(fields[12]) * tick);
+    return text;
+}
+
 class Watcher
 {
 public:
@@ -251,6 +279,9 @@ Sample Watcher::run(const Subject &subject, int settleMs, bool verbose)
             if (created.count(m->window) && !m->override_redirect && windowPid(m->window) == pid) {
                 shown = m->window;
                 s.mapped = at;
+                if (verbose)
+                    std::fprintf(stderr, "  %s: at mapping %s\n", subject.name.c_str(),
+                                 processState(pid).c_str());
             }
         } else if (type == m_damageEvent && shown != XCB_NONE) {
             auto *d = reinterpret_cast<xcb_damage_notify_event_t *>(e);

@@ -1,7 +1,7 @@
 #include "application.h"
+#include "backgroundstep.h"
 #include "builtinmessages.h"
 #include "datafolder.h"
-#include "fontwarmup.h"
 #include "mainwindow.h"
 #include "ualarm.h"
 #include "xjustone.h"
@@ -29,7 +29,8 @@ int main(int argc, char **argv)
         std::printf("velmora %s\n", VELMORA_VERSION);
         return 0;
     }
-    FontConfigWarmUp fonts;
+    // Read while the program connects to the display, so that the first frame waits for none.
+    BackgroundStep fontConfiguration(readFontConfiguration);
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
     TXJustOne XJustOne1(QLatin1String(Application::Title));
@@ -41,10 +42,16 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "velmora: data folder %s\n", qPrintable(data.path));
     if (!data.error.isEmpty())
         std::fprintf(stderr, "velmora: %s\n", qPrintable(data.error));
-    // Where the language files were installed, rather than the current directory, which a
-    // desktop launcher sets to the home folder.
-    BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
-    fonts.wait();
+    // The built-in messages come from where the language files were installed, rather than the
+    // current directory, which a desktop launcher sets to the home folder. They and the font
+    // database are filled while the window is built (both lock themselves; the window asks for
+    // fonts meanwhile, and no message), and are ready before it shows.
+    fontConfiguration.wait();
+    const QString messages = sharedDirectory(appDir) + QLatin1String("Language/");
+    BackgroundStep messagesAndFonts([messages] {
+        BuiltInMessageTranslator::instance().start(messages);
+        fillFontDatabase();
+    });
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from the first frame to the end, hidden until a delete asks
@@ -54,6 +61,7 @@ int main(int argc, char **argv)
         avertissement = std::make_unique<TAvertissement>();
         Avertissement = avertissement.get();
     });
+    messagesAndFonts.wait();
     window.showAtStart();
     return app.exec();
 }
