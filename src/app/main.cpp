@@ -54,10 +54,10 @@ int main(int argc, char **argv)
     });
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
-    // The delete question lives from the first frame to the end, hidden until a delete asks
-    // it; no delete can be asked before the pages exist, which are made after it.
+    // The delete question lives from the making of the pages (which ask it) to the end, hidden
+    // until a delete asks it; the first frame does not wait for it.
     std::unique_ptr<TAvertissement> avertissement;
-    QObject::connect(&window, &Form1::firstFrameShown, &window, [&avertissement] {
+    QObject::connect(&window, &Form1::buildingPages, &window, [&avertissement] {
         avertissement = std::make_unique<TAvertissement>();
         Avertissement = avertissement.get();
     });

@@ -211,6 +211,7 @@ void Form1::buildPages()
     if (m_pagesBuilt)
         return;
     m_pagesBuilt = true;
+    emit buildingPages();
     // The formatting commands go before the pages: they must not follow editors being destroyed.
     m_formatActions = new FormatActions(*m_pageMode, m_notebook);
     m_todoPage = new TodoPage(m_tables->Dbfmemo(), *m_formatActions, askDelete, m_notebook);
@@ -312,7 +313,6 @@ void Form1::setupSearch()
     find->setShortcutContext(Qt::WindowShortcut);
     addAction(find);
     connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
-
 }
 
 void Form1::buildSearchWindow()
@@ -348,8 +348,8 @@ void Form1::FormShow()
 
 bool Form1::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && !m_activated)
-        activateWhenDrawn();
+    if (event->type() == QEvent::WindowActivate && !m_activationStarted)
+        FormActivate();
     return QWidget::event(event);
 }
 
@@ -359,19 +359,11 @@ void Form1::paintEvent(QPaintEvent *event)
     if (!m_firstFramePainted) {
         m_firstFramePainted = true;
         // Queued: it runs once this frame has gone to the screen.
-        QTimer::singleShot(0, this, &Form1::activateWhenDrawn);
+        QTimer::singleShot(0, this, [this] {
+            if (m_finishAfterFirstFrame)
+                finishActivation();
+        });
     }
-}
-
-void Form1::activateWhenDrawn()
-{
-    if (m_activated || !isVisible())
-        return;
-    // A window shown minimised is drawn only when restored: nothing to wait for then.
-    if (!m_firstFramePainted && !isMinimized())
-        return;
-    emit firstFrameShown();
-    FormActivate();
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -387,25 +379,44 @@ void Form1::showEvent(QShowEvent *event)
     if (m_activated && !event->spontaneous())
         m_tables->openAll();
     // Some window systems never report the first activation of a frameless window; the steps
-    // must still run once, right after the first showing (and its first frame).
-    if (!m_activated)
-        QTimer::singleShot(0, this, &Form1::activateWhenDrawn);
+    // must still run once, right after the first showing.
+    if (!m_activationStarted)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_activationStarted && isVisible())
+                FormActivate();
+        });
 }
 
+// The steps the first frame shows (the lock, the footer) run at once; those that need the pages
+// wait for the first frame, unless it was drawn already or will not be (a hidden or minimised
+// window).
 void Form1::FormActivate()
 {
-    if (m_activated)
+    if (m_activationStarted)
         return;
-    m_activated = true;
-    buildPages();
+    m_activationStarted = true;
     // A lock never opened ends the program here, before any table is touched.
     if (!runStartupLock()) {
+        m_activated = true;
         close();
         return;
     }
     readTraySwitches();
     setFooterText();
+    if (m_firstFramePainted || !isVisible() || isMinimized())
+        finishActivation();
+    else
+        m_finishAfterFirstFrame = true;
+}
+
+void Form1::finishActivation()
+{
+    if (m_activated)
+        return;
+    m_finishAfterFirstFrame = false;
+    buildPages();
     showDesktopSwitches();
+    m_activated = true;
     // A table that fails to open throws: the error box shows it and the tables after it stay
     // closed.
     m_tables->openAll();
@@ -419,7 +430,7 @@ bool Form1::runStartupLock()
                      passwordPrompt ? passwordPrompt
                                     : StartupLock::dialogPrompt(*m_passwordDialog, this),
                      wrongPasswordNotice ? wrongPasswordNotice : StartupLock::errorBox(this));
-    return lock.run(*m_optionsPage);
+    return lock.run([this]() -> OptionsPage & { return *optionsPage(); });
 }
 
 void Form1::readTraySwitches()

@@ -123,9 +123,9 @@ public:
     static QString footerNotice(int currentYear);
 
 signals:
-    // Once, when the first frame is on screen (or the window was shown minimised), before the
-    // activation steps: what the first frame does not need can be made from here on.
-    void firstFrameShown();
+    // The pages are about to be made (once): what only they need can be made now, in time for
+    // the language to reach it.
+    void buildingPages();
 
 protected:
     bool event(QEvent *event) override;
@@ -150,8 +150,8 @@ private:
     void buildPages();
     void buildSearchWindow();
     void drawHiddenArt();
-    // The activation steps wait for the first frame, so that nothing delays it.
-    void activateWhenDrawn();
+    // The activation steps that need the pages; they wait for the first frame.
+    void finishActivation();
 
     // Activation steps, in the order they run.
     bool runStartupLock();
@@ -182,7 +182,9 @@ private:
     std::unique_ptr<TAutoRunner> m_autoRunner;            // AutoRunner1
     TFormPlacement *m_placement = nullptr;                // FormPlacement1
 
-    bool m_activated = false;
+    bool m_activationStarted = false;
+    bool m_activated = false; // every step ran, or the lock stopped them
+    bool m_finishAfterFirstFrame = false;
     bool m_pagesBuilt = false;
     bool m_firstFramePainted = false;
     // Dragging by hand, for window systems that do not move windows for us.
