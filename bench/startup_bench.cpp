@@ -5,6 +5,7 @@
 //
 //     DISPLAY=:61 velmora_startup_bench [--runs N] [--settle MS] [--program PATH]
 //                 [--reference PATH] [--templates DIR] [--languages DIR] [--verbose]
+//                 [--first-frame FILE]
 //
 // The program runs as a portable copy in a temporary folder: the executable, its language files
 // and, for every run, a fresh copy of the empty tables in data/ beside it. Both programs get a
@@ -15,6 +16,9 @@
 // carries code for it. After its first frame each process is given a moment to finish starting
 // (the tables, the password check) before it is ended; its
 // peak resident size and processor time come from wait4().
+//
+// --first-frame FILE runs the program once, stops it (SIGSTOP) as its first frame arrives, saves
+// the screen to FILE with ImageMagick's import, and lets it go on: what a person sees first.
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
@@ -73,6 +77,7 @@ struct Options
     int runs = 15;
     int settleMs = 1000;
     bool verbose = false;
+    std::string firstFrameShot;
     std::string program = VELMORA_BENCH_PROGRAM;
     std::string reference = VELMORA_BENCH_REFERENCE;
     std::string templates = VELMORA_BENCH_TEMPLATES;
@@ -103,6 +108,8 @@ Options parse(int argc, char **argv)
             o.languages = value();
         else if (arg == "--verbose")
             o.verbose = true;
+        else if (arg == "--first-frame")
+            o.firstFrameShot = value();
         else
             throw std::runtime_error("unknown option " + arg);
     }
@@ -180,7 +187,7 @@ public:
     }
     ~Watcher() { xcb_disconnect(m_c); }
 
-    Sample run(const Subject &subject, int settleMs, bool verbose);
+    Sample run(const Subject &subject, int settleMs, bool verbose, const std::string &shot = {});
 
 private:
     pid_t windowPid(xcb_window_t window);
@@ -211,7 +218,7 @@ void Watcher::drain()
         free(e);
 }
 
-Sample Watcher::run(const Subject &subject, int settleMs, bool verbose)
+Sample Watcher::run(const Subject &subject, int settleMs, bool verbose, const std::string &shot)
 {
     if (!subject.data.empty()) {
         fs::remove_all(subject.data);
@@ -287,6 +294,13 @@ Sample Watcher::run(const Subject &subject, int settleMs, bool verbose)
             auto *d = reinterpret_cast<xcb_damage_notify_event_t *>(e);
             if (d->drawable == shown) {
                 s.frame = nowMs() - start;
+                if (!shot.empty()) {
+                    kill(pid, SIGSTOP);
+                    const std::string command = "import -window root '" + shot + "'";
+                    if (std::system(command.c_str()) != 0)
+                        std::fprintf(stderr, "velmora_startup_bench: %s failed\n", command.c_str());
+                    kill(pid, SIGCONT);
+                }
                 if (verbose)
                     std::fprintf(stderr, "  %s: damage %dx%d\n", subject.name.c_str(), d->area.width,
                                  d->area.height);
@@ -426,6 +440,10 @@ int main(int argc, char **argv)
         Subject program = portableCopy(o, root, runtime);
         Subject reference = referenceProgram(o, root, runtime);
         Watcher watcher;
+        if (!o.firstFrameShot.empty()) {
+            watcher.run(program, o.settleMs, o.verbose, o.firstFrameShot);
+            return 0;
+        }
 
         const std::string loadBefore = loadAverage();
         // One round unmeasured: the file cache and the font caches are warm from then on.
