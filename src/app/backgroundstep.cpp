@@ -1,6 +1,7 @@
 #include "backgroundstep.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QStringList>
 
 #include <fontconfig/fontconfig.h>
@@ -32,7 +33,9 @@ void readFontConfiguration()
     FcInit();
 }
 
-void fillFontDatabase()
+void fillFontDatabase(const QList<QFont> &fonts)
 {
     QFontDatabase::families();
+    for (const QFont &font : fonts)
+        QFontMetrics(font).height();
 }

@@ -6,6 +6,9 @@
 //     fonts.wait();                                  // before the first widget shows text
 #pragma once
 
+#include <QFont>
+#include <QList>
+
 #include <functional>
 #include <thread>
 
@@ -27,5 +30,7 @@ private:
 // Qt then finds it ready.
 void readFontConfiguration();
 
-// Fills Qt's font database (its functions lock it), once the application object exists.
-void fillFontDatabase();
+// Fills Qt's font database (its functions lock it), once the application object exists, and
+// measures `fonts` once: what the database learns meanwhile (the fallbacks of each family) is
+// shared with the thread that draws them.
+void fillFontDatabase(const QList<QFont> &fonts);

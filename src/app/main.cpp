@@ -48,9 +48,9 @@ int main(int argc, char **argv)
     // fonts meanwhile, and no message), and are ready before it shows.
     fontConfiguration.wait();
     const QString messages = sharedDirectory(appDir) + QLatin1String("Language/");
-    BackgroundStep messagesAndFonts([messages] {
+    BackgroundStep messagesAndFonts([messages, fonts = Form1::firstFrameFonts()] {
         BuiltInMessageTranslator::instance().start(messages);
-        fillFontDatabase();
+        fillFontDatabase(fonts);
     });
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);

@@ -63,6 +63,23 @@ ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRec
     return area;
 }
 
+QFont windowFont()
+{
+    return QFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
+// The "X" and "_" in the window's corner.
+QFont markFont(int pixelSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    return font;
+}
+
+constexpr int CloseMarkPixels = 13;
+constexpr int MinimiseMarkPixels = 19;
+
 // Every delete first asks the confirmation dialog created at start-up.
 int askDelete()
 {
@@ -82,7 +99,7 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(windowFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
@@ -146,10 +163,7 @@ void Form1::setupWindowMarks()
                        const QString &hint) {
         ClickLabel *label = picture(this, name, QString(), geometry);
         label->setText(text);
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(pixelSize);
-        font.setBold(true);
-        label->setFont(font);
+        label->setFont(markFont(pixelSize));
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, Yellow);
         label->setPalette(pal);
@@ -157,10 +171,11 @@ void Form1::setupWindowMarks()
         label->setToolTip(hint);
         return label;
     };
-    ClickLabel *close = mark("Label1", QStringLiteral("X"), 13, {779, 11, 9, 16}, QStringLiteral("Fermer"));
+    ClickLabel *close = mark("Label1", QStringLiteral("X"), CloseMarkPixels, {779, 11, 9, 16},
+                             QStringLiteral("Fermer"));
     connect(close, &ClickLabel::clicked, this, &Form1::Label1Click);
     ClickLabel *minimise =
-        mark("Label2", QStringLiteral("_"), 19, {749, 4, 11, 22}, QStringLiteral("réduire"));
+        mark("Label2", QStringLiteral("_"), MinimiseMarkPixels, {749, 4, 11, 22}, QStringLiteral("réduire"));
     minimise->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     connect(minimise, &ClickLabel::clicked, this, &Form1::Label2Click);
 }
@@ -448,6 +463,13 @@ void Form1::showDesktopSwitches()
     m_optionsPage->CheckBox1->setChecked(m_autoRunner->AutoRun());
     m_optionsPage->CheckBox2->setChecked(m_tray->ReduireSiFin());
     m_optionsPage->explainTray();
+}
+
+QList<QFont> Form1::firstFrameFonts()
+{
+    QFont bold = windowFont();
+    bold.setBold(true); // the footer
+    return {windowFont(), bold, markFont(CloseMarkPixels), markFont(MinimiseMarkPixels)};
 }
 
 QString Form1::footerNotice(int currentYear)
