@@ -1,28 +1,40 @@
-// A start-up step run on a helper thread while the main thread builds the first frame; wait()
-// (or the destructor) joins it. Without a thread to spare, the step runs at once.
+// Start-up steps begun on a helper thread while the main thread builds the first frame. finish()
+// makes sure each has run: one the helper has not begun runs at once on the calling thread, so a
+// helper starved of processor time on a busy machine never holds the window up; one it has begun
+// is waited for. The destructor joins the helper.
 //
-//     BackgroundStep fonts(readFontConfiguration);   // before the application object
+//     BackgroundStep fonts({readFontConfiguration});   // before the application object
 //     Application app(argc, argv);
-//     fonts.wait();                                  // before the first widget shows text
+//     fonts.finish();                                  // before the first widget shows text
 #pragma once
 
 #include <QFont>
 #include <QList>
 
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 class BackgroundStep
 {
 public:
-    explicit BackgroundStep(const std::function<void()> &step);
+    explicit BackgroundStep(const std::vector<std::function<void()>> &steps);
     ~BackgroundStep();
     BackgroundStep(const BackgroundStep &) = delete;
     BackgroundStep &operator=(const BackgroundStep &) = delete;
 
-    void wait();
+    // A step that failed on the helper runs again here, and its exception reaches the caller.
+    void finish();
 
 private:
+    struct Step
+    {
+        std::function<void()> run;
+        std::once_flag once;
+    };
+    std::vector<std::unique_ptr<Step>> m_steps;
     std::thread m_thread;
 };
 

@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         return 0;
     }
     // Read while the program connects to the display, so that the first frame waits for none.
-    BackgroundStep fontConfiguration(readFontConfiguration);
+    BackgroundStep fontConfiguration({readFontConfiguration});
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
     TXJustOne XJustOne1(QLatin1String(Application::Title));
@@ -46,12 +46,11 @@ int main(int argc, char **argv)
     // current directory, which a desktop launcher sets to the home folder. They and the font
     // database are filled while the window is built (both lock themselves; the window asks for
     // fonts meanwhile, and no message), and are ready before it shows.
-    fontConfiguration.wait();
+    fontConfiguration.finish();
     const QString messages = sharedDirectory(appDir) + QLatin1String("Language/");
-    BackgroundStep messagesAndFonts([messages, fonts = Form1::firstFrameFonts()] {
-        BuiltInMessageTranslator::instance().start(messages);
-        fillFontDatabase(fonts);
-    });
+    BackgroundStep messagesAndFonts(
+        {[messages] { BuiltInMessageTranslator::instance().start(messages); },
+         [fonts = Form1::firstFrameFonts()] { fillFontDatabase(fonts); }});
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from the making of the pages (which ask it) to the end, hidden
@@ -61,7 +60,7 @@ int main(int argc, char **argv)
         avertissement = std::make_unique<TAvertissement>();
         Avertissement = avertissement.get();
     });
-    messagesAndFonts.wait();
+    messagesAndFonts.finish();
     window.showAtStart();
     return app.exec();
 }
