@@ -119,6 +119,7 @@ Options parse(int argc, char **argv)
 struct Sample
 {
     double mapped = -1; // ms from exec to MapNotify
+    double cpuMapped = 0; // processor time of all its threads until then, ms
     double frame = -1;  // ms from exec to the first drawing into the mapped window
     double cpu = 0;     // processor time of the whole run, ms
     long peakKb = 0;
@@ -161,6 +162,21 @@ std::string processState(pid_t pid)
     std::snprintf(text, sizeof text, "%s minor faults, %.0f ms user, %.0f ms system",
                   fields[7].c_str(), std::stod(fields[11]) * tick, std::stod(fields[12]) * tick);
     return text;
+}
+
+// Processor time of every thread of the process so far (the scheduler's own count, in
+// nanoseconds): a figure that the machine's load hardly changes.
+double processorMs(pid_t pid)
+{
+    double total = 0;
+    std::error_code error;
+    for (const auto &task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "schedstat");
+        double ns = 0;
+        if (in >> ns)
+            total += ns / 1e6;
+    }
+    return total;
 }
 
 class Watcher
@@ -286,6 +302,7 @@ Sample Watcher::run(const Subject &subject, int settleMs, bool verbose, const st
             if (created.count(m->window) && !m->override_redirect && windowPid(m->window) == pid) {
                 shown = m->window;
                 s.mapped = at;
+                s.cpuMapped = processorMs(pid);
                 if (verbose)
                     std::fprintf(stderr, "  %s: at mapping %s\n", subject.name.c_str(),
                                  processState(pid).c_str());
@@ -336,20 +353,21 @@ double median(std::vector<double> v)
 
 struct Summary
 {
-    double mapped, frame, cpu, peakMb;
+    double mapped, frame, cpu, peakMb, cpuMapped;
     double fastestMapped, fastestFrame; // the least disturbed runs, on a busy machine
 };
 
 Summary summarise(const std::vector<Sample> &samples)
 {
-    std::vector<double> mapped, frame, cpu, peak;
+    std::vector<double> mapped, frame, cpu, peak, cpuMapped;
     for (const Sample &s : samples) {
+        cpuMapped.push_back(s.cpuMapped);
         mapped.push_back(s.mapped);
         frame.push_back(s.frame);
         cpu.push_back(s.cpu);
         peak.push_back(double(s.peakKb) / 1024.0);
     }
-    return {median(mapped), median(frame), median(cpu), median(peak),
+    return {median(mapped), median(frame), median(cpu), median(peak), median(cpuMapped),
             *std::min_element(mapped.begin(), mapped.end()),
             *std::min_element(frame.begin(), frame.end())};
 }
@@ -480,6 +498,8 @@ int main(int argc, char **argv)
         }
         std::printf("%-22s %9.2f x  %10.2f x\n", "median ratio of rounds", median(mappedRatios),
                     median(frameRatios));
+        std::printf("processor time until mapped: %.1f ms against %.1f ms, %.2f x\n", a.cpuMapped,
+                    b.cpuMapped, a.cpuMapped / b.cpuMapped);
         return 0;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velmora_startup_bench: %s\n", e.what());

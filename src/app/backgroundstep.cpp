@@ -1,9 +1,5 @@
 #include "backgroundstep.h"
 
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QStringList>
-
 #include <fontconfig/fontconfig.h>
 
 #include <system_error>
@@ -44,11 +40,4 @@ void BackgroundStep::finish()
 void readFontConfiguration()
 {
     FcInit();
-}
-
-void fillFontDatabase(const QList<QFont> &fonts)
-{
-    QFontDatabase::families();
-    for (const QFont &font : fonts)
-        QFontMetrics(font).height();
 }

@@ -8,9 +8,6 @@
 //     fonts.finish();                                  // before the first widget shows text
 #pragma once
 
-#include <QFont>
-#include <QList>
-
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,8 +38,3 @@ private:
 // Reads the font configuration of the system; the font library does it once, thread-safely, and
 // Qt then finds it ready.
 void readFontConfiguration();
-
-// Fills Qt's font database (its functions lock it), once the application object exists, and
-// measures `fonts` once: what the database learns meanwhile (the fallbacks of each family) is
-// shared with the thread that draws them.
-void fillFontDatabase(const QList<QFont> &fonts);

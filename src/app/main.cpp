@@ -29,7 +29,7 @@ int main(int argc, char **argv)
         std::printf("velmora %s\n", VELMORA_VERSION);
         return 0;
     }
-    // Read while the program connects to the display, so that the first frame waits for none.
+    // Read while the program connects to the display, so that the first text drawn need not.
     BackgroundStep fontConfiguration({readFontConfiguration});
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
@@ -42,15 +42,10 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "velmora: data folder %s\n", qPrintable(data.path));
     if (!data.error.isEmpty())
         std::fprintf(stderr, "velmora: %s\n", qPrintable(data.error));
-    // The built-in messages come from where the language files were installed, rather than the
-    // current directory, which a desktop launcher sets to the home folder. They and the font
-    // database are filled while the window is built (both lock themselves; the window asks for
-    // fonts meanwhile, and no message), and are ready before it shows.
+    // Where the language files were installed, rather than the current directory, which a
+    // desktop launcher sets to the home folder.
+    BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
     fontConfiguration.finish();
-    const QString messages = sharedDirectory(appDir) + QLatin1String("Language/");
-    BackgroundStep messagesAndFonts(
-        {[messages] { BuiltInMessageTranslator::instance().start(messages); },
-         [fonts = Form1::firstFrameFonts()] { fillFontDatabase(fonts); }});
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from the making of the pages (which ask it) to the end, hidden
@@ -60,7 +55,6 @@ int main(int argc, char **argv)
         avertissement = std::make_unique<TAvertissement>();
         Avertissement = avertissement.get();
     });
-    messagesAndFonts.finish();
     window.showAtStart();
     return app.exec();
 }

@@ -465,13 +465,6 @@ void Form1::showDesktopSwitches()
     m_optionsPage->explainTray();
 }
 
-QList<QFont> Form1::firstFrameFonts()
-{
-    QFont bold = windowFont();
-    bold.setBold(true); // the footer
-    return {windowFont(), bold, markFont(CloseMarkPixels), markFont(MinimiseMarkPixels)};
-}
-
 QString Form1::footerNotice(int currentYear)
 {
     return QStringLiteral("© %1-20%2 %3")

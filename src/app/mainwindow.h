@@ -9,7 +9,6 @@
 #include "datafolder.h"
 #include "startuplock.h"
 
-#include <QFont>
 #include <QWidget>
 
 #include <memory>
@@ -118,9 +117,6 @@ public:
     // A record picked in the search window: its page (PageMemo, PageInfos, PageAdresses) and
     // its physical record number.
     void SearchJump(int page, int recNo);
-
-    // The fonts of the first frame, which start-up may load ahead of it.
-    static QList<QFont> firstFrameFonts();
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.
