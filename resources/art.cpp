@@ -2,15 +2,24 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QResource>
 #include <QSvgRenderer>
+
+#include <cstring>
 
 QPixmap artPixmap(const QString &name, QSize size, qreal ratio)
 {
+    if (ratio <= 0)
+        ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    if (ratio == 1.0) {
+        const QImage drawn = rawPicture(
+            QStringLiteral(":/art/%1@%2x%3.raw").arg(name).arg(size.width()).arg(size.height()));
+        if (!drawn.isNull())
+            return QPixmap::fromImage(drawn);
+    }
     QSvgRenderer renderer(QStringLiteral(":/art/%1.svg").arg(name));
     if (!renderer.isValid())
         return {};
-    if (ratio <= 0)
-        ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     QPixmap pixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
@@ -18,4 +27,30 @@ QPixmap artPixmap(const QString &name, QSize size, qreal ratio)
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
+}
+
+QImage rawPicture(const QString &resourcePath)
+{
+    const QResource resource(resourcePath);
+    constexpr qint64 Header = 3 * sizeof(quint32);
+    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression ||
+        resource.size() < Header)
+        return {};
+    const uchar *data = resource.data();
+    quint32 header[3];
+    std::memcpy(header, data, sizeof header);
+    const auto [width, height, format] = header;
+    if (width == 0 || height == 0 || width > 0x4000 || height > 0x4000 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied) ||
+        resource.size() != Header + qint64(width) * height * 4)
+        return {};
+    const QImage view(data + Header, int(width), int(height), int(width) * 4,
+                      QImage::Format(format));
+    // Rows of 32-bit pixels want 32-bit alignment; elsewhere the view is copied once.
+    return quintptr(data + Header) % alignof(quint32) == 0 ? view : view.copy();
+}
+
+QImage skinPicture()
+{
+    return rawPicture(QStringLiteral(":/art/skin.raw"));
 }

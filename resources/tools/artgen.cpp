@@ -1,12 +1,18 @@
 // Build-time art generator: turns an SVG drawing into the lossless picture the program ships.
 //
-//   velmora_artgen skin <input.svg> <output.png>
+//   velmora_artgen skin <input.svg> <output.png | output.raw>
 //   velmora_artgen icon <input.svg> <output.png> <size>
+//   velmora_artgen picture <input.svg> <output.raw> <width> <height>
+//
+// A ".raw" output is the picture as the program holds it in memory (see rawPicture() in art.h):
+// nothing to decode at start, where every millisecond before the first frame counts. "picture"
+// draws a drawing as artPixmap() would at that size, for the pictures of the first frame.
 //
 // "skin" renders the drawing over transparency and then decides each pixel hard: a pixel that the
 // drawing covers less than half becomes pure white (cut out of the window later), every other
 // pixel becomes fully opaque. Soft edges would otherwise blend into white and leave a pale halo
 // around the window on a dark desktop.
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -61,6 +67,36 @@ QImage renderIcon(QSvgRenderer &svg, int size)
     return icon;
 }
 
+// What artPixmap() draws at ratio 1.
+QImage renderPicture(QSvgRenderer &svg, QSize size)
+{
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    return picture;
+}
+
+// Width, height and QImage format as three 32-bit numbers, then the rows of 32-bit pixels, all
+// in the byte order of the machine that builds (and runs) the program.
+bool saveRaw(const QImage &picture, const QString &path)
+{
+    const QImage image = picture.hasAlphaChannel()
+                             ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                             : picture.convertToFormat(QImage::Format_RGB32);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const quint32 size[3] = {quint32(image.width()), quint32(image.height()),
+                             quint32(image.format())};
+    bool ok = file.write(reinterpret_cast<const char *>(size), sizeof size) == sizeof size;
+    for (int y = 0; ok && y < image.height(); ++y)
+        ok = file.write(reinterpret_cast<const char *>(image.constScanLine(y)), image.width() * 4) ==
+             image.width() * 4;
+    return ok && file.flush();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -68,9 +104,13 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const int iconSize = argc == 5 ? QByteArray(argv[4]).toInt() : 0;
-    if (!((mode == "skin" && argc == 4) || (mode == "icon" && argc == 5 && iconSize > 0))) {
-        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png>\n"
-                             "       velmora_artgen icon <input.svg> <output.png> <size>\n");
+    const QSize pictureSize = argc == 6 ? QSize(QByteArray(argv[4]).toInt(), QByteArray(argv[5]).toInt())
+                                        : QSize();
+    if (!((mode == "skin" && argc == 4) || (mode == "icon" && argc == 5 && iconSize > 0) ||
+          (mode == "picture" && argc == 6 && !pictureSize.isEmpty()))) {
+        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png|.raw>\n"
+                             "       velmora_artgen icon <input.svg> <output.png> <size>\n"
+                             "       velmora_artgen picture <input.svg> <output.raw> <width> <height>\n");
         return 2;
     }
     QSvgRenderer svg(QString::fromLocal8Bit(argv[2]));
@@ -78,8 +118,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "velmora_artgen: cannot read %s\n", argv[2]);
         return 1;
     }
-    const QImage picture = mode == "skin" ? renderSkin(svg) : renderIcon(svg, iconSize);
-    if (!picture.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+    const QImage picture = mode == "skin"      ? renderSkin(svg)
+                           : mode == "picture" ? renderPicture(svg, pictureSize)
+                                               : renderIcon(svg, iconSize);
+    const QString output = QString::fromLocal8Bit(argv[3]);
+    const bool saved = output.endsWith(QLatin1String(".raw")) ? saveRaw(picture, output)
+                                                                 : picture.save(output, "PNG");
+    if (!saved) {
         std::fprintf(stderr, "velmora_artgen: cannot write %s\n", argv[3]);
         return 1;
     }

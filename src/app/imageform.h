@@ -5,7 +5,7 @@
 // transparent colour only leaves the window rectangular.
 //
 //   auto *skin = new TO32ImageForm(window);
-//   skin->setPicture(QImage(":/art/skin.png"));   // the window takes the picture's size
+//   skin->setPicture(skinPicture());   // the window takes the picture's size
 //   // the shape is applied when the window is first shown
 #pragma once
 

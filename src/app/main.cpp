@@ -1,4 +1,5 @@
 #include "application.h"
+#include "backgroundstep.h"
 #include "builtinmessages.h"
 #include "datafolder.h"
 #include "mainwindow.h"
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -27,6 +29,8 @@ int main(int argc, char **argv)
         std::printf("velmora %s\n", VELMORA_VERSION);
         return 0;
     }
+    // Read while the program connects to the display, so that the first text drawn need not.
+    BackgroundStep fontConfiguration({readFontConfiguration});
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
     TXJustOne XJustOne1(QLatin1String(Application::Title));
@@ -41,11 +45,16 @@ int main(int argc, char **argv)
     // Where the language files were installed, rather than the current directory, which a
     // desktop launcher sets to the home folder.
     BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
+    fontConfiguration.finish();
     Form1 window(appDir, data.path);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
-    // The delete question lives from start to end, hidden until a delete asks it.
-    TAvertissement avertissement;
-    Avertissement = &avertissement;
+    // The delete question lives from the making of the pages (which ask it) to the end, hidden
+    // until a delete asks it; the first frame does not wait for it.
+    std::unique_ptr<TAvertissement> avertissement;
+    QObject::connect(&window, &Form1::buildingPages, &window, [&avertissement] {
+        avertissement = std::make_unique<TAvertissement>();
+        Avertissement = avertissement.get();
+    });
     window.showAtStart();
     return app.exec();
 }

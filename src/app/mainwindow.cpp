@@ -8,10 +8,12 @@
 #include "clocklabel.h"
 #include "formatbar.h"
 #include "formplacement.h"
+#include "formtranslation.h"
 #include "hubkeys.h"
 #include "imageform.h"
 #include "infospage.h"
 #include "interfacelanguage.h"
+#include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
 #include "pagemode.h"
@@ -61,6 +63,23 @@ ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRec
     return area;
 }
 
+QFont windowFont()
+{
+    return QFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
+// The "X" and "_" in the window's corner.
+QFont markFont(int pixelSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    return font;
+}
+
+constexpr int CloseMarkPixels = 13;
+constexpr int MinimiseMarkPixels = 19;
+
 // Every delete first asks the confirmation dialog created at start-up.
 int askDelete()
 {
@@ -80,13 +99,10 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));
-    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(windowFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
-    // The formatting commands go before the pages: they must not follow editors being destroyed.
-    m_formatActions = new FormatActions(*m_pageMode, this);
 
     setupSkin();
     setupHub();
@@ -112,7 +128,7 @@ void Form1::setupSkin()
     m_skin = new TO32ImageForm(this);
     m_skin->setObjectName(QStringLiteral("O32ImageForm1"));
     m_skin->setTransparentColor(Qt::white);
-    m_skin->setPicture(QImage(QStringLiteral(":/art/skin.png")));
+    m_skin->setPicture(skinPicture());
     if (m_skin->Picture().isNull())
         setFixedSize(800, 432);
     connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
@@ -129,7 +145,8 @@ void Form1::setupHub()
     picture(this, "Image4", QStringLiteral("deco-notes"), {200, 104, 166, 250});
     picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
 
-    ClickLabel *backdrop = picture(this, "Image3", QStringLiteral("hub"), {365, 2, 92, 36});
+    // Hidden until Image1 is clicked: its art is drawn after the first frame (drawHiddenArt).
+    ClickLabel *backdrop = picture(this, "Image3", QString(), {365, 2, 92, 36});
     ClickLabel *todo = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
     connect(todo, &ClickLabel::clicked, this, &Form1::Label3Click);
     ClickLabel *infos = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
@@ -146,10 +163,7 @@ void Form1::setupWindowMarks()
                        const QString &hint) {
         ClickLabel *label = picture(this, name, QString(), geometry);
         label->setText(text);
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(pixelSize);
-        font.setBold(true);
-        label->setFont(font);
+        label->setFont(markFont(pixelSize));
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, Yellow);
         label->setPalette(pal);
@@ -157,10 +171,11 @@ void Form1::setupWindowMarks()
         label->setToolTip(hint);
         return label;
     };
-    ClickLabel *close = mark("Label1", QStringLiteral("X"), 13, {779, 11, 9, 16}, QStringLiteral("Fermer"));
+    ClickLabel *close = mark("Label1", QStringLiteral("X"), CloseMarkPixels, {779, 11, 9, 16},
+                             QStringLiteral("Fermer"));
     connect(close, &ClickLabel::clicked, this, &Form1::Label1Click);
     ClickLabel *minimise =
-        mark("Label2", QStringLiteral("_"), 19, {749, 4, 11, 22}, QStringLiteral("réduire"));
+        mark("Label2", QStringLiteral("_"), MinimiseMarkPixels, {749, 4, 11, 22}, QStringLiteral("réduire"));
     minimise->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     connect(minimise, &ClickLabel::clicked, this, &Form1::Label2Click);
 }
@@ -182,7 +197,7 @@ void Form1::setupClockAndFooter()
     m_footer->setPalette(pal);
     m_footer->setUrl(QStringLiteral(VELMORA_MAKER_URL));
 
-    ClickLabel *options = picture(this, "ImageOptions", QStringLiteral("hub-options"), {468, 7, 25, 25});
+    ClickLabel *options = picture(this, "ImageOptions", QString(), {468, 7, 25, 25});
     options->setCursor(Qt::PointingHandCursor);
     options->setToolTip(QStringLiteral("Options"));
     options->hide();
@@ -193,6 +208,7 @@ void Form1::setupClockAndFooter()
     connect(addresses, &ClickLabel::clicked, this, &Form1::Label23Click);
 }
 
+// The notebook stays hidden until a page is chosen; its pages come with buildPages().
 void Form1::setupNotebook()
 {
     m_notebook = new QStackedWidget(this);
@@ -202,7 +218,17 @@ void Form1::setupNotebook()
     QPalette pal = m_notebook->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
     m_notebook->setPalette(pal);
+    m_notebook->hide();
+}
 
+void Form1::buildPages()
+{
+    if (m_pagesBuilt)
+        return;
+    m_pagesBuilt = true;
+    emit buildingPages();
+    // The formatting commands go before the pages: they must not follow editors being destroyed.
+    m_formatActions = new FormatActions(*m_pageMode, m_notebook);
     m_todoPage = new TodoPage(m_tables->Dbfmemo(), *m_formatActions, askDelete, m_notebook);
     m_infosPage = new InfosPage(m_tables->Dbfinfos(), *m_formatActions, askDelete, m_notebook);
     setupOptionsPage();
@@ -210,7 +236,36 @@ void Form1::setupNotebook()
     for (QWidget *page : {(QWidget *)m_todoPage, (QWidget *)m_infosPage, (QWidget *)m_optionsPage,
                           (QWidget *)m_addressPage})
         m_notebook->addWidget(page);
-    m_notebook->hide();
+    // The flags switch the language at once; the code reaches the settings file with the next OK.
+    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
+        if (m_language->applyFlag(code))
+            languageCode = code;
+    });
+    buildSearchWindow();
+    drawHiddenArt();
+    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
+    m_tray->setIcone(windowIcon());
+    // A language applied while they did not exist yet reaches the new controls too.
+    if (m_language->current())
+        TranslateForms(m_language->windows(), *m_language->current());
+    // Children go in the order they were given their parent: the tables and the page mode move
+    // back behind everything bound to them.
+    for (QObject *last : {static_cast<QObject *>(m_pageMode), static_cast<QObject *>(m_tables)}) {
+        last->setParent(nullptr);
+        last->setParent(this);
+    }
+}
+
+void Form1::drawHiddenArt()
+{
+    static const struct
+    {
+        const char *name;
+        const char *art;
+    } hidden[] = {{"Image3", "hub"}, {"ImageOptions", "hub-options"}, {"ImageRecherche", "hub-search"}};
+    for (const auto &h : hidden)
+        if (auto *label = findChild<ClickLabel *>(QLatin1String(h.name)))
+            label->setPixmap(artPixmap(QLatin1String(h.art), label->size()));
 }
 
 void Form1::setupOptionsPage()
@@ -228,14 +283,9 @@ void Form1::setupOptionsPage()
     });
 }
 
-// The flags switch the language at once; the code reaches the settings file with the next OK.
 void Form1::setupLanguage()
 {
     m_language = new InterfaceLanguage(languageDirectory(), this);
-    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
-        if (m_language->applyFlag(code))
-            languageCode = code;
-    });
 }
 
 // The tray icon goes first: the placement must see a close request before the tray turns it
@@ -265,7 +315,7 @@ void Form1::setupDesktop()
 // program's posts and deletes from the datasets.
 void Form1::setupSearch()
 {
-    ClickLabel *magnifier = picture(this, "ImageRecherche", QStringLiteral("hub-search"), {497, 7, 25, 25});
+    ClickLabel *magnifier = picture(this, "ImageRecherche", QString(), {497, 7, 25, 25});
     magnifier->setCursor(Qt::PointingHandCursor);
     magnifier->setToolTip(QStringLiteral("Rechercher"));
     magnifier->hide();
@@ -278,7 +328,10 @@ void Form1::setupSearch()
     find->setShortcutContext(Qt::WindowShortcut);
     addAction(find);
     connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
+}
 
+void Form1::buildSearchWindow()
+{
     m_search = new SearchWindow(dataDirectory(), this);
     m_search->index().watch(m_tables->Dbfmemo(), SearchIndex::Notes);
     m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
@@ -310,9 +363,22 @@ void Form1::FormShow()
 
 bool Form1::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && !m_activated)
+    if (event->type() == QEvent::WindowActivate && !m_activationStarted)
         FormActivate();
     return QWidget::event(event);
+}
+
+void Form1::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_firstFramePainted) {
+        m_firstFramePainted = true;
+        // Queued: it runs once this frame has gone to the screen.
+        QTimer::singleShot(0, this, [this] {
+            if (m_finishAfterFirstFrame)
+                finishActivation();
+        });
+    }
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -329,26 +395,43 @@ void Form1::showEvent(QShowEvent *event)
         m_tables->openAll();
     // Some window systems never report the first activation of a frameless window; the steps
     // must still run once, right after the first showing.
-    if (!m_activated)
+    if (!m_activationStarted)
         QTimer::singleShot(0, this, [this] {
-            if (!m_activated && isVisible())
+            if (!m_activationStarted && isVisible())
                 FormActivate();
         });
 }
 
+// The steps the first frame shows (the lock, the footer) run at once; those that need the pages
+// wait for the first frame, unless it was drawn already or will not be (a hidden or minimised
+// window).
 void Form1::FormActivate()
 {
-    if (m_activated)
+    if (m_activationStarted)
         return;
-    m_activated = true;
+    m_activationStarted = true;
     // A lock never opened ends the program here, before any table is touched.
     if (!runStartupLock()) {
+        m_activated = true;
         close();
         return;
     }
     readTraySwitches();
     setFooterText();
+    if (m_firstFramePainted || !isVisible() || isMinimized())
+        finishActivation();
+    else
+        m_finishAfterFirstFrame = true;
+}
+
+void Form1::finishActivation()
+{
+    if (m_activated)
+        return;
+    m_finishAfterFirstFrame = false;
+    buildPages();
     showDesktopSwitches();
+    m_activated = true;
     // A table that fails to open throws: the error box shows it and the tables after it stay
     // closed.
     m_tables->openAll();
@@ -362,7 +445,7 @@ bool Form1::runStartupLock()
                      passwordPrompt ? passwordPrompt
                                     : StartupLock::dialogPrompt(*m_passwordDialog, this),
                      wrongPasswordNotice ? wrongPasswordNotice : StartupLock::errorBox(this));
-    return lock.run(*m_optionsPage);
+    return lock.run([this]() -> OptionsPage & { return *optionsPage(); });
 }
 
 void Form1::readTraySwitches()
@@ -397,6 +480,7 @@ void Form1::setFooterText()
 
 void Form1::Image1Click()
 {
+    buildPages();
     m_openHub->hide();
     for (QWidget *control : m_hub)
         control->show();
@@ -406,6 +490,7 @@ void Form1::selectPage(int page)
 {
     if (page < PageMemo || page > PageAdresses)
         return;
+    buildPages();
     m_notebook->show();
     m_notebook->setCurrentIndex(page);
     switch (page) {
@@ -446,6 +531,7 @@ void Form1::Label23Click()
 
 void Form1::ImageRechercheClick()
 {
+    buildPages();
     // Under the hub, right-aligned with the notebook.
     const QRect page = m_notebook->geometry();
     m_search->popup(mapToGlobal(QPoint(page.right() + 1 - m_search->width(), 38)));
@@ -481,6 +567,8 @@ void Form1::Label1Click()
 
 bool Form1::postPendingEdits()
 {
+    if (!m_pagesBuilt)
+        return true; // nothing could be typed yet
     // Each table on its own: a failure in one must not cost the others their edits.
     bool posted = true;
     const auto attempt = [&posted](auto &&post) {

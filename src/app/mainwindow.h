@@ -61,13 +61,16 @@ public:
     NotebookTables &tables() const { return *m_tables; }
     // Which editor the formatting commands act on, and their sync guard.
     PageMode &pageMode() const { return *m_pageMode; }
-    FormatActions &formatActions() const { return *m_formatActions; }
-    TodoPage *todoPage() const { return m_todoPage; }
-    InfosPage *infosPage() const { return m_infosPage; }
-    OptionsPage *optionsPage() const { return m_optionsPage; }
-    AddressPage *addressPage() const { return m_addressPage; }
-    QStackedWidget *notebook() const { return m_notebook; }
-    SearchWindow *searchWindow() const { return m_search; }
+    // The formatting commands, the pages and the search window are made once the first frame
+    // is on screen (or sooner, when one of these asks for them).
+    FormatActions &formatActions() { buildPages(); return *m_formatActions; }
+    TodoPage *todoPage() { buildPages(); return m_todoPage; }
+    InfosPage *infosPage() { buildPages(); return m_infosPage; }
+    OptionsPage *optionsPage() { buildPages(); return m_optionsPage; }
+    AddressPage *addressPage() { buildPages(); return m_addressPage; }
+    QStackedWidget *notebook() { buildPages(); return m_notebook; }
+    SearchWindow *searchWindow() { buildPages(); return m_search; }
+    bool pagesBuilt() const { return m_pagesBuilt; }
 
     // Shows the notebook on `page` as the hub does: the to-do and information pages set the
     // page mode and clear the sync guard; the information and address pages rebuild their lists.
@@ -119,9 +122,15 @@ public:
     // digits, then the maker's name.
     static QString footerNotice(int currentYear);
 
+signals:
+    // The pages are about to be made (once): what only they need can be made now, in time for
+    // the language to reach it.
+    void buildingPages();
+
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -136,6 +145,13 @@ private:
     void setupDesktop();
     void setupSessionEnd();
     void setupSearch();
+    // What the first frame does not show: the pages, the search window, the hidden hub's art
+    // and the window icon. Once; the activation steps need the options page.
+    void buildPages();
+    void buildSearchWindow();
+    void drawHiddenArt();
+    // The activation steps that need the pages; they wait for the first frame.
+    void finishActivation();
 
     // Activation steps, in the order they run.
     bool runStartupLock();
@@ -166,7 +182,11 @@ private:
     std::unique_ptr<TAutoRunner> m_autoRunner;            // AutoRunner1
     TFormPlacement *m_placement = nullptr;                // FormPlacement1
 
-    bool m_activated = false;
+    bool m_activationStarted = false;
+    bool m_activated = false; // every step ran, or the lock stopped them
+    bool m_finishAfterFirstFrame = false;
+    bool m_pagesBuilt = false;
+    bool m_firstFramePainted = false;
     // Dragging by hand, for window systems that do not move windows for us.
     bool m_dragging = false;
     QPoint m_dragOffset;

@@ -20,9 +20,15 @@ StartupLock::StartupLock(const QString &settingsFile, PasswordPrompt prompt,
 
 bool StartupLock::run(OptionsPage &page)
 {
+    return run([&page]() -> OptionsPage & { return page; });
+}
+
+bool StartupLock::run(const std::function<OptionsPage &()> &options)
+{
     const QString lock = SettingsAccess(m_settingsFile, Settings::Read, QStringLiteral("p"));
     if (lock != SealText(QStringLiteral("Y")))
         return true;
+    OptionsPage &page = options();
     page.CheckBox3->setChecked(true);
     const QString stored = SettingsAccess(m_settingsFile, Settings::Read, QStringLiteral("w"));
     for (int attempt = 0; attempt < MaxAttempts; ++attempt) {

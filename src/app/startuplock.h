@@ -30,6 +30,8 @@ public:
     // True when the program may go on: the lock is off, or the right password was given.
     // False after a cancel or MaxAttempts wrong entries.
     bool run(OptionsPage &page);
+    // The same, with the page made only when the lock is on.
+    bool run(const std::function<OptionsPage &()> &page);
 
     // The real prompt: the password dialog shown over owner.
     static PasswordPrompt dialogPrompt(TProPasswordDialog &dialog, QWidget *owner);

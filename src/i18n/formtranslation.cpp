@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
@@ -198,8 +199,12 @@ void TranslateForms(const QList<QWidget *> &windows, const LanguageFile &table)
         const QString title = table.value(section, section + QLatin1String(".Caption"));
         if (!title.isEmpty())
             window->setWindowTitle(title);
-        for (QObject *component : window->findChildren<QObject *>()) {
-            if (!component->objectName().isEmpty())
+        // Translating a control may replace some of its parts (a label's text document when
+        // it is measured): those found before are skipped once gone.
+        const QList<QObject *> found = window->findChildren<QObject *>();
+        const QList<QPointer<QObject>> components(found.cbegin(), found.cend());
+        for (const QPointer<QObject> &component : components) {
+            if (component && !component->objectName().isEmpty())
                 translateComponent(component, table, section);
         }
     }

@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 class MainWindow : public ::testing::Test
@@ -175,6 +177,31 @@ TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpen)
     EXPECT_TRUE(form->notebook()->isVisible());
     EXPECT_EQ(currentPage(), form->addressPage());
     EXPECT_TRUE(control("Image1")->isVisible()) << "the hub stays closed";
+}
+
+// The first frame waits for nothing it does not show: the pages come after it, and then the
+// steps that need them (the options page's switches, the tables).
+TEST_F(MainWindow, PagesAreMadeAfterTheFirstFrame)
+{
+    struct FirstPaint : QObject
+    {
+        Form1 *form = nullptr;
+        std::optional<bool> pagesBuilt;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && !pagesBuilt)
+                pagesBuilt = form->pagesBuilt();
+            return false;
+        }
+    } spy;
+    spy.form = form.get();
+    form->installEventFilter(&spy);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
+    ASSERT_TRUE(spy.pagesBuilt.has_value());
+    EXPECT_FALSE(*spy.pagesBuilt);
+    EXPECT_TRUE(form->pagesBuilt());
+    EXPECT_EQ(form->notebook()->count(), 4);
 }
 
 TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)

@@ -106,6 +106,28 @@ TEST(TranslateForms, EachWindowReadsItsOwnSection)
     EXPECT_EQ(inSecond->text(), QStringLiteral("No"));
 }
 
+// Measuring a selectable label rebuilds its text document, whose parts are children too: the
+// walk must not visit those it saw before they were replaced (the program crashed at start with
+// a language chosen).
+TEST(TranslateForms, ControlsThatRebuildTheirPartsWhileMeasuredAreSafe)
+{
+    QWidget window;
+    window.setObjectName(QStringLiteral("Form1"));
+    window.resize(400, 100);
+    auto *label = named<QLabel>(&window, "LabelDataFolder");
+    label->setGeometry(0, 0, 40, 13);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setText(QStringLiteral("/a/folder"));
+    label->sizeHint(); // its document and frames exist, as on a shown page
+    auto *after = named<QLabel>(&window, "Label9");
+    const LanguageFile table = LanguageFile::parse("[Form1]\n"
+                                                   "Form1.LabelDataFolder.Caption=/another/longer/folder\n"
+                                                   "Form1.Label9.Caption=OK\n");
+    TranslateForms({&window}, table);
+    EXPECT_EQ(label->text(), QStringLiteral("/another/longer/folder"));
+    EXPECT_EQ(after->text(), QStringLiteral("OK"));
+}
+
 TEST(TranslateForms, ALongerCaptionGrowsItsControlOrWraps)
 {
     QWidget page;
