@@ -341,6 +341,7 @@ private:
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
     mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
     TIndexPath m_probe;                         // scratch of the steps
+    mutable std::string m_probeSortKey;         // scratch of searchPage
     std::vector<std::uint8_t> m_seenBlock0;
     bool m_bumped = false; // the counter moved under the current lock
     std::uint64_t m_generation = 0;
