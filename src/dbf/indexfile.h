@@ -300,7 +300,9 @@ private:
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
     // As readPage, without a copy: valid until the next page is read or written.
     const TMdxPage &page(const TIndexTag &tag, std::uint32_t block) const;
-    void writePage(const TMdxPage &page, bool now = false);
+    void writePage(const TMdxPage &page);
+    bool batching() const { return m_batchDepth > 0 && m_lockDepth > 0; }
+    void noteBlock0();
     std::uint32_t allocatePage(TIndexTag &tag);
     void writeFileHeader();
     void writeHeaderBlocks(std::size_t length);
@@ -348,6 +350,9 @@ private:
     int m_batchDepth = 0;
     std::unique_ptr<Lock> m_batchLock;
     std::vector<std::uint32_t> m_dirty; // pages of the batch not written yet
+    std::size_t m_headerPending = 0;    // bytes of the file header the batch has to write
+    std::uint32_t m_batchFirstNew = 0;  // the next free block when the batch began or last flushed
+    std::uint64_t m_knownSize = 0;      // the file's size under the lock, pages of a batch included
     int m_lastTag = -1;
     TIndexPosition m_lastInserted;
 };

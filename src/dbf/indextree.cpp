@@ -87,7 +87,7 @@ void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last
 // A walk over empty leaves never visits more pages than the file holds; more means a loop.
 bool TIndexFile::walkedTooFar(std::uint64_t steps) const
 {
-    return steps > 64 && steps > m_file.fileSize() / kPageSize + 2;
+    return steps > 64 && steps > std::max(m_knownSize, m_file.fileSize()) / kPageSize + 2;
 }
 
 TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool forward)
