@@ -214,15 +214,16 @@ void TIndexFile::validateCache()
     if (m_file.access() == TDbfAccess::Exclusive && !m_seenBlock0.empty())
         return; // nobody else writes
     // The size too: a file cut back or grown by someone who does not count changes.
-    std::vector<std::uint8_t> block0(kBlockSize + 8, 0);
+    std::vector<std::uint8_t> &block0 = m_block0Scratch;
+    block0.assign(kBlockSize + 8, 0);
     m_file.readAt(0, block0.data(), kBlockSize);
     m_knownSize = m_file.fileSize();
     writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_knownSize / kBlockSize));
-    if (block0 != m_seenBlock0) {
-        m_pageCache.clear();
-        ++m_generation;
-        m_seenBlock0 = std::move(block0);
-    }
+    if (block0 == m_seenBlock0)
+        return;
+    m_pageCache.clear();
+    ++m_generation;
+    m_seenBlock0.swap(block0);
 }
 
 // Before the first write under a lock, so that a writer killed half way still makes the others
@@ -399,7 +400,7 @@ void TIndexFile::writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed)
 // Takes the next free block for a new page of `tag`: moves the next free block on by 2, counts
 // the blocks in the tag header and writes both headers. The file header is taken as the lock
 // found it (another process may have allocated since the last lock), or as this process wrote
-// it since; the size likewise. The caller holds the lock.
+// it since. The caller holds the lock.
 std::uint32_t TIndexFile::allocatePage(TIndexTag &tag)
 {
     Lock lock(*this);

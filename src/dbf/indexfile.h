@@ -15,6 +15,7 @@
 // Pages read are kept across locks. Taking the lock reads block 0; when it differs from what
 // this process last saw there (a writer bumps the change counter before its first write under
 // the lock, and a split of another program moves the next free block), the kept pages go.
+// Outside a batch every change under a lock is written before the lock goes.
 // A batch holds the lock across many changes and writes the pages it changed once, at its end.
 //
 // Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
@@ -345,6 +346,7 @@ private:
     TIndexPath m_probe;                         // scratch of the steps
     mutable std::string m_probeSortKey;         // scratch of searchPage
     std::vector<std::uint8_t> m_seenBlock0;
+    std::vector<std::uint8_t> m_block0Scratch; // validateCache's read
     bool m_bumped = false; // the counter moved under the current lock
     std::uint64_t m_generation = 0;
     int m_batchDepth = 0;
