@@ -94,3 +94,38 @@ TEST_P(IndexCacheTest, AnotherProcessChangingTheIndexBetweenTwoPostsIsSeen)
 }
 
 INSTANTIATE_TEST_SUITE_P(PostsAndBatches, IndexCacheTest, ::testing::Bool());
+
+// A batch holds its index pages until its end: the file does not move under it (but for the
+// change counter), and afterwards another process finds every key in order and a next free block
+// that matches the file, written after the pages it counts.
+TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
+{
+    TempDir dir;
+    makeTable(dir);
+    Dataset parent(dir);
+    parent.post(numbered("A", 40), false);
+    const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));
+    std::vector<std::string> titles = numbered("B", 300); // splits the root and its children
+    parent.ds.beginBatch();
+    parent.post(titles, false);
+    std::vector<std::uint8_t> during = readFile(dir.file("infos.mdx"));
+    ASSERT_EQ(during.size(), before.size());
+    std::copy(before.begin() + mdx::kHdrChangeCounter, before.begin() + mdx::kHdrChangeCounter + 4,
+              during.begin() + mdx::kHdrChangeCounter);
+    EXPECT_TRUE(during == before) << "pages written before the batch's end";
+    parent.ds.endBatch();
+
+    const std::vector<std::uint8_t> after = readFile(dir.file("infos.mdx"));
+    EXPECT_EQ(std::uint64_t{mdx::readLE32(&after[mdx::kHdrNextFree])} * mdx::kBlockSize, after.size());
+    const std::vector<std::string> first = numbered("A", 40);
+    titles.insert(titles.end(), first.begin(), first.end());
+    std::sort(titles.begin(), titles.end(), std::greater<>());
+    EXPECT_TRUE(exitedCleanly(runChild([&] {
+        auto index = TIndexFile::open(dir.file("infos.mdx"), binaryTable());
+        if (!index)
+            std::_Exit(2);
+        index->checkStructure(0);
+        if (Dataset(dir).walk() != titles)
+            std::_Exit(3);
+    })));
+}
