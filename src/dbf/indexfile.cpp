@@ -275,20 +275,52 @@ const TMdxPage &TIndexFile::keepPage(const TMdxPage &page) const
     return m_pageCache.insert_or_assign(page.block(), page).first->second;
 }
 
-// Pages the batch allocated go first, in block order so that the file grows without holes: no
-// page written before them leads to them yet. Then the pages that were there before, and the
-// file header (next free block) last, so that it never names blocks the file does not hold.
+// The order in which a batch writes its pages, as a split does: pages the batch allocated first
+// (nothing on disk leads to them yet), in block order so that the file grows without holes; then
+// the tag headers (their roots), then the older pages from the root down, so that a parent is
+// written before the page that gave it keys. A crash half way leaves keys doubled, never lost.
+std::unordered_map<std::uint32_t, std::uint32_t> TIndexFile::flushRanks() const
+{
+    std::unordered_map<std::uint32_t, std::uint32_t> rank;
+    for (const TIndexTag &tag : m_tags) {
+        rank.emplace(tag.headerBlock, 1);
+        std::vector<std::uint32_t> level{tag.rootBlock}, next;
+        for (std::uint32_t depth = 2; !level.empty() && depth < 64; ++depth, level.swap(next)) {
+            next.clear();
+            for (const std::uint32_t block : level) {
+                const auto page = m_pageCache.find(block);
+                if (page == m_pageCache.end() || !rank.emplace(block, depth).second)
+                    continue;
+                const TMdxPage &p = page->second;
+                if (p.isBranch()) {
+                    for (std::uint32_t i = 0; i <= p.keyCount(); ++i)
+                        next.push_back(p.number(i));
+                }
+            }
+        }
+    }
+    return rank;
+}
+
+// See flushRanks; the file header (next free block) goes last, so that it never names blocks
+// the file does not hold.
 void TIndexFile::flushDirtyPages()
 {
     std::vector<std::uint32_t> dirty;
     dirty.swap(m_dirty);
     const std::size_t headerLength = std::exchange(m_headerPending, 0);
     const std::uint32_t firstNew = m_batchFirstNew;
-    std::sort(dirty.begin(), dirty.end(), [firstNew](std::uint32_t a, std::uint32_t b) {
-        const bool newA = a >= firstNew, newB = b >= firstNew;
-        return newA != newB ? newA : a < b;
-    });
+    const std::unordered_map<std::uint32_t, std::uint32_t> ranks = flushRanks();
+    const auto rankOf = [&](std::uint32_t block) -> std::uint32_t {
+        if (block >= firstNew)
+            return 0;
+        const auto known = ranks.find(block);
+        return known == ranks.end() ? ~0u : known->second;
+    };
+    std::sort(dirty.begin(), dirty.end());
     dirty.erase(std::unique(dirty.begin(), dirty.end()), dirty.end());
+    std::stable_sort(dirty.begin(), dirty.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return rankOf(a) < rankOf(b); });
     try {
         for (const std::uint32_t block : dirty) {
             const auto page = m_pageCache.find(block);

@@ -310,6 +310,7 @@ private:
     void validateCache();
     void bumpChangeCounter();
     void flushDirtyPages();
+    std::unordered_map<std::uint32_t, std::uint32_t> flushRanks() const;
     const TMdxPage &keepPage(const TMdxPage &page) const;
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 

@@ -6,7 +6,9 @@
 #include "dbffile.h"
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 using namespace indextest;
 
@@ -128,4 +130,40 @@ TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
         if (Dataset(dir).walk() != titles)
             std::_Exit(3);
     })));
+}
+
+// The file stops growing half way through a batch's end (a full disk): what reached it are pages
+// nothing on disk leads to yet, so the tree is the one from before the batch, every key there.
+TEST(IndexBatchTest, ABatchCutShortAtItsEndLeavesTheTreeFromBefore)
+{
+    TempDir dir;
+    const std::string path = dir.file("infos.mdx");
+    {
+        auto index = TIndexFile::create(path, infosTable());
+        index->createTag("", "TITRE", 0, 0, noRecords());
+        for (std::uint32_t r = 1; r <= 40; ++r)
+            index->insertKey(0, titleKey(numbered("A", 40)[r - 1]).data(), r);
+    }
+    EXPECT_TRUE(exitedCleanly(runChild([&] {
+        auto index = TIndexFile::open(path, infosTable());
+        index->beginBatch();
+        for (std::uint32_t r = 41; r <= 400; ++r)
+            index->insertKey(0, titleKey(numbered("B", 400)[r - 41]).data(), r);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{readFile(path).size() + 3 * mdx::kPageSize, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            index->endBatch();
+        } catch (const EDbfError &) {
+            std::_Exit(0);
+        }
+        std::_Exit(4); // the limit did not bite
+    })));
+    auto index = TIndexFile::open(path, infosTable());
+    ASSERT_TRUE(index);
+    EXPECT_NO_THROW(index->checkStructure(0));
+    std::vector<std::uint32_t> records = index->recordsInOrder(0);
+    std::sort(records.begin(), records.end());
+    ASSERT_EQ(records.size(), 40u);
+    EXPECT_EQ(records.back(), 40u);
 }
