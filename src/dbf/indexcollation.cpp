@@ -145,8 +145,10 @@ std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, 
 
 namespace {
 
-// Enough for the branch pages of a large tree and the leaves an import is busy with.
-constexpr std::size_t kSlots = 16384;
+// Enough for the branch pages of a large tree and the leaves an import is busy with; a small
+// table never needs that many, so the table grows as keys miss it.
+constexpr std::size_t kFirstSlots = 512;
+constexpr std::size_t kMaxSlots = 16384;
 
 } // namespace
 
@@ -177,12 +179,16 @@ std::string_view IndexCollation::sortKey(const std::uint8_t *key, std::size_t le
 {
     // Only the first bytes reach the collator (makeSortKey).
     length = std::min(length, sizeof Slot::key);
-    if (m_slots.empty())
-        m_slots.resize(kSlots);
+    if (m_slots.empty() || (m_misses > 2 * m_slots.size() && m_slots.size() < kMaxSlots)) {
+        // Callers hold copies of earlier results, never references, so the slots may go.
+        m_slots = std::vector<Slot>(m_slots.empty() ? kFirstSlots : 2 * m_slots.size());
+        m_misses = 0;
+    }
     const std::string_view bytes(reinterpret_cast<const char *>(key), length);
-    Slot &slot = m_slots[std::hash<std::string_view>{}(bytes) & (kSlots - 1)];
+    Slot &slot = m_slots[std::hash<std::string_view>{}(bytes) & (m_slots.size() - 1)];
     if (slot.length == length && std::memcmp(slot.key, key, length) == 0)
         return slot.sortKey;
+    ++m_misses;
     makeSortKey(key, length, slot.sortKey);
     std::memcpy(slot.key, key, length);
     slot.length = static_cast<std::uint8_t>(length);

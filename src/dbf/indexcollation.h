@@ -66,6 +66,7 @@ private:
         std::uint8_t key[128];
         std::string sortKey;
     };
-    mutable std::vector<Slot> m_slots;
+    mutable std::vector<Slot> m_slots; // a power of two of them
+    mutable std::size_t m_misses = 0;
     mutable std::string m_left; // compare's first sort key, while the second is looked up
 };
