@@ -286,6 +286,7 @@ private:
     std::unique_ptr<TVirtualCursor> m_cursor;
     std::vector<std::unique_ptr<TDbfField>> m_fields;
     std::vector<std::uint8_t> m_buffer;    // current record as stored
+    std::vector<std::uint8_t> m_fetchBuffer; // fetch reads the next candidate here
     std::vector<std::uint8_t> m_oldBuffer; // copy taken when the record was locked
     std::vector<MemoEdit> m_memoEdits;     // memo values waiting for post
     std::uint32_t m_bufferRecNo = 0;       // physical number of m_buffer, 0 = none

@@ -38,7 +38,8 @@ bool TDbf::acceptable(std::uint32_t n, std::vector<std::uint8_t> &into) const
 // cursor stands off the table.
 bool TDbf::fetch(int direction)
 {
-    std::vector<std::uint8_t> record;
+    // The scratch buffer swaps with the current one, so a walk allocates nothing per record.
+    std::vector<std::uint8_t> &record = m_fetchBuffer;
     for (;;) {
         if (direction > 0 && !m_cursor->next())
             return false;

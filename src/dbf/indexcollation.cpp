@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -144,7 +145,10 @@ std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, 
 
 namespace {
 
-constexpr std::size_t kMaxSortKeys = 8192;
+// Enough for the branch pages of a large tree and the leaves an import is busy with; a small
+// table never needs that many, so the table grows as keys miss it.
+constexpr std::size_t kFirstSlots = 512;
+constexpr std::size_t kMaxSlots = 16384;
 
 } // namespace
 
@@ -159,35 +163,53 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
         }
         return 0;
     }
-    // The keys' sort keys order them as the collator does; byte order of the sort keys is cheap.
-    if (m_sortKeys.size() + 2 > kMaxSortKeys)
-        m_sortKeys.clear(); // not between the two look-ups: the first result must stay
-    const std::string &left = sortKey(a, length);
-    const std::string &right = sortKey(b, length);
-    const int order = left.compare(right);
+    // The second look-up may take the first one's slot.
+    m_left.assign(sortKey(a, length));
+    return -compareToSortKey(b, length, m_left);
+}
+
+int IndexCollation::compareToSortKey(const std::uint8_t *a, std::size_t length, std::string_view b) const
+{
+    // Byte order of the sort keys is the collator's order of the keys.
+    const int order = sortKey(a, length).compare(b);
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-const std::string &IndexCollation::sortKey(const std::uint8_t *key, std::size_t length) const
+std::string_view IndexCollation::sortKey(const std::uint8_t *key, std::size_t length) const
 {
-    std::string bytes(reinterpret_cast<const char *>(key), length);
-    const auto known = m_sortKeys.find(bytes);
-    if (known != m_sortKeys.end())
-        return known->second;
+    // Only the first bytes reach the collator (makeSortKey).
+    length = std::min(length, sizeof Slot::key);
+    if (m_slots.empty() || (m_misses > 2 * m_slots.size() && m_slots.size() < kMaxSlots)) {
+        // Callers hold copies of earlier results, never references, so the slots may go.
+        m_slots = std::vector<Slot>(m_slots.empty() ? kFirstSlots : 2 * m_slots.size());
+        m_misses = 0;
+    }
+    const std::string_view bytes(reinterpret_cast<const char *>(key), length);
+    Slot &slot = m_slots[std::hash<std::string_view>{}(bytes) & (m_slots.size() - 1)];
+    if (slot.length == length && std::memcmp(slot.key, key, length) == 0)
+        return slot.sortKey;
+    ++m_misses;
+    makeSortKey(key, length, slot.sortKey);
+    std::memcpy(slot.key, key, length);
+    slot.length = static_cast<std::uint8_t>(length);
+    return slot.sortKey;
+}
+
+void IndexCollation::makeSortKey(const std::uint8_t *key, std::size_t length, std::string &out) const
+{
     // Keys are at most 100 bytes; a byte never decodes to more than two UTF-16 units.
     char16_t text[2 * 128 + 2];
     const std::size_t textLength = decode(key, length < 128 ? length : 128, text);
-    std::string result(64 + 4 * textLength, '\0');
+    out.resize(64 + 4 * textLength);
     for (;;) {
         const int32_t need = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar *>(text),
                                              static_cast<int32_t>(textLength),
-                                             reinterpret_cast<uint8_t *>(result.data()),
-                                             static_cast<int32_t>(result.size()));
-        if (need <= static_cast<int32_t>(result.size())) {
-            result.resize(need > 0 ? static_cast<std::size_t>(need) : 0);
-            break;
+                                             reinterpret_cast<uint8_t *>(out.data()),
+                                             static_cast<int32_t>(out.size()));
+        if (need <= static_cast<int32_t>(out.size())) {
+            out.resize(need > 0 ? static_cast<std::size_t>(need) : 0);
+            return;
         }
-        result.resize(static_cast<std::size_t>(need));
+        out.resize(static_cast<std::size_t>(need));
     }
-    return m_sortKeys.emplace(std::move(bytes), std::move(result)).first->second;
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 using namespace mdx;
 
@@ -213,14 +214,16 @@ void TIndexFile::validateCache()
     if (m_file.access() == TDbfAccess::Exclusive && !m_seenBlock0.empty())
         return; // nobody else writes
     // The size too: a file cut back or grown by someone who does not count changes.
-    std::vector<std::uint8_t> block0(kBlockSize + 8, 0);
+    std::vector<std::uint8_t> &block0 = m_block0Scratch;
+    block0.assign(kBlockSize + 8, 0);
     m_file.readAt(0, block0.data(), kBlockSize);
-    writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
-    if (block0 != m_seenBlock0) {
-        m_pageCache.clear();
-        ++m_generation;
-        m_seenBlock0 = std::move(block0);
-    }
+    m_knownSize = m_file.fileSize();
+    writeLE32(&block0[kBlockSize], static_cast<std::uint32_t>(m_knownSize / kBlockSize));
+    if (block0 == m_seenBlock0)
+        return;
+    m_pageCache.clear();
+    ++m_generation;
+    m_seenBlock0.swap(block0);
 }
 
 // Before the first write under a lock, so that a writer killed half way still makes the others
@@ -247,10 +250,22 @@ void TIndexFile::writeHeaderBlocks(std::size_t length)
     ++m_generation;
     if (m_seenBlock0.size() >= kBlockSize)
         writeLE32(&m_header[kHdrChangeCounter], readLE32(&m_seenBlock0[kHdrChangeCounter]));
-    m_file.writeAt(0, m_header.data(), length);
+    if (batching()) {
+        m_headerPending = std::max(m_headerPending, length); // after the pages, at the flush
+    } else {
+        m_file.writeAt(0, m_header.data(), length);
+        m_knownSize = std::max<std::uint64_t>(m_knownSize, length);
+    }
+    noteBlock0();
+}
+
+// What block 0 holds (or will, after a batch's flush) and the file's size: what validateCache
+// will compare.
+void TIndexFile::noteBlock0()
+{
     m_seenBlock0.resize(kBlockSize + 8);
     std::copy(m_header.begin(), m_header.begin() + kBlockSize, m_seenBlock0.begin());
-    writeLE32(&m_seenBlock0[kBlockSize], static_cast<std::uint32_t>(m_file.fileSize() / kBlockSize));
+    writeLE32(&m_seenBlock0[kBlockSize], static_cast<std::uint32_t>(m_knownSize / kBlockSize));
 }
 
 const TMdxPage &TIndexFile::keepPage(const TMdxPage &page) const
@@ -260,23 +275,67 @@ const TMdxPage &TIndexFile::keepPage(const TMdxPage &page) const
     return m_pageCache.insert_or_assign(page.block(), page).first->second;
 }
 
+// The order in which a batch writes its pages, as a split does: pages the batch allocated first
+// (nothing on disk leads to them yet), in block order so that the file grows without holes; then
+// the tag headers (their roots), then the older pages from the root down, so that a parent is
+// written before the page that gave it keys. A crash half way leaves keys doubled, never lost.
+std::unordered_map<std::uint32_t, std::uint32_t> TIndexFile::flushRanks() const
+{
+    std::unordered_map<std::uint32_t, std::uint32_t> rank;
+    for (const TIndexTag &tag : m_tags) {
+        rank.emplace(tag.headerBlock, 1);
+        std::vector<std::uint32_t> level{tag.rootBlock}, next;
+        for (std::uint32_t depth = 2; !level.empty() && depth < 64; ++depth, level.swap(next)) {
+            next.clear();
+            for (const std::uint32_t block : level) {
+                const auto page = m_pageCache.find(block);
+                if (page == m_pageCache.end() || !rank.emplace(block, depth).second)
+                    continue;
+                const TMdxPage &p = page->second;
+                if (p.isBranch()) {
+                    for (std::uint32_t i = 0; i <= p.keyCount(); ++i)
+                        next.push_back(p.number(i));
+                }
+            }
+        }
+    }
+    return rank;
+}
+
+// See flushRanks; the file header (next free block) goes last, so that it never names blocks
+// the file does not hold.
 void TIndexFile::flushDirtyPages()
 {
     std::vector<std::uint32_t> dirty;
     dirty.swap(m_dirty);
+    const std::size_t headerLength = std::exchange(m_headerPending, 0);
+    const std::uint32_t firstNew = m_batchFirstNew;
+    const std::unordered_map<std::uint32_t, std::uint32_t> ranks = flushRanks();
+    const auto rankOf = [&](std::uint32_t block) -> std::uint32_t {
+        if (block >= firstNew)
+            return 0;
+        const auto known = ranks.find(block);
+        return known == ranks.end() ? ~0u : known->second;
+    };
     std::sort(dirty.begin(), dirty.end());
     dirty.erase(std::unique(dirty.begin(), dirty.end()), dirty.end());
-    for (std::size_t i = 0; i < dirty.size(); ++i) {
-        const auto page = m_pageCache.find(dirty[i]);
-        if (page == m_pageCache.end())
-            continue;
-        try {
-            m_file.writeAt(static_cast<std::uint64_t>(page->first) * kBlockSize, page->second.data(), kPageSize);
-        } catch (...) {
-            m_pageCache.clear(); // what is kept no longer matches the file
-            throw;
+    std::stable_sort(dirty.begin(), dirty.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return rankOf(a) < rankOf(b); });
+    try {
+        for (const std::uint32_t block : dirty) {
+            const auto page = m_pageCache.find(block);
+            if (page != m_pageCache.end())
+                m_file.writeAt(static_cast<std::uint64_t>(block) * kBlockSize, page->second.data(), kPageSize);
         }
+        if (headerLength > 0)
+            m_file.writeAt(0, m_header.data(), headerLength);
+    } catch (...) {
+        // What is kept no longer matches the file: read it all again.
+        m_pageCache.clear();
+        m_seenBlock0.clear();
+        throw;
     }
+    m_batchFirstNew = readLE32(&m_header[kHdrNextFree]);
 }
 
 void TIndexFile::beginBatch()
@@ -289,6 +348,7 @@ void TIndexFile::beginBatch()
         --m_batchDepth;
         throw;
     }
+    m_batchFirstNew = readLE32(&m_seenBlock0[kHdrNextFree]);
 }
 
 void TIndexFile::endBatch()
@@ -327,11 +387,11 @@ const TMdxPage &TIndexFile::page(const TIndexTag &tag, std::uint32_t block) cons
     return page;
 }
 
-void TIndexFile::writePage(const TMdxPage &page, bool now)
+void TIndexFile::writePage(const TMdxPage &page)
 {
     bumpChangeCounter();
     ++m_generation;
-    if (m_batchDepth > 0 && m_lockDepth > 0 && !now) {
+    if (batching()) {
         if (m_pageCache.size() >= kMaxKeptPages)
             flushDirtyPages();
         keepPage(page);
@@ -339,7 +399,9 @@ void TIndexFile::writePage(const TMdxPage &page, bool now)
         return;
     }
     m_pageCache.erase(page.block());
-    m_file.writeAt(static_cast<std::uint64_t>(page.block()) * kBlockSize, page.data(), kPageSize);
+    const std::uint64_t offset = static_cast<std::uint64_t>(page.block()) * kBlockSize;
+    m_file.writeAt(offset, page.data(), kPageSize);
+    m_knownSize = std::max(m_knownSize, offset + kPageSize);
     if (m_lockDepth > 0)
         keepPage(page);
 }
@@ -367,24 +429,28 @@ void TIndexFile::writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed)
     writePage(page);
 }
 
-// Takes the next free block for a new page of `tag`: re-reads the file header (another process
-// may have allocated since), moves the next free block on by 2, counts the blocks in the tag
-// header and writes both headers. The caller holds the lock.
+// Takes the next free block for a new page of `tag`: moves the next free block on by 2, counts
+// the blocks in the tag header and writes both headers. The file header is taken as the lock
+// found it (another process may have allocated since the last lock), or as this process wrote
+// it since. The caller holds the lock.
 std::uint32_t TIndexFile::allocatePage(TIndexTag &tag)
 {
     Lock lock(*this);
-    if (m_file.readAt(0, m_header.data(), kBlockSize) != kBlockSize)
+    if (m_seenBlock0.size() < kBlockSize)
         damaged(0, "the header cannot be read");
+    std::copy(m_seenBlock0.begin(), m_seenBlock0.begin() + kBlockSize, m_header.begin());
     const std::uint32_t block = readLE32(&m_header[kHdrNextFree]);
     const std::uint64_t offset = static_cast<std::uint64_t>(block) * kBlockSize;
-    const std::uint64_t size = m_file.fileSize();
+    const std::uint64_t size = m_knownSize;
     // A next free block inside the file would overwrite live pages, one far past it would grow
     // the file without end: both mean the header is wrong.
     if (block < kFirstFreeBlock || offset < size || offset > size + kPageSize || block > 0xFFFFFFF0u)
         damaged(0, "the next free block " + std::to_string(block) + " does not match the file size");
     writeLE32(&m_header[kHdrNextFree], block + kBlocksPerPage);
-    TMdxPage blank(block, tag.keyRecordLength, tag.maxKeys);
-    writePage(blank, true); // the file grows now, as the next free block says
+    // The file grows with the next free block (in a batch, at the flush, before the header).
+    writePage(TMdxPage(block, tag.keyRecordLength, tag.maxKeys));
+    if (batching())
+        m_knownSize = std::max(m_knownSize, offset + kPageSize);
     writeHeaderBlocks(kBlockSize);
     if (tag.headerBlock >= kFirstFreeBlock && tag.headerBlock != block) {
         TMdxPage header = readPage(tag, tag.headerBlock);

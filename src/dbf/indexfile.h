@@ -15,6 +15,7 @@
 // Pages read are kept across locks. Taking the lock reads block 0; when it differs from what
 // this process last saw there (a writer bumps the change counter before its first write under
 // the lock, and a split of another program moves the next free block), the kept pages go.
+// Outside a batch every change under a lock is written before the lock goes.
 // A batch holds the lock across many changes and writes the pages it changed once, at its end.
 //
 // Trust: page numbers, key counts and the depth of a tree are read from disk and checked before
@@ -300,13 +301,16 @@ private:
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
     // As readPage, without a copy: valid until the next page is read or written.
     const TMdxPage &page(const TIndexTag &tag, std::uint32_t block) const;
-    void writePage(const TMdxPage &page, bool now = false);
+    void writePage(const TMdxPage &page);
+    bool batching() const { return m_batchDepth > 0 && m_lockDepth > 0; }
+    void noteBlock0();
     std::uint32_t allocatePage(TIndexTag &tag);
     void writeFileHeader();
     void writeHeaderBlocks(std::size_t length);
     void validateCache();
     void bumpChangeCounter();
     void flushDirtyPages();
+    std::unordered_map<std::uint32_t, std::uint32_t> flushRanks() const;
     const TMdxPage &keepPage(const TMdxPage &page) const;
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
@@ -341,12 +345,17 @@ private:
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
     mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
     TIndexPath m_probe;                         // scratch of the steps
+    mutable std::string m_probeSortKey;         // scratch of searchPage
     std::vector<std::uint8_t> m_seenBlock0;
+    std::vector<std::uint8_t> m_block0Scratch; // validateCache's read
     bool m_bumped = false; // the counter moved under the current lock
     std::uint64_t m_generation = 0;
     int m_batchDepth = 0;
     std::unique_ptr<Lock> m_batchLock;
     std::vector<std::uint32_t> m_dirty; // pages of the batch not written yet
+    std::size_t m_headerPending = 0;    // bytes of the file header the batch has to write
+    std::uint32_t m_batchFirstNew = 0;  // the next free block when the batch began or last flushed
+    std::uint64_t m_knownSize = 0;      // the file's size under the lock, pages of a batch included
     int m_lastTag = -1;
     TIndexPosition m_lastInserted;
 };

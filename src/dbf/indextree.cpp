@@ -40,9 +40,16 @@ std::uint32_t TIndexFile::searchPage(const TIndexTag &tag, const TMdxPage &page,
 {
     std::uint32_t low = 0;
     std::uint32_t high = page.keyCount();
+    // The probe's sort key once, not once per comparison.
+    const bool binary = m_collation.isBinary();
+    if (!binary)
+        m_probeSortKey.assign(m_collation.sortKey(key, tag.keyLength));
     while (low < high) {
         const std::uint32_t mid = low + (high - low) / 2;
-        const int order = compareKeys(tag, page.key(mid), key);
+        int order = binary ? compareKeys(tag, page.key(mid), key)
+                           : m_collation.compareToSortKey(page.key(mid), tag.keyLength, m_probeSortKey);
+        if (!binary && tag.descending())
+            order = -order;
         if (order < 0 || (after && order == 0))
             low = mid + 1;
         else
@@ -80,7 +87,7 @@ void TIndexFile::descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last
 // A walk over empty leaves never visits more pages than the file holds; more means a loop.
 bool TIndexFile::walkedTooFar(std::uint64_t steps) const
 {
-    return steps > 64 && steps > m_file.fileSize() / kPageSize + 2;
+    return steps > 64 && steps > std::max(m_knownSize, m_file.fileSize()) / kPageSize + 2;
 }
 
 TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool forward)

@@ -6,7 +6,9 @@
 #include "dbffile.h"
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 using namespace indextest;
 
@@ -94,3 +96,74 @@ TEST_P(IndexCacheTest, AnotherProcessChangingTheIndexBetweenTwoPostsIsSeen)
 }
 
 INSTANTIATE_TEST_SUITE_P(PostsAndBatches, IndexCacheTest, ::testing::Bool());
+
+// A batch holds its index pages until its end: the file does not move under it (but for the
+// change counter), and afterwards another process finds every key in order and a next free block
+// that matches the file, written after the pages it counts.
+TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
+{
+    TempDir dir;
+    makeTable(dir);
+    Dataset parent(dir);
+    parent.post(numbered("A", 40), false);
+    const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));
+    std::vector<std::string> titles = numbered("B", 300); // splits the root and its children
+    parent.ds.beginBatch();
+    parent.post(titles, false);
+    std::vector<std::uint8_t> during = readFile(dir.file("infos.mdx"));
+    ASSERT_EQ(during.size(), before.size());
+    std::copy(before.begin() + mdx::kHdrChangeCounter, before.begin() + mdx::kHdrChangeCounter + 4,
+              during.begin() + mdx::kHdrChangeCounter);
+    EXPECT_TRUE(during == before) << "pages written before the batch's end";
+    parent.ds.endBatch();
+
+    const std::vector<std::uint8_t> after = readFile(dir.file("infos.mdx"));
+    EXPECT_EQ(std::uint64_t{mdx::readLE32(&after[mdx::kHdrNextFree])} * mdx::kBlockSize, after.size());
+    const std::vector<std::string> first = numbered("A", 40);
+    titles.insert(titles.end(), first.begin(), first.end());
+    std::sort(titles.begin(), titles.end(), std::greater<>());
+    EXPECT_TRUE(exitedCleanly(runChild([&] {
+        auto index = TIndexFile::open(dir.file("infos.mdx"), binaryTable());
+        if (!index)
+            std::_Exit(2);
+        index->checkStructure(0);
+        if (Dataset(dir).walk() != titles)
+            std::_Exit(3);
+    })));
+}
+
+// The file stops growing half way through a batch's end (a full disk): what reached it are pages
+// nothing on disk leads to yet, so the tree is the one from before the batch, every key there.
+TEST(IndexBatchTest, ABatchCutShortAtItsEndLeavesTheTreeFromBefore)
+{
+    TempDir dir;
+    const std::string path = dir.file("infos.mdx");
+    {
+        auto index = TIndexFile::create(path, infosTable());
+        index->createTag("", "TITRE", 0, 0, noRecords());
+        for (std::uint32_t r = 1; r <= 40; ++r)
+            index->insertKey(0, titleKey(numbered("A", 40)[r - 1]).data(), r);
+    }
+    EXPECT_TRUE(exitedCleanly(runChild([&] {
+        auto index = TIndexFile::open(path, infosTable());
+        index->beginBatch();
+        for (std::uint32_t r = 41; r <= 400; ++r)
+            index->insertKey(0, titleKey(numbered("B", 400)[r - 41]).data(), r);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{readFile(path).size() + 3 * mdx::kPageSize, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            index->endBatch();
+        } catch (const EDbfError &) {
+            std::_Exit(0);
+        }
+        std::_Exit(4); // the limit did not bite
+    })));
+    auto index = TIndexFile::open(path, infosTable());
+    ASSERT_TRUE(index);
+    EXPECT_NO_THROW(index->checkStructure(0));
+    std::vector<std::uint32_t> records = index->recordsInOrder(0);
+    std::sort(records.begin(), records.end());
+    ASSERT_EQ(records.size(), 40u);
+    EXPECT_EQ(records.back(), 40u);
+}
