@@ -14,16 +14,6 @@ using namespace indextest;
 
 namespace {
 
-void makeTable(const TempDir &dir)
-{
-    const std::string table = dir.file("infos.dbf");
-    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    std::vector<std::uint8_t> bytes = readFile(table);
-    bytes[28] = 1;
-    writeFile(table, bytes);
-}
-
 struct Dataset
 {
     explicit Dataset(const TempDir &dir)
@@ -74,7 +64,7 @@ TEST_P(IndexCacheTest, AnotherProcessChangingTheIndexBetweenTwoPostsIsSeen)
 {
     const bool batch = GetParam();
     TempDir dir;
-    makeTable(dir);
+    makeInfosTable(dir);
     Dataset parent(dir);
     std::vector<std::string> all = numbered("M", 30);
     parent.post(all, batch);
@@ -103,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(PostsAndBatches, IndexCacheTest, ::testing::Bool());
 TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
 {
     TempDir dir;
-    makeTable(dir);
+    makeInfosTable(dir);
     Dataset parent(dir);
     parent.post(numbered("A", 40), false);
     const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));

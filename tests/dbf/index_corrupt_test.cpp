@@ -81,16 +81,6 @@ void expectStoppedWhenVisited(const std::function<void(std::vector<std::uint8_t>
     }
 }
 
-void makeInfosTable(const TempDir &dir)
-{
-    const std::string table = dir.file("infos.dbf");
-    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    std::vector<std::uint8_t> bytes = readFile(table);
-    bytes[28] = 1;
-    writeFile(table, bytes);
-}
-
 void openInfos(TDbf &ds, const TempDir &dir)
 {
     ds.setFilePath(dir.path() + "/");

@@ -14,18 +14,6 @@ using namespace indextest;
 
 namespace {
 
-// A dBase III table (no language driver: keys compare as bytes) with the infos schema and an
-// empty tag on TITRE, descending, announced by byte 28.
-void makeTable(const TempDir &dir)
-{
-    const std::string table = dir.file("infos.dbf");
-    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    std::vector<std::uint8_t> bytes = readFile(table);
-    bytes[28] = 1;
-    writeFile(table, bytes);
-}
-
 struct Dataset
 {
     explicit Dataset(const TempDir &dir)
@@ -124,7 +112,7 @@ void checkTree(const TempDir &dir)
 TEST(IndexModel, RandomChangesKeepTheWalkEqualToTheModelAndTheTreeSound)
 {
     TempDir dir;
-    makeTable(dir);
+    makeInfosTable(dir);
     Dataset data(dir);
     Model model;
     std::mt19937 rng(2024);
@@ -145,7 +133,7 @@ TEST(IndexModel, RandomChangesKeepTheWalkEqualToTheModelAndTheTreeSound)
 TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
 {
     TempDir dir;
-    makeTable(dir);
+    makeInfosTable(dir);
     const auto work = [&](unsigned seed, const std::string &prefix) {
         Dataset data(dir);
         Model model;

@@ -52,12 +52,7 @@ struct Walker
 // returns the titles in the tag's order.
 std::vector<std::string> makeTable(const TempDir &dir)
 {
-    const std::string table = dir.file("infos.dbf");
-    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    std::vector<std::uint8_t> bytes = readFile(table);
-    bytes[28] = 1;
-    writeFile(table, bytes);
+    makeInfosTable(dir);
     Walker w(dir);
     std::vector<std::string> titles;
     w.ds.beginBatch();

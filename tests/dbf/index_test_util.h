@@ -2,6 +2,7 @@
 // (CATEG C(80), TITRE C(80), INFOS M) and an index file opened over it.
 #pragma once
 
+#include "dbffile.h"
 #include "indexfile.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,18 @@ inline TIndexFile::TableInfo binaryTable()
 inline auto noRecords()
 {
     return [](std::uint32_t, std::vector<std::uint8_t> &) {};
+}
+
+// An empty infos.dbf without language driver (keys compare as bytes) and its descending TITRE
+// tag in infos.mdx, announced by byte 28.
+inline void makeInfosTable(const TempDir &dir)
+{
+    const std::string table = dir.file("infos.dbf");
+    createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
+    TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
+    std::vector<std::uint8_t> bytes = readFile(table);
+    bytes[28] = 1;
+    writeFile(table, bytes);
 }
 
 } // namespace indextest
