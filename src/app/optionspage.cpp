@@ -1,6 +1,7 @@
 #include "optionspage.h"
 
 #include "art.h"
+#include "builtinmessages.h"
 #include "clicklabel.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
@@ -51,18 +52,6 @@ void fitText(QLabel *label)
     const int needed = label->sizeHint().width();
     if (needed > label->width())
         label->resize(needed, label->height());
-}
-
-// Characters of code 32 or less go from both ends; other blanks (no-break space) stay.
-QString trimmedPassword(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -248,7 +237,7 @@ std::optional<QString> OptionsPage::lockValue()
 {
     if (!CheckBox3->isChecked())
         return SealText(QStringLiteral("N"));
-    const QString password = trimmedPassword(Editpw->text());
+    const QString password = TrimControl(Editpw->text());
     if (password.isEmpty())
         return SealText(QStringLiteral("N"));
     if (Editpw->text() != Editpw2->text())

@@ -96,18 +96,6 @@ QChar systemCharacter(unsigned char byte)
     return c <= 0xFFFF ? QChar(static_cast<char16_t>(c)) : QChar(QChar::ReplacementCharacter);
 }
 
-// "Trim" of the key's number part: blanks and control characters at both ends.
-QString trimmedControl(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool isAsciiDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
@@ -288,7 +276,7 @@ QString BuiltInMessageTranslator::lookup(int number) const
     const QString wanted = QString::number(number);
     for (const QString &key : m_table->keys(section)) {
         const qsizetype underscore = key.indexOf(u'_');
-        if (trimmedControl(underscore < 0 ? key : key.left(underscore)) == wanted)
+        if (TrimControl(underscore < 0 ? key : key.left(underscore)) == wanted)
             return DecodeResourceString(m_table->value(section, key));
     }
     return DefaultBuiltInMessage(number);
@@ -347,4 +335,15 @@ void TranslateStandardButtons(QMessageBox &box)
     for (const auto &[button, number] : Buttons)
         if (QAbstractButton *shown = box.button(button))
             shown->setText(LookupBuiltInMessage(number));
+}
+
+QString TrimControl(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
 }

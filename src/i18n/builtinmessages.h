@@ -96,6 +96,10 @@ QList<int> BuiltInMessageNumbers();
 // the one of byte 255.
 QString DecodeResourceString(const QString &value);
 
+// Blanks and control characters (code 32 or less) gone from both ends; other blanks, such as a
+// no-break space, stay.
+QString TrimControl(const QString &text);
+
 // Holds the chosen translation of the built-in messages. One lock guards the language, the list
 // and the table for every lookup and every change, so lookups may come from any thread.
 class BuiltInMessageTranslator
