@@ -89,6 +89,20 @@ inline std::string dbfreadPython()
     return {};
 }
 
+// What a shell command writes to standard output and error (the command adds "2>&1").
+inline std::string commandOutput(const std::string &cmd)
+{
+    std::string out;
+    if (FILE *p = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
 // What dbfread reads in each of `tables` (one interpreter for all of them): per table, the number
 // of live records, then one sorted line per live record, "<title>|<memo>" (the memo's space
 // filling stripped).
@@ -107,13 +121,5 @@ inline std::string dbfreadTitlesAndMemos(const std::string &py, const std::vecto
     for (const std::string &table : tables)
         cmd += " '" + table + "'";
     cmd += " 2>&1";
-    std::string out;
-    if (FILE *p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
+    return commandOutput(cmd);
 }

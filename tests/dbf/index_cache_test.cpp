@@ -14,36 +14,6 @@ using namespace indextest;
 
 namespace {
 
-struct Dataset
-{
-    explicit Dataset(const TempDir &dir)
-    {
-        ds.setFilePath(dir.path() + "/");
-        ds.setTableName("infos.dbf");
-        ds.open();
-    }
-    void post(const std::vector<std::string> &titles, bool batch)
-    {
-        if (batch)
-            ds.beginBatch();
-        for (const std::string &t : titles) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(t);
-            ds.post();
-        }
-        if (batch)
-            ds.endBatch();
-    }
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(ds.fieldByName("TITRE").asString());
-        return titles;
-    }
-    TDbf ds{"Dbfinfos"};
-};
-
 std::vector<std::string> numbered(const std::string &prefix, int count)
 {
     std::vector<std::string> titles;
@@ -65,13 +35,13 @@ TEST_P(IndexCacheTest, AnotherProcessChangingTheIndexBetweenTwoPostsIsSeen)
     const bool batch = GetParam();
     TempDir dir;
     makeInfosTable(dir);
-    Dataset parent(dir);
+    InfosDataset parent(dir);
     std::vector<std::string> all = numbered("M", 30);
     parent.post(all, batch);
     ASSERT_EQ(parent.walk().size(), all.size()); // every page now kept
 
     const std::vector<std::string> theirs = numbered("C", 80);
-    ASSERT_TRUE(exitedCleanly(runChild([&] { Dataset(dir).post(theirs, false); })));
+    ASSERT_TRUE(exitedCleanly(runChild([&] { InfosDataset(dir).post(theirs, false); })));
     const std::vector<std::string> more = numbered("Z", 20);
     parent.post(more, batch);
 
@@ -94,7 +64,7 @@ TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
 {
     TempDir dir;
     makeInfosTable(dir);
-    Dataset parent(dir);
+    InfosDataset parent(dir);
     parent.post(numbered("A", 40), false);
     const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));
     std::vector<std::string> titles = numbered("B", 300); // splits the root and its children
@@ -117,7 +87,7 @@ TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
         if (!index)
             std::_Exit(2);
         index->checkStructure(0);
-        if (Dataset(dir).walk() != titles)
+        if (InfosDataset(dir).walk() != titles)
             std::_Exit(3);
     })));
 }

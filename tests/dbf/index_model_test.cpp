@@ -14,17 +14,6 @@ using namespace indextest;
 
 namespace {
 
-struct Dataset
-{
-    explicit Dataset(const TempDir &dir)
-    {
-        ds.setFilePath(dir.path() + "/");
-        ds.setTableName("infos.dbf");
-        ds.open();
-    }
-    TDbf ds{"Dbfinfos"};
-};
-
 std::string title(std::mt19937 &rng, const std::string &prefix)
 {
     // Few distinct titles, so that equal keys are common and span pages.
@@ -113,7 +102,7 @@ TEST(IndexModel, RandomChangesKeepTheWalkEqualToTheModelAndTheTreeSound)
 {
     TempDir dir;
     makeInfosTable(dir);
-    Dataset data(dir);
+    InfosDataset data(dir);
     Model model;
     std::mt19937 rng(2024);
     for (int batch = 0; batch < 30; ++batch) {
@@ -135,7 +124,7 @@ TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
     TempDir dir;
     makeInfosTable(dir);
     const auto work = [&](unsigned seed, const std::string &prefix) {
-        Dataset data(dir);
+        InfosDataset data(dir);
         Model model;
         std::mt19937 rng(seed);
         for (int i = 0; i < 1000; ++i) {
@@ -175,7 +164,7 @@ TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
 
     ASSERT_NO_THROW(checkTree(dir));
     // Every live record exactly once, titles descending; our own records in our model's order.
-    Dataset data(dir);
+    InfosDataset data(dir);
     std::vector<int> walked = walk(data.ds);
     std::vector<std::string> titles;
     for (data.ds.first(); !data.ds.eof(); data.ds.next())

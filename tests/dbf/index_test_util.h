@@ -2,6 +2,7 @@
 // (CATEG C(80), TITRE C(80), INFOS M) and an index file opened over it.
 #pragma once
 
+#include "dbf.h"
 #include "dbffile.h"
 #include "indexfile.h"
 
@@ -114,5 +115,36 @@ inline void makeInfosTable(const TempDir &dir)
     bytes[28] = 1;
     writeFile(table, bytes);
 }
+
+// infos.dbf opened through the dataset, as the program opens it.
+struct InfosDataset
+{
+    explicit InfosDataset(const TempDir &dir)
+    {
+        ds.setFilePath(dir.path() + "/");
+        ds.setTableName("infos.dbf");
+        ds.open();
+    }
+    void post(const std::vector<std::string> &titles, bool batch)
+    {
+        if (batch)
+            ds.beginBatch();
+        for (const std::string &t : titles) {
+            ds.insert();
+            ds.fieldByName("TITRE").setAsString(t);
+            ds.post();
+        }
+        if (batch)
+            ds.endBatch();
+    }
+    std::vector<std::string> walk()
+    {
+        std::vector<std::string> titles;
+        for (ds.first(); !ds.eof(); ds.next())
+            titles.push_back(ds.fieldByName("TITRE").asString());
+        return titles;
+    }
+    TDbf ds{"Dbfinfos"};
+};
 
 } // namespace indextest

@@ -28,15 +28,7 @@ std::string readWithDbfread(const std::string &py, const std::string &table)
         "for r in t.deleted: print('deleted ' + row(r))\n";
     const std::string cmd = "PYTHONIOENCODING=utf-8 " + py + " -c \"$(cat <<'PY'\n" + script +
                             "PY\n)\" '" + table + "' 2>&1";
-    std::string out;
-    if (FILE *p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
+    return commandOutput(cmd);
 }
 
 struct ShippedDataTest : ::testing::Test
