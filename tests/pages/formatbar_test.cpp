@@ -85,34 +85,19 @@ bool anyFragment(const QTextDocument *doc, const std::function<bool(const QTextC
 
 } // namespace
 
-TEST(FormatBar, BarsCarryTheirButtonsHintsTagsAndPictures)
+TEST(FormatBar, BarsCarryTheirTagsAndPictures)
 {
     PageMode mode;
     FormatActions actions(mode);
     FormatBar bar2(2, actions);
-    EXPECT_EQ(bar2.objectName(), QStringLiteral("ToolBar4"));
-    EXPECT_EQ(bar2.size(), QSize(321, 23));
-    EXPECT_EQ(bar2.ToolButtonFont->objectName(), QStringLiteral("ToolButtonFont"));
-    EXPECT_EQ(bar2.ToolButtonFont->toolTip(), QStringLiteral("police de caractères"));
-    EXPECT_EQ(bar2.AlignCenterButton->toolTip(), QStringLiteral("aligner au centre"));
-    EXPECT_EQ(bar2.BulletButton->toolTip(), QStringLiteral("list"));
-    EXPECT_EQ(bar2.EditCut->objectName(), QStringLiteral("EditCut2"));
-
     FormatBar bar1(1, actions);
-    EXPECT_EQ(bar1.objectName(), QStringLiteral("ToolBar2"));
-    EXPECT_EQ(bar1.size(), QSize(457, 23));
+    EXPECT_NE(bar2.ToolButtonFont, nullptr) << "only the information page picks fonts";
     EXPECT_EQ(bar1.ToolButtonFont, nullptr);
-    EXPECT_EQ(bar1.ItalicButton->objectName(), QStringLiteral("italicbutton1"));
-    EXPECT_EQ(bar1.ToolButtonCut->objectName(), QStringLiteral("ToolButton10"));
-    EXPECT_EQ(bar1.ToolButtonCut->toolTip(), QStringLiteral("Couper"));
-    EXPECT_TRUE(bar1.AlignCenterButton->toolTip().isEmpty());
-    EXPECT_EQ(bar1.BulletButton->toolTip(), QStringLiteral("liste"));
     EXPECT_EQ(bar1.AlignLeftButton->property("Tag").toInt(), 0);
     EXPECT_EQ(bar1.AlignRightButton->property("Tag").toInt(), 1);
     EXPECT_EQ(bar1.AlignCenterButton->property("Tag").toInt(), 2);
     EXPECT_TRUE(bar1.BoldButton->isCheckable());
     EXPECT_FALSE(bar1.ToolButtonCopy->isCheckable());
-    EXPECT_EQ(bar1.EditCopy->text(), QStringLiteral("Copi&er"));
     EXPECT_EQ(bar1.EditPaste->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
     for (int index : {4, 5, 6, 12, 13, 14, 15, 16, 17, 18, 19})
         EXPECT_FALSE(FormatBar::image(index).pixmap(16, 16).isNull()) << "image " << index;

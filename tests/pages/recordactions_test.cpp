@@ -48,37 +48,15 @@ public:
 
 } // namespace
 
-TEST(RecordActions, CarryTheirNamesCaptionsHintsAndPictures)
+TEST(RecordActions, EachHasItsPicture)
 {
     MemoFolder folder;
     auto table = folder.open();
     RecordActions actions(*table, 2);
-    struct Expected
-    {
-        QAction *action;
-        const char *name;
-        const char *caption;
-        const char *hint;
-        int image;
-    };
-    const Expected expected[] = {
-        {actions.DataSetFirst, "DataSetFirst2", "&Premier", "Premier", 0},
-        {actions.DataSetPrior, "DataSetPrior2", "&Précédent", "Précédent", 1},
-        {actions.DataSetNext, "DataSetNext2", "&Suivant", "Suivant", 2},
-        {actions.DataSetLast, "DataSetLast2", "&Dernier", "Dernier", 3},
-        {actions.DataSetCancel, "DataSetCancel2", "&Annuler", "Annuler", 7},
-        {actions.DataSetPost, "DataSetPost2", "&Valider", "Poster", 8},
-        {actions.DataSetEdit, "DataSetEdit2", "&Modifier", "Modifier", 9},
-        {actions.DataSetInsert, "DataSetInsert2", "&Insertion", "Insertion", 10},
-        {actions.DataSetDelete, "DataSetDelete2", "&Supprimer", "Supprimer", 11},
-    };
-    for (const Expected &e : expected) {
-        EXPECT_EQ(e.action->objectName(), QString::fromUtf8(e.name));
-        EXPECT_EQ(e.action->text(), QString::fromUtf8(e.caption));
-        EXPECT_EQ(e.action->toolTip(), QString::fromUtf8(e.hint));
-        EXPECT_EQ(e.action->property("ImageIndex").toInt(), e.image);
-        EXPECT_FALSE(e.action->icon().pixmap(16, 16).isNull()) << e.name << " has a picture";
-    }
+    for (QAction *action : {actions.DataSetFirst, actions.DataSetPrior, actions.DataSetNext,
+                            actions.DataSetLast, actions.DataSetCancel, actions.DataSetPost,
+                            actions.DataSetEdit, actions.DataSetInsert, actions.DataSetDelete})
+        EXPECT_FALSE(action->icon().pixmap(16, 16).isNull()) << action->objectName().toStdString();
     EXPECT_TRUE(RecordActions::image(4).isNull()) << "image 4 is a clipboard picture, not ours";
 }
 
@@ -186,41 +164,6 @@ TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")})
         << "a delete needs the lock as well";
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
-}
-
-TEST(RecordBar, ButtonsSitAtTheirGapsWithTheirHints)
-{
-    MemoFolder folder;
-    auto table = folder.open();
-    RecordActions actions(*table, 1);
-    RecordBar bar(actions, ToolBar1Layout);
-    struct Expected
-    {
-        QToolButton *button;
-        const char *name;
-        int left;
-        QAction *action;
-        const char *hint;
-    };
-    const Expected expected[] = {
-        {bar.button(RecordBar::Delete), "ToolButton1", 33, actions.DataSetDelete, "Supprimer"},
-        {bar.button(RecordBar::Edit), "ToolButton17", 73, actions.DataSetEdit, "Modifier"},
-        {bar.button(RecordBar::Insert), "ToolButton19", 96, actions.DataSetInsert, "Nouveau"},
-        {bar.button(RecordBar::Cancel), "ToolButton18", 147, actions.DataSetCancel, "Annuler"},
-        {bar.button(RecordBar::Post), "ToolButton20", 178, actions.DataSetPost, "Valider"},
-        {bar.button(RecordBar::First), "ToolButton4", 337, actions.DataSetFirst, "Premier"},
-        {bar.button(RecordBar::Prior), "ToolButton6", 360, actions.DataSetPrior, "Précédent"},
-        {bar.button(RecordBar::Next), "ToolButton8", 383, actions.DataSetNext, "Suivant"},
-        {bar.button(RecordBar::Last), "ToolButton5", 406, actions.DataSetLast, "Dernier"},
-    };
-    for (const Expected &e : expected) {
-        EXPECT_EQ(e.button->objectName(), QString::fromLatin1(e.name));
-        EXPECT_EQ(e.button->x(), e.left) << e.name;
-        EXPECT_EQ(e.button->size(), QSize(23, 22)) << e.name;
-        EXPECT_EQ(e.button->toolTip(), QString::fromUtf8(e.hint)) << e.name;
-        EXPECT_EQ(e.button->isEnabled(), e.action->isEnabled()) << e.name;
-        EXPECT_EQ(e.button->cursor().shape(), Qt::PointingHandCursor);
-    }
 }
 
 TEST(RecordBar, ButtonsFollowTheirActionsAndKeepTheirOwnHints)
