@@ -2,7 +2,7 @@
 //
 // Large buffers are mapped in huge pages where the system offers them (transparent huge pages on
 // request): filling megabytes of fresh small pages one fault at a time can cost more than reading
-// the records into them. Small ones come from the heap. Contents are not kept when it grows.
+// the records into them. Small ones come from the heap.
 #pragma once
 
 #include <cstddef>
