@@ -454,12 +454,18 @@ std::uint32_t TDbfFile::lockNewSlot()
     HeaderLock lock(*this);
     const std::uint32_t next = m_knownEnd + 1;
     m_slotAtEnd = true;
-    if (reserved(next) || (m_batchDepth > 0 && reserveSlots(next)))
+    if (reserved(next))
         return next;
-    if (lockRecord(next, false)) {
-        if (slotEndsFile(next))
+    // Looked at before it is locked: when others have appended since, `next` is a record someone
+    // may be about to edit, and even a moment's lock on it would refuse them.
+    if (slotEndsFile(next)) {
+        if (m_batchDepth > 0 && reserveSlots(next))
             return next;
-        unlockRecord(next);
+        if (lockRecord(next, false)) {
+            if (slotEndsFile(next))
+                return next;
+            unlockRecord(next);
+        }
     }
     m_slotAtEnd = false;
     const std::uint32_t firstTry = freshUnitCount() + 1;

@@ -140,3 +140,44 @@ TEST_F(AppendTest, CountStoredPastTheRecordsIsNotFollowed)
     us.ds.close();
     expectExactly(dir, {"A0", "A1"});
 }
+
+class AppendBesideEditorTest : public AppendTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+// Two processes each append and then edit what they appended. Each one's idea of the file's end
+// is then mostly behind, and the slot after it is the other's newest record, which must not be
+// locked even for a moment: the other's edit would be refused as "Record locked.".
+TEST_P(AppendBesideEditorTest, StaleAppenderNeverLocksAnotherProcesssRecord)
+{
+    const bool batch = GetParam();
+    const auto appendAndEdit = [&](const std::string &prefix) {
+        Writer w(dir);
+        for (int i = 0; i < 150; ++i) {
+            const std::string id = prefix + std::to_string(i);
+            w.post({id}, batch);
+            for (w.ds.last(); w.ds.fieldByName("TITRE").asString() != titleOf(id, 0); w.ds.prior())
+                if (w.ds.bof())
+                    throw std::runtime_error("appended record not found: " + id);
+            for (int k = 0; k < 20; ++k) { // widens the window the other's append can fall in
+                w.ds.edit();
+                w.ds.cancel();
+            }
+        }
+    };
+    const pid_t other = runChild([&] { appendAndEdit("B"); });
+    const bool usClean = [&] {
+        try {
+            appendAndEdit("A");
+            return true;
+        } catch (const std::exception &e) {
+            ADD_FAILURE() << e.what();
+            return false;
+        }
+    }();
+    EXPECT_TRUE(exitedCleanly(other));
+    ASSERT_TRUE(usClean);
+    expectCountMatchesFile(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(PostsAndBatches, AppendBesideEditorTest, ::testing::Bool());
