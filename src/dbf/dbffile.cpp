@@ -311,14 +311,17 @@ void TDbfFile::stampHeader()
     writeEndMark();
 }
 
-// The end-of-file byte goes only where the file ends: after a truncated last record the byte
-// there is data the engine never wrote. A slot past the end that someone else has locked is an
+// The end-of-file byte goes only where the file ends. After the last record may come a piece of
+// a slot: one whose flag was never written is an append cut short (a killed process, a full disk)
+// and goes, as nobody can read it; one with a record's flag is a truncated record, data the engine
+// did not write, and stays as it is. A slot past the end that someone else has locked is an
 // append in progress, whose record would land on our byte after the size was read.
 void TDbfFile::writeEndMark()
 {
     const std::uint32_t slot = recordCount() + 1;
     const std::uint64_t at = unitOffset(slot);
-    if (fileSize() != at || !lockRecord(slot, false))
+    const std::uint64_t size = fileSize();
+    if (size < at || size >= at + recordLength() || !lockRecord(slot, false))
         return;
     struct Unlock
     {
@@ -326,8 +329,14 @@ void TDbfFile::writeEndMark()
         std::uint32_t slot;
         ~Unlock() { file.unlockRecord(slot); }
     } unlock{*this, slot};
-    if (fileSize() != at)
+    if (fileSize() != size)
         return;
+    if (size > at) {
+        std::uint8_t flag = kLive;
+        if (readAt(at, &flag, 1) != 1 || flag == kLive || flag == kDeleted)
+            return;
+        cutAt(at);
+    }
     const std::uint8_t eof = kEndOfFile;
     writeAt(at, &eof, 1);
 }

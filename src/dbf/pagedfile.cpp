@@ -217,6 +217,19 @@ void TPagedFile::writeAt(std::uint64_t off, const void *buffer, std::size_t len)
     }
 }
 
+void TPagedFile::cutAt(std::uint64_t size)
+{
+    if (!writable())
+        throw EDbfError("Cannot write to read-only file \"" + m_path + "\".");
+    dropReadAhead();
+    int result;
+    do
+        result = ::ftruncate(m_fd, static_cast<off_t>(size));
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        throw EDbfError("Cannot write to file \"" + m_path + "\": " + std::strerror(errno) + ".");
+}
+
 bool TPagedFile::readUnit(std::uint32_t n, std::uint8_t *buffer) const
 {
     return readAhead(unitOffset(n), buffer, m_unitSize) == m_unitSize;

@@ -97,6 +97,8 @@ public:
     void dropReadAhead() const;
     // Writes all len bytes at off or throws EDbfError naming the file.
     void writeAt(std::uint64_t off, const void *buffer, std::size_t len);
+    // Cuts the file to `size` bytes or throws EDbfError naming the file.
+    void cutAt(std::uint64_t size);
     // Reads unit n whole (through the read-ahead window); false when the file does not hold all
     // of it.
     bool readUnit(std::uint32_t n, std::uint8_t *buffer) const;

@@ -147,8 +147,16 @@ TEST_F(SharingFaultTest, EditOfARecordAnotherProcessDeletedIsRefused)
     EXPECT_EQ(t.ds.state(), TDataSetState::dsInsert);
 }
 
-TEST_F(SharingFaultTest, ClosingATruncatedTableLeavesItsLastBytes)
+class PieceAfterTheRecordsTest : public SharingFaultTest, public ::testing::WithParamInterface<std::uint8_t>
 {
+};
+
+// Forty bytes of a second record after the first. With a record's flag they are a record cut by
+// somebody else and stay as they are; without one they are an append killed half-way, which the
+// next close takes away so that the file ends in its end-of-file byte again.
+TEST_P(PieceAfterTheRecordsTest, ClosingKeepsATruncatedRecordAndDropsAnAppendCutShort)
+{
+    const std::uint8_t flag = GetParam();
     {
         Table t(dir);
         t.append("one");
@@ -156,14 +164,25 @@ TEST_F(SharingFaultTest, ClosingATruncatedTableLeavesItsLastBytes)
     }
     auto cut = readBytes(dir.file("memo.dbf"));
     cut.resize(kMemoHeader + kMemoRecord + 40);
+    cut[kMemoHeader + kMemoRecord] = flag;
     writeBytes(dir.file("memo.dbf"), cut);
     { EXPECT_EQ(Table(dir).titles(), std::vector<std::string>{"one"}); }
     const auto after = readBytes(dir.file("memo.dbf"));
-    ASSERT_EQ(after.size(), cut.size());
-    EXPECT_TRUE(std::equal(cut.begin() + kMemoHeader, cut.end(), after.begin() + kMemoHeader))
-        << "the partial record is left as it was";
     EXPECT_EQ(le32(after, 4), 1u);
+    if (flag == ' ') {
+        ASSERT_EQ(after.size(), cut.size());
+        EXPECT_TRUE(std::equal(cut.begin() + kMemoHeader, cut.end(), after.begin() + kMemoHeader))
+            << "the partial record is left as it was";
+        return;
+    }
+    ASSERT_EQ(after.size(), kMemoHeader + kMemoRecord + 1);
+    EXPECT_TRUE(std::equal(after.begin() + kMemoHeader, after.end() - 1, cut.begin() + kMemoHeader));
+    EXPECT_EQ(after.back(), 0x1A);
+    { Table(dir).append("next"); }
+    EXPECT_EQ(Table(dir).titles(), (std::vector<std::string>{"one", "next"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Flags, PieceAfterTheRecordsTest, ::testing::Values(' ', 0x00, 0x1A));
 
 // Other programs write dBase IV tables (version byte 0x8B) with a language driver of 0; their
 // memo file keeps the length-prefixed layout and its own version byte.
