@@ -10,6 +10,7 @@
 // a walk in index order (sqlite3's ordered select). Reference commands include their process
 // start, as a user would meet them; ours run in this process. Ratios are the figures to read;
 // a reference missing from the machine shows as n/a.
+#include "benchtitles.h"
 #include "dbf.h"
 #include "dbffile.h"
 #include "indexcursor.h"
@@ -20,7 +21,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -48,21 +48,6 @@ double median(std::vector<double> values)
 bool haveCommand(const std::string &probe)
 {
     return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::vector<std::string> randomTitles(std::size_t count)
-{
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> length(8, 40), letter(0, 25), space(0, 6);
-    std::vector<std::string> titles;
-    titles.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string t;
-        for (int n = length(rng); n > 0; --n)
-            t += space(rng) == 0 ? ' ' : static_cast<char>((t.empty() ? 'A' : 'a') + letter(rng));
-        titles.push_back(t);
-    }
-    return titles;
 }
 
 std::string memoText(std::size_t i)

@@ -2,6 +2,7 @@
 // then walks the table in index order; does the same inserts into an indexed SQLite table with
 // the sqlite3 command (one transaction, no fsync) as the reference for a well-made B-tree.
 //     velmora_index_bench [records]        (default 100000)
+#include "benchtitles.h"
 #include "dbffile.h"
 #include "indexcursor.h"
 
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -21,21 +21,6 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::vector<std::string> randomTitles(std::size_t count)
-{
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> length(8, 40), letter(0, 25), space(0, 6);
-    std::vector<std::string> titles;
-    titles.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string t;
-        for (int n = length(rng); n > 0; --n)
-            t += space(rng) == 0 ? ' ' : static_cast<char>((t.empty() ? 'A' : 'a') + letter(rng));
-        titles.push_back(t);
-    }
-    return titles;
 }
 
 void prepareTable(const std::string &dir, bool indexed)
