@@ -81,51 +81,48 @@ void expectStoppedWhenVisited(const std::function<void(std::vector<std::uint8_t>
     }
 }
 
-void openInfos(TDbf &ds, const TempDir &dir)
+using Damage = void (*)(std::vector<std::uint8_t> &, std::uint32_t root);
+
+struct BelowTheRoot
 {
-    ds.setFilePath(dir.path() + "/");
-    ds.setTableName("infos.dbf");
-    ds.open();
-}
+    const char *name;
+    Damage damage;
+};
+
+class IndexDamageBelowTheRoot : public ::testing::TestWithParam<BelowTheRoot>
+{
+};
 
 } // namespace
 
-TEST(IndexCorrupt, APagePointerPastTheEndStopsTheWalkThatReachesIt)
+TEST_P(IndexDamageBelowTheRoot, StopsTheWalkThatReachesIt)
 {
-    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
-        const std::uint32_t child = le32(b, entry(root, 0));
-        putLe32(b, entry(child, 1), 0x00FFFFF0);
-    });
+    expectStoppedWhenVisited(GetParam().damage);
 }
 
-TEST(IndexCorrupt, APagePointerIntoTheHeaderStopsTheWalkThatReachesIt)
-{
-    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) { putLe32(b, entry(root, 0), 2); });
-}
-
-TEST(IndexCorrupt, AKeyCountAboveTheMaximumStopsTheWalkThatReachesIt)
-{
-    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
-        const std::uint32_t child = le32(b, entry(root, 0));
-        const std::uint32_t leaf = le32(b, entry(child, 0));
-        putLe32(b, std::size_t(leaf) * 512, 13);
-    });
-}
-
-TEST(IndexCorrupt, ACycleOfPagesStopsTheWalkAndIsNeverWalkedForever)
-{
-    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
-        const std::uint32_t child = le32(b, entry(root, 0));
-        putLe32(b, entry(child, 0), root);
-    });
-}
-
-TEST(IndexCorrupt, TwoBranchesSharingAPageStopTheWalkBeforeItGoesRound)
-{
-    expectStoppedWhenVisited([](std::vector<std::uint8_t> &b, std::uint32_t root) {
-        putLe32(b, entry(root, 1), le32(b, entry(root, 0)));
-    });
-}
+INSTANTIATE_TEST_SUITE_P(
+    IndexCorrupt, IndexDamageBelowTheRoot,
+    ::testing::Values(
+        BelowTheRoot{"PagePointerPastTheEnd",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) {
+                         putLe32(b, entry(le32(b, entry(root, 0)), 1), 0x00FFFFF0);
+                     }},
+        BelowTheRoot{"PagePointerIntoTheHeader",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) { putLe32(b, entry(root, 0), 2); }},
+        BelowTheRoot{"KeyCountAboveTheMaximum",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) {
+                         const std::uint32_t leaf = le32(b, entry(le32(b, entry(root, 0)), 0));
+                         putLe32(b, std::size_t(leaf) * 512, 13);
+                     }},
+        BelowTheRoot{"CycleOfPagesNeverWalkedForever",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) {
+                         putLe32(b, entry(le32(b, entry(root, 0)), 0), root);
+                     }},
+        BelowTheRoot{"TwoBranchesSharingAPage",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) {
+                         putLe32(b, entry(root, 1), le32(b, entry(root, 0)));
+                     }}),
+    [](const ::testing::TestParamInfo<BelowTheRoot> &info) { return std::string(info.param.name); });
 
 // Damage at a root is still found at open; the table is then walked in stored order (below).
 TEST(IndexCorrupt, ADamagedRootIsRefusedAtOpen)
@@ -158,13 +155,10 @@ TEST(IndexCorrupt, ADatasetWalkReachingADamagedPageStopsWithTheFileAndBlock)
     TempDir dir;
     makeInfosTable(dir);
     {
-        TDbf ds("Dbfinfos");
-        openInfos(ds, dir);
-        for (int i = 0; i < 600; ++i) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString("Title " + std::to_string(i * 7919 % 1000));
-            ds.post();
-        }
+        std::vector<std::string> titles;
+        for (int i = 0; i < 600; ++i)
+            titles.push_back("Title " + std::to_string(i * 7919 % 1000));
+        InfosDataset(dir).post(titles, false);
     }
     std::vector<std::uint8_t> bytes = readFile(dir.file("infos.mdx"));
     const std::uint32_t root = le32(bytes, 2048);
@@ -173,8 +167,8 @@ TEST(IndexCorrupt, ADatasetWalkReachingADamagedPageStopsWithTheFileAndBlock)
     writeFile(dir.file("infos.mdx"), bytes);
     const std::vector<std::uint8_t> tableBytes = readFile(dir.file("infos.dbf"));
 
-    TDbf ds("Dbfinfos");
-    openInfos(ds, dir);
+    InfosDataset infos(dir);
+    TDbf &ds = infos.ds;
     std::size_t walked = 0;
     expectDamageReported([&] {
         for (ds.first(); !ds.eof(); ds.next())
