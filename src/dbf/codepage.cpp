@@ -75,6 +75,22 @@ char32_t nextCodePoint(const std::string &s, std::size_t &i)
     return cp;
 }
 
+std::u16string toUtf16(const std::string &utf8, bool &ok)
+{
+    std::u16string out(utf8.size() + 1, u'\0');
+    int32_t len = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()), &len,
+                  utf8.data(), static_cast<int32_t>(utf8.size()), &err);
+    ok = U_SUCCESS(err);
+    out.resize(ok ? static_cast<std::size_t>(len) : 0);
+    return out;
+}
+
+} // namespace
+
+namespace codepage {
+
 void appendUtf8(std::string &out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -94,21 +110,6 @@ void appendUtf8(std::string &out, char32_t cp)
     }
 }
 
-std::u16string toUtf16(const std::string &utf8, bool &ok)
-{
-    std::u16string out(utf8.size() + 1, u'\0');
-    int32_t len = 0;
-    UErrorCode err = U_ZERO_ERROR;
-    u_strFromUTF8(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()), &len,
-                  utf8.data(), static_cast<int32_t>(utf8.size()), &err);
-    ok = U_SUCCESS(err);
-    out.resize(ok ? static_cast<std::size_t>(len) : 0);
-    return out;
-}
-
-} // namespace
-
-namespace codepage {
 
 int ofLanguageDriver(std::uint8_t ldid)
 {
@@ -242,7 +243,7 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
             if (b < 0x80 && m_asciiSame)
                 out += static_cast<char>(b);
             else
-                appendUtf8(out, m_toUnicode[b]);
+                codepage::appendUtf8(out, m_toUnicode[b]);
         }
         return out;
     }

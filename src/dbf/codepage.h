@@ -27,6 +27,9 @@ int systemOem();
 // Replaces the code pages taken from the locale (tests; 0 restores the locale's choice).
 void setSystem(int ansi, int oem);
 
+// Appends the UTF-8 bytes of one code point.
+void appendUtf8(std::string &out, char32_t cp);
+
 } // namespace codepage
 
 // Conversion between one code page and UTF-8. Single-byte code pages go through a 256-entry table

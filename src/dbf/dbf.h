@@ -31,6 +31,7 @@
 #pragma once
 
 #include "dbferrors.h"
+#include "dbftypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -46,35 +47,10 @@ class TProductionIndex;
 
 enum class TDataSetState { dsInactive = 0, dsBrowse = 1, dsEdit = 2, dsInsert = 3 };
 
-enum class TFieldType {
-    ftString,   // C
-    ftMemo,     // M
-    ftBlob,     // B, G
-    ftSmallint, // N, F without decimals and at most 4 wide
-    ftFloat,    // N, F otherwise
-    ftBoolean,  // L
-    ftDate,     // D
-    ftInteger,  // I
-    ftAutoInc,  // +
-    ftDateTime, // @
-    ftDouble    // O
-};
-
-// How a table is opened. Shared tables use record locks; an exclusive one keeps others to
-// reading; a read-only one cannot be changed.
-enum class TDbfAccess { Shared, Exclusive, ReadOnly };
-
 // A bookmark is the physical record number of a record; std::nullopt is "no record".
 using TBookmark = std::optional<std::uint32_t>;
 
 // Index definition of the dataset's Indexes collection (reconciled with the .mdx at open).
-enum TIndexOption : unsigned {
-    ixPrimary = 1,
-    ixUnique = 2,
-    ixDescending = 4,
-    ixCaseInsensitive = 8,
-    ixExpression = 16
-};
 struct TDbfIndexDef
 {
     std::string IndexFile; // tag name, or a separate index file when it has an extension
@@ -218,7 +194,6 @@ public:
     // close ends an open batch.
     void beginBatch();
     void endBatch();
-    bool inBatch() const { return m_batchDepth > 0; }
 
     // ---- fields --------------------------------------------------------------------------------
     int fieldCount() const { return static_cast<int>(m_fields.size()); }

@@ -106,7 +106,7 @@ void TDbf::writePendingMemos()
 {
     TDbtFile *memo = m_file->memoFile();
     for (const MemoEdit &m : m_memoEdits)
-        m_file->setMemoBlock(m_buffer.data(), m.field, memo->write(0, 0, m.bytes));
+        m_file->setMemoBlock(m_buffer.data(), m.field, memo->write(m.bytes));
     m_memoEdits.clear();
 }
 

@@ -3,12 +3,15 @@
 #include "dbfbytes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace dbfbytes;
 
@@ -16,6 +19,18 @@ namespace {
 
 constexpr std::size_t kShortHeader = 32;
 constexpr std::size_t kLongHeader = 68;
+
+// A field descriptor: OFFSET SIZE name (NUL-padded), then the type letter, width and decimals.
+struct DescriptorLayout
+{
+    std::size_t size;
+    std::size_t nameSize;
+    std::size_t letterAt;
+    std::size_t widthAt;
+    std::size_t decimalsAt;
+};
+constexpr DescriptorLayout kShortDescriptor{32, 11, 11, 16, 17}; // after a 32-byte header
+constexpr DescriptorLayout kLongDescriptor{48, 32, 32, 33, 34};  // after a 68-byte header
 constexpr int kMaxFields = 4095;
 constexpr std::uint32_t kMaxLockProbe = 1u << 20;
 // Slots a batch locks at a time.
@@ -47,9 +62,10 @@ void setToday(std::uint8_t *header)
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    header[1] = static_cast<std::uint8_t>(local.tm_year % 256);
-    header[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    header[3] = static_cast<std::uint8_t>(local.tm_mday);
+    std::uint8_t *date = header + TDbfFile::kUpdateDateAt;
+    date[0] = static_cast<std::uint8_t>(local.tm_year % 256);
+    date[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    date[2] = static_cast<std::uint8_t>(local.tm_mday);
 }
 
 bool isMemoLetter(char c)
@@ -91,8 +107,8 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access)
         std::uint8_t first[kShortHeader] = {};
         if (readAt(0, first, sizeof first) != sizeof first)
             invalidFile();
-        const std::uint16_t headerLength = readLE16(first + 8);
-        const std::uint16_t recordLength = readLE16(first + 10);
+        const std::uint16_t headerLength = readLE16(first + kHeaderLengthAt);
+        const std::uint16_t recordLength = readLE16(first + kRecordLengthAt);
         setHeaderSize(sizeof first);
         header().assign(first, first + sizeof first);
         classify();
@@ -110,10 +126,10 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access)
         readDescriptors();
         chooseCodePage();
         openMemo(access);
-        if (header()[28] != 0 && !fileExists(indexPathOf(path)))
-            header()[28] = 0;
-        m_version = header()[0];
-        m_indexFlag = header()[28];
+        if (header()[kIndexFlagAt] != 0 && !fileExists(indexPathOf(path)))
+            header()[kIndexFlagAt] = 0;
+        m_version = header()[kVersionAt];
+        m_indexFlag = header()[kIndexFlagAt];
         correctRecordCount();
         m_knownEnd = recordCount();
     } catch (...) {
@@ -126,9 +142,9 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access)
 
 void TDbfFile::classify()
 {
-    const std::uint8_t version = header()[0];
+    const std::uint8_t version = header()[kVersionAt];
     if ((version & 7) == 3)
-        m_level = header()[29] == 0 ? TTableLevel::dBaseIII : TTableLevel::dBaseIV;
+        m_level = header()[kLanguageDriverAt] == 0 ? TTableLevel::dBaseIII : TTableLevel::dBaseIV;
     else if ((version & 7) == 4)
         m_level = TTableLevel::dBaseVII;
     else if (version == 0xF5)
@@ -144,7 +160,8 @@ void TDbfFile::readDescriptors()
     m_fields.clear();
     const bool shortLayout = m_level <= TTableLevel::dBaseIV;
     const std::size_t prefix = shortLayout ? kShortHeader : kLongHeader;
-    const std::size_t size = shortLayout ? 32 : 48;
+    const DescriptorLayout &layout = shortLayout ? kShortDescriptor : kLongDescriptor;
+    const std::size_t size = layout.size;
     const std::vector<std::uint8_t> &h = header();
     std::size_t count = 0;
     int offset = 1;
@@ -153,12 +170,11 @@ void TDbfFile::readDescriptors()
             break;
         const std::uint8_t *d = h.data() + at;
         TDbfFieldDef def;
-        const std::size_t nameLength = shortLayout ? 11 : 32;
         def.name.assign(reinterpret_cast<const char *>(d),
-                        strnlen(reinterpret_cast<const char *>(d), nameLength));
-        def.letter = static_cast<char>(std::toupper(d[shortLayout ? 11 : 32]));
-        def.width = d[shortLayout ? 16 : 33];
-        def.decimals = d[shortLayout ? 17 : 34];
+                        strnlen(reinterpret_cast<const char *>(d), layout.nameSize));
+        def.letter = static_cast<char>(std::toupper(d[layout.letterAt]));
+        def.width = d[layout.widthAt];
+        def.decimals = d[layout.decimalsAt];
         def.offset = offset;
         offset += def.width;
         addField(std::move(def));
@@ -214,9 +230,9 @@ void TDbfFile::chooseCodePage()
 {
     int cp = 0;
     if (m_level <= TTableLevel::dBaseIV)
-        cp = codepage::ofLanguageDriver(header()[29]);
+        cp = codepage::ofLanguageDriver(header()[kLanguageDriverAt]);
     else
-        cp = codepage::ofLanguageDriverName(header().data() + 32, 32);
+        cp = codepage::ofLanguageDriverName(header().data() + kLanguageDriverNameAt, kLanguageDriverNameSize);
     if (cp == 0)
         cp = codepage::systemOem();
     m_codePage = std::make_unique<TCodePage>(cp);
@@ -231,14 +247,14 @@ void TDbfFile::openMemo(TDbfAccess access)
     // Bit 7 flags the memo file on dBase levels only: FoxPro version bytes use it otherwise.
     if (m_level <= TTableLevel::dBaseVII) {
         if (hasMemo)
-            header()[0] |= 0x80;
+            header()[kVersionAt] |= kMemoFlag;
         else
-            header()[0] &= 0x7F;
+            header()[kVersionAt] &= static_cast<std::uint8_t>(~kMemoFlag);
     }
     if (!hasMemo)
         return;
     m_memo = std::make_unique<TDbtFile>();
-    m_memo->open(memoPathOf(path()), access, terminatorMemos(header()[0], header()[29]));
+    m_memo->open(memoPathOf(path()), access, terminatorMemos(header()[kVersionAt], header()[kLanguageDriverAt]));
 }
 
 void TDbfFile::refreshHeader()
@@ -247,29 +263,29 @@ void TDbfFile::refreshHeader()
         return;
     if (!readHeader())
         invalidFile();
-    header()[0] = m_version;
-    header()[28] = m_indexFlag;
+    header()[kVersionAt] = m_version;
+    header()[kIndexFlagAt] = m_indexFlag;
 }
 
 void TDbfFile::correctRecordCount()
 {
-    if (readLE32(header().data() + 4) == recordCount())
+    if (readLE32(header().data() + kRecordCountAt) == recordCount())
         return;
     if (!writable()) {
-        writeLE32(header().data() + 4, recordCount());
+        writeLE32(header().data() + kRecordCountAt, recordCount());
         return;
     }
     HeaderLock lock(*this);
     refreshHeader();
-    if (readLE32(header().data() + 4) != recordCount()) {
-        writeLE32(header().data() + 4, recordCount());
+    if (readLE32(header().data() + kRecordCountAt) != recordCount()) {
+        writeLE32(header().data() + kRecordCountAt, recordCount());
         stampHeader();
     }
 }
 
 std::uint32_t TDbfFile::headerRecordCount() const
 {
-    return readLE32(header().data() + 4);
+    return readLE32(header().data() + kRecordCountAt);
 }
 
 void TDbfFile::close()
@@ -538,8 +554,8 @@ void TDbfFile::releaseReservedSlots() noexcept
 void TDbfFile::writeCount(std::uint32_t count)
 {
     setToday(header().data());
-    writeLE32(header().data() + 4, count);
-    writeHeaderBytes(1, 7);
+    writeLE32(header().data() + kRecordCountAt, count);
+    writeHeaderBytes(kChangeStampAt, kChangeStampSize);
 }
 
 // The record goes in before the count, so that a process killed between the two leaves a count
@@ -571,7 +587,7 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     m_knownEnd = std::max(m_knownEnd, atEnd ? n : freshUnitCount());
     if (m_batchDepth > 0) {
         // Nobody else appends during the batch: the file ends with the slots we filled.
-        writeLE32(header().data() + 4, m_knownEnd);
+        writeLE32(header().data() + kRecordCountAt, m_knownEnd);
         m_countPending = true;
         return n;
     }
@@ -635,4 +651,88 @@ void TDbfFile::addIndexMaintainer(TIndexMaintainer *index)
 void TDbfFile::removeIndexMaintainer(TIndexMaintainer *index)
 {
     m_indexes.erase(std::remove(m_indexes.begin(), m_indexes.end(), index), m_indexes.end());
+}
+
+std::string dbfChangeStamp(int fd)
+{
+    std::uint8_t header[TDbfFile::kChangeStampAt + TDbfFile::kChangeStampSize];
+    std::size_t done = 0;
+    while (done < sizeof header) {
+        const ssize_t n = ::pread(fd, header + done, sizeof header - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return {};
+        done += static_cast<std::size_t>(n);
+    }
+    return std::string(reinterpret_cast<const char *>(header) + TDbfFile::kChangeStampAt,
+                       TDbfFile::kChangeStampSize);
+}
+
+namespace {
+
+// Writes a whole new file; the descriptor is closed whatever happens.
+void writeWhole(const std::string &path, const std::vector<std::uint8_t> &bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EDbfError("Cannot create file \"" + path + "\".");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool closed = ::close(fd) == 0;
+    if (done != bytes.size() || !closed)
+        throw EDbfError("Cannot write to file \"" + path + "\".");
+}
+
+} // namespace
+
+void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t languageDriver,
+                    const std::vector<TDbfCreateField> &fields, std::uint16_t memoBlockSize)
+{
+    const DescriptorLayout &layout = kShortDescriptor;
+    const std::size_t headerLength = kShortHeader + layout.size * fields.size() + 1;
+    std::vector<std::uint8_t> h(headerLength + 1, 0);
+    std::size_t recordLength = 1;
+    bool hasMemo = false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const TDbfCreateField &f = fields[i];
+        std::uint8_t *d = h.data() + TDbfFile::kDescriptorsAt + layout.size * i;
+        std::memcpy(d, f.name.data(), std::min<std::size_t>(f.name.size(), 10));
+        d[layout.letterAt] = static_cast<std::uint8_t>(f.letter);
+        d[layout.widthAt] = static_cast<std::uint8_t>(f.width);
+        d[layout.decimalsAt] = static_cast<std::uint8_t>(f.decimals);
+        recordLength += static_cast<std::size_t>(f.width);
+        hasMemo = hasMemo || isMemoLetter(static_cast<char>(std::toupper(static_cast<unsigned char>(f.letter))));
+    }
+    h[TDbfFile::kVersionAt] = version;
+    setToday(h.data());
+    writeLE16(h.data() + TDbfFile::kHeaderLengthAt, static_cast<std::uint16_t>(headerLength));
+    writeLE16(h.data() + TDbfFile::kRecordLengthAt, static_cast<std::uint16_t>(recordLength));
+    h[TDbfFile::kLanguageDriverAt] = languageDriver;
+    h[headerLength - 1] = TDbfFile::kDescriptorEnd;
+    h[headerLength] = TDbfFile::kEndOfFile;
+    writeWhole(path, h);
+    if (!hasMemo)
+        return;
+    const bool dBaseIII = terminatorMemos(version, languageDriver);
+    const std::uint16_t blockSize = dBaseIII ? 512 : memoBlockSize;
+    std::vector<std::uint8_t> m(blockSize, 0);
+    writeLE32(m.data(), 1);
+    const std::size_t slash = path.rfind('/');
+    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    base = base.substr(0, base.rfind('.'));
+    for (std::size_t i = 0; i < base.size() && i < 8; ++i)
+        m[8 + i] = static_cast<std::uint8_t>(std::toupper(static_cast<unsigned char>(base[i])));
+    if (dBaseIII)
+        m[16] = 3;
+    else
+        writeLE16(m.data() + 20, blockSize);
+    writeWhole(memoPathOf(path), m);
 }

@@ -19,6 +19,7 @@
 #include "dbtfile.h"
 #include "pagedfile.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,24 @@ public:
     static constexpr std::uint8_t kEndOfFile = 0x1A;
     static constexpr std::uint8_t kDescriptorEnd = 0x0D;
 
+    // Where the header fields of the table above stand.
+    static constexpr std::size_t kVersionAt = 0;
+    static constexpr std::size_t kUpdateDateAt = 1;
+    static constexpr std::size_t kRecordCountAt = 4;
+    static constexpr std::size_t kHeaderLengthAt = 8;
+    static constexpr std::size_t kRecordLengthAt = 10;
+    static constexpr std::size_t kIndexFlagAt = 28;
+    static constexpr std::size_t kLanguageDriverAt = 29;
+    static constexpr std::size_t kDescriptorsAt = 32;
+    // After a 68-byte header the language driver is named, in 32 bytes, where descriptors start
+    // after a 32-byte one.
+    static constexpr std::size_t kLanguageDriverNameAt = 32;
+    static constexpr std::size_t kLanguageDriverNameSize = 32;
+    static constexpr std::uint8_t kMemoFlag = 0x80; // in the version byte, on dBase levels
+    // The date of last update and the record count: what every writer of the table changes.
+    static constexpr std::size_t kChangeStampAt = kUpdateDateAt;
+    static constexpr std::size_t kChangeStampSize = 7;
+
     TDbfFile();
     ~TDbfFile() override;
 
@@ -68,13 +87,12 @@ public:
     void close();
 
     TTableLevel level() const { return m_level; }
-    std::uint8_t languageDriver() const { return header()[29]; }
+    std::uint8_t languageDriver() const { return header()[kLanguageDriverAt]; }
     std::uint32_t recordLength() const { return unitSize(); }
     std::uint32_t recordCount() const { return unitCount(); }
     std::uint32_t headerRecordCount() const;
     const std::vector<TDbfFieldDef> &fields() const { return m_fields; }
     TDbtFile *memoFile() const { return m_memo.get(); }
-    bool hasMemoFile() const { return m_memo != nullptr; }
 
     // Code pages: the table's, and whether ICU can convert it (else the table is read-only).
     int codePage() const { return m_codePage->number(); }
@@ -186,6 +204,11 @@ bool terminatorMemos(std::uint8_t version, std::uint8_t languageDriver);
 // The memo file and production index file of a table path (extension replaced).
 std::string memoPathOf(const std::string &tablePath);
 std::string indexPathOf(const std::string &tablePath);
+
+// The change stamp (kChangeStampAt) of the table open on fd, read without opening it as a table:
+// a reader that keeps what it read can tell whether any writer has been at the table since. Empty
+// when the file is too short to hold one.
+std::string dbfChangeStamp(int fd);
 
 // Writes a new, empty table (and an empty memo file when a field is a memo). Used by the shipped
 // data generator and by tests; the program itself never creates a table.

@@ -117,8 +117,7 @@ std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
     return start;
 }
 
-std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
-                              const std::string &bytes)
+std::uint32_t TDbtFile::write(const std::string &bytes)
 {
     if (bytes.empty())
         return 0;
@@ -137,11 +136,6 @@ std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
     if (m_terminatorStyle) {
         run[bytes.size()] = kTerminator;
         run[bytes.size() + 1] = kTerminator;
-    }
-    const bool append = oldBlock == 0 || blocks > ceilDiv(oldLength, B);
-    if (!append) {
-        writeAt(static_cast<std::uint64_t>(oldBlock) * B, run.data(), run.size());
-        return oldBlock;
     }
     if (m_inBatch) {
         const std::uint32_t start = allocate(static_cast<std::uint32_t>(blocks));

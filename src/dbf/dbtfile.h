@@ -10,9 +10,10 @@
 //   length-prefixed (others) FF FF 08 00, then dword 8 + length, then the text
 // A first block without FF FF 08 00 is read in the terminator style whatever the level.
 //
-// Appending a memo locks the header block (real bytes) and re-reads it under that lock; rewriting
-// in place takes no memo lock: the record lock of the table guards it. A batch holds that lock
-// from beginBatch to endBatch, appends without re-reading and writes the header once, at the end.
+// Every memo written is appended: the blocks of the text it replaces stay as they were, so a
+// reader holding the old block number still reads the old text. Appending locks the header block
+// (real bytes) and re-reads it under that lock. A batch holds that lock from beginBatch to
+// endBatch, appends without re-reading and writes the header once, at the end.
 #pragma once
 
 #include "pagedfile.h"
@@ -37,9 +38,9 @@ public:
     // end of the file, or a length running past the end give what the file actually holds, never
     // more.
     std::string read(std::uint32_t block) const;
-    // Writes `bytes` (already in the table's code page) as a memo whose old start block and old
-    // text length were oldBlock and oldLength; returns the new start block (0 for empty text).
-    std::uint32_t write(std::uint32_t oldBlock, std::size_t oldLength, const std::string &bytes);
+    // Appends `bytes` (already in the table's code page) as a new memo; returns its start block
+    // (0 for empty text, which takes none).
+    std::uint32_t write(const std::string &bytes);
 
     std::uint32_t nextFreeBlock() const;
 

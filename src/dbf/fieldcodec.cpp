@@ -1,4 +1,5 @@
-// Field values inside a record buffer, and writing new empty tables.
+// Field values inside a record buffer: the text, numbers, dates and memo block numbers of the
+// table's fields, to and from their bytes.
 #include "dbffile.h"
 
 #include "dbfbytes.h"
@@ -8,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace dbfbytes;
 
@@ -196,68 +195,4 @@ void TDbfFile::setMemoBlock(std::uint8_t *record, int field, std::uint32_t block
     char digits[32];
     std::snprintf(digits, sizeof digits, "%0*u", std::min(f.width, 20), block);
     setFieldBytes(record, field, digits);
-}
-
-namespace {
-
-void writeWhole(const std::string &path, const std::vector<std::uint8_t> &bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw EDbfError("Cannot create file \"" + path + "\".");
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    const bool ok = n == static_cast<ssize_t>(bytes.size()) && ::close(fd) == 0;
-    if (!ok)
-        throw EDbfError("Cannot write to file \"" + path + "\".");
-}
-
-} // namespace
-
-void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t languageDriver,
-                    const std::vector<TDbfCreateField> &fields, std::uint16_t memoBlockSize)
-{
-    const std::size_t headerLength = 32 + 32 * fields.size() + 1;
-    std::vector<std::uint8_t> h(headerLength + 1, 0);
-    std::size_t recordLength = 1;
-    bool hasMemo = false;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const TDbfCreateField &f = fields[i];
-        std::uint8_t *d = h.data() + 32 + 32 * i;
-        std::memcpy(d, f.name.data(), std::min<std::size_t>(f.name.size(), 10));
-        d[11] = static_cast<std::uint8_t>(f.letter);
-        d[16] = static_cast<std::uint8_t>(f.width);
-        d[17] = static_cast<std::uint8_t>(f.decimals);
-        recordLength += static_cast<std::size_t>(f.width);
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(f.letter)));
-        hasMemo = hasMemo || letter == 'M' || letter == 'B' || letter == 'G';
-    }
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    h[0] = version;
-    h[1] = static_cast<std::uint8_t>(local.tm_year % 256);
-    h[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    h[3] = static_cast<std::uint8_t>(local.tm_mday);
-    writeLE16(h.data() + 8, static_cast<std::uint16_t>(headerLength));
-    writeLE16(h.data() + 10, static_cast<std::uint16_t>(recordLength));
-    h[29] = languageDriver;
-    h[headerLength - 1] = TDbfFile::kDescriptorEnd;
-    h[headerLength] = TDbfFile::kEndOfFile;
-    writeWhole(path, h);
-    if (!hasMemo)
-        return;
-    const bool dBaseIII = terminatorMemos(version, languageDriver);
-    const std::uint16_t blockSize = dBaseIII ? 512 : memoBlockSize;
-    std::vector<std::uint8_t> m(blockSize, 0);
-    writeLE32(m.data(), 1);
-    const std::size_t slash = path.rfind('/');
-    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    base = base.substr(0, base.rfind('.'));
-    for (std::size_t i = 0; i < base.size() && i < 8; ++i)
-        m[8 + i] = static_cast<std::uint8_t>(std::toupper(static_cast<unsigned char>(base[i])));
-    if (dBaseIII)
-        m[16] = 3;
-    else
-        writeLE16(m.data() + 20, blockSize);
-    writeWhole(memoPathOf(path), m);
 }

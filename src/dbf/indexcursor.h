@@ -9,6 +9,7 @@
 // the file's tags, hands out the cursor for IndexName and keeps the tags up to date.
 #pragma once
 
+#include "dbf.h"
 #include "dbfcursor.h"
 #include "dbffile.h"
 #include "indexbuffer.h"

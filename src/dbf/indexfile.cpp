@@ -144,9 +144,9 @@ void TIndexFile::loadTags()
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * i];
         TIndexTag tag;
-        tag.headerBlock = readLE32(entry);
-        tag.name = upper(cString(entry + 4, 11));
-        tag.entryFlag = entry[15];
+        tag.headerBlock = readLE32(entry + kEntryHeaderBlock);
+        tag.name = upper(cString(entry + kEntryName, kEntryNameSize));
+        tag.entryFlag = entry[kEntryFlag];
         readTagHeader(tag);
         resolveKeyParts(tag);
         m_tags.push_back(std::move(tag));
@@ -511,11 +511,11 @@ void TIndexFile::addTagEntry(std::size_t index, const TIndexTag &tag)
 {
     std::uint8_t *entry = &m_header[kTagTableOffset + kTagEntryLength * index];
     std::fill(entry, entry + kTagEntryLength, 0);
-    writeLE32(entry, tag.headerBlock);
-    std::copy(tag.name.begin(), tag.name.end(), entry + 4);
-    entry[15] = tag.entryFlag;
-    entry[20] = 2;
-    entry[21] = static_cast<std::uint8_t>(tag.keyType);
+    writeLE32(entry + kEntryHeaderBlock, tag.headerBlock);
+    std::copy(tag.name.begin(), tag.name.end(), entry + kEntryName);
+    entry[kEntryFlag] = tag.entryFlag;
+    entry[kEntryTwo] = 2;
+    entry[kEntryKeyType] = static_cast<std::uint8_t>(tag.keyType);
     writeLE16(&m_header[kHdrTagCount], static_cast<std::uint16_t>(index + 1));
     writeFileHeader();
 }

@@ -29,7 +29,8 @@
 // changes the file or another one is seen to, so a walk is never staler than its last read-ahead.
 #pragma once
 
-#include "dbf.h"
+#include "dbferrors.h"
+#include "dbftypes.h"
 #include "indexbuffer.h"
 #include "indexcollation.h"
 #include "mdxpage.h"

@@ -96,6 +96,14 @@ constexpr std::size_t kHdrDateAgain = 44;
 constexpr std::size_t kHdrChangeCounter = 508;
 constexpr std::size_t kHdrOne = 529;
 
+// Tag table entry fields.
+constexpr std::size_t kEntryHeaderBlock = 0;
+constexpr std::size_t kEntryName = 4;
+constexpr std::size_t kEntryNameSize = 11;
+constexpr std::size_t kEntryFlag = 15;
+constexpr std::size_t kEntryTwo = 20;
+constexpr std::size_t kEntryKeyType = 21;
+
 // Tag header fields.
 constexpr std::size_t kTagRoot = 0;
 constexpr std::size_t kTagBlocks = 4;

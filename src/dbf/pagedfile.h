@@ -19,7 +19,8 @@
 // Index files use absolute blocks and call lockRange directly.
 #pragma once
 
-#include "dbf.h"
+#include "dbferrors.h"
+#include "dbftypes.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -91,11 +91,8 @@ TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
         const long long window = st.st_mtim.tv_nsec != 0 ? FineRacyNanoseconds : RacyNanoseconds;
         stamp.racy = nowNanoseconds() - stamp.mtime < window;
     }
-    if (readHeader) {
-        char header[8];
-        if (::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header))
-            stamp.header.assign(header + 1, 7); // date of last update, record count
-    }
+    if (readHeader)
+        stamp.header = dbfChangeStamp(fd);
     ::close(fd);
     return stamp;
 }

@@ -1,5 +1,7 @@
 #include "textfold.h"
 
+#include "codepage.h"
+
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
@@ -11,25 +13,6 @@
 
 namespace TextFold {
 namespace {
-
-void appendUtf8(UChar32 c, std::string &out)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Letters that neither decomposition nor case folding split, but that people type as two
 // letters or without their stroke.
@@ -54,7 +37,7 @@ void appendClassified(UChar32 c, std::string &out)
         out += spread;
     } else if (u_isalnum(c) || u_charType(c) == U_COMBINING_SPACING_MARK
                || u_charType(c) == U_ENCLOSING_MARK) {
-        appendUtf8(c, out);
+        codepage::appendUtf8(out, static_cast<char32_t>(c));
     } else if (c == 0x2018 || c == 0x2019 || c == 0x201B || c == 0x02BC) {
         out += '\''; // typographic apostrophes read as the typed one: "l’école" is "l'école"
     } else if ((c >= 0x2010 && c <= 0x2015) || c == 0x2212) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 constexpr std::uint8_t kDBaseIV = 0x8B;
@@ -58,6 +60,35 @@ TEST_F(TableFileTest, NewTableHasTheLayoutOfItsSchema)
     EXPECT_EQ(b[64 + 11], 'M');
     EXPECT_EQ(b[96], 0x0D);
     EXPECT_EQ(b[97], 0x1A);
+}
+
+std::size_t openDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// /dev/full takes the open and refuses every write, as a full disk does.
+TEST(TableCreationTest, WriteThatFailsIsAnErrorAndLeavesNoDescriptorOpen)
+{
+    const std::size_t before = openDescriptors();
+    EXPECT_THROW(createDbfTable("/dev/full", 0x03, 0, {{"TITRE", 'C', 80}}), EDbfError);
+    EXPECT_EQ(openDescriptors(), before) << "the refused file is closed";
+}
+
+// A directory that cannot be made must not fall back to its parent, which the end would remove.
+TEST(TempDirTest, ParentThatCannotHoldOneIsAnError)
+{
+    TempDir parent;
+    EXPECT_THROW(TempDir(parent.path() + "missing"), std::runtime_error);
+    {
+        TempDir inner(parent.path());
+        EXPECT_EQ(inner.path().rfind(parent.path(), 0), 0u);
+        writeBytes(inner.file("x"), {1});
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(parent.path())) << "the inner directory is gone, the parent stays";
 }
 
 TEST_F(TableFileTest, RecordCountIsCorrectedFromFileSizeAndStamped)

@@ -3,25 +3,31 @@
 
 #include "dbffile.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+// A fresh directory below parent, removed with everything in it at the end; its path ends in "/".
+// Throws when it cannot be made, so that no test ever writes to, or removes, the parent itself.
 class TempDir
 {
 public:
-    TempDir()
+    explicit TempDir(const std::string &parent = "/tmp")
     {
-        char pattern[] = "/tmp/velmora-dbf-XXXXXX";
-        const char *made = ::mkdtemp(pattern);
-        m_path = made ? std::string(made) + "/" : std::string("/tmp/");
+        std::string pattern = parent + "/velmora-test-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("Cannot make a temporary directory in " + parent + ": " +
+                                     std::strerror(errno));
+        m_path = pattern + "/";
     }
     ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
     TempDir(const TempDir &) = delete;

@@ -25,9 +25,9 @@ TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 512u);
-    EXPECT_EQ(memo.write(0, 0, std::string(504, 'a')), 1u);
+    EXPECT_EQ(memo.write(std::string(504, 'a')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 2u);
-    EXPECT_EQ(memo.write(0, 0, std::string(505, 'b')), 2u);
+    EXPECT_EQ(memo.write(std::string(505, 'b')), 2u);
     EXPECT_EQ(memo.nextFreeBlock(), 4u);
     memo.close();
 
@@ -50,9 +50,9 @@ TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTermina
     create(true);
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
-    EXPECT_EQ(memo.write(0, 0, std::string(510, 'a')), 1u);
+    EXPECT_EQ(memo.write(std::string(510, 'a')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 2u);
-    EXPECT_EQ(memo.write(0, 0, std::string(511, 'b')), 2u);
+    EXPECT_EQ(memo.write(std::string(511, 'b')), 2u);
     EXPECT_EQ(memo.nextFreeBlock(), 4u);
     memo.close();
 
@@ -74,7 +74,7 @@ TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
     create(true);
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
-    EXPECT_EQ(memo.write(0, 0, std::string(512, 'c')), 1u);
+    EXPECT_EQ(memo.write(std::string(512, 'c')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 3u);
     memo.close();
     const auto b = readBytes(memoPath);
@@ -83,26 +83,21 @@ TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
     EXPECT_EQ(memo.read(1), std::string(512, 'c'));
 }
 
-TEST_F(MemoFileTest, InPlaceRewriteWritesOnlyItsOwnBlocks)
+TEST_F(MemoFileTest, NewTextIsAppendedAndOldBlocksAreLeftAsTheyWere)
 {
     create(false);
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
-    ASSERT_EQ(memo.write(0, 0, std::string(504, 'a')), 1u);
-    ASSERT_EQ(memo.write(0, 0, std::string(100, 'z')), 2u);
+    ASSERT_EQ(memo.write(std::string(504, 'a')), 1u);
+    ASSERT_EQ(memo.write(std::string(100, 'z')), 2u);
     const auto before = readBytes(memoPath);
 
-    EXPECT_EQ(memo.write(1, 504, std::string(504, 'x')), 1u) << "same block count: in place";
+    EXPECT_EQ(memo.write(std::string(600, 'y')), 3u);
     const auto after = readBytes(memoPath);
-    EXPECT_EQ(bytesAt(after, 0, 512), bytesAt(before, 0, 512)) << "header unchanged";
-    EXPECT_EQ(bytesAt(after, 1024, 512), bytesAt(before, 1024, 512)) << "next block untouched";
-    EXPECT_EQ(memo.read(1), std::string(504, 'x'));
-
-    EXPECT_EQ(memo.write(1, 504, std::string(600, 'y')), 3u) << "more blocks: appended";
     EXPECT_EQ(memo.nextFreeBlock(), 5u);
-    EXPECT_EQ(memo.read(1), std::string(504, 'x')) << "old blocks are left as they were";
+    EXPECT_EQ(bytesAt(after, 512, 1024), bytesAt(before, 512, 1024)) << "the earlier memos are untouched";
     EXPECT_EQ(memo.read(3), std::string(600, 'y'));
-    EXPECT_EQ(memo.write(0, 0, ""), 0u) << "empty text has no block";
+    EXPECT_EQ(memo.write(""), 0u) << "empty text has no block";
 }
 
 TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
@@ -127,8 +122,8 @@ TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 1024u);
-    EXPECT_EQ(memo.write(0, 0, std::string(1016, 'q')), 1u);
-    EXPECT_EQ(memo.write(0, 0, "r"), 2u);
+    EXPECT_EQ(memo.write(std::string(1016, 'q')), 1u);
+    EXPECT_EQ(memo.write("r"), 2u);
     memo.close();
     EXPECT_EQ(readBytes(memoPath).size(), 3u * 1024);
 }
@@ -138,13 +133,13 @@ TEST_F(MemoFileTest, HeaderLaggingBehindTheFileNeverOverwritesMemos)
     create(false);
     TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
-    ASSERT_EQ(memo.write(0, 0, "first"), 1u);
+    ASSERT_EQ(memo.write("first"), 1u);
     memo.close();
     auto b = readBytes(memoPath);
     b[0] = 1; // next free block says 1 although block 1 is used
     writeBytes(memoPath, b);
     memo.open(memoPath, TDbfAccess::Shared, false);
-    EXPECT_EQ(memo.write(0, 0, "second"), 2u);
+    EXPECT_EQ(memo.write("second"), 2u);
     EXPECT_EQ(memo.read(1), "first");
 }
 

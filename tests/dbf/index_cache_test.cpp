@@ -66,18 +66,18 @@ TEST(IndexBatchTest, ABatchWritesItsPagesAtItsEndForTheNextProcess)
     makeInfosTable(dir);
     InfosDataset parent(dir);
     parent.post(numbered("A", 40), false);
-    const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));
+    const std::vector<std::uint8_t> before = readBytes(dir.file("infos.mdx"));
     std::vector<std::string> titles = numbered("B", 300); // splits the root and its children
     parent.ds.beginBatch();
     parent.post(titles, false);
-    std::vector<std::uint8_t> during = readFile(dir.file("infos.mdx"));
+    std::vector<std::uint8_t> during = readBytes(dir.file("infos.mdx"));
     ASSERT_EQ(during.size(), before.size());
     std::copy(before.begin() + mdx::kHdrChangeCounter, before.begin() + mdx::kHdrChangeCounter + 4,
               during.begin() + mdx::kHdrChangeCounter);
     EXPECT_TRUE(during == before) << "pages written before the batch's end";
     parent.ds.endBatch();
 
-    const std::vector<std::uint8_t> after = readFile(dir.file("infos.mdx"));
+    const std::vector<std::uint8_t> after = readBytes(dir.file("infos.mdx"));
     EXPECT_EQ(std::uint64_t{mdx::readLE32(&after[mdx::kHdrNextFree])} * mdx::kBlockSize, after.size());
     const std::vector<std::string> first = numbered("A", 40);
     titles.insert(titles.end(), first.begin(), first.end());
@@ -110,7 +110,7 @@ TEST(IndexBatchTest, ABatchCutShortAtItsEndLeavesTheTreeFromBefore)
         for (std::uint32_t r = 41; r <= 400; ++r)
             index->insertKey(0, titleKey(numbered("B", 400)[r - 41]).data(), r);
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{readFile(path).size() + 3 * mdx::kPageSize, RLIM_INFINITY};
+        const rlimit limit{readBytes(path).size() + 3 * mdx::kPageSize, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         try {
             index->endBatch();

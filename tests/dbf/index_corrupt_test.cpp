@@ -11,11 +11,6 @@ using namespace indextest;
 
 namespace {
 
-std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
 void putLe32(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
@@ -61,10 +56,10 @@ void expectStoppedWhenVisited(const std::function<void(std::vector<std::uint8_t>
     auto openedBefore = TIndexFile::open(path, binaryTable());
     ASSERT_TRUE(openedBefore);
     openedBefore->recordsInOrder(0); // every page kept
-    std::vector<std::uint8_t> bytes = readFile(path);
+    std::vector<std::uint8_t> bytes = readBytes(path);
     damage(bytes, root);
     bytes[508]++; // as every writer does, so that the pages kept by openedBefore go
-    writeFile(path, bytes);
+    writeBytes(path, bytes);
 
     std::string why;
     auto openedAfter = TIndexFile::open(path, binaryTable(), &why);
@@ -77,7 +72,7 @@ void expectStoppedWhenVisited(const std::function<void(std::vector<std::uint8_t>
             while (index->step(0, where, false)) {
             }
         });
-        EXPECT_EQ(bytes, readFile(path)) << "a walk changes nothing";
+        EXPECT_EQ(bytes, readBytes(path)) << "a walk changes nothing";
     }
 }
 
@@ -130,7 +125,7 @@ TEST(IndexCorrupt, ADamagedRootIsRefusedAtOpen)
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     const std::uint32_t root = buildTree(path);
-    const std::vector<std::uint8_t> good = readFile(path);
+    const std::vector<std::uint8_t> good = readBytes(path);
     const std::function<void(std::vector<std::uint8_t> &)> damages[] = {
         [](std::vector<std::uint8_t> &b) { putLe32(b, 2048, 0x00FFFFF0); },   // past the end
         [](std::vector<std::uint8_t> &b) { putLe32(b, 2048, 2); },            // into the header
@@ -140,11 +135,11 @@ TEST(IndexCorrupt, ADamagedRootIsRefusedAtOpen)
     for (const auto &damage : damages) {
         std::vector<std::uint8_t> bytes = good;
         damage(bytes);
-        writeFile(path, bytes);
+        writeBytes(path, bytes);
         std::string why;
         EXPECT_EQ(nullptr, TIndexFile::open(path, binaryTable(), &why));
         EXPECT_NE(std::string::npos, why.find("damaged at block")) << why;
-        EXPECT_EQ(bytes, readFile(path));
+        EXPECT_EQ(bytes, readBytes(path));
     }
 }
 
@@ -160,12 +155,12 @@ TEST(IndexCorrupt, ADatasetWalkReachingADamagedPageStopsWithTheFileAndBlock)
             titles.push_back("Title " + std::to_string(i * 7919 % 1000));
         InfosDataset(dir).post(titles, false);
     }
-    std::vector<std::uint8_t> bytes = readFile(dir.file("infos.mdx"));
+    std::vector<std::uint8_t> bytes = readBytes(dir.file("infos.mdx"));
     const std::uint32_t root = le32(bytes, 2048);
     const std::uint32_t child = le32(bytes, entry(root, 0));
     putLe32(bytes, entry(child, 2), 0x00FFFFF0);
-    writeFile(dir.file("infos.mdx"), bytes);
-    const std::vector<std::uint8_t> tableBytes = readFile(dir.file("infos.dbf"));
+    writeBytes(dir.file("infos.mdx"), bytes);
+    const std::vector<std::uint8_t> tableBytes = readBytes(dir.file("infos.dbf"));
 
     InfosDataset infos(dir);
     TDbf &ds = infos.ds;
@@ -180,8 +175,8 @@ TEST(IndexCorrupt, ADatasetWalkReachingADamagedPageStopsWithTheFileAndBlock)
         }
     });
     ds.close();
-    EXPECT_EQ(bytes, readFile(dir.file("infos.mdx")));
-    EXPECT_EQ(tableBytes, readFile(dir.file("infos.dbf")));
+    EXPECT_EQ(bytes, readBytes(dir.file("infos.mdx")));
+    EXPECT_EQ(tableBytes, readBytes(dir.file("infos.dbf")));
 }
 
 TEST(IndexCorrupt, ANextFreeBlockInsideTheFileNeverOverwritesLivePages)
@@ -189,11 +184,11 @@ TEST(IndexCorrupt, ANextFreeBlockInsideTheFileNeverOverwritesLivePages)
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     buildTree(path);
-    std::vector<std::uint8_t> bytes = readFile(path);
+    std::vector<std::uint8_t> bytes = readBytes(path);
     const std::uint32_t realNextFree = le32(bytes, 32);
     for (const std::uint32_t bad : {6u, realNextFree - 2, realNextFree + 1000}) {
         putLe32(bytes, 32, bad);
-        writeFile(path, bytes);
+        writeBytes(path, bytes);
         auto index = TIndexFile::open(path, binaryTable());
         ASSERT_TRUE(index);
         std::uint32_t recNo = 201;
@@ -201,9 +196,9 @@ TEST(IndexCorrupt, ANextFreeBlockInsideTheFileNeverOverwritesLivePages)
             for (; recNo <= 400; ++recNo) index->insertKey(0, titleKey("Title " + std::to_string(recNo)).data(), recNo),
             EDbfError);
         EXPECT_LT(recNo, 400u) << "a split was needed and refused";
-        EXPECT_EQ(bytes.size(), readFile(path).size());
+        EXPECT_EQ(bytes.size(), readBytes(path).size());
         EXPECT_NO_THROW(index->checkStructure(0)) << "keys inserted before the refusal are in order";
-        bytes = readFile(path);
+        bytes = readBytes(path);
     }
 }
 
@@ -219,7 +214,7 @@ TEST(IndexCorrupt, FilesThatAreNoIndexAtAllAreRefusedWithoutCrashing)
     candidates.push_back(noise);
     // A good header whose tag header lies past the end, and one whose key sizes disagree.
     buildTree(path);
-    std::vector<std::uint8_t> good = readFile(path);
+    std::vector<std::uint8_t> good = readBytes(path);
     std::vector<std::uint8_t> tagPastEnd = good;
     putLe32(tagPastEnd, 544, 100000);
     candidates.push_back(tagPastEnd);
@@ -230,11 +225,11 @@ TEST(IndexCorrupt, FilesThatAreNoIndexAtAllAreRefusedWithoutCrashing)
     tooManyTags[28] = 200;
     candidates.push_back(tooManyTags);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        writeFile(path, candidates[i]);
+        writeBytes(path, candidates[i]);
         std::string why;
         EXPECT_EQ(nullptr, TIndexFile::open(path, binaryTable(), &why)) << "candidate " << i;
         EXPECT_FALSE(why.empty());
-        EXPECT_EQ(candidates[i], readFile(path)) << "candidate " << i << " left as it was";
+        EXPECT_EQ(candidates[i], readBytes(path)) << "candidate " << i << " left as it was";
     }
 }
 
@@ -245,7 +240,7 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
     createDbfTable(table, 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
     {
         TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path() + "/");
+        ds.setFilePath(dir.path());
         ds.setTableName("infos.dbf");
         ds.open();
         for (const char *title : {"Alpha", "Gamma", "Beta"}) {
@@ -258,15 +253,15 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
         auto index = TIndexFile::create(dir.file("infos.mdx"), infosTable());
         index->createTag("", "TITRE", ixDescending, 0, noRecords());
     }
-    std::vector<std::uint8_t> bytes = readFile(dir.file("infos.mdx"));
+    std::vector<std::uint8_t> bytes = readBytes(dir.file("infos.mdx"));
     putLe32(bytes, 2048, 9999); // root past the end
-    writeFile(dir.file("infos.mdx"), bytes);
-    std::vector<std::uint8_t> tableBytes = readFile(table);
+    writeBytes(dir.file("infos.mdx"), bytes);
+    std::vector<std::uint8_t> tableBytes = readBytes(table);
     tableBytes[28] = 1;
-    writeFile(table, tableBytes);
+    writeBytes(table, tableBytes);
 
     TDbf ds("Dbfinfos");
-    ds.setFilePath(dir.path() + "/");
+    ds.setFilePath(dir.path());
     ds.setTableName("infos.dbf");
     ds.open();
     std::vector<std::string> titles;
@@ -277,7 +272,7 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
     ds.fieldByName("TITRE").setAsString("Delta");
     ds.post();
     ds.close();
-    EXPECT_EQ(bytes, readFile(dir.file("infos.mdx")));
+    EXPECT_EQ(bytes, readBytes(dir.file("infos.mdx")));
 }
 
 TEST(IndexCorrupt, RandomDamageToThePagesNeverCrashesHangsOrGrowsTheFileWithoutBound)
@@ -285,7 +280,7 @@ TEST(IndexCorrupt, RandomDamageToThePagesNeverCrashesHangsOrGrowsTheFileWithoutB
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     buildTree(path);
-    const std::vector<std::uint8_t> good = readFile(path);
+    const std::vector<std::uint8_t> good = readBytes(path);
     std::mt19937 rng(99);
     std::uniform_int_distribution<std::size_t> offset(2048, good.size() - 1);
     std::uniform_int_distribution<int> flips(1, 8);
@@ -293,7 +288,7 @@ TEST(IndexCorrupt, RandomDamageToThePagesNeverCrashesHangsOrGrowsTheFileWithoutB
         std::vector<std::uint8_t> bytes = good;
         for (int i = flips(rng); i > 0; --i)
             bytes[offset(rng)] = static_cast<std::uint8_t>(rng());
-        writeFile(path, bytes);
+        writeBytes(path, bytes);
         auto index = TIndexFile::open(path, binaryTable());
         if (!index)
             continue;
@@ -306,6 +301,6 @@ TEST(IndexCorrupt, RandomDamageToThePagesNeverCrashesHangsOrGrowsTheFileWithoutB
         } catch (const EDbfError &) {
             // Damage found on the way: reported, as it should be.
         }
-        EXPECT_LE(readFile(path).size(), good.size() + 30 * 3 * 1024) << "round " << round;
+        EXPECT_LE(readBytes(path).size(), good.size() + 30 * 3 * 1024) << "round " << round;
     }
 }

@@ -18,77 +18,10 @@ bool exists(const std::string &path)
 
 void setIndexFlag(const std::string &tablePath, std::uint8_t flag)
 {
-    std::vector<std::uint8_t> bytes = readFile(tablePath);
+    std::vector<std::uint8_t> bytes = readBytes(tablePath);
     bytes[28] = flag;
-    writeFile(tablePath, bytes);
+    writeBytes(tablePath, bytes);
 }
-
-// infos.dbf (dBase IV, code page 1252) with these titles in stored order; titles starting with
-// "*" are stored deleted. With a tag name, infos.mdx holds that one tag on TITRE, descending,
-// built over the records as they are, and byte 28 announces it.
-void makeInfos(const TempDir &dir, const std::vector<std::string> &titles,
-               const std::optional<std::string> &tagName = std::string())
-{
-    const std::string table = dir.file("infos.dbf");
-    createDbfTable(table, 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
-    {
-        TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path() + "/");
-        ds.setTableName("infos.dbf");
-        ds.open();
-        for (const std::string &title : titles) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(title[0] == '*' ? title.substr(1) : title);
-            ds.post();
-        }
-        ds.close();
-    }
-    std::vector<std::uint8_t> bytes = readFile(table);
-    const std::size_t headerLength = bytes[8] | (bytes[9] << 8);
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        if (titles[i][0] == '*')
-            bytes[headerLength + i * kRecordLength] = '*';
-    }
-    writeFile(table, bytes);
-    if (!tagName)
-        return;
-    auto index = TIndexFile::create(dir.file("infos.mdx"), infosTable());
-    index->createTag(*tagName, "TITRE", ixDescending, static_cast<std::uint32_t>(titles.size()),
-                     [&](std::uint32_t recNo, std::vector<std::uint8_t> &r) {
-                         r.assign(bytes.begin() + headerLength + (recNo - 1) * kRecordLength,
-                                  bytes.begin() + headerLength + recNo * kRecordLength);
-                     });
-    setIndexFlag(table, 1);
-}
-
-// Dbfinfos as the main window sets it up: the TITRE definition, no index name.
-struct Infos
-{
-    explicit Infos(const TempDir &dir)
-    {
-        ds.setFilePath(dir.path() + "/");
-        ds.setTableName("infos.dbf");
-        ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
-        ds.open();
-    }
-
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(ds.fieldByName("TITRE").asString());
-        return titles;
-    }
-
-    void add(const std::string &title)
-    {
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString(title);
-        ds.post();
-    }
-
-    TDbf ds{"Dbfinfos"};
-};
 
 using Titles = std::vector<std::string>;
 
@@ -106,7 +39,7 @@ TEST(IndexDataset, WithoutInfosMdxNothingIsCreatedAndTheStoredOrderIsWalked)
     EXPECT_EQ("Beta", infos.ds.fieldByName("TITRE").asString()) << "physical order: the old record stays current";
     infos.ds.close();
     EXPECT_FALSE(exists(dir.file("infos.mdx")));
-    EXPECT_EQ(0, readFile(dir.file("infos.dbf"))[28]) << "the flag of a missing index is cleared";
+    EXPECT_EQ(0, readBytes(dir.file("infos.dbf"))[28]) << "the flag of a missing index is cleared";
 }
 
 TEST(IndexDataset, TheEmptyNamedTagWalksTitlesDescendingAndReplacesTheDefinition)
@@ -198,7 +131,7 @@ TEST(IndexDataset, ATagWithAnotherNameLeavesTheStoredOrderAndTheFileUntouched)
 {
     TempDir dir;
     makeInfos(dir, {"Alpha", "Gamma", "Beta"}, std::string("TITLES"));
-    const std::vector<std::uint8_t> before = readFile(dir.file("infos.mdx"));
+    const std::vector<std::uint8_t> before = readBytes(dir.file("infos.mdx"));
     Infos infos(dir);
     ASSERT_EQ(1u, infos.ds.indexes().size());
     EXPECT_EQ("TITLES", infos.ds.indexes()[0].IndexFile);
@@ -210,7 +143,7 @@ TEST(IndexDataset, ATagWithAnotherNameLeavesTheStoredOrderAndTheFileUntouched)
     infos.ds.post();
     infos.ds.deleteRecord();
     infos.ds.close();
-    EXPECT_EQ(before, readFile(dir.file("infos.mdx")));
+    EXPECT_EQ(before, readBytes(dir.file("infos.mdx")));
     // Choosing the tag by name orders the table and makes the file live.
     Infos named(dir);
     named.ds.setIndexName("titles");

@@ -10,16 +10,6 @@ using namespace indextest;
 
 namespace {
 
-std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
 // Reads a tag of a binary-rule file straight from its bytes, independently of the engine: checks
 // that every page holds its keys in order and that each branch key bounds the child it leads to,
 // and returns the record numbers of the leaves from left to right.
@@ -82,7 +72,7 @@ struct RawTree
 
 std::vector<std::uint32_t> rawWalk(const std::string &path, std::size_t tagIndex = 0, int *pages = nullptr)
 {
-    const std::vector<std::uint8_t> bytes = readFile(path);
+    const std::vector<std::uint8_t> bytes = readBytes(path);
     const std::uint32_t tagHeader = le32(bytes, 544 + 32 * tagIndex) * 512;
     RawTree tree{bytes, (bytes[tagHeader + 8] & 0x08) != 0, 80, 84, 12, {}, {}, 0, -1};
     tree.walk(le32(bytes, tagHeader), nullptr, nullptr, 0);
@@ -128,7 +118,7 @@ TEST(IndexFileBytes, NewFileWithTitreTagWritesTheExpectedHeaderTagEntryAndTagHea
         auto index = TIndexFile::create(path, infosTable());
         EXPECT_EQ(0, index->createTag("", "titre", ixDescending, 0, noRecords()));
     }
-    const std::vector<std::uint8_t> b = readFile(path);
+    const std::vector<std::uint8_t> b = readBytes(path);
     ASSERT_EQ(4096u, b.size()) << "header, tag header and an empty root";
     EXPECT_EQ(2, b[0]);
     EXPECT_EQ(0, std::memcmp(&b[4], "infos\0", 6));
@@ -189,7 +179,7 @@ TEST(IndexFileBytes, InsertsSplitLeavesAndRootAndEveryPageStaysOrdered)
     int pages = 0;
     EXPECT_EQ(modelOrder(inserted, true), rawWalk(path, 0, &pages));
     EXPECT_GT(pages, 60) << "the leaves and the root have split";
-    const std::vector<std::uint8_t> b = readFile(path);
+    const std::vector<std::uint8_t> b = readBytes(path);
     EXPECT_EQ(b.size(), le32(b, 32) * 512u) << "next free block is the end of the file";
     EXPECT_EQ(le32(b, 32) - 4, le32(b, 2048 + 4)) << "the tag counts every block it took";
 }
@@ -283,12 +273,12 @@ TEST(IndexFileMaintenance, ChangesReachTheFileOnlyAfterATagWasSelected)
     TempDir dir;
     const std::string path = dir.file("infos.mdx");
     TIndexFile::create(path, infosTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    const std::vector<std::uint8_t> before = readFile(path);
+    const std::vector<std::uint8_t> before = readBytes(path);
     auto index = TIndexFile::open(path, infosTable());
     ASSERT_TRUE(index);
     index->recordAppended(1, record("Alpha").data());
     index->recordDeleted(1, record("Alpha").data());
-    EXPECT_EQ(before, readFile(path)) << "no tag selected yet";
+    EXPECT_EQ(before, readBytes(path)) << "no tag selected yet";
 
     index->selectTag(0);
     index->recordAppended(1, record("Alpha").data());
@@ -296,9 +286,9 @@ TEST(IndexFileMaintenance, ChangesReachTheFileOnlyAfterATagWasSelected)
     index->recordAppended(3, record("Beta").data());
     EXPECT_EQ((std::vector<std::uint32_t>{2, 3, 1}), index->recordsInOrder(0));
     // An edit that keeps the title's bytes leaves the file alone.
-    const std::vector<std::uint8_t> afterAppends = readFile(path);
+    const std::vector<std::uint8_t> afterAppends = readBytes(path);
     index->recordRewritten(1, record("Alpha", "Old").data(), record("Alpha", "New").data());
-    EXPECT_EQ(afterAppends, readFile(path));
+    EXPECT_EQ(afterAppends, readBytes(path));
     index->recordRewritten(1, record("Alpha").data(), record("Zeta").data());
     EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3}), index->recordsInOrder(0));
     index->recordDeleted(2, record("Gamma").data());
@@ -380,9 +370,9 @@ TEST(IndexFileOrder, FilesForAnotherDriverOrAMissingLocaleAreNotUsed)
     EXPECT_NE(nullptr, TIndexFile::open(path, infosTable(0x57, 1252)));
     // A dBase III table without driver takes the file's locale; byte 2 names none.
     EXPECT_NE(nullptr, TIndexFile::open(path, infosTable(0, 850, true)));
-    std::vector<std::uint8_t> bytes = readFile(path);
+    std::vector<std::uint8_t> bytes = readBytes(path);
     bytes[31] = 2;
-    writeFile(path, bytes);
+    writeBytes(path, bytes);
     EXPECT_EQ(nullptr, TIndexFile::open(path, infosTable(2, 850)));
     EXPECT_EQ(nullptr, TIndexFile::open(path, infosTable(0, 850, true)));
     EXPECT_THROW(TIndexFile::open(dir.file("none.mdx"), infosTable()), std::runtime_error);

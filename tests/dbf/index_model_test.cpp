@@ -173,7 +173,7 @@ TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
     std::vector<int> sorted = walked;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted.end(), std::adjacent_find(sorted.begin(), sorted.end()));
-    const std::vector<std::uint8_t> table = readFile(dir.file("infos.dbf"));
+    const std::vector<std::uint8_t> table = readBytes(dir.file("infos.dbf"));
     const std::size_t headerLength = table[8] | (table[9] << 8);
     std::size_t live = 0;
     for (std::size_t at = headerLength; at + kRecordLength <= table.size(); at += kRecordLength)

@@ -25,7 +25,7 @@ struct Walker
 {
     explicit Walker(const TempDir &dir)
     {
-        ds.setFilePath(dir.path() + "/");
+        ds.setFilePath(dir.path());
         ds.setTableName("infos.dbf");
         ds.open();
     }

@@ -16,7 +16,7 @@ std::string shipped(const std::string &name)
 
 TEST(IndexShipped, InfosMdxHoldsTheDescendingTitreTagAndInfosDbfAnnouncesIt)
 {
-    const std::vector<std::uint8_t> mdx = readFile(shipped("infos.mdx"));
+    const std::vector<std::uint8_t> mdx = readBytes(shipped("infos.mdx"));
     ASSERT_EQ(4096u, mdx.size()) << "header, tag header and empty root";
     EXPECT_EQ(0, std::memcmp(&mdx[4], "infos\0", 6));
     EXPECT_EQ(1, mdx[28]) << "one tag";
@@ -27,7 +27,7 @@ TEST(IndexShipped, InfosMdxHoldsTheDescendingTitreTagAndInfosDbfAnnouncesIt)
     EXPECT_EQ(12, mdx[2048 + 14]);
     EXPECT_EQ(84, mdx[2048 + 18]);
     EXPECT_EQ(0, std::memcmp(&mdx[2048 + 24], "TITRE\0", 6));
-    EXPECT_EQ(1, readFile(shipped("infos.dbf"))[28]);
+    EXPECT_EQ(1, readBytes(shipped("infos.dbf"))[28]);
 }
 
 // Language driver 0x57 orders by the platform's default locale: a French desktop here.
@@ -51,10 +51,10 @@ TEST(IndexShipped, SheetsAddedToTheShippedTablesAreWalkedByDescendingTitle)
     DefaultLocale french("fr_FR");
     TempDir dir;
     for (const char *name : {"infos.dbf", "infos.dbt", "infos.mdx"})
-        writeFile(dir.file(name), readFile(shipped(name)));
+        writeBytes(dir.file(name), readBytes(shipped(name)));
     {
         TDbf infos("Dbfinfos");
-        infos.setFilePath(dir.path() + "/");
+        infos.setFilePath(dir.path());
         infos.setTableName("infos.dbf");
         infos.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
         infos.open();

@@ -1,9 +1,10 @@
-// Shared pieces of the index tests: a temporary directory, the record layout of infos.dbf
+// Shared pieces of the index tests: the record layout of infos.dbf
 // (CATEG C(80), TITRE C(80), INFOS M) and an index file opened over it.
 #pragma once
 
 #include "dbf.h"
 #include "dbffile.h"
+#include "dbftestutil.h"
 #include "indexfile.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,40 +23,6 @@ constexpr std::size_t kCategOffset = 1;
 constexpr std::size_t kTitreOffset = 81;
 constexpr std::size_t kInfosOffset = 161;
 constexpr std::size_t kRecordLength = 171;
-
-class TempDir
-{
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/velmora-index-XXXXXX";
-        const char *made = mkdtemp(pattern);
-        if (made)
-            m_path = made;
-    }
-    ~TempDir()
-    {
-        if (!m_path.empty())
-            std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    std::string file(const std::string &name) const { return m_path + "/" + name; }
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-inline std::vector<std::uint8_t> readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::string &path, const std::vector<std::uint8_t> &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A live record of infos.dbf with this category and title, padded with spaces.
 inline std::vector<std::uint8_t> record(const std::string &title, const std::string &categ = "Divers")
@@ -111,9 +79,9 @@ inline void makeInfosTable(const TempDir &dir)
     const std::string table = dir.file("infos.dbf");
     createDbfTable(table, 0x83, 0, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
     TIndexFile::create(dir.file("infos.mdx"), binaryTable())->createTag("", "TITRE", ixDescending, 0, noRecords());
-    std::vector<std::uint8_t> bytes = readFile(table);
+    std::vector<std::uint8_t> bytes = readBytes(table);
     bytes[28] = 1;
-    writeFile(table, bytes);
+    writeBytes(table, bytes);
 }
 
 // infos.dbf opened through the dataset, as the program opens it.
@@ -121,7 +89,7 @@ struct InfosDataset
 {
     explicit InfosDataset(const TempDir &dir)
     {
-        ds.setFilePath(dir.path() + "/");
+        ds.setFilePath(dir.path());
         ds.setTableName("infos.dbf");
         ds.open();
     }
@@ -144,6 +112,76 @@ struct InfosDataset
             titles.push_back(ds.fieldByName("TITRE").asString());
         return titles;
     }
+    TDbf ds{"Dbfinfos"};
+};
+
+// infos.dbf (dBase IV) with these titles in stored order, each sheet's memo "{\rtf1 <title>}"
+// when withMemos; titles starting with "*" are stored deleted. With a tag name, infos.mdx holds
+// that one tag on TITRE, descending, built over the records as they are, and byte 28 announces it.
+inline void makeInfos(const TempDir &dir, const std::vector<std::string> &titles,
+                      const std::optional<std::string> &tagName = std::string(),
+                      std::uint8_t languageDriver = 0x57, bool withMemos = false)
+{
+    const std::string table = dir.file("infos.dbf");
+    createDbfTable(table, 0x8B, languageDriver, infosSchema());
+    {
+        TDbf ds("Dbfinfos");
+        ds.setFilePath(dir.path());
+        ds.setTableName("infos.dbf");
+        ds.open();
+        for (const std::string &title : titles) {
+            const std::string stored = title[0] == '*' ? title.substr(1) : title;
+            ds.insert();
+            ds.fieldByName("TITRE").setAsString(stored);
+            if (withMemos)
+                ds.fieldByName("INFOS").setMemoBytes("{\\rtf1 " + stored + "}");
+            ds.post();
+        }
+    }
+    std::vector<std::uint8_t> bytes = readBytes(table);
+    const std::size_t headerLength = le16(bytes, TDbfFile::kHeaderLengthAt);
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        if (titles[i][0] == '*')
+            bytes[headerLength + i * kRecordLength] = TDbfFile::kDeleted;
+    if (tagName) {
+        auto index = TIndexFile::create(dir.file("infos.mdx"),
+                                        infosTable(languageDriver, codepage::ofLanguageDriver(languageDriver)));
+        index->createTag(*tagName, "TITRE", ixDescending, static_cast<std::uint32_t>(titles.size()),
+                         [&](std::uint32_t recNo, std::vector<std::uint8_t> &r) {
+                             const auto at = bytes.begin() + static_cast<long>(headerLength + (recNo - 1) * kRecordLength);
+                             r.assign(at, at + kRecordLength);
+                         });
+        bytes[TDbfFile::kIndexFlagAt] = 1;
+    }
+    writeBytes(table, bytes);
+}
+
+// Dbfinfos as the main window sets it up: the TITRE definition, no index name.
+struct Infos
+{
+    explicit Infos(const TempDir &dir)
+    {
+        ds.setFilePath(dir.path());
+        ds.setTableName("infos.dbf");
+        ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
+        ds.open();
+    }
+
+    std::vector<std::string> walk()
+    {
+        std::vector<std::string> titles;
+        for (ds.first(); !ds.eof(); ds.next())
+            titles.push_back(ds.fieldByName("TITRE").asString());
+        return titles;
+    }
+
+    void add(const std::string &title)
+    {
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString(title);
+        ds.post();
+    }
+
     TDbf ds{"Dbfinfos"};
 };
 

@@ -13,6 +13,9 @@
 
 namespace {
 
+using indextest::Infos;
+using indextest::makeInfos;
+
 constexpr std::size_t kMemoHeader = 97; // memo.dbf: 32 + 2 descriptors + terminator
 constexpr std::size_t kMemoRecord = 91;
 
@@ -210,53 +213,10 @@ TEST_F(SharingFaultTest, DBaseIVTableWithoutLanguageDriverKeepsLengthPrefixedMem
     EXPECT_EQ(t.ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 new}");
 }
 
-// infos.dbf with one sheet per title and infos.mdx holding the descending tag on TITRE.
-void makeIndexedInfos(const TempDir &dir, std::uint8_t languageDriver,
-                      const std::vector<std::string> &titles)
-{
-    using namespace indextest;
-    createDbfTable(dir.file("infos.dbf"), 0x8B, languageDriver, infosSchema());
-    {
-        TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
-        for (const std::string &title : titles) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(title);
-            ds.fieldByName("INFOS").setMemoBytes("{\\rtf1 " + title + "}");
-            ds.post();
-        }
-    }
-    auto bytes = readBytes(dir.file("infos.dbf"));
-    const std::size_t headerLength = le16(bytes, 8);
-    auto index = TIndexFile::create(dir.file("infos.mdx"),
-                                    infosTable(languageDriver, codepage::ofLanguageDriver(languageDriver)));
-    index->createTag("", "TITRE", ixDescending, static_cast<std::uint32_t>(titles.size()),
-                     [&](std::uint32_t recNo, std::vector<std::uint8_t> &r) {
-                         const auto at = bytes.begin() + static_cast<long>(headerLength + (recNo - 1) * kRecordLength);
-                         r.assign(at, at + kRecordLength);
-                     });
-    bytes[28] = 1;
-    writeBytes(dir.file("infos.dbf"), bytes);
-}
-
-struct Infos
-{
-    explicit Infos(const TempDir &dir)
-    {
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
-        ds.open();
-    }
-    TDbf ds{"Dbfinfos"};
-};
-
 // The failing index update comes from infos.mdx cut back to its header between edit and post.
 TEST_F(SharingFaultTest, FailedPostLeavesRecordMemoAndKeysAsTheyWere)
 {
-    makeIndexedInfos(dir, 0x57, {"Alpha", "Beta"});
+    makeInfos(dir, {"Alpha", "Beta"}, std::string(), 0x57, true);
     const auto mdx = readBytes(dir.file("infos.mdx"));
     const auto table = readBytes(dir.file("infos.dbf"));
     {
@@ -288,7 +248,7 @@ TEST_F(SharingFaultTest, IndexOrderDoesNotDependOnTheProcessLocale)
 {
     const std::vector<std::string> stems = {"Ärende", "Öl", "Åsa", "Apa", "Ost", "Zebra",
                                             "Vik", "Wok", "aa", "AB", "ä", "Yxa"};
-    makeIndexedInfos(dir, 0x57, {"Start"});
+    makeInfos(dir, {"Start"}, std::string(), 0x57, true);
     for (const char *locale : {"en_US_POSIX", "sv_SE"}) {
         ASSERT_TRUE(exitedCleanly(runChild([&] {
             UErrorCode status = U_ZERO_ERROR;
