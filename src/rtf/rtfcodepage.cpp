@@ -62,10 +62,3 @@ int RtfCodePage::fromCharset(int charset)
     return 0;
 }
 
-int RtfCodePage::toCharset(int codePage)
-{
-    for (const CharsetPage &entry : CharsetPages)
-        if (entry.codePage == codePage)
-            return entry.charset;
-    return 0;
-}

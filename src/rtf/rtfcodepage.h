@@ -37,8 +37,6 @@ public:
     // The code page of an RTF \fcharset value, or 0 when the charset does not name one (0 ANSI
     // and 1 default follow the document's page; 2 symbol is handled by the caller).
     static int fromCharset(int charset);
-    // The \fcharset value that goes with a code page (0 for the ANSI pages we cannot name).
-    static int toCharset(int codePage);
 
 private:
     int m_number;

@@ -2,6 +2,7 @@
 
 #include "rtfcodepage.h"
 #include "rtftokenizer.h"
+#include "rtfwords.h"
 
 #include <algorithm>
 #include <string_view>
@@ -27,56 +28,10 @@ struct Font
 // Deeper nesting than the reader keeps: its overflow rules are not worth copying.
 constexpr std::size_t MaxDepth = 256;
 
-bool isOneOf(QByteArrayView name, std::initializer_list<std::string_view> names)
-{
-    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return word == n; });
-}
-
-// Destinations whose text the document does not show.
-bool isHiddenDestination(QByteArrayView name)
-{
-    return isOneOf(name, {"stylesheet", "info", "xe", "tc", "txe", "rxe", "pntext", "listtext",
-                          "pntxta", "pntxtb", "themedata", "colorschememapping", "latentstyles",
-                          "datastore", "xmlnstbl", "rsidtbl", "revtbl", "filetbl", "nonshppict",
-                          "shprslt", "objdata", "mmathPr", "do", "bkmkstart", "bkmkend", "template",
-                          "userprops", "docvar", "generator", "pgdsctbl", "fchars", "lchars",
-                          "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "atnid",
-                          "atnauthor", "atrfstart", "atrfend", "listpicture", "wgrffmtfilter", "ud",
-                          "colortbl", "listtable", "listoverridetable", "pn"});
-}
-
-// Destinations whose text the full reader places elsewhere than where it stands, or lays out.
-bool needsFullReader(QByteArrayView name)
-{
-    return isOneOf(name, {"field", "fldinst", "fldrslt", "pict", "object", "shp", "shpinst",
-                          "shppict", "result", "shptxt", "header", "headerl", "headerr", "headerf",
-                          "footer", "footerl", "footerr", "footerf", "footnote", "annotation",
-                          "trowd", "cell", "nestcell", "row", "nestrow", "intbl", "itap"});
-}
-
-char16_t specialCharacter(QByteArrayView name)
-{
-    static constexpr struct
-    {
-        std::string_view name;
-        char16_t ch;
-    } specials[] = {{"tab", u'\t'},       {"line", u'\x2028'},      {"emdash", u'\x2014'},
-                    {"endash", u'\x2013'}, {"bullet", u'\x2022'},   {"lquote", u'\x2018'},
-                    {"rquote", u'\x2019'}, {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'},
-                    {"emspace", u'\x2003'}, {"enspace", u'\x2002'}, {"qmspace", u'\x2005'},
-                    {"zwj", u'\x200D'},    {"zwnj", u'\x200C'}};
-    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
-    for (const auto &special : specials)
-        if (word == special.name)
-            return special.ch;
-    return 0;
-}
-
 // What the document keeps of a character, as its plain text shows it.
 char16_t shownCharacter(char16_t c)
 {
-    if ((c < 0x20 && c != '\t') || c == 0x2029 || c == 0xFFFC || c == 0xFFFF)
+    if (!RtfWords::isKeptCharacter(c))
         return 0;
     if (c == 0x00A0)
         return ' ';
@@ -207,11 +162,8 @@ bool RtfPlainText::Pass::word(const RtfToken &token)
     const QByteArrayView name = token.text;
     const int value = token.hasParameter ? token.parameter : 0;
     if (name == "u") {
-        const int unit = value < 0 ? value + 65536 : value;
-        if (unit > 0 && unit <= 0xFFFF) {
-            const char16_t c = char16_t(unit);
+        if (const char16_t c = RtfWords::unicodeUnit(token.hasParameter, token.parameter))
             append(QStringView(&c, 1));
-        }
         m_skip = top().uc;
         m_starPending = false;
         return true;
@@ -220,11 +172,26 @@ bool RtfPlainText::Pass::word(const RtfToken &token)
     m_starPending = false;
     if (top().dest == Dest::Skip)
         return true;
-    if (needsFullReader(name))
-        return false;
-    if (name == "fonttbl") {
+    using RtfWords::Destination;
+    switch (RtfWords::destinationOf(name)) {
+    case Destination::None:
+        if (RtfWords::isTableWord(name))
+            return false;
+        break;
+    case Destination::FontTable:
         top().dest = Dest::FontTable;
-    } else if (isHiddenDestination(name) || starred) {
+        return true;
+    case Destination::Skipped:
+    case Destination::ColorTable:
+    case Destination::ListTable:
+    case Destination::ListOverrideTable:
+    case Destination::Numbering:
+        top().dest = Dest::Skip;
+        return true;
+    default: // fields, pictures, objects, headers and notes are placed by the full reader
+        return false;
+    }
+    if (starred) {
         top().dest = Dest::Skip;
     } else if (top().dest == Dest::Text) {
         return textWord(name, token.hasParameter, value);
@@ -247,14 +214,12 @@ bool RtfPlainText::Pass::textWord(QByteArrayView name, bool has, int value)
         top().font = has ? value : m_defaultFont;
     } else if (name == "plain") {
         top().font = m_defaultFont;
-    } else if (const char16_t c = specialCharacter(name)) {
+    } else if (const char16_t c = RtfWords::specialCharacter(name)) {
         append(QStringView(&c, 1));
     } else if (name == "uc") {
-        top().uc = has ? std::clamp(value, 0, 64) : 1;
-    } else if (name == "ansicpg" && has) {
-        m_docCodePage = value;
-    } else if (name == "ansi" || name == "mac" || name == "pc" || name == "pca") {
-        m_docCodePage = name == "ansi" ? 1252 : name == "mac" ? 10000 : name == "pc" ? 437 : 850;
+        top().uc = RtfWords::fallbackCount(has, value);
+    } else if (const std::optional<int> page = RtfWords::documentCodePage(name, has, value)) {
+        m_docCodePage = *page;
     } else if (name == "deff" && has) {
         m_defaultFont = value;
         if (top().font < 0)
@@ -273,29 +238,13 @@ void RtfPlainText::Pass::symbol(std::uint8_t symbol)
     m_starPending = false;
     if (top().dest != Dest::Text)
         return;
-    switch (symbol) {
-    case '\\':
-    case '{':
-    case '}':
+    if (RtfWords::isEscapedByte(symbol)) {
         m_pending.append(char(symbol));
-        break;
-    case '~':
+    } else if (const char16_t c = RtfWords::symbolCharacter(symbol)) {
         flush();
-        append(u"\u00A0");
-        break;
-    case '-':
-        flush();
-        append(u"\u00AD");
-        break;
-    case '_':
-        flush();
-        append(u"\u2011");
-        break;
-    case '\n':
+        append(QStringView(&c, 1));
+    } else if (symbol == '\n') {
         endParagraph();
-        break;
-    default:
-        break;
     }
 }
 
@@ -315,12 +264,9 @@ void RtfPlainText::Pass::flush()
     if (m_pending.isEmpty() || m_stack.empty())
         return;
     int page = m_docCodePage;
-    if (const auto font = m_fonts.find(top().font); font != m_fonts.end()) {
-        if (font->second.codePage)
-            page = font->second.codePage;
-        else if (const int fromCharset = RtfCodePage::fromCharset(font->second.charset))
-            page = fromCharset;
-    }
+    if (const auto font = m_fonts.find(top().font); font != m_fonts.end())
+        if (const int fontPage = RtfWords::fontCodePage(font->second.codePage, font->second.charset))
+            page = fontPage;
     const QString decoded = m_owner.codePage(page).decode(m_pending);
     m_pending.clear();
     append(decoded);

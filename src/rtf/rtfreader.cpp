@@ -1,24 +1,10 @@
-// What the reader leaves out, and why:
-// - the style sheet, document information, revision, file, list-picture and theme tables, XML
-//   namespaces, data stores, generator, template, user properties and document variables: they
-//   describe the file or the program that wrote it, not the note's text;
-// - the fallbacks of \uN (\uc), the \pntext and \listtext numbers and the \nonshppict and
-//   \shprslt pictures: each repeats what the reader takes from another word (the character,
-//   the list, the \shppict picture, the shape);
-// - index and table-of-contents entries (\xe, \tc, \txe, \rxe), bookmark names, annotation
-//   marks and footnote separators: hidden marks whose text is not shown in the note;
-// - drawing-object geometry (\do) and shape properties: nothing here can draw them; a shape's
-//   picture and text box are kept;
-// - destinations marked \* that the reader does not know, as RTF asks of every reader.
-// Headers, footers, footnotes, annotations and text boxes carry a person's text: it is kept as
-// plain paragraphs at the end of the note. Embedded objects are kept whole, like pictures Qt
-// cannot draw, and shown by their result picture.
-
-
+// Groups, words, text and paragraphs of the RTF reader; what it leaves out, and why, heads
+// rtfwords.cpp.
 #include "rtfreader.h"
 
 #include "rtfformat.h"
 #include "rtfreaderimpl.h"
+#include "rtfwords.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -33,23 +19,6 @@ namespace {
 bool startsWithUnderline(QByteArrayView name)
 {
     return name.startsWith("ul") && name != "ulnone" && name != "ulc";
-}
-
-// Destinations without \* that hold no document text.
-bool isSkippedDestination(QByteArrayView name)
-{
-    static const char *const names[] = {
-        "stylesheet", "info",      "xe",       "tc",       "txe",     "rxe",          "pntext",
-        "listtext",   "pntxta",    "pntxtb",   "themedata", "colorschememapping",     "latentstyles",
-        "datastore",  "xmlnstbl",  "rsidtbl",  "revtbl",   "filetbl", "nonshppict",   "shprslt", "objdata",
-        "mmathPr",    "do",        "bkmkstart", "bkmkend", "template", "userprops",   "docvar",
-        "generator",  "pgdsctbl",  "fchars",   "lchars",   "ftnsep",  "ftnsepc",      "ftncn",
-        "aftnsep",    "aftnsepc",  "aftncn",   "atnid",    "atnauthor", "atrfstart",  "atrfend",
-        "listpicture", "wgrffmtfilter", "ud"};
-    for (const char *candidate : names)
-        if (name == candidate)
-            return true;
-    return false;
 }
 
 ListKind kindFromLevelFormat(int nfc)
@@ -230,12 +199,10 @@ void Reader::handleWord(const RtfToken &token)
     flushBytes();
     const QByteArrayView name = token.text;
     if (name == "u") {
-        int value = token.hasParameter ? token.parameter : 0;
-        if (value < 0)
-            value += 65536;
+        const char16_t unit = RtfWords::unicodeUnit(token.hasParameter, token.parameter);
         const Dest dest = top().dest;
-        if (value > 0 && value <= 0xFFFF && (dest == Dest::Text || dest == Dest::FieldInst || dest == Dest::Aside))
-            appendText(QString(QChar(char16_t(value))));
+        if (unit && (dest == Dest::Text || dest == Dest::FieldInst || dest == Dest::Aside))
+            appendText(QString(QChar(unit)));
         m_skip = top().uc;
         m_starPending = false;
         return;
@@ -279,39 +246,51 @@ void Reader::handleWord(const RtfToken &token)
 // Words that open a destination; true when the word was one.
 bool Reader::handleDestination(QByteArrayView name)
 {
+    using RtfWords::Destination;
     Dest dest;
-    if (name == "fonttbl")
+    switch (RtfWords::destinationOf(name)) {
+    case Destination::None:
+        return false;
+    case Destination::Skipped:
+        dest = Dest::Skip;
+        break;
+    case Destination::FontTable:
         dest = Dest::FontTable;
-    else if (name == "colortbl")
+        break;
+    case Destination::ColorTable:
+        m_colors.clear();
         dest = Dest::ColorTable;
-    else if (name == "listtable")
+        break;
+    case Destination::ListTable:
         dest = Dest::ListTable;
-    else if (name == "listoverridetable")
+        break;
+    case Destination::ListOverrideTable:
         dest = Dest::ListOverrideTable;
-    else if (name == "pn")
+        break;
+    case Destination::Numbering:
+        top().para.pnKind = ListKind::Decimal;
         dest = Dest::Pn;
-    else if (name == "fldinst")
-        dest = top().field >= 0 ? Dest::FieldInst : Dest::Skip;
-    else if (name == "fldrslt") {
-        top().dest = Dest::Text;
-        top().chr.link = top().field;
-        return true;
-    } else if (name == "field") {
+        break;
+    case Destination::Field:
         if (int(m_fields.size()) < MaxFieldCount) {
             m_fields.emplace_back();
             top().field = int(m_fields.size()) - 1;
         }
         return true;
-    } else if (std::optional<Dest> media = mediaDestination(name))
-        dest = *media;
-    else if (isSkippedDestination(name))
-        dest = Dest::Skip;
-    else
-        return false;
-    if (dest == Dest::ColorTable)
-        m_colors.clear();
-    if (dest == Dest::Pn)
-        top().para.pnKind = ListKind::Decimal;
+    case Destination::FieldInstruction:
+        dest = top().field >= 0 ? Dest::FieldInst : Dest::Skip;
+        break;
+    case Destination::FieldResult:
+        top().dest = Dest::Text;
+        top().chr.link = top().field;
+        return true;
+    case Destination::Picture:
+    case Destination::Object:
+    case Destination::Container:
+    case Destination::Aside:
+        dest = mediaDestination(name);
+        break;
+    }
     top().dest = dest;
     return true;
 }
@@ -406,33 +385,15 @@ bool Reader::handleParaWord(QByteArrayView name, bool has, int value)
 
 bool Reader::handleSpecialWord(QByteArrayView name, bool has, int value)
 {
-    static const struct
-    {
-        const char *name;
-        char16_t ch;
-    } specials[] = {{"tab", u'\t'},       {"line", u'\x2028'},     {"emdash", u'\x2014'},
-                    {"endash", u'\x2013'}, {"bullet", u'\x2022'}, {"lquote", u'\x2018'},  {"rquote", u'\x2019'},
-                    {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'},
-                    {"enspace", u'\x2002'}, {"qmspace", u'\x2005'}, {"zwj", u'\x200D'},   {"zwnj", u'\x200C'}};
-    for (const auto &special : specials) {
-        if (name == special.name) {
-            appendText(QString(QChar(special.ch)));
-            return true;
-        }
+    if (const char16_t ch = RtfWords::specialCharacter(name)) {
+        appendText(QString(QChar(ch)));
+        return true;
     }
-    if (name == "uc")
-        top().uc = has ? std::clamp(value, 0, 64) : 1;
-    else if (name == "ansicpg" && has)
-        m_docCodePage = value;
-    else if (name == "ansi")
-        m_docCodePage = 1252;
-    else if (name == "mac")
-        m_docCodePage = 10000;
-    else if (name == "pc")
-        m_docCodePage = 437;
-    else if (name == "pca")
-        m_docCodePage = 850;
-    else if (name == "deff" && has) {
+    if (name == "uc") {
+        top().uc = RtfWords::fallbackCount(has, value);
+    } else if (const std::optional<int> page = RtfWords::documentCodePage(name, has, value)) {
+        m_docCodePage = *page;
+    } else if (name == "deff" && has) {
         m_defaultFont = value;
         if (top().chr.font < 0)
             top().chr.font = value;
@@ -534,39 +495,23 @@ void Reader::handleSymbol(uint8_t symbol)
     m_starPending = false;
     const Dest dest = top().dest;
     if (dest == Dest::FontTable) {
-        if (symbol == '\\' || symbol == '{' || symbol == '}')
+        if (RtfWords::isEscapedByte(symbol))
             m_fontName.append(char(symbol));
         return;
     }
     if (dest != Dest::Text && dest != Dest::FieldInst && dest != Dest::Aside)
         return;
-    switch (symbol) {
-    case '\\':
-    case '{':
-    case '}':
+    if (RtfWords::isEscapedByte(symbol)) {
         m_pendingBytes.append(char(symbol));
-        break;
-    case '~':
+    } else if (const char16_t ch = RtfWords::symbolCharacter(symbol)) {
         flushBytes();
-        appendText(QString(QChar(0x00A0)));
-        break;
-    case '-':
-        flushBytes();
-        appendText(QString(QChar(0x00AD)));
-        break;
-    case '_':
-        flushBytes();
-        appendText(QString(QChar(0x2011)));
-        break;
-    case '\n':
+        appendText(QString(QChar(ch)));
+    } else if (symbol == '\n') {
         flushBytes();
         if (dest == Dest::Text)
             endParagraph();
         else if (dest == Dest::Aside)
             m_aside += QLatin1Char('\n');
-        break;
-    default:
-        break;
     }
 }
 
@@ -629,7 +574,7 @@ void Reader::finishFont()
 {
     if (m_fonts.contains(m_fontNumber)) {
         FontDef &font = m_fonts[m_fontNumber];
-        int page = font.codePage ? font.codePage : RtfCodePage::fromCharset(font.charset);
+        const int page = RtfWords::fontCodePage(font.codePage, font.charset);
         font.name = codePage(page ? page : m_docCodePage).decode(m_fontName).trimmed();
     }
     m_fontName.clear();
@@ -650,12 +595,9 @@ void Reader::colorTableText(QByteArrayView bytes)
 int Reader::codePageOf(const CharState &chr)
 {
     const auto font = m_fonts.constFind(chr.font);
-    if (font != m_fonts.constEnd()) {
-        if (font->codePage)
-            return font->codePage;
-        if (const int page = RtfCodePage::fromCharset(font->charset))
+    if (font != m_fonts.constEnd())
+        if (const int page = RtfWords::fontCodePage(font->codePage, font->charset))
             return page;
-    }
     return m_docCodePage;
 }
 
@@ -676,18 +618,10 @@ void Reader::flushBytes()
     appendText(codePage(codePageOf(top().chr)).decode(bytes));
 }
 
-// Control characters other than the tab, paragraph separators and object marks are not text
-// a note can hold; inserted as they are, some would split paragraphs behind the reader's back.
-static bool isKeptCharacter(QChar ch)
-{
-    const char16_t unit = ch.unicode();
-    return (unit >= 0x20 || unit == '\t') && unit != 0x2029 && unit != 0xFFFC && unit != 0xFFFF;
-}
-
 void Reader::appendText(const QString &input)
 {
     QString text = input;
-    text.removeIf([](QChar ch) { return !isKeptCharacter(ch); });
+    text.removeIf([](QChar ch) { return !RtfWords::isKeptCharacter(ch.unicode()); });
     if (text.isEmpty())
         return;
     GroupState &state = top();

@@ -183,7 +183,7 @@ private:
     void fillCell(QTextCursor &cursor, int content, bool first);
 
     bool startsGroup() const;
-    std::optional<Dest> mediaDestination(QByteArrayView name);
+    Dest mediaDestination(QByteArrayView name);
     void startPicture();
     void pictureWord(QByteArrayView name, bool has, int value);
     void pictureText(QByteArrayView bytes);

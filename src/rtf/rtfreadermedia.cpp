@@ -2,31 +2,11 @@
 #include "rtfreaderimpl.h"
 
 #include "rtfformat.h"
+#include "rtfwords.h"
 
 #include <QTextDocument>
 
 namespace RtfReaderImpl {
-
-namespace {
-
-// Destinations whose text a person wrote, though not in the body: kept as plain text.
-bool isAsideDestination(QByteArrayView name)
-{
-    static const char *const names[] = {"header", "headerl", "headerr", "headerf",  "footer",     "footerl",
-                                        "footerr", "footerf", "footnote", "annotation", "shptxt"};
-    for (const char *candidate : names)
-        if (name == candidate)
-            return true;
-    return false;
-}
-
-// Destinations that hold pictures or text boxes among things the reader does not keep.
-bool isContainerDestination(QByteArrayView name)
-{
-    return name == "shppict" || name == "shp" || name == "shpinst" || name == "object" || name == "result";
-}
-
-} // namespace
 
 // ---- Tables ------------------------------------------------------------------------------------
 
@@ -136,27 +116,28 @@ void Reader::fillCell(QTextCursor &cursor, int content, bool first)
 // ---- Pictures ----------------------------------------------------------------------------------
 
 // The destinations of pictures, objects, shapes and the text kept aside, or nothing.
-std::optional<Dest> Reader::mediaDestination(QByteArrayView name)
+// The destination of a picture, object, container or aside word where it stands.
+Dest Reader::mediaDestination(QByteArrayView name)
 {
     const Dest around = top().dest;
     const bool inBody = around == Dest::Text || around == Dest::Container;
-    if (name == "pict") {
+    const RtfWords::Destination kind = RtfWords::destinationOf(name);
+    if (kind == RtfWords::Destination::Picture) {
         if (!inBody || !startsGroup())
             return Dest::Skip;
         flushBytes();
         startPicture();
         return Dest::Pict;
     }
-    if (isAsideDestination(name)) // an object keeps its text boxes in the group kept whole
+    if (kind == RtfWords::Destination::Aside) // an object keeps its text boxes in the group kept whole
         return around == Dest::Text || (around == Dest::Container && !m_object.active) ? Dest::Aside : Dest::Skip;
-    if (name == "object" && !m_object.active && !m_picture.active && around == Dest::Text && startsGroup()) {
+    if (kind == RtfWords::Destination::Object && !m_object.active && !m_picture.active && around == Dest::Text &&
+        startsGroup()) {
         flushBytes();
         startObject();
         return Dest::Container;
     }
-    if (isContainerDestination(name))
-        return inBody ? Dest::Container : Dest::Skip;
-    return std::nullopt;
+    return inBody ? Dest::Container : Dest::Skip;
 }
 
 // True when the current word is the first thing in its group: a picture is kept as its whole

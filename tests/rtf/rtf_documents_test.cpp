@@ -1,4 +1,4 @@
-// The reader against documents written by other programs (tests/pages/data).
+// The reader against documents written by other programs (tests/rtf/data).
 #include "rtfformat.h"
 #include "rtfreader.h"
 
