@@ -1,5 +1,6 @@
 #include "inifile.h"
 
+#include "inisyntax.h"
 #include "systemcodepage.h"
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QSaveFile>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 IniWriteError::IniWriteError(const QString &path)
@@ -68,38 +70,49 @@ Contents load(const QString &fileName)
     return c;
 }
 
-// A UTF-8 byte order mark in front of the first line is not part of its name.
-QByteArray withoutBom(QByteArray content)
+std::string_view view(const QByteArray &bytes)
 {
-    if (content.startsWith("\xEF\xBB\xBF"))
-        content.remove(0, 3);
-    return content;
+    return std::string_view(bytes.constData(), size_t(bytes.size()));
+}
+
+QByteArray bytesOf(std::string_view text)
+{
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+// A UTF-8 byte order mark in front of the first line is not part of its name.
+QByteArray withoutBom(const QByteArray &content)
+{
+    return bytesOf(ini::withoutBom(view(content)));
+}
+
+ini::Line parsed(const QByteArray &content)
+{
+    return ini::parseLine(ini::withoutBom(view(content)), ini::SettingsDialect);
 }
 
 std::optional<QString> sectionName(const Line &line)
 {
-    const QByteArray c = withoutBom(line.content()).trimmed();
-    if (!c.startsWith('['))
+    const QByteArray c = line.content();
+    const ini::Line parsedLine = parsed(c);
+    if (parsedLine.kind != ini::Line::Section)
         return std::nullopt;
-    const qsizetype close = c.indexOf(']');
-    if (close < 0)
-        return std::nullopt;
-    return SystemCodePage::decode(c.mid(1, close - 1).trimmed());
+    return SystemCodePage::decode(bytesOf(parsedLine.name));
 }
 
 std::optional<QString> keyName(const Line &line)
 {
-    const QByteArray c = withoutBom(line.content());
-    const qsizetype eq = c.indexOf('=');
-    if (eq < 0)
+    const QByteArray c = line.content();
+    const ini::Line parsedLine = parsed(c);
+    if (parsedLine.kind != ini::Line::Entry)
         return std::nullopt;
-    return SystemCodePage::decode(c.left(eq).trimmed());
+    return SystemCodePage::decode(bytesOf(parsedLine.name));
 }
 
 QByteArray valueBytes(const Line &line)
 {
     const QByteArray c = line.content();
-    return c.mid(c.indexOf('=') + 1).trimmed();
+    return bytesOf(parsed(c).value);
 }
 
 bool sameName(const QString &a, const QString &b)

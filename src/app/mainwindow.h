@@ -7,6 +7,7 @@
 #pragma once
 
 #include "datafolder.h"
+#include "inisyntax.h"
 #include "startuplock.h"
 
 #include <QWidget>
@@ -56,14 +57,13 @@ public:
     QString dataDirectory() const { return m_dataDirectory; }
     // Where the language files are: beside the executable, or in the installed share folder.
     QString languageDirectory() const { return sharedDirectory(m_applicationDirectory); }
-    QString settingsFile() const { return dataDirectory() + QLatin1String("velmora.ini"); }
+    QString settingsFile() const { return dataDirectory() + QLatin1String(ini::SettingsFileName); }
 
     NotebookTables &tables() const { return *m_tables; }
     // Which editor the formatting commands act on, and their sync guard.
     PageMode &pageMode() const { return *m_pageMode; }
     // The formatting commands, the pages and the search window are made once the first frame
     // is on screen (or sooner, when one of these asks for them).
-    FormatActions &formatActions() { buildPages(); return *m_formatActions; }
     TodoPage *todoPage() { buildPages(); return m_todoPage; }
     InfosPage *infosPage() { buildPages(); return m_infosPage; }
     OptionsPage *optionsPage() { buildPages(); return m_optionsPage; }

@@ -2,11 +2,6 @@
 
 #include "inifile.h"
 
-QString Settings::fileFor(const QString &applicationDir)
-{
-    return applicationDir + QStringLiteral("data/velmora.ini");
-}
-
 QString SettingsAccess(const QString &settingsFile, int mode, const QString &key,
                        const QString &value)
 {

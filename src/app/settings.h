@@ -1,13 +1,10 @@
-// The program's settings file, data/velmora.ini, and the one operation through which the
-// program reads and writes its section "options".
+// The program's settings file (ini::SettingsFileName in the data folder) and the one operation
+// through which the program reads and writes its section "options".
 #pragma once
 
 #include <QString>
 
 namespace Settings {
-
-// applicationDir ends with "/"; the file lies in its data folder beside the tables.
-QString fileFor(const QString &applicationDir);
 
 inline constexpr const char *OptionsSection = "options";
 

@@ -1,26 +1,11 @@
 #include "systemcodepage.h"
 
 #include "codepage.h"
+#include "systemtext.h"
 
 #include <QList>
 
-#include <memory>
-
 namespace SystemCodePage {
-
-namespace {
-
-// One converter, rebuilt when tests switch the system code page.
-const TCodePage &current()
-{
-    thread_local std::unique_ptr<TCodePage> page;
-    const int number = codepage::systemAnsi();
-    if (!page || page->number() != number)
-        page = std::make_unique<TCodePage>(number);
-    return *page;
-}
-
-} // namespace
 
 int ansi()
 {
@@ -29,7 +14,7 @@ int ansi()
 
 QByteArray encode(const QString &text)
 {
-    const TCodePage &page = current();
+    const TCodePage &page = systemtext::ansiPage();
     QByteArray out;
     for (const char32_t ch : text.toUcs4()) {
         const std::string utf8 = QString::fromUcs4(&ch, 1).toStdString();
@@ -43,10 +28,7 @@ QByteArray encode(const QString &text)
 
 QString decode(const QByteArray &bytes)
 {
-    const TCodePage &page = current();
-    if (!page.valid())
-        return QString::fromLatin1(bytes);
-    return QString::fromStdString(page.toUtf8(bytes.toStdString()));
+    return QString::fromStdString(systemtext::toUtf8(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
 } // namespace SystemCodePage

@@ -1,6 +1,6 @@
 #include "builtinmessages.h"
 
-#include "codepage.h"
+#include "systemtext.h"
 #include "languagefile.h"
 
 #include <QAbstractButton>
@@ -89,10 +89,7 @@ const Message *findMessage(int number)
 
 QChar systemCharacter(unsigned char byte)
 {
-    static const TCodePage page(codepage::systemAnsi());
-    if (byte < 0x80 || !page.valid())
-        return QChar(byte);
-    const char32_t c = page.decodeByte(byte);
+    const char32_t c = systemtext::decodeByte(byte);
     return c <= 0xFFFF ? QChar(static_cast<char16_t>(c)) : QChar(QChar::ReplacementCharacter);
 }
 
@@ -237,12 +234,6 @@ void BuiltInMessageTranslator::start(const QString &folder)
     });
     if (english != m_names.cend())
         selectLocked(*english);
-}
-
-void BuiltInMessageTranslator::selectLanguage(const QString &name)
-{
-    QMutexLocker locker(&m_lock);
-    selectLocked(name);
 }
 
 void BuiltInMessageTranslator::selectLocked(const QString &name)

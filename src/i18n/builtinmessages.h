@@ -108,8 +108,6 @@ public:
     // Scans folder (ending with "/") for files with the extension ".lng" and selects a language
     // as described above. A missing or empty folder leaves every message its own text.
     void start(const QString &folder);
-    // Loads folder + name's file as the table when it exists, else keeps none.
-    void selectLanguage(const QString &name);
 
     QStringList languages() const;
     QString language() const;

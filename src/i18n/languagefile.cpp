@@ -1,6 +1,7 @@
 #include "languagefile.h"
 
-#include "codepage.h"
+#include "inisyntax.h"
+#include "systemtext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,28 +16,12 @@ QString folded(const QString &name)
 
 QString decodeSystemText(const QByteArray &bytes)
 {
-    const TCodePage page(codepage::systemAnsi());
-    if (!page.valid())
-        return QString::fromLatin1(bytes);
-    return QString::fromStdString(page.toUtf8(bytes.toStdString()));
+    return QString::fromStdString(systemtext::toUtf8(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
-QStringList splitLines(const QString &text)
+QString qstring(std::u16string_view text)
 {
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
 }
 
 } // namespace
@@ -45,32 +30,27 @@ LanguageFile LanguageFile::parse(const QByteArray &bytes)
 {
     LanguageFile file;
     Section *current = nullptr;
-    for (const QString &line : splitLines(decodeSystemText(bytes))) {
-        if (line.isEmpty() || line.startsWith(u';'))
-            continue;
-        if (line.size() >= 2 && line.startsWith(u'[') && line.endsWith(u']')) {
-            const QString name = folded(line.mid(1, line.size() - 2));
+    const QString text = decodeSystemText(bytes);
+    const std::u16string_view view(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
+    for (const std::u16string_view content : ini::splitLines(view, ini::LineBreaks::CrOrLf)) {
+        const ini::BasicLine<char16_t> line = ini::parseLine(content, ini::LanguageDialect);
+        if (line.kind == ini::BasicLine<char16_t>::Section) {
+            const QString name = folded(qstring(line.name));
             file.m_sections.append(Section{});
             if (!file.m_sectionIndex.contains(name))
                 file.m_sectionIndex.insert(name, file.m_sections.size() - 1);
             current = &file.m_sections.last();
             continue;
         }
-        const qsizetype equals = line.indexOf(u'=');
-        if (!current || equals < 0)
+        if (!current || line.kind != ini::BasicLine<char16_t>::Entry)
             continue;
-        const QString key = line.left(equals);
+        const QString key = qstring(line.name);
         current->keys.append(key);
         const QString foldedKey = folded(key);
         if (!current->values.contains(foldedKey))
-            current->values.insert(foldedKey, line.mid(equals + 1));
+            current->values.insert(foldedKey, qstring(line.value));
     }
     return file;
-}
-
-bool LanguageFile::hasSection(const QString &section) const
-{
-    return m_sectionIndex.contains(folded(section));
 }
 
 QString LanguageFile::value(const QString &section, const QString &key,

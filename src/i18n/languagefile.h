@@ -31,7 +31,6 @@ public:
     // Reads bytes in the dialect above; never fails, whatever the bytes are.
     static LanguageFile parse(const QByteArray &bytes);
 
-    bool hasSection(const QString &section) const;
     // The value of key in section, or fallback when either is missing.
     QString value(const QString &section, const QString &key, const QString &fallback = {}) const;
     // The keys of the lines of section that hold an "=", in file order, repeats included.

@@ -1,9 +1,9 @@
 #include "profilestring.h"
 
-#include "codepage.h"
+#include "inisyntax.h"
+#include "systemtext.h"
 
 #include <QFile>
-#include <QList>
 #include <QStringDecoder>
 
 namespace {
@@ -11,9 +11,9 @@ namespace {
 constexpr qint64 MaxFileSize = 1 << 20;
 constexpr qsizetype MaxValueLength = 2047;
 
-bool sameName(const QByteArray &a, const char *b)
+bool sameName(std::string_view a, const char *b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return QByteArrayView(a.data(), qsizetype(a.size())).compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -23,23 +23,20 @@ QByteArray readProfileString(const QString &path, const char *section, const cha
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return {};
-    QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
+    const QByteArray bytes = file.readAll();
+    const std::string_view text = ini::withoutBom(std::string_view(bytes.constData(), size_t(bytes.size())));
     bool inSection = false;
     bool sectionSeen = false;
-    for (const QByteArray &raw : bytes.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (line.startsWith('[') && line.contains(']')) {
+    for (const std::string_view content : ini::splitLines(text, ini::LineBreaks::Lf)) {
+        const ini::Line line = ini::parseLine(content, ini::SettingsDialect);
+        if (line.kind == ini::Line::Section) {
             if (sectionSeen)
                 return {}; // only the first section of that name counts
-            inSection = sameName(line.mid(1, line.indexOf(']') - 1).trimmed(), section);
+            inSection = sameName(line.name, section);
             sectionSeen = inSection;
-            continue;
+        } else if (inSection && line.kind == ini::Line::Entry && sameName(line.name, key)) {
+            return QByteArray(line.value.data(), qsizetype(line.value.size())).left(MaxValueLength);
         }
-        const qsizetype eq = line.indexOf('=');
-        if (inSection && eq > 0 && sameName(line.left(eq).trimmed(), key))
-            return line.mid(eq + 1).trimmed().left(MaxValueLength);
     }
     return {};
 }
@@ -52,8 +49,5 @@ QString profileText(const QByteArray &bytes)
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    const TCodePage page(codepage::systemAnsi());
-    if (!page.valid())
-        return QString::fromLatin1(bytes);
-    return QString::fromStdString(page.toUtf8(bytes.toStdString()));
+    return QString::fromStdString(systemtext::toUtf8(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }

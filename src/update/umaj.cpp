@@ -2,6 +2,7 @@
 
 #include "art.h"
 #include "catalogue.h"
+#include "inisyntax.h"
 #include "profilestring.h"
 #include "updatefetch.h"
 #include "updateserver.h"
@@ -188,7 +189,7 @@ bool TMAJ::pause(int milliseconds)
 QByteArray TMAJ::ReadLocalVersion() const
 {
     const QString settings = m_setup.settingsFile.isEmpty()
-        ? m_setup.applicationDirectory + QLatin1String("data/velmora.ini")
+        ? m_setup.applicationDirectory + QLatin1String("data/") + QLatin1String(ini::SettingsFileName)
         : m_setup.settingsFile;
     const QByteArray version = readProfileString(settings, "options", "version");
     return version.isEmpty() ? m_setup.programVersion : version;

@@ -4,6 +4,7 @@
 #include "application.h"
 #include "clicklabel.h"
 #include "inifile.h"
+#include "inisyntax.h"
 #include "sealtext.h"
 #include "settings.h"
 #include "umaj.h"
@@ -28,7 +29,7 @@ protected:
     OptionsPageTest()
     {
         QDir(m_dir.path()).mkdir("data");
-        m_file = Settings::fileFor(m_dir.path() + "/");
+        m_file = m_dir.path() + "/data/" + ini::SettingsFileName;
         m_page = std::make_unique<OptionsPage>(m_file);
         m_page->setHooks({.languageCode = [this] { return m_language; },
                           .setLaunchAtLogOn = [this](bool on) { m_calls << (on ? "log-on on" : "log-on off"); },
