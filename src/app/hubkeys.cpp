@@ -56,7 +56,6 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
         connect(action, &QAction::triggered, this, [this, page = area.page] { selectPage(page); });
         window.addAction(action);
         showShortcutInHint(label, action);
-        m_pageActions[i] = action;
     }
 }
 

@@ -23,9 +23,6 @@ class HubKeys : public QObject
 public:
     explicit HubKeys(Form1 &window);
 
-    // Ctrl+1 to Ctrl+4, in the hub's order from left to right.
-    const std::array<QAction *, 4> &pageActions() const { return m_pageActions; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -36,5 +33,4 @@ private:
     Form1 &m_window;
     ClickLabel *m_openHub = nullptr;
     std::array<ClickLabel *, 4> m_areas{};
-    std::array<QAction *, 4> m_pageActions{};
 };

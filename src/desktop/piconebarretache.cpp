@@ -47,46 +47,15 @@ void TPiconeBarreTache::setPetiteIconeVisible(bool on)
     }
 }
 
-// Utility windows get no task-bar button from the window manager; changing the flag unmaps the
-// window, so a shown one is shown again.
-void TPiconeBarreTache::setGrandeIconeVisible(bool on)
-{
-    m_grandeIconeVisible = on;
-    if (!m_owner || m_owner->windowFlags().testFlag(Qt::Tool) == !on)
-        return;
-    const bool wasVisible = m_owner->isVisible();
-    m_owner->setWindowFlag(Qt::Tool, !on);
-    if (wasVisible)
-        m_owner->show();
-}
-
-void TPiconeBarreTache::setApplicationCachee(bool hidden)
-{
-    m_applicationCachee = hidden;
-    if (!m_owner)
-        return;
-    if (hidden)
-        m_owner->hide();
-    else
-        m_owner->show();
-}
-
 void TPiconeBarreTache::setIcone(const QIcon &icon)
 {
     m_icone = icon;
     m_trayIcon->setIcon(m_icone);
 }
 
-void TPiconeBarreTache::setHint(const QString &text)
-{
-    m_hint = text.left(MaxHintLength);
-    m_trayIcon->setToolTip(m_hint);
-}
-
 void TPiconeBarreTache::refreshIcon()
 {
     m_trayIcon->setIcon(m_icone);
-    m_trayIcon->setToolTip(m_hint);
 }
 
 void TPiconeBarreTache::showOwner()

@@ -50,21 +50,11 @@ public:
     bool PetiteIconeVisible() const { return m_petiteIconeVisible; }
     void setPetiteIconeVisible(bool on);
 
-    // The owner has a task-bar button. Acts at once.
-    bool GrandeIconeVisible() const { return m_grandeIconeVisible; }
-    void setGrandeIconeVisible(bool on);
-
-    // The owner is hidden. Acts at once.
+    // The owner is hidden (by a close sent to the tray).
     bool ApplicationCachee() const { return m_applicationCachee; }
-    void setApplicationCachee(bool hidden);
 
     QIcon Icone() const { return m_icone; }
     void setIcone(const QIcon &icon);
-
-    // Tool tip of the icon, cut to MaxHintLength characters.
-    QString Hint() const { return m_hint; }
-    void setHint(const QString &text);
-    static constexpr int MaxHintLength = 63;
 
     // Shows the owner again, restored when it was minimised, and brings it to the front.
     void showOwner();
@@ -86,10 +76,8 @@ private:
     QSystemTrayIcon *m_trayIcon = nullptr;
     QPointer<QMenu> m_menuPop;
     QIcon m_icone;
-    QString m_hint;
     bool m_reduireSiFin = false;
     bool m_petiteIconeVisible = false;
-    bool m_grandeIconeVisible = true;
     bool m_applicationCachee = false;
     bool m_loaded = false;
 };

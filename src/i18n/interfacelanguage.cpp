@@ -115,7 +115,6 @@ bool InterfaceLanguage::eventFilter(QObject *watched, QEvent *event)
 void InterfaceLanguage::translate()
 {
     TranslateForms(windows(), *m_current);
-    emit languageChanged();
 }
 
 // Qt's sources are English; every other language takes its catalogue from the system.

@@ -68,10 +68,6 @@ public:
     // The main window, the confirmation dialog, and the update dialog while it is open.
     QList<QWidget *> windows() const;
 
-signals:
-    // The windows were translated from a newly loaded file.
-    void languageChanged();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -44,8 +44,6 @@ public:
     DBMemo *DBMemo1() const { return m_notes; }
     // The bound single-line field of `fieldName` ("PRENOM", "NOM", ...), nullptr when none.
     DBLineEdit *fieldEdit(const QString &fieldName) const;
-    // The physical record number of each entry of the name list.
-    const std::vector<int> &entryRecords() const { return m_entryRecords; }
 
     // Ends an edit or insert in progress as a move would: a changed card is posted, an
     // unchanged one cancelled.

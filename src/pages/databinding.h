@@ -92,7 +92,6 @@ public:
     bool editing() const;
     // A field is bound and its dataset can be changed.
     bool canModify() const;
-    bool isModified() const { return m_modified; }
 
     // The request to begin editing: asks the data source to edit when the field can be modified
     // and the dataset is browsing; true when the dataset is now editing.

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using todotest::ErrorReports;
 using todotest::MemoFolder;
 
 namespace {
@@ -33,18 +34,6 @@ QStringList names(std::initializer_list<const char *> list)
         result << QString::fromLatin1(name);
     return result;
 }
-
-// Collects what the error box would have shown while alive.
-class ErrorBox
-{
-public:
-    ErrorBox()
-    {
-        Application::instance()->setErrorReporter([this](const QString &m) { messages << m; });
-    }
-    ~ErrorBox() { Application::instance()->setErrorReporter([](const QString &) {}); }
-    QStringList messages;
-};
 
 } // namespace
 
@@ -151,7 +140,7 @@ TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
     auto table = folder.open();
     RecordActions actions(*table, 1);
     RecordBar bar(actions, ToolBar1Layout);
-    ErrorBox box;
+    ErrorReports box;
 
     QTest::mouseClick(bar.button(RecordBar::Edit), Qt::LeftButton);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});

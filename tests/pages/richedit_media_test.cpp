@@ -22,6 +22,7 @@
 
 using richtest::EditorWindow;
 using richtest::MemoTable;
+using todotest::ErrorReports;
 
 namespace {
 
@@ -57,17 +58,6 @@ void moveToEnd(TRxCustomRichEdit *editor)
     end.movePosition(QTextCursor::End);
     editor->setTextCursor(end);
 }
-
-class ErrorReports
-{
-public:
-    ErrorReports()
-    {
-        Application::instance()->setErrorReporter([this](const QString &m) { messages << m; });
-    }
-    ~ErrorReports() { Application::instance()->setErrorReporter([](const QString &) {}); }
-    QStringList messages;
-};
 
 } // namespace
 

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 
+using todotest::ErrorReports;
 using todotest::MemoFolder;
 
 namespace {
@@ -38,17 +39,6 @@ char deletionFlag(const std::string &table, int n)
     const size_t at = size_t(headerLength) + size_t(recordLength) * size_t(n - 1);
     return at < bytes.size() ? bytes[at] : '?';
 }
-
-class ErrorBox
-{
-public:
-    ErrorBox()
-    {
-        Application::instance()->setErrorReporter([this](const QString &m) { messages << m; });
-    }
-    ~ErrorBox() { Application::instance()->setErrorReporter([](const QString &) {}); }
-    QStringList messages;
-};
 
 // The page on an open table, asking the real confirmation dialog.
 struct PageFixture
@@ -150,7 +140,7 @@ TEST(TodoPageDelete, NoKeepsTheNoteWithoutAMessage)
     MemoFolder folder;
     folder.addNotes({"Garder", "Suivante"});
     PageFixture f(folder);
-    ErrorBox box;
+    ErrorReports box;
     QString question;
     whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnNo, Qt::LeftButton); },
               &question);
@@ -237,7 +227,7 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
     todotest::OtherCopyEditing other(folder);
     ASSERT_TRUE(other.holdsTheLock());
     PageFixture f(folder);
-    ErrorBox box;
+    ErrorReports box;
 
     f.page.DBEdit1()->setFocus();
     QTest::keyClick(f.page.DBEdit1(), Qt::Key_X);

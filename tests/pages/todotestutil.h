@@ -1,9 +1,12 @@
-// Helpers of the to-do page tests: a fresh memo table in a temporary directory.
+// Helpers of the to-do page tests: a fresh memo table in a temporary directory, and the error
+// box's messages.
 #pragma once
 
+#include "application.h"
 #include "dbf.h"
 #include "dbffile.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <initializer_list>
 #include <memory>
@@ -102,6 +105,18 @@ private:
     pid_t m_pid = -1;
     int m_release[2] = {-1, -1};
     bool m_locked = false;
+};
+
+// Collects what the error box would have shown while alive.
+class ErrorReports
+{
+public:
+    ErrorReports()
+    {
+        Application::instance()->setErrorReporter([this](const QString &m) { messages << m; });
+    }
+    ~ErrorReports() { Application::instance()->setErrorReporter([](const QString &) {}); }
+    QStringList messages;
 };
 
 } // namespace todotest
