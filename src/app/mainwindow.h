@@ -1,3 +1,10 @@
+// Where things are in src/app: the program's entry and error box (main.cpp, application), this
+// window and its hub keys (hubkeys), the options page (optionspage) with the settings file
+// (settings, inifile, systemcodepage), the start-up password (startuplock, passworddialog,
+// sealtext), the window's skin and placement (imageform, formplacement, compositing), its small
+// widgets (clicklabel, clocklabel, scrollinglabel, gradient, ualarm), the work after the first
+// frame (backgroundstep) and the data folder's choice (datafolder).
+//
 // The main window: the skinned notebook with its page hub, clock and footer link.
 //
 // Form1 is the hub only. The tables (NotebookTables), the page mode and the formatting commands

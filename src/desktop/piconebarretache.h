@@ -1,3 +1,6 @@
+// Where things are in src/desktop: this tray icon, launch at log-on (autorunner) and the single
+// running instance (xjustone).
+//
 // The program's icon in the desktop's notification area, and a window that hides there instead
 // of closing.
 //

@@ -1,3 +1,8 @@
+// Where things are in src/i18n: this interface language, the language files it loads
+// (languagefile, in the dialect of src/text's inisyntax) and how they reach the windows
+// (formtranslation); the built-in messages (builtinmessages) and the update dialog's message
+// catalogue (catalogue).
+//
 // The interface language of the windows: the language file last loaded, applied to the main
 // window, the delete confirmation and, while it is open, the update dialog.
 //

@@ -1,3 +1,9 @@
+// Where things are in src/pages: the three record pages (todopage, infospage, addresspage) over
+// these tables; the data-aware layer they are built of (databinding, dblineedit, dbmemo,
+// rxdbrichedit, recordactions, recordbar, actionbutton, pagewidgets); the rich-text editor and its
+// formatting bar (rxrichedit, formatbar, pagemode); the delete question and keyboard cues. The RTF
+// reader and writer the editor uses are src/rtf.
+//
 // The notebook's three tables: `Dbfinfos` (infos.dbf, walked by descending title when infos.mdx
 // holds that tag), `Dbfmemo` (memo.dbf) and `Dbfadbook` (adbook.dbf).
 //

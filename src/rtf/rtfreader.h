@@ -1,3 +1,8 @@
+// Where things are in src/rtf: the tokenizer (rtftokenizer) and what its words mean (rtfwords),
+// this reader (rtfreader, rtfreadermedia, with its state in rtfreaderimpl) and its tables and
+// pictures (rtftable, rtfpicture), the writer (rtfwriter), the code pages (rtfcodepage), the
+// formats both sides share (rtfformat) and the search's plain-text pass (rtfplaintext).
+//
 // Reads Rich Text Format documents into a QTextDocument.
 //
 // The reader understands what the Windows rich-edit control, WordPad, Word and LibreOffice write:

@@ -1,3 +1,7 @@
+// Where things are in src/search: this index over the three tables (one TableIndex each, the words
+// in a WordTable, folded by textfold), and the window that shows its results (searchwindow,
+// searchresults). Plain text comes from src/rtf, the table bytes from src/dbf.
+//
 // One search across the to-do notes, the information sheets and the address cards.
 //
 // The index reads memo.dbf, infos.dbf and adbook.dbf from the data folder (TableIndex), built on

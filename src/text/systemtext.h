@@ -1,3 +1,6 @@
+// Where things are in src/text: this decoder of the system code page and the INI line syntax
+// (inisyntax). No Qt: the settings, the languages and the update check build on them.
+//
 // Text in the user's "ANSI" code page: the settings file, the language files and the version file
 // of the update server are written in it, as the system's own editors write them.
 //

@@ -1,3 +1,6 @@
+// Where things are in src/update: this dialog; the version file's lookup (profilestring), the
+// downloads (updatefetch) and the server's addresses (updateserver).
+//
 // The update dialog (window "MAJ"): compares the installed version with the version file on the
 // update server and, when they differ, fetches the installer, starts it and ends the program.
 //
