@@ -8,22 +8,22 @@
 #include <QKeyEvent>
 #include <QStackedWidget>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
-struct Area
-{
-    const char *name;
-    int page;
-    Qt::Key digit;
-};
-
 // Left to right, as the hub shows them.
-constexpr Area Areas[] = {
-    {"Label3", Form1::PageMemo, Qt::Key_1},
-    {"Label23", Form1::PageAdresses, Qt::Key_2},
-    {"Label4", Form1::PageInfos, Qt::Key_3},
-    {"ImageOptions", Form1::PageParametres, Qt::Key_4},
-};
+std::vector<const Form1::PageEntry *> areasInHubOrder()
+{
+    std::vector<const Form1::PageEntry *> areas;
+    for (const Form1::PageEntry &entry : Form1::pages())
+        areas.push_back(&entry);
+    std::sort(areas.begin(), areas.end(), [](const Form1::PageEntry *a, const Form1::PageEntry *b) {
+        return a->geometry.left() < b->geometry.left();
+    });
+    return areas;
+}
 
 } // namespace
 
@@ -33,27 +33,29 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
     m_openHub = window.findChild<ClickLabel *>(QStringLiteral("Image1"));
     m_openHub->setKeyboardClickable(true);
     m_openHub->installEventFilter(this);
-    connect(m_openHub, &ClickLabel::clicked, this, [this] { m_areas[1]->setKeyboardClickable(true); });
     // Before the first showing: the window hands the focus to it when it becomes active.
     m_openHub->setFocus();
 
-    for (size_t i = 0; i < m_areas.size(); ++i) {
-        const Area &area = Areas[i];
-        ClickLabel *label = window.findChild<ClickLabel *>(QLatin1String(area.name));
-        m_areas[i] = label;
+    const std::vector<const Form1::PageEntry *> areas = areasInHubOrder();
+    for (size_t i = 0; i < areas.size(); ++i) {
+        const Form1::PageEntry &area = *areas[i];
+        ClickLabel *label = window.findChild<ClickLabel *>(QLatin1String(area.hotArea));
+        m_areas.push_back({label, area.index});
         if (i > 0)
-            QWidget::setTabOrder(m_areas[i - 1], label);
-        // The address book's area is a secret until the hub shows; Tab finds it afterwards.
-        label->setKeyboardClickable(area.page != Form1::PageAdresses);
+            QWidget::setTabOrder(m_areas[i - 1].label, label);
+        // A secret area is no Tab stop until the hub shows; Tab finds it afterwards.
+        label->setKeyboardClickable(!area.secret);
+        if (area.secret)
+            connect(m_openHub, &ClickLabel::clicked, label, [label] { label->setKeyboardClickable(true); });
         // After the window's own handler: the page is selected by then.
-        connect(label, &ClickLabel::clicked, this, [this, page = area.page] {
+        connect(label, &ClickLabel::clicked, this, [this, page = area.index] {
             focusInto(m_window.notebook()->widget(page));
         });
 
         auto *action = new QAction(label->toolTip(), this);
         action->setObjectName(QStringLiteral("PageShortcut%1").arg(i + 1));
-        action->setShortcut(QKeySequence(Qt::CTRL | area.digit));
-        connect(action, &QAction::triggered, this, [this, page = area.page] { selectPage(page); });
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))));
+        connect(action, &QAction::triggered, this, [this, page = area.index] { selectPage(page); });
         window.addAction(action);
         showShortcutInHint(label, action);
     }
@@ -68,9 +70,9 @@ void HubKeys::openHub()
 void HubKeys::selectPage(int page)
 {
     openHub();
-    for (size_t i = 0; i < m_areas.size(); ++i)
-        if (Areas[i].page == page)
-            emit m_areas[i]->clicked();
+    for (const Area &area : m_areas)
+        if (area.page == page)
+            emit area.label->clicked();
 }
 
 bool HubKeys::eventFilter(QObject *watched, QEvent *event)
@@ -83,6 +85,6 @@ bool HubKeys::eventFilter(QObject *watched, QEvent *event)
     if (!opens)
         return false;
     openHub();
-    m_areas.front()->setFocus(Qt::TabFocusReason);
+    m_areas.front().label->setFocus(Qt::TabFocusReason);
     return true;
 }

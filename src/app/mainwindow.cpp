@@ -37,6 +37,9 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 constexpr int FirstYear = 2004;
@@ -53,13 +56,14 @@ ClickLabel *picture(QWidget *parent, const char *name, const QString &art, QRect
     return label;
 }
 
-// An invisible hot area of the hub.
-ClickLabel *hotArea(QWidget *parent, const char *name, const QString &hint, QRect geometry)
+// An area of the hub: an invisible one, or a picture whose art comes after the first frame.
+ClickLabel *hubArea(QWidget *parent, const Form1::PageEntry &entry)
 {
-    ClickLabel *area = picture(parent, name, QString(), geometry);
+    ClickLabel *area = picture(parent, entry.hotArea, QString(), entry.geometry);
     area->setCursor(Qt::PointingHandCursor);
-    area->setToolTip(hint);
-    area->setAttribute(Qt::WA_TranslucentBackground);
+    area->setToolTip(QString::fromUtf8(entry.hint));
+    if (!entry.picture)
+        area->setAttribute(Qt::WA_TranslucentBackground);
     return area;
 }
 
@@ -80,13 +84,65 @@ QFont markFont(int pixelSize)
 constexpr int CloseMarkPixels = 13;
 constexpr int MinimiseMarkPixels = 19;
 
-// Every delete first asks the confirmation dialog created at start-up.
-int askDelete()
+} // namespace
+
+// The pages in the notebook's order. The hub shows their areas left to right by place, and
+// Ctrl+1 to Ctrl+4 follow that order.
+std::span<const Form1::PageEntry> Form1::pages()
 {
-    return Avertissement ? Avertissement->ask() : 0;
+    static const PageEntry entries[] = {
+        {PageMemo, "Label3", "A faire", {370, 9, 30, 22}, false, false, &Form1::Label3Click,
+         [](Form1 &f) -> QWidget * {
+             return f.m_todoPage = new TodoPage(f.m_tables->Dbfmemo(), *f.m_formatActions, f.deleteQuestion(),
+                                                f.m_notebook);
+         },
+         [](Form1 &f) {
+             f.m_pageMode->setSyncGuard(false);
+             f.m_pageMode->setMode(PageMode::TodoEditor);
+         },
+         &NotebookTables::Dbfmemo, SearchIndex::Notes, [](Form1 &f) { f.m_todoPage->postPendingEdit(); }, 1},
+        {PageInfos, "Label4", "carnet d'informations personnelles", {424, 9, 33, 24}, false, false,
+         &Form1::Label4Click,
+         [](Form1 &f) -> QWidget * {
+             return f.m_infosPage = new InfosPage(f.m_tables->Dbfinfos(), *f.m_formatActions, f.deleteQuestion(),
+                                                  f.m_notebook);
+         },
+         [](Form1 &f) {
+             f.m_pageMode->setSyncGuard(false);
+             f.m_pageMode->setMode(PageMode::InfosEditor);
+             f.m_infosPage->RebuildInfoLists();
+         },
+         &NotebookTables::Dbfinfos, SearchIndex::Sheets, [](Form1 &f) { f.m_infosPage->postPendingEdit(); }, 0},
+        // The options page leaves the mode and the guard as they are.
+        {PageParametres, "ImageOptions", "Options", {468, 7, 25, 25}, true, false, &Form1::ImageOptionsClick,
+         [](Form1 &f) -> QWidget * {
+             f.setupOptionsPage();
+             return f.m_optionsPage;
+         },
+         nullptr, nullptr, -1, nullptr, -1},
+        {PageAdresses, "Label23", "Carnet d'adresses", {400, 8, 22, 21}, false, true, &Form1::Label23Click,
+         [](Form1 &f) -> QWidget * {
+             return f.m_addressPage = new AddressPage(f.m_tables->Dbfadbook(), f.deleteQuestion(), f.m_notebook);
+         },
+         [](Form1 &f) { f.m_addressPage->RebuildNameList(); }, &NotebookTables::Dbfadbook, SearchIndex::Cards,
+         [](Form1 &f) { f.m_addressPage->postPendingEdit(); }, 2},
+    };
+    return entries;
 }
 
-} // namespace
+const Form1::PageEntry *Form1::pageEntry(int page)
+{
+    for (const PageEntry &entry : pages())
+        if (entry.index == page)
+            return &entry;
+    return nullptr;
+}
+
+// Every delete first asks the confirmation dialog the program made at start-up.
+DeleteQuestion Form1::deleteQuestion()
+{
+    return [this] { return m_deleteQuestion ? m_deleteQuestion->ask() : 0; };
+}
 
 Form1::Form1(const QString &applicationDirectory, QWidget *parent)
     : Form1(applicationDirectory, applicationDirectory + QLatin1String("data/"), parent)
@@ -146,13 +202,13 @@ void Form1::setupHub()
     picture(this, "Image2", QStringLiteral("deco-pen"), {464, 192, 199, 132});
 
     // Hidden until Image1 is clicked: its art is drawn after the first frame (drawHiddenArt).
-    ClickLabel *backdrop = picture(this, "Image3", QString(), {365, 2, 92, 36});
-    ClickLabel *todo = hotArea(this, "Label3", QStringLiteral("A faire"), {370, 9, 30, 22});
-    connect(todo, &ClickLabel::clicked, this, &Form1::Label3Click);
-    ClickLabel *infos = hotArea(this, "Label4", QStringLiteral("carnet d'informations personnelles"),
-                                {424, 9, 33, 24});
-    connect(infos, &ClickLabel::clicked, this, &Form1::Label4Click);
-    m_hub = {backdrop, todo, infos};
+    m_hub = {picture(this, "Image3", QString(), {365, 2, 92, 36})};
+    for (const PageEntry &entry : pages()) {
+        ClickLabel *area = hubArea(this, entry);
+        connect(area, &ClickLabel::clicked, this, entry.click);
+        if (!entry.secret)
+            m_hub << area;
+    }
     for (QWidget *hidden : m_hub)
         hidden->hide();
 }
@@ -196,16 +252,6 @@ void Form1::setupClockAndFooter()
     pal.setColor(QPalette::WindowText, Maroon);
     m_footer->setPalette(pal);
     m_footer->setUrl(QStringLiteral(VELMORA_MAKER_URL));
-
-    ClickLabel *options = picture(this, "ImageOptions", QString(), {468, 7, 25, 25});
-    options->setCursor(Qt::PointingHandCursor);
-    options->setToolTip(QStringLiteral("Options"));
-    options->hide();
-    connect(options, &ClickLabel::clicked, this, &Form1::ImageOptionsClick);
-    m_hub << options;
-
-    ClickLabel *addresses = hotArea(this, "Label23", QStringLiteral("Carnet d'adresses"), {400, 8, 22, 21});
-    connect(addresses, &ClickLabel::clicked, this, &Form1::Label23Click);
 }
 
 // The notebook stays hidden until a page is chosen; its pages come with buildPages().
@@ -229,13 +275,8 @@ void Form1::buildPages()
     emit buildingPages();
     // The formatting commands go before the pages: they must not follow editors being destroyed.
     m_formatActions = new FormatActions(*m_pageMode, m_notebook);
-    m_todoPage = new TodoPage(m_tables->Dbfmemo(), *m_formatActions, askDelete, m_notebook);
-    m_infosPage = new InfosPage(m_tables->Dbfinfos(), *m_formatActions, askDelete, m_notebook);
-    setupOptionsPage();
-    m_addressPage = new AddressPage(m_tables->Dbfadbook(), askDelete, m_notebook);
-    for (QWidget *page : {(QWidget *)m_todoPage, (QWidget *)m_infosPage, (QWidget *)m_optionsPage,
-                          (QWidget *)m_addressPage})
-        m_notebook->addWidget(page);
+    for (const PageEntry &entry : pages())
+        m_notebook->addWidget(entry.make(*this));
     // The flags switch the language at once; the code reaches the settings file with the next OK.
     connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
         if (m_language->applyFlag(code))
@@ -333,10 +374,14 @@ void Form1::setupSearch()
 void Form1::buildSearchWindow()
 {
     m_search = new SearchWindow(dataDirectory(), this);
-    m_search->index().watch(m_tables->Dbfmemo(), SearchIndex::Notes);
-    m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
-    m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
-    connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+    for (const PageEntry &entry : pages())
+        if (entry.search >= 0)
+            m_search->index().watch((m_tables->*entry.table)(), SearchIndex::Table(entry.search));
+    connect(m_search, &SearchWindow::recordRequested, this, [this](int table, int recNo) {
+        for (const PageEntry &entry : pages())
+            if (entry.search == table)
+                SearchJump(entry.index, recNo);
+    });
 }
 
 void Form1::showAtStart()
@@ -460,9 +505,7 @@ void Form1::readTraySwitches()
 // Setting a box runs its click handler, which stores the same state again.
 void Form1::showDesktopSwitches()
 {
-    m_optionsPage->CheckBox1->setChecked(m_autoRunner->AutoRun());
-    m_optionsPage->CheckBox2->setChecked(m_tray->ReduireSiFin());
-    m_optionsPage->explainTray();
+    m_optionsPage->showDesktopSwitches(m_autoRunner->AutoRun(), m_tray->ReduireSiFin());
 }
 
 QString Form1::footerNotice(int currentYear)
@@ -488,25 +531,14 @@ void Form1::Image1Click()
 
 void Form1::selectPage(int page)
 {
-    if (page < PageMemo || page > PageAdresses)
+    const PageEntry *entry = pageEntry(page);
+    if (!entry)
         return;
     buildPages();
     m_notebook->show();
     m_notebook->setCurrentIndex(page);
-    switch (page) {
-    case PageMemo:
-    case PageInfos:
-        m_pageMode->setSyncGuard(false);
-        m_pageMode->setMode(page == PageMemo ? PageMode::TodoEditor : PageMode::InfosEditor);
-        if (page == PageInfos)
-            m_infosPage->RebuildInfoLists();
-        break;
-    case PageAdresses:
-        m_addressPage->RebuildNameList();
-        break;
-    default:
-        break; // the options page leaves the mode and the guard as they are
-    }
+    if (entry->selected)
+        entry->selected(*this);
 }
 
 void Form1::Label3Click()
@@ -542,9 +574,10 @@ void Form1::ImageRechercheClick()
 // before the rebuild walks the table.
 void Form1::SearchJump(int page, int recNo)
 {
-    TDbf &table = page == PageMemo    ? m_tables->Dbfmemo()
-                  : page == PageInfos ? m_tables->Dbfinfos()
-                                      : m_tables->Dbfadbook();
+    const PageEntry *entry = pageEntry(page);
+    if (!entry || !entry->table)
+        return;
+    TDbf &table = (m_tables->*entry->table)();
     if (table.active())
         table.checkBrowseMode();
     selectPage(page);
@@ -579,9 +612,14 @@ bool Form1::postPendingEdits()
             posted = false;
         }
     };
-    attempt([this] { m_infosPage->postPendingEdit(); });
-    attempt([this] { m_todoPage->postPendingEdit(); });
-    attempt([this] { m_addressPage->postPendingEdit(); });
+    std::vector<const PageEntry *> withEdits;
+    for (const PageEntry &entry : pages())
+        if (entry.postPendingEdit)
+            withEdits.push_back(&entry);
+    std::sort(withEdits.begin(), withEdits.end(),
+              [](const PageEntry *a, const PageEntry *b) { return a->closingRank < b->closingRank; });
+    for (const PageEntry *entry : withEdits)
+        attempt([this, entry] { entry->postPendingEdit(*this); });
     return posted;
 }
 

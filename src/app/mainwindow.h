@@ -16,10 +16,15 @@
 #include "datafolder.h"
 #include "inisyntax.h"
 #include "startuplock.h"
+#include "ualarm.h"
 
+#include <QPointer>
+#include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <span>
 
 class ClickLabel;
 class FormatActions;
@@ -36,6 +41,7 @@ class TFormPlacement;
 class TPiconeBarreTache;
 class QStackedWidget;
 class SearchWindow;
+class TDbf;
 class TO32ImageForm;
 class TProPasswordDialog;
 class TodoPage;
@@ -45,7 +51,7 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // The notebook's pages, by index.
+    // The notebook's pages, by index (pages() says what each is).
     enum Page { PageMemo = 0, PageInfos = 1, PageParametres = 2, PageAdresses = 3 };
 
     // applicationDirectory: the folder of the executable, ending with "/". The data folder and
@@ -82,6 +88,30 @@ public:
     // Shows the notebook on `page` as the hub does: the to-do and information pages set the
     // page mode and clear the sync guard; the information and address pages rebuild their lists.
     void selectPage(int page);
+
+    // One notebook page, with what the hub, the keys, the selection, the search and closing
+    // need of it. A new page is its class and one entry in pages() (mainwindow.cpp).
+    struct PageEntry
+    {
+        Page index;                        // in the notebook
+        const char *hotArea;               // the hub's area that selects it
+        const char *hint;                  // the area's tool tip
+        QRect geometry;                    // the area's place
+        bool picture;                      // the area shows the hub's art (drawn after the first frame)
+        bool secret;                       // the area is there from the start, a Tab stop once the hub opens
+        void (Form1::*click)();            // the area's handler
+        QWidget *(*make)(Form1 &);         // makes the page (once, in buildPages)
+        void (*selected)(Form1 &);         // what showing the page does, or null
+        TDbf &(NotebookTables::*table)();  // its table, or null
+        int search;                        // its SearchIndex::Table, -1 when the search has none
+        void (*postPendingEdit)(Form1 &);  // or null
+        int closingRank;                   // closing posts the edits in the tables' own order
+    };
+    static std::span<const PageEntry> pages();
+    static const PageEntry *pageEntry(int page);
+
+    // The delete confirmation every page's delete asks; none: deletes are refused.
+    void setDeleteQuestion(TAvertissement *question) { m_deleteQuestion = question; }
 
     // The interface language; 99 while none was chosen.
     int languageCode = 99;
@@ -148,6 +178,7 @@ private:
     void setupClockAndFooter();
     void setupNotebook();
     void setupOptionsPage();
+    std::function<int()> deleteQuestion();
     void setupLanguage();
     void setupDesktop();
     void setupSessionEnd();
@@ -175,7 +206,7 @@ private:
 
     TO32ImageForm *m_skin = nullptr;         // O32ImageForm1
     ClickLabel *m_openHub = nullptr;         // Image1
-    QList<QWidget *> m_hub;                  // Image3, ImageOptions, Label3, Label4
+    QList<QWidget *> m_hub;                  // Image3, the areas but the secret one, ImageRecherche
     UrlLabel *m_footer = nullptr;            // ProUrlLabel1
     QStackedWidget *m_notebook = nullptr;    // OvcNotebook1
     TodoPage *m_todoPage = nullptr;
@@ -184,6 +215,7 @@ private:
     InterfaceLanguage *m_language = nullptr;
     AddressPage *m_addressPage = nullptr;
     SearchWindow *m_search = nullptr;
+    QPointer<TAvertissement> m_deleteQuestion;
     std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
     TPiconeBarreTache *m_tray = nullptr;                  // PiconeBarreTache1 with RxPopupMenu1
     std::unique_ptr<TAutoRunner> m_autoRunner;            // AutoRunner1

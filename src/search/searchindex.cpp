@@ -146,12 +146,6 @@ SearchIndex::~SearchIndex()
         m_preparing.wait();
 }
 
-int SearchIndex::pageOf(Table table)
-{
-    static constexpr int pages[TableCount] = {0, 1, 3};
-    return pages[table];
-}
-
 void SearchIndex::watch(TDbf &programTable, Table table)
 {
     // The listener stays with the dataset; once the index is gone it finds its flag gone too.

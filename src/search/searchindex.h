@@ -15,7 +15,7 @@
 //     SearchIndex::Result found = index.search(u"ecole pai"_s);
 //     for (SearchIndex::Row &row : found.rows) {
 //         index.describe(row, u"ecole pai"_s);
-//         qDebug() << SearchIndex::pageOf(row.table) << row.recNo << row.title << row.excerpt;
+//         qDebug() << row.table << row.recNo << row.title << row.excerpt;
 //     }
 #pragma once
 
@@ -61,9 +61,6 @@ public:
     ~SearchIndex();
     SearchIndex(const SearchIndex &) = delete;
     SearchIndex &operator=(const SearchIndex &) = delete;
-
-    // The notebook page that shows a table's records.
-    static int pageOf(Table table);
 
     // Lets the program's own dataset of a table tell the index about its posts and deletes, which
     // may come faster than a file's modification time changes. The dataset may outlive the

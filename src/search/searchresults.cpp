@@ -92,8 +92,8 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
             ranges << QPoint(start, length);
         return ranges;
     }
-    case PageRole:
-        return SearchIndex::pageOf(row.table);
+    case TableRole:
+        return int(row.table);
     case RecNoRole:
         return row.recNo;
     default:

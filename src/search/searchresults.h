@@ -14,7 +14,7 @@ class SearchResultModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Role { ExcerptRole = Qt::UserRole + 1, BoldRole, PageRole, RecNoRole };
+    enum Role { ExcerptRole = Qt::UserRole + 1, BoldRole, TableRole, RecNoRole };
 
     // The excerpts of the rows come from `index`, as they are painted.
     explicit SearchResultModel(SearchIndex &index, QObject *parent = nullptr);

@@ -137,10 +137,10 @@ void SearchWindow::openRow(int row)
     const QModelIndex index = m_model->index(row);
     if (!index.isValid())
         return;
-    const int page = index.data(SearchResultModel::PageRole).toInt();
+    const int table = index.data(SearchResultModel::TableRole).toInt();
     const int recNo = index.data(SearchResultModel::RecNoRole).toInt();
     close();
-    emit recordRequested(page, recNo);
+    emit recordRequested(table, recNo);
 }
 
 bool SearchWindow::moveSelection(int key)

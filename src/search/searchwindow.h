@@ -6,7 +6,7 @@
 //
 //     auto *search = new SearchWindow(dataDirectory(), this);
 //     search->index().watch(*Dbfmemo, SearchIndex::Notes);
-//     connect(search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+//     connect(search, &SearchWindow::recordRequested, this, &Form1::jumpToRecord);
 //     search->popup(mapToGlobal(QPoint(360, 40)));
 //
 // Its texts are captions and hints of named widgets, so language files replace them: the line
@@ -52,7 +52,7 @@ public:
 
 signals:
     // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number.
-    void recordRequested(int page, int recNo);
+    void recordRequested(int table, int recNo); // a SearchIndex::Table
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
