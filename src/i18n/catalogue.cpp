@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include "languages.h"
+
 #include <QLocale>
 
 #include <array>
@@ -121,22 +123,11 @@ constexpr Block Blocks[] = {
 
 int languageNumberOf(const QLocale &locale)
 {
-    switch (locale.language()) {
-    case QLocale::German:
-        return 7;
-    case QLocale::English:
-        return 9;
-    case QLocale::Spanish:
-        return 10;
-    case QLocale::Italian:
-        return 16;
-    case QLocale::Dutch:
-        return 19;
-    case QLocale::Portuguese:
-        return 22;
-    default:
-        return 12; // French, and every language the catalogue lacks
-    }
+    for (const LanguageEntry &language : Languages)
+        if (language.locale == locale.language())
+            return language.catalogueNumber;
+    // Portuguese has a block of its own though it is no interface language.
+    return locale.language() == QLocale::Portuguese ? 22 : 12; // French, and every other language
 }
 
 int SystemLanguageNumber()

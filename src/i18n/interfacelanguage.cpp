@@ -3,6 +3,7 @@
 #include "builtinmessages.h"
 #include "formtranslation.h"
 #include "languagefile.h"
+#include "languages.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -12,27 +13,6 @@
 #include <QWidget>
 
 namespace {
-
-struct Language
-{
-    int code;
-    const char *file;
-    QLocale::Language locale;
-};
-
-constexpr Language Languages[] = {
-    {1036, "French.lng", QLocale::French}, {9, "English.lng", QLocale::English},
-    {7, "German.lng", QLocale::German},    {10, "Spanish.lng", QLocale::Spanish},
-    {16, "Italian.lng", QLocale::Italian}, {19, "Dutch.lng", QLocale::Dutch},
-};
-
-const Language &languageOf(int code)
-{
-    for (const Language &language : Languages)
-        if (language.code == code)
-            return language;
-    return Languages[1];
-}
 
 // Windows of the program found by name among the top-level widgets: the dialogs belong to
 // other parts of the program, which this one does not link.
@@ -60,7 +40,7 @@ InterfaceLanguage::~InterfaceLanguage()
 
 QString InterfaceLanguage::fileForCode(int languageCode)
 {
-    return QString::fromLatin1(languageOf(languageCode).file);
+    return QString::fromLatin1(languageOfCode(languageCode).file);
 }
 
 std::optional<int> InterfaceLanguage::applySaved(const QString &lng)
@@ -121,7 +101,7 @@ void InterfaceLanguage::translate()
 void InterfaceLanguage::followWithQt(int languageCode)
 {
     QCoreApplication::removeTranslator(m_qtTranslator);
-    const QLocale::Language language = languageOf(languageCode).locale;
+    const QLocale::Language language = languageOfCode(languageCode).locale;
     if (language != QLocale::English &&
         m_qtTranslator->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

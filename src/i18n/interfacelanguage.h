@@ -1,4 +1,5 @@
-// Where things are in src/i18n: this interface language, the language files it loads
+// Where things are in src/i18n: the table of languages (languages), this interface language,
+// the language files it loads
 // (languagefile, in the dialect of src/text's inisyntax) and how they reach the windows
 // (formtranslation); the built-in messages (builtinmessages) and the update dialog's message
 // catalogue (catalogue).
@@ -7,9 +8,7 @@
 // window, the delete confirmation and, while it is open, the update dialog.
 //
 // The language code lives with the main window (99 while none was chosen); this class answers
-// what it becomes. The file of a code lies in the folder of the language files:
-//
-//   1036 French.lng   9 English.lng   7 German.lng   10 Spanish.lng   16 Italian.lng   19 Dutch.lng
+// what it becomes. The file of a code lies in the folder of the language files (languages.h).
 //
 // The update dialog is modal, so no switch can happen while it is open: it takes the current
 // file as it shows instead.

@@ -144,10 +144,7 @@ TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
     TAvertissement question;
     Form1 form(dir.path() + u'/');
     form.resize(800, 432);
-    ClickLabel *flags[] = {form.optionsPage()->Image7,  form.optionsPage()->Image8,
-                           form.optionsPage()->Image9,  form.optionsPage()->Image10,
-                           form.optionsPage()->Image11, form.optionsPage()->Image12};
-    QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+    QTest::mouseClick(form.optionsPage()->flag(GetParam().flag), Qt::LeftButton);
 
     const auto file = load(GetParam().file);
     ASSERT_NE(file, nullptr);

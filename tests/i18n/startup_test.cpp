@@ -96,11 +96,11 @@ TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
     Form1 form(appDir());
     OptionsPage *options = form.optionsPage();
 
-    QTest::mouseClick(options->Image9, Qt::LeftButton); // German: no file
+    QTest::mouseClick(options->flag(2), Qt::LeftButton); // German: no file
     EXPECT_EQ(form.languageCode, 99);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("A faire"));
 
-    QTest::mouseClick(options->Image8, Qt::LeftButton);
+    QTest::mouseClick(options->flag(1), Qt::LeftButton);
     EXPECT_EQ(form.languageCode, 9);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
     EXPECT_EQ(question.BtnNo->text(), QStringLiteral("No"));
@@ -114,7 +114,7 @@ TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
 
     // A second switch never restores what the new file does not cover.
     write(QStringLiteral("German.lng"), "[Form1]\r\nForm1.Label4.Hint=Infos\r\n");
-    QTest::mouseClick(options->Image9, Qt::LeftButton);
+    QTest::mouseClick(options->flag(2), Qt::LeftButton);
     EXPECT_EQ(form.languageCode, 7);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
     EXPECT_EQ(hint(form, "Label4"), QStringLiteral("Infos"));

@@ -1,0 +1,30 @@
+// The interface languages, one entry each, in the order of their flags on the options page:
+// what the options page, the flags, the interface language and the message catalogue know of a
+// language. A new language is one entry here, its file in lang/ and its flag picture.
+#pragma once
+
+#include <QLocale>
+
+struct LanguageEntry
+{
+    int code;                 // stored as "lng": the Windows language id (1036 French, 9 English, ...)
+    const char *file;         // its window-language file, in the folder of the language files
+    const char *flag;         // its flag picture on the options page
+    QLocale::Language locale; // the locale it is: Qt's own texts, the user's system language
+    int catalogueNumber;      // its block in the update dialog's message catalogue
+};
+
+inline constexpr LanguageEntry Languages[] = {
+    {1036, "French.lng", "flag-fr", QLocale::French, 12},   {9, "English.lng", "flag-en", QLocale::English, 9},
+    {7, "German.lng", "flag-de", QLocale::German, 7},       {10, "Spanish.lng", "flag-es", QLocale::Spanish, 10},
+    {16, "Italian.lng", "flag-it", QLocale::Italian, 16},   {19, "Dutch.lng", "flag-nl", QLocale::Dutch, 19},
+};
+
+// The entry of a language code; English for every code without one of its own (99 included).
+inline const LanguageEntry &languageOfCode(int code)
+{
+    for (const LanguageEntry &language : Languages)
+        if (language.code == code)
+            return language;
+    return Languages[1];
+}
