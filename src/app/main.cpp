@@ -51,9 +51,9 @@ int main(int argc, char **argv)
     // The delete question lives from the making of the pages (which ask it) to the end, hidden
     // until a delete asks it; the first frame does not wait for it.
     std::unique_ptr<TAvertissement> avertissement;
-    QObject::connect(&window, &Form1::buildingPages, &window, [&avertissement] {
+    QObject::connect(&window, &Form1::buildingPages, &window, [&avertissement, &window] {
         avertissement = std::make_unique<TAvertissement>();
-        Avertissement = avertissement.get();
+        window.setDeleteQuestion(avertissement.get());
     });
     window.showAtStart();
     return app.exec();

@@ -3,6 +3,7 @@
 #include "art.h"
 #include "builtinmessages.h"
 #include "clicklabel.h"
+#include "languages.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
 #include "sealtext.h"
@@ -76,12 +77,13 @@ OptionsPage::OptionsPage(const QString &settingsFile, QWidget *parent)
 
 void OptionsPage::setupKeyboard()
 {
-    for (ClickLabel *flag : {Image7, Image8, Image9, Image10, Image11, Image12, Label9})
+    for (ClickLabel *flag : m_flags)
         flag->setKeyboardClickable(true);
+    Label9->setKeyboardClickable(true);
     // Its own Enter, not the page's OK.
     UpdateNow->setAutoDefault(true);
-    setTabOrder(Editpw2, Image7);
-    setTabOrder(Image12, Label9);
+    setTabOrder(Editpw2, m_flags.front());
+    setTabOrder(m_flags.back(), Label9);
     setTabOrder(Label9, UpdateNow);
 }
 
@@ -163,22 +165,18 @@ void OptionsPage::setupChoices()
 
 void OptionsPage::setupFlags()
 {
-    static constexpr const char *names[6] = {"Image7", "Image8", "Image9",
-                                             "Image10", "Image11", "Image12"};
-    static constexpr const char *pictures[6] = {"flag-fr", "flag-en", "flag-de",
-                                                "flag-es", "flag-it", "flag-nl"};
-    static constexpr int lefts[6] = {186, 215, 243, 273, 302, 331};
-    ClickLabel **flags[6] = {&Image7, &Image8, &Image9, &Image10, &Image11, &Image12};
-    static constexpr void (OptionsPage::*handlers[6])() = {
-        &OptionsPage::Image7Click,  &OptionsPage::Image8Click,  &OptionsPage::Image9Click,
-        &OptionsPage::Image10Click, &OptionsPage::Image11Click, &OptionsPage::Image12Click};
-    for (int i = 0; i < 6; ++i) {
-        ClickLabel *flag = make<ClickLabel>(this, names[i], {lefts[i], 125, 17, 12});
-        flag->setPixmap(artPixmap(QString::fromLatin1(pictures[i]), flag->size(),
-                                   devicePixelRatioF()));
+    // Where the flags stand, left to right; a language beyond them goes one step further.
+    static constexpr int lefts[] = {186, 215, 243, 273, 302, 331};
+    for (size_t i = 0; i < std::size(Languages); ++i) {
+        const int left = i < std::size(lefts)
+            ? lefts[i]
+            : lefts[std::size(lefts) - 1] + 29 * int(i + 1 - std::size(lefts));
+        const QByteArray name = "Image" + QByteArray::number(7 + int(i));
+        ClickLabel *flag = make<ClickLabel>(this, name.constData(), {left, 125, 17, 12});
+        flag->setPixmap(artPixmap(QString::fromLatin1(Languages[i].flag), flag->size(), devicePixelRatioF()));
         flag->setCursor(Qt::PointingHandCursor);
-        connect(flag, &ClickLabel::clicked, this, handlers[i]);
-        *flags[i] = flag;
+        connect(flag, &ClickLabel::clicked, this, [this, i] { flagClick(int(i)); });
+        m_flags.push_back(flag);
     }
 }
 
@@ -297,6 +295,13 @@ void OptionsPage::showLaunchAtLogOn(bool registered)
     CheckBox1->setChecked(registered);
 }
 
+void OptionsPage::showDesktopSwitches(bool launchAtLogOn, bool trayIcon)
+{
+    CheckBox1->setChecked(launchAtLogOn);
+    CheckBox2->setChecked(trayIcon);
+    explainTray();
+}
+
 void OptionsPage::explainTray()
 {
     CheckBox2->setToolTip(TPiconeBarreTache::trayAvailable()
@@ -305,12 +310,17 @@ void OptionsPage::explainTray()
                          "fermer la fenêtre quitte le programme."));
 }
 
-void OptionsPage::Image7Click() { emit flagClicked(FlagLanguageCodes[0]); }
-void OptionsPage::Image8Click() { emit flagClicked(FlagLanguageCodes[1]); }
-void OptionsPage::Image9Click() { emit flagClicked(FlagLanguageCodes[2]); }
-void OptionsPage::Image10Click() { emit flagClicked(FlagLanguageCodes[3]); }
-void OptionsPage::Image11Click() { emit flagClicked(FlagLanguageCodes[4]); }
-void OptionsPage::Image12Click() { emit flagClicked(FlagLanguageCodes[5]); }
+void OptionsPage::flagClick(int index)
+{
+    emit flagClicked(Languages[size_t(index)].code);
+}
+
+void OptionsPage::Image7Click() { flagClick(0); }
+void OptionsPage::Image8Click() { flagClick(1); }
+void OptionsPage::Image9Click() { flagClick(2); }
+void OptionsPage::Image10Click() { flagClick(3); }
+void OptionsPage::Image11Click() { flagClick(4); }
+void OptionsPage::Image12Click() { flagClick(5); }
 
 void OptionsPage::UpdateNowClick()
 {

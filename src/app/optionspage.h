@@ -3,7 +3,8 @@
 // the choices in the section "options" of the settings file.
 //
 // The page does not own the switches it drives: the main window hands it the language code and
-// what to do when a box is ticked, through Hooks.
+// what to do when a box is ticked, through Hooks. Its controls are its own; tests find them by
+// their names.
 #pragma once
 
 #include <QLabel>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class ClickLabel;
 class QButtonGroup;
@@ -33,7 +35,7 @@ public:
         std::function<void(bool)> setPetiteIconeVisible; // CheckBox2, second
     };
 
-    // settingsFile: the full path of data/velmora.ini.
+    // settingsFile: the full path of the settings file.
     explicit OptionsPage(const QString &settingsFile, QWidget *parent = nullptr);
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
@@ -42,35 +44,15 @@ public:
     void showLaunchAtLogOn(bool registered);
     // Tells on CheckBox2 when the desktop has no notification area to hide the window in.
     void explainTray();
+    // Ticks CheckBox1 and CheckBox2 as the desktop says, running their handlers as a click
+    // would, and explains the tray.
+    void showDesktopSwitches(bool launchAtLogOn, bool trayIcon);
 
     // The item index of the update-mode group: -1 while none is selected.
     int radioGroupItemIndex() const;
 
-    // Language codes of the flags Image7 to Image12, left to right.
-    static constexpr int FlagLanguageCodes[6] = {1036, 9, 7, 10, 16, 19};
-
-    QLabel *Label8 = nullptr;
-    QLabel *Label24 = nullptr;
-    QLabel *LabelDataFolder = nullptr; // under the version: the folder of the settings file
-    QCheckBox *CheckBox1 = nullptr;
-    QCheckBox *CheckBox2 = nullptr;
-    QCheckBox *CheckBox3 = nullptr;
-    QLineEdit *Editpw = nullptr;
-    QLineEdit *Editpw2 = nullptr;
-    QLabel *Label11 = nullptr;
-    ClickLabel *Image7 = nullptr;
-    ClickLabel *Image8 = nullptr;
-    ClickLabel *Image9 = nullptr;
-    ClickLabel *Image10 = nullptr;
-    ClickLabel *Image11 = nullptr;
-    ClickLabel *Image12 = nullptr;
-    QGroupBox *RadioGroup1 = nullptr;
-    QLabel *ImageOK = nullptr; // the button picture under Label9
-    ClickLabel *Label9 = nullptr;
-    QLabel *Label10 = nullptr;
-    QLabel *LabelPasswordsDiffer = nullptr; // in Label10's place when OK kept the lock
-    QPushButton *UpdateNow = nullptr;
-    QTimer *Timer1 = nullptr;
+    // The flag of each language of the table of languages, left to right (Image7, Image8, ...).
+    ClickLabel *flag(int index) const { return m_flags.at(size_t(index)); }
 
 signals:
     // A flag picture was clicked; the language switch itself belongs to the main window.
@@ -82,7 +64,9 @@ public slots:
     void CheckBox1Click();
     void CheckBox2Click();
     void UpdateNowClick();
-    // The flags, left to right; each asks for its language (flagClicked).
+    // The flags, left to right; each asks for its language (flagClicked), as flagClick does
+    // for a flag by its place.
+    void flagClick(int index);
     void Image7Click();
     void Image8Click();
     void Image9Click();
@@ -105,5 +89,22 @@ private:
 
     QString m_settingsFile;
     Hooks m_hooks;
+    QLabel *Label8 = nullptr;
+    QLabel *Label24 = nullptr;
+    QLabel *LabelDataFolder = nullptr; // under the version: the folder of the settings file
+    QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QCheckBox *CheckBox3 = nullptr;
+    QLineEdit *Editpw = nullptr;
+    QLineEdit *Editpw2 = nullptr;
+    QLabel *Label11 = nullptr;
+    QGroupBox *RadioGroup1 = nullptr;
+    QLabel *ImageOK = nullptr; // the button picture under Label9
+    ClickLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *LabelPasswordsDiffer = nullptr; // in Label10's place when OK kept the lock
+    QPushButton *UpdateNow = nullptr;
+    QTimer *Timer1 = nullptr;
     QButtonGroup *m_radioItems = nullptr;
+    std::vector<ClickLabel *> m_flags;
 };

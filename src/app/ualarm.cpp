@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <QWindow>
 
-TAvertissement *Avertissement = nullptr;
 
 namespace {
 
@@ -120,11 +119,7 @@ void TAvertissement::setSmoothOutline(bool smooth)
     setMask(QRegion(-1, -1, DialogWidth + 2, DialogHeight + 2, QRegion::Ellipse));
 }
 
-TAvertissement::~TAvertissement()
-{
-    if (Avertissement == this)
-        Avertissement = nullptr;
-}
+TAvertissement::~TAvertissement() = default;
 
 int TAvertissement::ask()
 {

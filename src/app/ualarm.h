@@ -57,6 +57,3 @@ private:
     bool m_dragging = false;
     QPoint m_dragOffset;
 };
-
-// The dialog of the running program; null until start-up has created it.
-extern TAvertissement *Avertissement;

@@ -7,7 +7,7 @@
 // and anything but "Oui" abandons it silently. Its editor is the formatting commands' editor of
 // page mode 0.
 //
-//     auto *page = new TodoPage(tables.Dbfmemo(), format, [] { return Avertissement->ask(); }, notebook);
+//     auto *page = new TodoPage(tables.Dbfmemo(), format, [&question] { return question.ask(); }, notebook);
 #pragma once
 
 #include "deletequestion.h"

@@ -22,8 +22,6 @@
 #include <algorithm>
 #include <cstdio>
 
-TMAJ *MAJ = nullptr;
-
 namespace {
 
 constexpr const char *VersionFileName = "uvelmora.ini";
@@ -128,11 +126,6 @@ void TMAJ::setupControls()
 void TMAJ::showModal(QWidget *owner, UpdateSetup setup)
 {
     TMAJ dialog(std::move(setup), owner);
-    struct Hold
-    {
-        explicit Hold(TMAJ *d) { MAJ = d; }
-        ~Hold() { MAJ = nullptr; }
-    } hold(&dialog);
     dialog.exec();
 }
 

@@ -57,7 +57,7 @@ public:
     explicit TMAJ(UpdateSetup setup, QWidget *owner = nullptr);
     ~TMAJ() override;
 
-    // Shows a dialog modally with owner as its parent, holding it in MAJ meanwhile.
+    // Shows a dialog modally with owner as its parent.
     static void showModal(QWidget *owner, UpdateSetup setup);
 
     void done(int result) override;
@@ -105,6 +105,3 @@ private:
     QByteArray m_remoteText;
     QByteArray m_remoteSha256;
 };
-
-// The dialog while it is shown, for the translation of its texts; null otherwise.
-extern TMAJ *MAJ;

@@ -7,6 +7,8 @@
 #include "rxdbrichedit.h"
 
 #include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QToolTip>
 #include <functional>
@@ -150,9 +152,10 @@ TEST(Keyboard, EnterOnTheOptionsPageIsOk)
     Program p;
     p.press(Qt::Key_4, Qt::ControlModifier);
     OptionsPage *options = p.form->optionsPage();
-    p.type(options->Editpw, QStringLiteral("abc"));
+    p.type(options->findChild<QLineEdit *>("Editpw"), QStringLiteral("abc"));
     p.press(Qt::Key_Return);
-    EXPECT_TRUE(options->Label10->isVisible() || options->LabelPasswordsDiffer->isVisible())
+    EXPECT_TRUE(options->findChild<QLabel *>("Label10")->isVisible() ||
+                options->findChild<QLabel *>("LabelPasswordsDiffer")->isVisible())
         << "OK ran and shows its notice";
 }
 

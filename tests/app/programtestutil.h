@@ -44,12 +44,11 @@ struct Program
             memo.post();
         }
         memo.close();
-        Avertissement = &question;
+        form->setDeleteQuestion(&question);
         form->show();
         QApplication::setActiveWindow(form.get());
         EXPECT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000)) << "the window activated";
     }
-    ~Program() { Avertissement = nullptr; }
 
     // The titles stored in memo.dbf, read by a dataset of its own.
     QStringList storedTitles() const

@@ -59,8 +59,8 @@ TEST_F(StartupSteps, FirstStartOpensWithoutPromptAndWithEverythingOff)
     EXPECT_EQ(m_prompts, 0);
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(form->PiconeBarreTache1()->PetiteIconeVisible());
-    EXPECT_FALSE(form->optionsPage()->CheckBox2->isChecked());
-    EXPECT_FALSE(form->optionsPage()->CheckBox3->isChecked());
+    EXPECT_FALSE(form->optionsPage()->findChild<QCheckBox *>("CheckBox2")->isChecked());
+    EXPECT_FALSE(form->optionsPage()->findChild<QCheckBox *>("CheckBox3")->isChecked());
 }
 
 TEST_F(StartupSteps, CancelledLockClosesTheWindowAndSkipsTheLaterSteps)
@@ -82,9 +82,9 @@ TEST_F(StartupSteps, UnlockedStartShowsTheLockOnTheOptionsPage)
     auto form = start({"nope", "pw"});
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(m_errors, 1);
-    EXPECT_TRUE(form->optionsPage()->CheckBox3->isChecked());
-    EXPECT_EQ(form->optionsPage()->Editpw->text(), "pw");
-    EXPECT_EQ(form->optionsPage()->Editpw2->text(), "pw");
+    EXPECT_TRUE(form->optionsPage()->findChild<QCheckBox *>("CheckBox3")->isChecked());
+    EXPECT_EQ(form->optionsPage()->findChild<QLineEdit *>("Editpw")->text(), "pw");
+    EXPECT_EQ(form->optionsPage()->findChild<QLineEdit *>("Editpw2")->text(), "pw");
     EXPECT_FALSE(form->findChild<UrlLabel *>("ProUrlLabel1")->text().isEmpty());
 }
 
@@ -100,11 +100,12 @@ TEST_F(StartupSteps, OnlyAnExactYesSwitchesTheTrayOn)
     auto on = start();
     EXPECT_TRUE(on->PiconeBarreTache1()->PetiteIconeVisible());
     EXPECT_TRUE(on->PiconeBarreTache1()->ReduireSiFin());
-    EXPECT_TRUE(on->optionsPage()->CheckBox2->isChecked());
-    EXPECT_FALSE(on->optionsPage()->CheckBox1->isChecked());
+    EXPECT_TRUE(on->optionsPage()->findChild<QCheckBox *>("CheckBox2")->isChecked());
+    EXPECT_FALSE(on->optionsPage()->findChild<QCheckBox *>("CheckBox1")->isChecked());
 
     // The boxes drive the switches at once and OK stores the tray choice.
-    QTest::mouseClick(on->optionsPage()->CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
+    QTest::mouseClick(on->optionsPage()->findChild<QCheckBox *>("CheckBox2"), Qt::LeftButton, {},
+                      QPoint(6, 8));
     EXPECT_FALSE(on->PiconeBarreTache1()->ReduireSiFin());
     EXPECT_FALSE(on->PiconeBarreTache1()->PetiteIconeVisible());
     on->languageCode = 9;
@@ -122,7 +123,7 @@ TEST_F(StartupSteps, LaunchBoxShowsWhatIsReallyRegistered)
 {
     QCheckBox *box = nullptr;
     auto works = start();
-    box = works->optionsPage()->CheckBox1;
+    box = works->optionsPage()->findChild<QCheckBox *>("CheckBox1");
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
     EXPECT_TRUE(box->isChecked());
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
@@ -134,7 +135,7 @@ TEST_F(StartupSteps, LaunchBoxShowsWhatIsReallyRegistered)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(notAFolder.fileName()));
     auto fails = start();
     qputenv("XDG_CONFIG_HOME", home);
-    box = fails->optionsPage()->CheckBox1;
+    box = fails->optionsPage()->findChild<QCheckBox *>("CheckBox1");
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
     EXPECT_FALSE(box->isChecked());
 }

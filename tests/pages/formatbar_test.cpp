@@ -85,25 +85,6 @@ bool anyFragment(const QTextDocument *doc, const std::function<bool(const QTextC
 
 } // namespace
 
-TEST(FormatBar, BarsCarryTheirTagsAndPictures)
-{
-    PageMode mode;
-    FormatActions actions(mode);
-    FormatBar bar2(2, actions);
-    FormatBar bar1(1, actions);
-    EXPECT_NE(bar2.ToolButtonFont, nullptr) << "only the information page picks fonts";
-    EXPECT_EQ(bar1.ToolButtonFont, nullptr);
-    EXPECT_EQ(bar1.AlignLeftButton->property("Tag").toInt(), 0);
-    EXPECT_EQ(bar1.AlignRightButton->property("Tag").toInt(), 1);
-    EXPECT_EQ(bar1.AlignCenterButton->property("Tag").toInt(), 2);
-    EXPECT_TRUE(bar1.BoldButton->isCheckable());
-    EXPECT_FALSE(bar1.ToolButtonCopy->isCheckable());
-    EXPECT_EQ(bar1.EditPaste->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
-    for (int index : {4, 5, 6, 12, 13, 14, 15, 16, 17, 18, 19})
-        EXPECT_FALSE(FormatBar::image(index).pixmap(16, 16).isNull()) << "image " << index;
-    EXPECT_TRUE(FormatBar::image(7).isNull());
-}
-
 TEST(FormatBar, BoldWithoutSelectionGoesToTheDefaultFormatAndEntersEditState)
 {
     MemoTable table({rtf("abcdef")});

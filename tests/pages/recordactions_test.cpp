@@ -37,18 +37,6 @@ QStringList names(std::initializer_list<const char *> list)
 
 } // namespace
 
-TEST(RecordActions, EachHasItsPicture)
-{
-    MemoFolder folder;
-    auto table = folder.open();
-    RecordActions actions(*table, 2);
-    for (QAction *action : {actions.DataSetFirst, actions.DataSetPrior, actions.DataSetNext,
-                            actions.DataSetLast, actions.DataSetCancel, actions.DataSetPost,
-                            actions.DataSetEdit, actions.DataSetInsert, actions.DataSetDelete})
-        EXPECT_FALSE(action->icon().pixmap(16, 16).isNull()) << action->objectName().toStdString();
-    EXPECT_TRUE(RecordActions::image(4).isNull()) << "image 4 is a clipboard picture, not ours";
-}
-
 TEST(RecordActions, EmptyTableEnablesOnlyInsertAndEditAndEditInserts)
 {
     MemoFolder folder;

@@ -75,7 +75,7 @@ struct RunningProgram
     explicit RunningProgram(const Installation &installation)
         : window(installation.applicationDirectory())
     {
-        Avertissement = &avertissement;
+        window.setDeleteQuestion(&avertissement);
         window.show();
         started = QTest::qWaitFor([this] { return window.activated(); });
     }

@@ -102,7 +102,8 @@ private:
 
     bool withoutHost()
     {
-        check(!m_form.optionsPage()->CheckBox2->toolTip().isEmpty(), "CheckBox2 says why");
+        QCheckBox *trayBox = m_form.optionsPage()->findChild<QCheckBox *>("CheckBox2");
+        check(!trayBox->toolTip().isEmpty(), "CheckBox2 says why");
         m_form.Label1Click(); // nothing to come back from: the program must end
         return true;
     }
@@ -116,7 +117,7 @@ private:
         };
         if (!check(QTest::qWaitFor(embedded, 10000), "icon embedded in the notification area"))
             return false;
-        check(m_form.optionsPage()->CheckBox2->toolTip().isEmpty(),
+        check(m_form.optionsPage()->findChild<QCheckBox *>("CheckBox2")->toolTip().isEmpty(),
               "CheckBox2 has nothing to explain");
         m_form.Label1Click();
         check(!m_form.isVisible() && !m_form.tables().Dbfmemo().active(),
