@@ -295,6 +295,17 @@ void OptionsPage::showLaunchAtLogOn(bool registered)
     CheckBox1->setChecked(registered);
 }
 
+void OptionsPage::showPasswordLock()
+{
+    CheckBox3->setChecked(true);
+}
+
+void OptionsPage::showPassword(const QString &password)
+{
+    Editpw->setText(password);
+    Editpw2->setText(Editpw->text());
+}
+
 void OptionsPage::showDesktopSwitches(bool launchAtLogOn, bool trayIcon)
 {
     CheckBox1->setChecked(launchAtLogOn);

@@ -44,6 +44,10 @@ public:
     void showLaunchAtLogOn(bool registered);
     // Tells on CheckBox2 when the desktop has no notification area to hide the window in.
     void explainTray();
+    // The start-up lock's part: the lock box ticked, then the password that opened it shown in
+    // both fields.
+    void showPasswordLock();
+    void showPassword(const QString &password);
     // Ticks CheckBox1 and CheckBox2 as the desktop says, running their handlers as a click
     // would, and explains the tray.
     void showDesktopSwitches(bool launchAtLogOn, bool trayIcon);

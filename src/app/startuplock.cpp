@@ -29,7 +29,7 @@ bool StartupLock::run(const std::function<OptionsPage &()> &options)
     if (lock != SealText(QStringLiteral("Y")))
         return true;
     OptionsPage &page = options();
-    page.CheckBox3->setChecked(true);
+    page.showPasswordLock();
     const QString stored = SettingsAccess(m_settingsFile, Settings::Read, QStringLiteral("w"));
     for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
         const std::optional<QString> typed = m_prompt();
@@ -37,8 +37,7 @@ bool StartupLock::run(const std::function<OptionsPage &()> &options)
             return false;
         // Sealed as typed: blanks around it count.
         if (!typed->isEmpty() && SealText(*typed) == stored) {
-            page.Editpw->setText(*typed);
-            page.Editpw2->setText(page.Editpw->text());
+            page.showPassword(*typed);
             return true;
         }
         m_notice();
