@@ -5,6 +5,7 @@
 #include "catalogue.h"
 #include "clicklabel.h"
 #include "dblineedit.h"
+#include "infospage.h"
 #include "languagefile.h"
 #include "mainwindow.h"
 #include "optionspage.h"
@@ -168,6 +169,7 @@ TEST_P(OneLanguage, EveryWindowAndDialogShowsOnlyTheInterfaceLanguage)
         QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
     }
 
+    form.infosPage()->RebuildInfoLists(); // the lists' first entry is made anew
     std::map<std::string, QStringList> seen; // window -> texts
     seen["main window"] = textsOf(&form);
     question.labelalarme->setTag(TAvertissement::QuestionTag);
