@@ -61,9 +61,10 @@ QString describeFault(const ReadCards &read)
 
 QString ImportReport::summary() const
 {
-    QString s = stored == 1 ? QStringLiteral("1 fiche enregistrée")
+    // French counts 0 and 1 in the singular.
+    QString s = stored <= 1 ? QStringLiteral("%1 fiche enregistrée").arg(stored)
                             : QStringLiteral("%1 fiches enregistrées").arg(stored);
-    s += skipped == 1 ? QStringLiteral(", 1 déjà présente ignorée")
+    s += skipped <= 1 ? QStringLiteral(", %1 déjà présente ignorée").arg(skipped)
                       : QStringLiteral(", %1 déjà présentes ignorées").arg(skipped);
     if (!intoNotes.isEmpty())
         s += QStringLiteral(", %1 valeurs gardées dans les notes").arg(intoNotes.size());
