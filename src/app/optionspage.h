@@ -7,6 +7,8 @@
 // their names.
 #pragma once
 
+#include "umaj.h"
+
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -30,6 +32,7 @@ public:
     struct Hooks
     {
         std::function<int()> languageCode;              // stored as "lng"; 99 when unset
+        std::function<int()> messageLanguage;           // of the update dialog; unset: the locale
         std::function<void(bool)> setLaunchAtLogOn;     // CheckBox1, at once
         std::function<void(bool)> setReduireSiFin;      // CheckBox2, first
         std::function<void(bool)> setPetiteIconeVisible; // CheckBox2, second
@@ -42,7 +45,8 @@ public:
 
     // Sets CheckBox1 to what is really registered, without running its handler.
     void showLaunchAtLogOn(bool registered);
-    // Tells on CheckBox2 when the desktop has no notification area to hide the window in.
+    // Tells on CheckBox2 when the desktop has no notification area to hide the window in, in
+    // the language last applied.
     void explainTray();
     // The start-up lock's part: the lock box ticked, then the password that opened it shown in
     // both fields.
@@ -51,6 +55,9 @@ public:
     // Ticks CheckBox1 and CheckBox2 as the desktop says, running their handlers as a click
     // would, and explains the tray.
     void showDesktopSwitches(bool launchAtLogOn, bool trayIcon);
+
+    // What the update dialog opened by UpdateNow is given.
+    UpdateSetup updateSetup() const;
 
     // The item index of the update-mode group: -1 while none is selected.
     int radioGroupItemIndex() const;
@@ -101,6 +108,7 @@ private:
     QCheckBox *CheckBox3 = nullptr;
     QLineEdit *Editpw = nullptr;
     QLineEdit *Editpw2 = nullptr;
+    QLabel *LabelVerrou = nullptr; // under the lock: it guards the window, not the files
     QLabel *Label11 = nullptr;
     QGroupBox *RadioGroup1 = nullptr;
     QLabel *ImageOK = nullptr; // the button picture under Label9
@@ -111,4 +119,5 @@ private:
     QTimer *Timer1 = nullptr;
     QButtonGroup *m_radioItems = nullptr;
     std::vector<ClickLabel *> m_flags;
+    QLabel *m_noTrayText = nullptr;
 };

@@ -40,11 +40,13 @@ InterfaceLanguage::~InterfaceLanguage()
 
 QString InterfaceLanguage::fileForCode(int languageCode)
 {
-    return QString::fromLatin1(languageOfCode(languageCode).file);
+    return QString::fromLatin1(languageOfCode(languageCode).name) + QLatin1String(".lng");
 }
 
 std::optional<int> InterfaceLanguage::applySaved(const QString &lng)
 {
+    if (!m_followed)
+        follow(FrenchCode); // the design texts' language, for all that no file covers
     std::optional<int> code;
     if (!lng.isEmpty()) {
         bool whole = false;
@@ -59,6 +61,11 @@ std::optional<int> InterfaceLanguage::applySaved(const QString &lng)
     return code;
 }
 
+int InterfaceLanguage::messageLanguageNumber() const
+{
+    return languageOfCode(shownCode()).catalogueNumber;
+}
+
 bool InterfaceLanguage::applyFlag(int languageCode)
 {
     load(languageCode);
@@ -71,8 +78,10 @@ bool InterfaceLanguage::applyFlag(int languageCode)
 void InterfaceLanguage::load(int languageCode)
 {
     m_current = LoadLanguageFile(m_languageDirectory, fileForCode(languageCode));
-    if (m_current)
-        followWithQt(languageCode);
+    if (m_current) {
+        m_shownCode = languageOfCode(languageCode).code;
+        follow(*m_shownCode);
+    }
 }
 
 QList<QWidget *> InterfaceLanguage::windows() const
@@ -95,11 +104,14 @@ bool InterfaceLanguage::eventFilter(QObject *watched, QEvent *event)
 void InterfaceLanguage::translate()
 {
     TranslateForms(windows(), *m_current);
+    emit languageChanged();
 }
 
 // Qt's sources are English; every other language takes its catalogue from the system.
-void InterfaceLanguage::followWithQt(int languageCode)
+void InterfaceLanguage::follow(int languageCode)
 {
+    m_followed = true;
+    BuiltInMessageTranslator::instance().follow(QLatin1String(languageOfCode(languageCode).name));
     QCoreApplication::removeTranslator(m_qtTranslator);
     const QLocale::Language language = languageOfCode(languageCode).locale;
     if (language != QLocale::English &&

@@ -8,16 +8,16 @@
 struct LanguageEntry
 {
     int code;                 // stored as "lng": the Windows language id (1036 French, 9 English, ...)
-    const char *file;         // its window-language file, in the folder of the language files
+    const char *name;         // of its window file (name + ".lng") and of its file in the Language folder
     const char *flag;         // its flag picture on the options page
     QLocale::Language locale; // the locale it is: Qt's own texts, the user's system language
     int catalogueNumber;      // its block in the update dialog's message catalogue
 };
 
 inline constexpr LanguageEntry Languages[] = {
-    {1036, "French.lng", "flag-fr", QLocale::French, 12},   {9, "English.lng", "flag-en", QLocale::English, 9},
-    {7, "German.lng", "flag-de", QLocale::German, 7},       {10, "Spanish.lng", "flag-es", QLocale::Spanish, 10},
-    {16, "Italian.lng", "flag-it", QLocale::Italian, 16},   {19, "Dutch.lng", "flag-nl", QLocale::Dutch, 19},
+    {1036, "French", "flag-fr", QLocale::French, 12},   {9, "English", "flag-en", QLocale::English, 9},
+    {7, "German", "flag-de", QLocale::German, 7},       {10, "Spanish", "flag-es", QLocale::Spanish, 10},
+    {16, "Italian", "flag-it", QLocale::Italian, 16},   {19, "Dutch", "flag-nl", QLocale::Dutch, 19},
 };
 
 // The entry of a language code; English for every code without one of its own (99 included).

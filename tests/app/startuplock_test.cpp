@@ -67,7 +67,7 @@ TEST_F(StartupLockTest, NoPromptUnlessTheLockHoldsTheSealedYes)
             store(p, SealText("pw"));
         EXPECT_TRUE(runWith({})) << p.toStdString();
         EXPECT_EQ(m_prompts, 0) << p.toStdString();
-        EXPECT_FALSE(m_page.CheckBox3->isChecked());
+        EXPECT_FALSE(m_page.findChild<QCheckBox *>("CheckBox3")->isChecked());
     }
 }
 
@@ -77,8 +77,8 @@ TEST_F(StartupLockTest, CancelAtOnceEndsWithoutAMessage)
     EXPECT_FALSE(runWith({std::nullopt}));
     EXPECT_EQ(m_prompts, 1);
     EXPECT_EQ(m_errors, 0);
-    EXPECT_TRUE(m_page.CheckBox3->isChecked());
-    EXPECT_TRUE(m_page.Editpw->text().isEmpty());
+    EXPECT_TRUE(m_page.findChild<QCheckBox *>("CheckBox3")->isChecked());
+    EXPECT_TRUE(m_page.findChild<QLineEdit *>("Editpw")->text().isEmpty());
 }
 
 TEST_F(StartupLockTest, FourWrongEntriesEndAfterFourMessages)
@@ -87,7 +87,7 @@ TEST_F(StartupLockTest, FourWrongEntriesEndAfterFourMessages)
     EXPECT_FALSE(runWith({"a", "b", "PW", "pw ", "pw"}));
     EXPECT_EQ(m_prompts, 4);
     EXPECT_EQ(m_errors, 4);
-    EXPECT_TRUE(m_page.Editpw->text().isEmpty());
+    EXPECT_TRUE(m_page.findChild<QLineEdit *>("Editpw")->text().isEmpty());
 }
 
 TEST_F(StartupLockTest, RightEntryAtTheFourthAttemptUnlocksAndFillsTheEdits)
@@ -95,8 +95,8 @@ TEST_F(StartupLockTest, RightEntryAtTheFourthAttemptUnlocksAndFillsTheEdits)
     store("rA==", SealText("pw"));
     EXPECT_TRUE(runWith({"a", "b", "c", "pw"}));
     EXPECT_EQ(m_errors, 3);
-    EXPECT_EQ(m_page.Editpw->text(), "pw");
-    EXPECT_EQ(m_page.Editpw2->text(), "pw");
+    EXPECT_EQ(m_page.findChild<QLineEdit *>("Editpw")->text(), "pw");
+    EXPECT_EQ(m_page.findChild<QLineEdit *>("Editpw2")->text(), "pw");
 }
 
 TEST_F(StartupLockTest, MissingPasswordCanNeverBeMatched)
@@ -109,9 +109,9 @@ TEST_F(StartupLockTest, MissingPasswordCanNeverBeMatched)
 TEST_F(StartupLockTest, PasswordStoredTrimmedMustBeTypedWithoutTheBlanks)
 {
     // Set through the options page as a user would.
-    m_page.CheckBox3->setChecked(true);
-    m_page.Editpw->setText("  motdepasse  ");
-    m_page.Editpw2->setText("  motdepasse  ");
+    m_page.findChild<QCheckBox *>("CheckBox3")->setChecked(true);
+    m_page.findChild<QLineEdit *>("Editpw")->setText("  motdepasse  ");
+    m_page.findChild<QLineEdit *>("Editpw2")->setText("  motdepasse  ");
     m_page.Label9Click();
     OptionsPage nextStart(m_file);
     StartupLock lock(m_file, [n = 0]() mutable -> std::optional<QString> {
@@ -119,8 +119,8 @@ TEST_F(StartupLockTest, PasswordStoredTrimmedMustBeTypedWithoutTheBlanks)
     }, [this] { ++m_errors; });
     EXPECT_TRUE(lock.run(nextStart));
     EXPECT_EQ(m_errors, 1);
-    EXPECT_EQ(nextStart.Editpw->text(), "motdepasse");
-    EXPECT_TRUE(nextStart.CheckBox3->isChecked());
+    EXPECT_EQ(nextStart.findChild<QLineEdit *>("Editpw")->text(), "motdepasse");
+    EXPECT_TRUE(nextStart.findChild<QCheckBox *>("CheckBox3")->isChecked());
 }
 
 // Answers the next modal window once it is up: it keeps looking until one shows, and a modal
