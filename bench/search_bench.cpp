@@ -249,13 +249,13 @@ int main(int argc, char **argv)
     // search, not counted): the rows go into its list, which paints the excerpts it shows.
     SearchWindow window(folder);
     window.popup(QPoint(0, 0));
-    window.EditRecherche->setText(QStringLiteral("ecole"));
+    window.findChild<QLineEdit *>("EditRecherche")->setText(QStringLiteral("ecole"));
     window.runSearch();
     for (Keystroke &k : keystrokes) {
         k.windowWall = milliseconds([&] {
-            window.EditRecherche->setText(k.query);
+            window.findChild<QLineEdit *>("EditRecherche")->setText(k.query);
             window.runSearch();
-            window.ListeResultats->viewport()->repaint();
+            window.findChild<QListView *>("ListeResultats")->viewport()->repaint();
         });
     }
 

@@ -12,6 +12,7 @@
 #include "hubkeys.h"
 #include "imageform.h"
 #include "infospage.h"
+#include "inisyntax.h"
 #include "interfacelanguage.h"
 #include "languagefile.h"
 #include "notebooktables.h"
@@ -281,7 +282,7 @@ void Form1::buildPages()
     // The flags switch the language at once; the code reaches the settings file with the next OK.
     connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
         if (m_language->applyFlag(code))
-            languageCode = code;
+            m_languageCode = code;
     });
     buildSearchWindow();
     drawHiddenArt();
@@ -392,6 +393,11 @@ void Form1::buildSearchWindow()
     });
 }
 
+QString Form1::settingsFile() const
+{
+    return dataDirectory() + QLatin1String(ini::SettingsFileName);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -402,7 +408,7 @@ void Form1::showAtStart()
 void Form1::FormCreate()
 {
     m_placement->setIniFileName(settingsFile());
-    languageCode = 99;
+    m_languageCode = 99;
     m_tables->setFolder(dataDirectory());
 }
 
@@ -411,7 +417,7 @@ void Form1::FormShow()
 {
     const QString lng = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("lng"));
     if (const std::optional<int> code = m_language->applySaved(lng))
-        languageCode = *code;
+        m_languageCode = *code;
 }
 
 bool Form1::event(QEvent *event)
@@ -495,9 +501,9 @@ bool Form1::runStartupLock()
     if (!m_passwordDialog)
         m_passwordDialog = std::make_unique<TProPasswordDialog>();
     StartupLock lock(settingsFile(),
-                     passwordPrompt ? passwordPrompt
+                     m_passwordPrompt ? m_passwordPrompt
                                     : StartupLock::dialogPrompt(*m_passwordDialog, this),
-                     wrongPasswordNotice ? wrongPasswordNotice : StartupLock::errorBox(this));
+                     m_wrongPasswordNotice ? m_wrongPasswordNotice : StartupLock::errorBox(this));
     return lock.run([this]() -> OptionsPage & { return *optionsPage(); });
 }
 

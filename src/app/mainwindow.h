@@ -14,7 +14,6 @@
 #pragma once
 
 #include "datafolder.h"
-#include "inisyntax.h"
 #include "startuplock.h"
 #include "ualarm.h"
 
@@ -70,7 +69,7 @@ public:
     QString dataDirectory() const { return m_dataDirectory; }
     // Where the language files are: beside the executable, or in the installed share folder.
     QString languageDirectory() const { return sharedDirectory(m_applicationDirectory); }
-    QString settingsFile() const { return dataDirectory() + QLatin1String(ini::SettingsFileName); }
+    QString settingsFile() const;
 
     NotebookTables &tables() const { return *m_tables; }
     // Which editor the formatting commands act on, and their sync guard.
@@ -114,7 +113,8 @@ public:
     void setDeleteQuestion(TAvertissement *question) { m_deleteQuestion = question; }
 
     // The interface language; 99 while none was chosen.
-    int languageCode = 99;
+    int languageCode() const { return m_languageCode; }
+    void setLanguageCode(int code) { m_languageCode = code; }
 
     bool activated() const { return m_activated; }
 
@@ -125,8 +125,11 @@ public:
 
     // How the start-up lock asks for the password and says it was wrong; tests replace them
     // before the window is shown. Empty: the password dialog and the "error!" box.
-    StartupLock::PasswordPrompt passwordPrompt;
-    StartupLock::WrongPasswordNotice wrongPasswordNotice;
+    void setStartupLockDialogs(StartupLock::PasswordPrompt prompt, StartupLock::WrongPasswordNotice notice)
+    {
+        m_passwordPrompt = std::move(prompt);
+        m_wrongPasswordNotice = std::move(notice);
+    }
 
     // Handlers.
     void FormCreate();
@@ -199,6 +202,9 @@ private:
 
     QString m_applicationDirectory;
     QString m_dataDirectory;
+    int m_languageCode = 99;
+    StartupLock::PasswordPrompt m_passwordPrompt;
+    StartupLock::WrongPasswordNotice m_wrongPasswordNotice;
     // Created before any widget, so that the pages can bind to them.
     NotebookTables *m_tables = nullptr;
     PageMode *m_pageMode = nullptr;

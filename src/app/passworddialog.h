@@ -29,6 +29,11 @@ public:
 
     explicit TPasswordForm(QWidget *parent = nullptr, bool allowEmptyPassword = false);
 
+
+    // Escape and the window's close box answer "Annuler".
+    void reject() override { done(CancelResult); }
+
+private:
     QFrame *Bevel1 = nullptr;
     QLabel *KeyImage = nullptr;
     QLabel *PasswordLabel = nullptr;
@@ -36,11 +41,6 @@ public:
     QPushButton *OKButton = nullptr;
     QPushButton *CancelButton = nullptr;
     QPushButton *HelpButton = nullptr;
-
-    // Escape and the window's close box answer "Annuler".
-    void reject() override { done(CancelResult); }
-
-private:
     void setupControls();
     void place(QWidget *w, int left, int top, int width, int height);
     void updateOkButton();

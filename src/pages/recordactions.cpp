@@ -36,15 +36,15 @@ RecordActions::RecordActions(TDbf &dataset, int suffix, QObject *parent)
     : QObject(parent), m_dataset(dataset)
 {
     setObjectName(QStringLiteral("ActionList%1").arg(suffix));
-    DataSetFirst = makeAction("DataSetFirst", suffix, "&Premier", "Premier", 0);
-    DataSetPrior = makeAction("DataSetPrior", suffix, "&Précédent", "Précédent", 1);
-    DataSetNext = makeAction("DataSetNext", suffix, "&Suivant", "Suivant", 2);
-    DataSetLast = makeAction("DataSetLast", suffix, "&Dernier", "Dernier", 3);
-    DataSetCancel = makeAction("DataSetCancel", suffix, "&Annuler", "Annuler", 7);
-    DataSetPost = makeAction("DataSetPost", suffix, "&Valider", "Poster", 8);
-    DataSetEdit = makeAction("DataSetEdit", suffix, "&Modifier", "Modifier", 9);
-    DataSetInsert = makeAction("DataSetInsert", suffix, "&Insertion", "Insertion", 10);
-    DataSetDelete = makeAction("DataSetDelete", suffix, "&Supprimer", "Supprimer", 11);
+    m_dataSetFirst = makeAction("DataSetFirst", suffix, "&Premier", "Premier", 0);
+    m_dataSetPrior = makeAction("DataSetPrior", suffix, "&Précédent", "Précédent", 1);
+    m_dataSetNext = makeAction("DataSetNext", suffix, "&Suivant", "Suivant", 2);
+    m_dataSetLast = makeAction("DataSetLast", suffix, "&Dernier", "Dernier", 3);
+    m_dataSetCancel = makeAction("DataSetCancel", suffix, "&Annuler", "Annuler", 7);
+    m_dataSetPost = makeAction("DataSetPost", suffix, "&Valider", "Poster", 8);
+    m_dataSetEdit = makeAction("DataSetEdit", suffix, "&Modifier", "Modifier", 9);
+    m_dataSetInsert = makeAction("DataSetInsert", suffix, "&Insertion", "Insertion", 10);
+    m_dataSetDelete = makeAction("DataSetDelete", suffix, "&Supprimer", "Supprimer", 11);
     connectOperations();
     setupShortcuts();
 
@@ -79,27 +79,27 @@ void RecordActions::connectOperations()
     for (QAction *action : all())
         connect(action, &QAction::triggered, this, &RecordActions::updateEnabled,
                 Qt::QueuedConnection);
-    connect(DataSetFirst, &QAction::triggered, this, [this] { m_dataset.first(); });
-    connect(DataSetPrior, &QAction::triggered, this, [this] { m_dataset.prior(); });
-    connect(DataSetNext, &QAction::triggered, this, [this] { m_dataset.next(); });
-    connect(DataSetLast, &QAction::triggered, this, [this] { m_dataset.last(); });
-    connect(DataSetCancel, &QAction::triggered, this, [this] { m_dataset.cancel(); });
-    connect(DataSetPost, &QAction::triggered, this, [this] { m_dataset.post(); });
-    connect(DataSetEdit, &QAction::triggered, this, [this] { m_dataset.edit(); });
-    connect(DataSetInsert, &QAction::triggered, this, [this] { m_dataset.insert(); });
-    connect(DataSetDelete, &QAction::triggered, this, [this] { m_dataset.deleteRecord(); });
+    connect(m_dataSetFirst, &QAction::triggered, this, [this] { m_dataset.first(); });
+    connect(m_dataSetPrior, &QAction::triggered, this, [this] { m_dataset.prior(); });
+    connect(m_dataSetNext, &QAction::triggered, this, [this] { m_dataset.next(); });
+    connect(m_dataSetLast, &QAction::triggered, this, [this] { m_dataset.last(); });
+    connect(m_dataSetCancel, &QAction::triggered, this, [this] { m_dataset.cancel(); });
+    connect(m_dataSetPost, &QAction::triggered, this, [this] { m_dataset.post(); });
+    connect(m_dataSetEdit, &QAction::triggered, this, [this] { m_dataset.edit(); });
+    connect(m_dataSetInsert, &QAction::triggered, this, [this] { m_dataset.insert(); });
+    connect(m_dataSetDelete, &QAction::triggered, this, [this] { m_dataset.deleteRecord(); });
 }
 
 void RecordActions::setupShortcuts()
 {
-    DataSetFirst->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
-    DataSetPrior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    DataSetNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    DataSetLast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
-    DataSetCancel->setShortcut(QKeySequence(Qt::Key_Escape));
-    DataSetPost->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    DataSetInsert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    DataSetDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    m_dataSetFirst->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+    m_dataSetPrior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    m_dataSetNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    m_dataSetLast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
+    m_dataSetCancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_dataSetPost->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_dataSetInsert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_dataSetDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
     // Every data page has the same keys: each set answers only on its own page.
     for (QAction *action : all())
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -137,17 +137,17 @@ void RecordActions::attachTo(QWidget *page)
         field->installEventFilter(keys);
         // Enter in a field of the record stores it, as a form is expected to.
         if (qobject_cast<DBLineEdit *>(field))
-            connect(field, &QLineEdit::returnPressed, DataSetPost, [this] {
-                if (DataSetPost->isEnabled())
-                    DataSetPost->trigger();
+            connect(field, &QLineEdit::returnPressed, m_dataSetPost, [this] {
+                if (m_dataSetPost->isEnabled())
+                    m_dataSetPost->trigger();
             });
     }
 }
 
 std::array<QAction *, 9> RecordActions::all() const
 {
-    return {DataSetFirst, DataSetPrior,  DataSetNext,   DataSetLast,  DataSetCancel,
-            DataSetPost,  DataSetEdit,   DataSetInsert, DataSetDelete};
+    return {m_dataSetFirst, m_dataSetPrior,  m_dataSetNext,   m_dataSetLast,  m_dataSetCancel,
+            m_dataSetPost,  m_dataSetEdit,   m_dataSetInsert, m_dataSetDelete};
 }
 
 void RecordActions::updateEnabled()
@@ -158,15 +158,15 @@ void RecordActions::updateEnabled()
     const bool modifiable = open && m_dataset.canModify();
     const bool editing = isEditing(m_dataset.state());
 
-    DataSetFirst->setEnabled(open && !bof);
-    DataSetPrior->setEnabled(open && !bof);
-    DataSetNext->setEnabled(open && !eof);
-    DataSetLast->setEnabled(open && !eof);
-    DataSetCancel->setEnabled(modifiable && editing);
-    DataSetPost->setEnabled(modifiable && editing);
-    DataSetEdit->setEnabled(modifiable && !editing);
-    DataSetInsert->setEnabled(modifiable);
-    DataSetDelete->setEnabled(modifiable && !(bof && eof));
+    m_dataSetFirst->setEnabled(open && !bof);
+    m_dataSetPrior->setEnabled(open && !bof);
+    m_dataSetNext->setEnabled(open && !eof);
+    m_dataSetLast->setEnabled(open && !eof);
+    m_dataSetCancel->setEnabled(modifiable && editing);
+    m_dataSetPost->setEnabled(modifiable && editing);
+    m_dataSetEdit->setEnabled(modifiable && !editing);
+    m_dataSetInsert->setEnabled(modifiable);
+    m_dataSetDelete->setEnabled(modifiable && !(bof && eof));
 }
 
 namespace {

@@ -8,7 +8,7 @@
 // whenever the event loop falls idle.
 //
 //     RecordActions actions(Dbfmemo, 1, this);
-//     actions.DataSetPost->trigger();
+//     actions.DataSetPost()->trigger();
 #pragma once
 
 #include <QAction>
@@ -29,15 +29,15 @@ public:
 
     TDbf &dataset() const { return m_dataset; }
 
-    QAction *DataSetFirst = nullptr;
-    QAction *DataSetPrior = nullptr;
-    QAction *DataSetNext = nullptr;
-    QAction *DataSetLast = nullptr;
-    QAction *DataSetCancel = nullptr;
-    QAction *DataSetPost = nullptr;
-    QAction *DataSetEdit = nullptr;
-    QAction *DataSetInsert = nullptr;
-    QAction *DataSetDelete = nullptr;
+    QAction *DataSetFirst() const { return m_dataSetFirst; }
+    QAction *DataSetPrior() const { return m_dataSetPrior; }
+    QAction *DataSetNext() const { return m_dataSetNext; }
+    QAction *DataSetLast() const { return m_dataSetLast; }
+    QAction *DataSetCancel() const { return m_dataSetCancel; }
+    QAction *DataSetPost() const { return m_dataSetPost; }
+    QAction *DataSetEdit() const { return m_dataSetEdit; }
+    QAction *DataSetInsert() const { return m_dataSetInsert; }
+    QAction *DataSetDelete() const { return m_dataSetDelete; }
 
     // In the order of the table above, for loops and tests.
     std::array<QAction *, 9> all() const;
@@ -63,4 +63,13 @@ private:
 
     TDbf &m_dataset;
     int m_listenerId = 0;
+    QAction *m_dataSetFirst = nullptr;
+    QAction *m_dataSetPrior = nullptr;
+    QAction *m_dataSetNext = nullptr;
+    QAction *m_dataSetLast = nullptr;
+    QAction *m_dataSetCancel = nullptr;
+    QAction *m_dataSetPost = nullptr;
+    QAction *m_dataSetEdit = nullptr;
+    QAction *m_dataSetInsert = nullptr;
+    QAction *m_dataSetDelete = nullptr;
 };

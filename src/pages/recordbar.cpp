@@ -55,9 +55,9 @@ RecordBar::RecordBar(RecordActions &actions, const RecordBarLayout &layout, QWid
     setObjectName(QLatin1String(layout.name));
     resize(layout.size);
     const std::array<QAction *, 9> byCommand = {
-        actions.DataSetDelete, actions.DataSetEdit,  actions.DataSetInsert,
-        actions.DataSetCancel, actions.DataSetPost,  actions.DataSetFirst,
-        actions.DataSetPrior,  actions.DataSetNext,  actions.DataSetLast};
+        actions.DataSetDelete(), actions.DataSetEdit(),  actions.DataSetInsert(),
+        actions.DataSetCancel(), actions.DataSetPost(),  actions.DataSetFirst(),
+        actions.DataSetPrior(),  actions.DataSetNext(),  actions.DataSetLast()};
     // The buttons sit centred in the bar's height.
     const int top = qMax(0, (layout.size.height() - ButtonHeight) / 2);
     for (size_t i = 0; i < byCommand.size(); ++i) {

@@ -43,12 +43,6 @@ public:
     // Asks for the record of result row `row` and closes the window.
     void openRow(int row);
 
-    QLineEdit *EditRecherche = nullptr;
-    QListView *ListeResultats = nullptr;
-    QLabel *LabelAucunResultat = nullptr;
-    QLabel *LabelAutres = nullptr;
-    QLabel *LabelModeleAutres = nullptr;    // "%d": the number of matches not shown
-    QLabel *LabelModeleSansTitre = nullptr; // the title of a record without one
 
 signals:
     // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number.
@@ -58,6 +52,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QLineEdit *EditRecherche = nullptr;
+    QListView *ListeResultats = nullptr;
+    QLabel *LabelAucunResultat = nullptr;
+    QLabel *LabelAutres = nullptr;
+    QLabel *LabelModeleAutres = nullptr;    // "%d": the number of matches not shown
+    QLabel *LabelModeleSansTitre = nullptr; // the title of a record without one
     void setupEdit();
     void setupResults();
     void setupTexts();

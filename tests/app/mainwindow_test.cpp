@@ -85,7 +85,7 @@ TEST_F(MainWindow, FirstCreationSetsDirectoriesAndNoLanguage)
     EXPECT_TRUE(form->applicationDirectory().endsWith(QLatin1Char('/')));
     EXPECT_EQ(form->dataDirectory(), form->applicationDirectory() + "data/");
     EXPECT_EQ(form->settingsFile(), form->applicationDirectory() + "data/velmora.ini");
-    EXPECT_EQ(form->languageCode, 99);
+    EXPECT_EQ(form->languageCode(), 99);
     EXPECT_EQ(form->pageMode().mode(), 0);
     EXPECT_FALSE(form->pageMode().syncGuard());
 }

@@ -187,23 +187,23 @@ TEST_F(StartupLockTest, WrongPasswordNoticeIsThePlainErrorBox)
 TEST(PasswordFormTest, EditHidesWhatIsTyped)
 {
     TPasswordForm form;
-    EXPECT_EQ(form.PasswordEdit->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(form.PasswordLabel->buddy(), form.PasswordEdit);
+    EXPECT_EQ(form.findChild<QLineEdit *>("PasswordEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(form.findChild<QLabel *>("PasswordLabel")->buddy(), form.findChild<QLineEdit *>("PasswordEdit"));
 }
 
 TEST(PasswordFormTest, OkIsEnabledOnlyWhileTheEditHoldsText)
 {
     TPasswordForm form;
     form.show();
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    QTest::keyClicks(form.PasswordEdit, "x");
-    EXPECT_TRUE(form.OKButton->isEnabled());
-    QTest::keyClick(form.PasswordEdit, Qt::Key_Backspace);
-    EXPECT_FALSE(form.OKButton->isEnabled());
+    EXPECT_FALSE(form.findChild<QPushButton *>("OKButton")->isEnabled());
+    QTest::keyClicks(form.findChild<QLineEdit *>("PasswordEdit"), "x");
+    EXPECT_TRUE(form.findChild<QPushButton *>("OKButton")->isEnabled());
+    QTest::keyClick(form.findChild<QLineEdit *>("PasswordEdit"), Qt::Key_Backspace);
+    EXPECT_FALSE(form.findChild<QPushButton *>("OKButton")->isEnabled());
     // Enter with an empty edit does not confirm.
-    QTest::keyClick(form.PasswordEdit, Qt::Key_Return);
+    QTest::keyClick(form.findChild<QLineEdit *>("PasswordEdit"), Qt::Key_Return);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(TPasswordForm(nullptr, true).OKButton->isEnabled());
+    EXPECT_TRUE(TPasswordForm(nullptr, true).findChild<QPushButton *>("OKButton")->isEnabled());
 }
 
 // Types into the modal prompt once it is up, then presses Enter or Escape. Keep the answer
@@ -213,11 +213,11 @@ std::unique_ptr<ModalAnswer> answerPrompt(const QString &typed, bool confirm, QS
     return std::make_unique<ModalAnswer>([=](QWidget *modal) {
         auto *form = qobject_cast<TPasswordForm *>(modal);
         ASSERT_NE(form, nullptr);
-        *prefilled = form->PasswordEdit->text();
-        EXPECT_EQ(form->focusWidget(), form->PasswordEdit);
-        form->PasswordEdit->selectAll();
-        QTest::keyClicks(form->PasswordEdit, typed);
-        QTest::keyClick(form->PasswordEdit, confirm ? Qt::Key_Return : Qt::Key_Escape);
+        *prefilled = form->findChild<QLineEdit *>("PasswordEdit")->text();
+        EXPECT_EQ(form->focusWidget(), form->findChild<QLineEdit *>("PasswordEdit"));
+        form->findChild<QLineEdit *>("PasswordEdit")->selectAll();
+        QTest::keyClicks(form->findChild<QLineEdit *>("PasswordEdit"), typed);
+        QTest::keyClick(form->findChild<QLineEdit *>("PasswordEdit"), confirm ? Qt::Key_Return : Qt::Key_Escape);
     });
 }
 

@@ -36,11 +36,12 @@ protected:
     std::unique_ptr<Form1> start(std::vector<std::optional<QString>> answers = {})
     {
         auto form = std::make_unique<Form1>(m_dir.path() + "/");
-        form->passwordPrompt = [this, answers]() -> std::optional<QString> {
-            const size_t i = size_t(m_prompts++);
-            return i < answers.size() ? answers[i] : std::nullopt;
-        };
-        form->wrongPasswordNotice = [this] { ++m_errors; };
+        form->setStartupLockDialogs(
+            [this, answers]() -> std::optional<QString> {
+                const size_t i = size_t(m_prompts++);
+                return i < answers.size() ? answers[i] : std::nullopt;
+            },
+            [this] { ++m_errors; });
         form->show();
         Form1 *raw = form.get();
         EXPECT_TRUE(QTest::qWaitFor([raw] { return raw->activated(); }, 5000));

@@ -79,7 +79,7 @@ TEST_P(StartUp, StoredLanguageIsAppliedAsTheWindowShows)
     Form1 form(appDir());
     form.show();
     EXPECT_EQ(hint(form, "Label3"), QString::fromUtf8(c.label3Hint)) << c.lng;
-    EXPECT_EQ(form.languageCode, c.languageCode) << c.lng;
+    EXPECT_EQ(form.languageCode(), c.languageCode) << c.lng;
     EXPECT_EQ(conversionErrorShown(), c.conversionError) << c.lng;
     form.optionsPage()->Label9Click();
     EXPECT_EQ(SettingsAccess(appDir() + "data/velmora.ini", Settings::Read, "lng"), c.okStores) << c.lng;
@@ -117,11 +117,11 @@ TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
     OptionsPage *options = form.optionsPage();
 
     QTest::mouseClick(options->flag(2), Qt::LeftButton); // German: no file
-    EXPECT_EQ(form.languageCode, 99);
+    EXPECT_EQ(form.languageCode(), 99);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("A faire"));
 
     QTest::mouseClick(options->flag(1), Qt::LeftButton);
-    EXPECT_EQ(form.languageCode, 9);
+    EXPECT_EQ(form.languageCode(), 9);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
     EXPECT_EQ(question.BtnNo->text(), QStringLiteral("No"));
     // The update dialog opens modally, after any switch: it follows the file as it shows.
@@ -135,7 +135,7 @@ TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
     // A second switch never restores what the new file does not cover.
     write(QStringLiteral("German.lng"), "[Form1]\r\nForm1.Label4.Hint=Infos\r\n");
     QTest::mouseClick(options->flag(2), Qt::LeftButton);
-    EXPECT_EQ(form.languageCode, 7);
+    EXPECT_EQ(form.languageCode(), 7);
     EXPECT_EQ(hint(form, "Label3"), QStringLiteral("To do"));
     EXPECT_EQ(hint(form, "Label4"), QStringLiteral("Infos"));
 }

@@ -44,7 +44,7 @@ TEST(RecordActions, EmptyTableEnablesOnlyInsertAndEditAndEditInserts)
     RecordActions actions(*table, 1);
     EXPECT_EQ(enabledActions(actions), names({"DataSetEdit1", "DataSetInsert1"}));
 
-    actions.DataSetEdit->trigger();
+    actions.DataSetEdit()->trigger();
     EXPECT_EQ(table->state(), TDataSetState::dsInsert) << "Edit on an empty table inserts";
     EXPECT_EQ(enabledActions(actions), names({"DataSetCancel1", "DataSetPost1", "DataSetInsert1"}));
 }
@@ -58,18 +58,18 @@ TEST(RecordActions, FirstAndLastNotesDisableTheWayOut)
 
     EXPECT_EQ(enabledActions(actions),
               names({"DataSetNext1", "DataSetLast1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
-    actions.DataSetNext->trigger();
+    actions.DataSetNext()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "deux");
     EXPECT_EQ(enabledActions(actions),
               names({"DataSetFirst1", "DataSetPrior1", "DataSetNext1", "DataSetLast1", "DataSetEdit1",
                      "DataSetInsert1", "DataSetDelete1"}));
-    actions.DataSetLast->trigger();
+    actions.DataSetLast()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "trois");
     EXPECT_EQ(enabledActions(actions),
               names({"DataSetFirst1", "DataSetPrior1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
-    actions.DataSetFirst->trigger();
+    actions.DataSetFirst()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
-    EXPECT_FALSE(actions.DataSetPrior->isEnabled());
+    EXPECT_FALSE(actions.DataSetPrior()->isEnabled());
 }
 
 TEST(RecordActions, PostAndCancelOnlyWhileEditing)
@@ -78,21 +78,21 @@ TEST(RecordActions, PostAndCancelOnlyWhileEditing)
     folder.addNotes({"un"});
     auto table = folder.open();
     RecordActions actions(*table, 1);
-    EXPECT_FALSE(actions.DataSetPost->isEnabled());
-    EXPECT_FALSE(actions.DataSetCancel->isEnabled());
+    EXPECT_FALSE(actions.DataSetPost()->isEnabled());
+    EXPECT_FALSE(actions.DataSetCancel()->isEnabled());
 
     table->edit(); // not through the action: the dataset's own report must refresh the states
-    EXPECT_TRUE(actions.DataSetPost->isEnabled());
-    EXPECT_TRUE(actions.DataSetCancel->isEnabled());
-    EXPECT_FALSE(actions.DataSetEdit->isEnabled());
+    EXPECT_TRUE(actions.DataSetPost()->isEnabled());
+    EXPECT_TRUE(actions.DataSetCancel()->isEnabled());
+    EXPECT_FALSE(actions.DataSetEdit()->isEnabled());
 
     table->fieldByName("TITRE").setAsString("un, revu");
-    actions.DataSetPost->trigger();
+    actions.DataSetPost()->trigger();
     EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
-    EXPECT_FALSE(actions.DataSetPost->isEnabled());
+    EXPECT_FALSE(actions.DataSetPost()->isEnabled());
 
-    actions.DataSetInsert->trigger();
-    actions.DataSetCancel->trigger();
+    actions.DataSetInsert()->trigger();
+    actions.DataSetCancel()->trigger();
     EXPECT_EQ(table->state(), TDataSetState::dsBrowse);
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "un, revu");
 }

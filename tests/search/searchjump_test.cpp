@@ -79,9 +79,9 @@ TEST_P(SearchJump, EnterShowsThePageWithTheRecordCurrentAfterPostingThePendingEd
     QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
     SearchWindow *search = form->searchWindow();
     ASSERT_TRUE(search->isVisible()) << "Ctrl+F opens the search window";
-    QTest::keyClicks(search->EditRecherche, QString::fromUtf8(GetParam().query));
-    QTRY_COMPARE(search->ListeResultats->model()->rowCount(), 1);
-    QTest::keyClick(search->EditRecherche, Qt::Key_Return);
+    QTest::keyClicks(search->findChild<QLineEdit *>("EditRecherche"), QString::fromUtf8(GetParam().query));
+    QTRY_COMPARE(search->findChild<QListView *>("ListeResultats")->model()->rowCount(), 1);
+    QTest::keyClick(search->findChild<QLineEdit *>("EditRecherche"), Qt::Key_Return);
 
     EXPECT_FALSE(search->isVisible());
     EXPECT_TRUE(form->notebook()->isVisible());
@@ -109,17 +109,17 @@ TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
     QWidget owner;
     SearchWindow search(folder.qdata(), &owner);
     search.popup(QPoint(0, 0));
-    QTest::keyClicks(search.EditRecherche, QStringLiteral("zut"));
-    QTRY_VERIFY(search.LabelAucunResultat->isVisible());
+    QTest::keyClicks(search.findChild<QLineEdit *>("EditRecherche"), QStringLiteral("zut"));
+    QTRY_VERIFY(search.findChild<QLabel *>("LabelAucunResultat")->isVisible());
 
-    search.EditRecherche->clear();
-    QTest::keyClicks(search.EditRecherche, QStringLiteral("lot"));
-    QTRY_COMPARE(search.ListeResultats->model()->rowCount(), 3);
-    EXPECT_FALSE(search.LabelAucunResultat->isVisible());
-    QTest::keyClick(search.EditRecherche, Qt::Key_Down);
-    EXPECT_EQ(search.ListeResultats->currentIndex().row(), 1);
+    search.findChild<QLineEdit *>("EditRecherche")->clear();
+    QTest::keyClicks(search.findChild<QLineEdit *>("EditRecherche"), QStringLiteral("lot"));
+    QTRY_COMPARE(search.findChild<QListView *>("ListeResultats")->model()->rowCount(), 3);
+    EXPECT_FALSE(search.findChild<QLabel *>("LabelAucunResultat")->isVisible());
+    QTest::keyClick(search.findChild<QLineEdit *>("EditRecherche"), Qt::Key_Down);
+    EXPECT_EQ(search.findChild<QListView *>("ListeResultats")->currentIndex().row(), 1);
 
-    QTest::keyClick(search.EditRecherche, Qt::Key_Escape);
+    QTest::keyClick(search.findChild<QLineEdit *>("EditRecherche"), Qt::Key_Escape);
     EXPECT_FALSE(search.isVisible());
 }
 
@@ -130,15 +130,15 @@ TEST(SearchWindowUse, TextsComeFromTheirWidgetsSoThatLanguageFilesReachThem)
     folder.add("memo.dbf", {{"TITRE", "Nom"}, {"MEMO", rtf(QStringLiteral("nom"))}});
     QWidget owner;
     SearchWindow search(folder.qdata(), &owner);
-    search.EditRecherche->setToolTip(QStringLiteral("Search"));
-    search.LabelModeleSansTitre->setText(QStringLiteral("(untitled)"));
-    search.LabelModeleAutres->setText(QStringLiteral("%d more"));
-    EXPECT_EQ(search.EditRecherche->placeholderText(), QStringLiteral("Search"));
+    search.findChild<QLineEdit *>("EditRecherche")->setToolTip(QStringLiteral("Search"));
+    search.findChild<QLabel *>("LabelModeleSansTitre")->setText(QStringLiteral("(untitled)"));
+    search.findChild<QLabel *>("LabelModeleAutres")->setText(QStringLiteral("%d more"));
+    EXPECT_EQ(search.findChild<QLineEdit *>("EditRecherche")->placeholderText(), QStringLiteral("Search"));
 
     search.popup(QPoint(0, 0));
-    search.EditRecherche->setText(QStringLiteral("nom"));
+    search.findChild<QLineEdit *>("EditRecherche")->setText(QStringLiteral("nom"));
     search.runSearch();
-    ASSERT_EQ(search.ListeResultats->model()->rowCount(), 2);
-    EXPECT_EQ(search.ListeResultats->model()->index(0, 0).data().toString(), QStringLiteral("(untitled)"));
-    EXPECT_FALSE(search.LabelAutres->isVisible());
+    ASSERT_EQ(search.findChild<QListView *>("ListeResultats")->model()->rowCount(), 2);
+    EXPECT_EQ(search.findChild<QListView *>("ListeResultats")->model()->index(0, 0).data().toString(), QStringLiteral("(untitled)"));
+    EXPECT_FALSE(search.findChild<QLabel *>("LabelAutres")->isVisible());
 }
