@@ -107,17 +107,27 @@ void TPasswordForm::updateOkButton()
     OKButton->setEnabled(m_allowEmpty || !PasswordEdit->text().isEmpty());
 }
 
+QString TPasswordForm::password() const
+{
+    return PasswordEdit->text();
+}
+
+void TPasswordForm::setPassword(const QString &password)
+{
+    PasswordEdit->setText(password);
+}
+
 bool TProPasswordDialog::Execute(QWidget *owner)
 {
     TPasswordForm form(owner, AllowEmptyPassword);
     if (!m_password.isEmpty())
-        form.PasswordEdit->setText(m_password);
+        form.setPassword(m_password);
     // Centred on the screen rather than on the owner.
     if (const QScreen *screen = form.screen())
         form.move(screen->availableGeometry().center() - form.rect().center());
     const int result = form.exec();
     if (result == TPasswordForm::OkResult) {
-        m_password = form.PasswordEdit->text();
+        m_password = form.password();
         return true;
     }
     m_password.clear();

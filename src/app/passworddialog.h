@@ -30,6 +30,10 @@ public:
     explicit TPasswordForm(QWidget *parent = nullptr, bool allowEmptyPassword = false);
 
 
+    // The text typed in PasswordEdit.
+    QString password() const;
+    void setPassword(const QString &password);
+
     // Escape and the window's close box answer "Annuler".
     void reject() override { done(CancelResult); }
 
