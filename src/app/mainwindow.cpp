@@ -16,6 +16,7 @@
 #include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
+#include "pagecommandwiring.h"
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
@@ -242,6 +243,7 @@ void Form1::buildPages()
             languageCode = code;
     });
     buildSearchWindow();
+    attachPageCommands(dataDirectory(), m_todoPage, m_infosPage, m_addressPage);
     drawHiddenArt();
     setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
     m_tray->setIcone(windowIcon());
