@@ -175,14 +175,10 @@ QString CardBook::duplicateKey(const Prepared &p) const
 QSet<QString> CardBook::storedKeys()
 {
     QSet<QString> keys;
-    std::array<TDbfField *, CardFieldCount> fields{};
-    for (int f = 0; f < CardFieldCount; ++f)
-        fields[f] = m_table->findField(CardFieldNames[f]);
-    for (m_table->first(); !m_table->eof(); m_table->next()) {
+    for (const ContactCard &c : cards()) {
         Prepared p;
-        for (int f = 0; f < CardFieldCount; ++f)
-            if (fields[f])
-                p.values[f] = QString::fromStdString(fields[f]->asString());
+        p.values = c.values;
+        p.values[Notes] = storedNotes(c[Notes]);
         keys.insert(duplicateKey(p));
     }
     return keys;
