@@ -17,6 +17,7 @@
 #include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
+#include "pagecommandwiring.h"
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
@@ -285,6 +286,7 @@ void Form1::buildPages()
             m_languageCode = code;
     });
     buildSearchWindow();
+    attachPageCommands(dataDirectory(), m_todoPage, m_infosPage, m_addressPage);
     drawHiddenArt();
     setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
     m_tray->setIcone(windowIcon());
