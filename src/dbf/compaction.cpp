@@ -365,7 +365,8 @@ unsigned optionsOf(const TIndexTag &tag)
 
 // Writes <base>.new.dbt with the memos of the live records and <base>.new.dbf with those
 // records, their memo fields pointing at the new blocks. Returns the number of records kept.
-std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePaths &paths)
+std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePaths &paths,
+                                 const std::function<bool(std::uint32_t)> &keepDeleted)
 {
     std::unique_ptr<TDbtFile> memo;
     if (TDbtFile *oldMemo = old.memoFile()) {
@@ -393,7 +394,7 @@ std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePa
     for (std::uint32_t n = 1; n <= count; ++n) {
         if (!old.readRecord(n, record.data()))
             throw EDbfError("Cannot read record " + std::to_string(n) + " of \"" + old.path() + "\".");
-        if (record[0] == TDbfFile::kDeleted)
+        if (record[0] == TDbfFile::kDeleted && !(keepDeleted && keepDeleted(n)))
             continue;
         for (int f : memoFields) {
             const std::uint32_t block = old.memoBlock(record.data(), f);
@@ -474,7 +475,8 @@ void settleCompaction(const std::string &tablePath)
     syncPath(paths.dir);
 }
 
-TCompaction compactTable(const std::string &tablePath, const std::string &backupRoot)
+TCompaction compactTable(const std::string &tablePath, const std::string &backupRoot,
+                         const std::function<bool(std::uint32_t)> &keepDeleted)
 {
     const TablePaths paths = pathsOf(tablePath);
     TPagedFile guard; // the old table, locked for the whole compaction
@@ -520,7 +522,7 @@ TCompaction compactTable(const std::string &tablePath, const std::string &backup
     table.openFile(paths.fresh(".dbf"), TDbfAccess::Shared);
     if (!table.lockInUse(true))
         throw ETableInUse(paths.fresh(".dbf"));
-    result.kept = writeTableAndMemos(old, table, paths);
+    result.kept = writeTableAndMemos(old, table, paths, keepDeleted);
     result.removed = old.recordCount() - result.kept;
     if (oldIndex)
         writeIndex(*oldIndex, paths);

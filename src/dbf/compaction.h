@@ -25,6 +25,7 @@
 #include "dbferrors.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Another process has the table open: compaction did nothing.
@@ -45,7 +46,7 @@ struct TCompaction
 {
     std::uint64_t sizeBefore = 0; // the table's files together, in bytes
     std::uint64_t sizeAfter = 0;
-    std::uint32_t kept = 0;       // live records
+    std::uint32_t kept = 0;       // records kept (live, and deleted ones asked for)
     std::uint32_t removed = 0;    // deleted records gone
     std::string backup;           // the folder that holds the copy of the old files, or ""
 };
@@ -53,8 +54,11 @@ struct TCompaction
 // Compacts the table at tablePath. With a backup root, the table's files are first copied into
 // <backupRoot>/<yyyy-mm-dd-hhmmss>/ and only the five newest such folders are kept. Throws
 // ETableInUse, without touching anything, when another process has the table open; any other
-// failure (EDbfError naming the file) leaves the old table as it was.
-TCompaction compactTable(const std::string &tablePath, const std::string &backupRoot = {});
+// failure (EDbfError naming the file) leaves the old table as it was. Deleted records for which
+// keepDeleted answers true (given their physical number) stay, still deleted, with their memos;
+// without it every deleted record goes.
+TCompaction compactTable(const std::string &tablePath, const std::string &backupRoot = {},
+                         const std::function<bool(std::uint32_t)> &keepDeleted = {});
 
 // True when the files of an interrupted compaction lie beside the table.
 bool compactionLeftovers(const std::string &tablePath);
