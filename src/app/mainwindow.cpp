@@ -22,6 +22,7 @@
 #include "searchwindow.h"
 #include "settings.h"
 #include "todopage.h"
+#include "trashwindow.h"
 #include "ualarm.h"
 
 #include <QAction>
@@ -345,6 +346,11 @@ void Form1::buildSearchWindow()
     m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
     m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
     connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+    // The trash of each page asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : m_notebook->findChildren<TrashWindow *>()) {
+        trash->setQuestion([](const QString &question) { return Avertissement ? Avertissement->ask(question) : 0; });
+        trash->setBeforeCompaction([this] { m_search->index().releaseTables(); });
+    }
 }
 
 void Form1::showAtStart()

@@ -25,6 +25,8 @@ public:
 
     // The callers' road: question layout, modal showing, the answer (6 means yes).
     int ask();
+    // The same with another question in the scrolling text, for this showing only.
+    int ask(const QString &question);
 
     Gradient *EsGradient1 = nullptr;
     QPushButton *BtnOK = nullptr;

@@ -1,5 +1,6 @@
 #include "addresspage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbmemo.h"
@@ -71,6 +72,8 @@ AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *par
     setupRecordBar();
     setupFields();
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Cards, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &AddressPage::RebuildNameList);
 
     m_table.AfterScroll = [this](TDbf &table) { DbfadbookAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfadbookBeforeDelete(table); };

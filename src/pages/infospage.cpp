@@ -1,5 +1,6 @@
 #include "infospage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
@@ -87,6 +88,8 @@ InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDe
     setTabOrder(m_categories, m_title);
     setTabOrder(m_title, m_titles);
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Sheets, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &InfosPage::RebuildInfoLists);
 
     m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfinfosBeforeDelete(table); };

@@ -9,6 +9,7 @@
 #include "recordactions.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
+#include "trashwindow.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelet
     setupTitle();
     setupText(format);
     m_actions->attachTo(this);
+    TrashWindow::attach(m_table, TrashWindow::Notes, this, m_recordBar);
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
 }
