@@ -67,9 +67,10 @@ void TrashWindow::setupList()
     m_preview->setReadOnly(true);
     m_preview->setFocusPolicy(Qt::ClickFocus);
 
-    m_emptyNote = new QLabel(QStringLiteral("La corbeille est vide."), this);
+    // Inside the empty list, where the records would be.
+    m_emptyNote = new QLabel(QStringLiteral("La corbeille est vide."), m_list->viewport());
     m_emptyNote->setObjectName(QStringLiteral("LabelVide"));
-    m_emptyNote->setGeometry(20, 20, 180, 40);
+    m_emptyNote->setGeometry(8, 10, 180, 40);
     m_emptyNote->setWordWrap(true);
     m_emptyNote->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_emptyNote->setAttribute(Qt::WA_TransparentForMouseEvents);
