@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QPushButton>
@@ -53,6 +54,10 @@ TAvertissement::TAvertissement(QWidget *parent)
     connect(BtnOK, &QPushButton::clicked, this, &TAvertissement::BtnOKClick);
     connect(BtnNo, &QPushButton::clicked, this, &TAvertissement::BtnNoClick);
     setupLabel();
+    LabelAbandon = new QLabel(QStringLiteral("  Abandonner les modifications ?  "), this);
+    LabelAbandon->setObjectName(QStringLiteral("LabelAbandon"));
+    LabelAbandon->adjustSize();
+    LabelAbandon->hide();
 
     // The first showing answers "Non" to a hasty Enter; later showings keep whichever button
     // had the focus.
@@ -130,6 +135,18 @@ int TAvertissement::ask()
 {
     labelalarme->setTag(QuestionTag);
     return exec();
+}
+
+int TAvertissement::askDiscard()
+{
+    const QString question = labelalarme->caption();
+    QPushButton *const deleteFocus = m_focusButton;
+    labelalarme->setCaption(LabelAbandon->text());
+    m_focusButton = BtnNo;
+    const int answer = ask();
+    labelalarme->setCaption(question);
+    m_focusButton = deleteFocus;
+    return answer;
 }
 
 void TAvertissement::FormActivate()
