@@ -91,8 +91,14 @@ bool InterfaceLanguage::applyFlag(int languageCode)
 void InterfaceLanguage::load(int languageCode)
 {
     m_current = LoadLanguageFile(m_languageDirectory, fileForCode(languageCode));
+    m_currentCode = languageCode;
     if (m_current)
         followWithQt(languageCode);
+}
+
+QLocale InterfaceLanguage::locale() const
+{
+    return m_current ? QLocale(languageOf(m_currentCode).locale) : QLocale();
 }
 
 QList<QWidget *> InterfaceLanguage::windows() const

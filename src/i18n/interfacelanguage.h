@@ -19,6 +19,7 @@
 //         languageCode = 9;
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -64,6 +65,8 @@ public:
 
     // The language file loaded last, or null.
     std::shared_ptr<const LanguageFile> current() const { return m_current; }
+    // The locale of that file's language (lists sort by it); the system's while none is loaded.
+    QLocale locale() const;
 
     // The main window, the confirmation dialog, and the update dialog while it is open.
     QList<QWidget *> windows() const;
@@ -83,5 +86,6 @@ private:
     QString m_languageDirectory;
     QPointer<QWidget> m_mainWindow;
     std::shared_ptr<const LanguageFile> m_current;
+    int m_currentCode = 0;
     QTranslator *m_qtTranslator = nullptr;
 };
