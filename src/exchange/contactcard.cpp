@@ -1,0 +1,24 @@
+#include "contactcard.h"
+
+namespace exchange {
+
+CardLabels defaultCardLabels()
+{
+    return {QStringLiteral("Prénom"),    QStringLiteral("Nom"),    QStringLiteral("Adresse"),
+            QStringLiteral("Ville"),     QStringLiteral("Code postal"), QStringLiteral("Pays"),
+            QStringLiteral("Téléphone"), QStringLiteral("Fax"),    QStringLiteral("Mobile"),
+            QStringLiteral("Email"),     QStringLiteral("Site web"), QStringLiteral("Notes")};
+}
+
+QString ContactCard::displayName() const
+{
+    const QString name = ((*this)[Prenom] + QLatin1Char(' ') + (*this)[Nom]).trimmed();
+    if (!name.isEmpty())
+        return name;
+    for (const CardField f : {Email, Mobile, Tel})
+        if (!(*this)[f].isEmpty())
+            return (*this)[f];
+    return {};
+}
+
+} // namespace exchange
