@@ -39,7 +39,7 @@ QColor infoColour()
 // What one walk through the table found.
 struct InfosPage::Lists
 {
-    QStringList categories{QString::fromLatin1(AllCategories)};
+    QStringList categories;
     std::vector<Sheet> sheets; // in the title list's order
     bool walked = false;       // the table had a sheet
     bool lastWasNew = false;   // the last sheet walked brought a category not met before
@@ -129,15 +129,23 @@ void InfosPage::postPendingEdit()
         m_table.checkBrowseMode();
 }
 
+// Its text as the language file last gave it ("items[0]"), which a rebuild keeps.
+QString InfosPage::allCategories() const
+{
+    const QStringList entries = m_categoryEntries->stringList();
+    return entries.isEmpty() ? QString::fromLatin1(AllCategories) : entries.first();
+}
+
 void InfosPage::RebuildInfoLists()
 {
     // The post below rebuilds through AfterPost; this rebuild does the work once.
     if (m_rebuilding)
         return;
     if (!m_table.active()) {
-        showEntries(m_categories, m_categoryEntries, {QString::fromLatin1(AllCategories)}, -1,
+        showEntries(m_categories, m_categoryEntries, {allCategories()}, -1,
                     m_categories->currentText());
-        showEntries(m_titles, m_titleEntries, {}, -1, m_titles->currentText());
+        m_sheets.clear();
+        showTitleEntries(m_titles->currentText());
         return;
     }
     m_rebuilding = true;
@@ -163,6 +171,7 @@ void InfosPage::RebuildInfoLists()
 InfosPage::Lists InfosPage::walkTable()
 {
     Lists lists;
+    lists.categories << allCategories();
     QSet<QString> known{lists.categories.first()};
     ControlsDisabled still(m_table);
     std::vector<Sheet> walked;

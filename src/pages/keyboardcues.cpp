@@ -124,11 +124,11 @@ public:
     {
         addKey(QKeySequence(Qt::Key_F6), true);
         addKey(QKeySequence(Qt::SHIFT | Qt::Key_F6), false);
-        for (QWidget *bar : m_bars)
-            for (QAbstractButton *button : bar->findChildren<QAbstractButton *>()) {
-                button->setFocusPolicy(Qt::NoFocus);
-                button->installEventFilter(this);
-            }
+        for (QWidget *bar : m_bars) {
+            for (QAbstractButton *button : bar->findChildren<QAbstractButton *>())
+                takeButton(button);
+            bar->installEventFilter(this); // buttons added later are taken as they are polished
+        }
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
             if (now && m_page->isAncestorOf(now) && barOf(now) < 0)
                 m_lastField = now;
@@ -137,7 +137,14 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (event->type() == QEvent::ChildPolished) {
+            if (auto *button = qobject_cast<QAbstractButton *>(static_cast<QChildEvent *>(event)->child()))
+                takeButton(button);
+            return false;
+        }
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        if (!qobject_cast<QAbstractButton *>(watched))
             return false;
         auto *key = static_cast<QKeyEvent *>(event);
         const int code = key->key();
@@ -170,6 +177,12 @@ public:
     }
 
 private:
+    void takeButton(QAbstractButton *button)
+    {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->installEventFilter(this);
+    }
+
     void addKey(const QKeySequence &sequence, bool forward)
     {
         auto *action = new QAction(this);

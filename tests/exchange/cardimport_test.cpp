@@ -143,7 +143,8 @@ TEST(CardImport, LongValuesStayWholeInTheNotesAndRepeatedCardsAreSkipped)
     jean.extras.append({QStringLiteral("home"), QStringLiteral("x@example.org"), Email});
     ImportReport first = book.import({jean, card({{Nom, "Seul"}})});
     EXPECT_EQ(first.stored, 2);
-    EXPECT_EQ(first.intoNotes, QStringList{"Jean Dupont : Adresse"});
+    EXPECT_EQ(first.intoNotes, (QStringList{"Jean Dupont : Adresse", "Jean Dupont : Anniversaire",
+                                            "Jean Dupont : Email (home)"}));
 
     // The same cards again, once more in the same file: all skipped, nothing added.
     ImportReport again = book.import({jean, card({{Nom, "Seul"}}), jean});
