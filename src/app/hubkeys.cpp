@@ -40,17 +40,9 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
     for (size_t i = 0; i < areas.size(); ++i) {
         const Form1::PageEntry &area = *areas[i];
         ClickLabel *label = window.findChild<ClickLabel *>(QLatin1String(area.hotArea));
-        m_areas.push_back({label, area.index});
-        if (i > 0)
-            QWidget::setTabOrder(m_areas[i - 1].label, label);
+        m_areas.push_back({label, area.index, area.secret});
         // A secret area is no Tab stop until the hub shows; Tab finds it afterwards.
         label->setKeyboardClickable(!area.secret);
-        if (area.secret)
-            connect(m_openHub, &ClickLabel::clicked, label, [label] { label->setKeyboardClickable(true); });
-        // After the window's own handler: the page is selected by then.
-        connect(label, &ClickLabel::clicked, this, [this, page = area.index] {
-            focusInto(m_window.notebook()->widget(page));
-        });
 
         // Nothing shows its text, so it has none: the area's hint says it in the window's language.
         auto *action = new QAction(this);
@@ -78,7 +70,18 @@ void HubKeys::selectPage(int page)
 
 bool HubKeys::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_openHub || event->type() != QEvent::KeyPress)
+    if (watched != m_openHub)
+        return false;
+    // However the hub was revealed, Tab finds the address book's area from then on.
+    if (event->type() == QEvent::Hide) {
+        for (const Area &area : m_areas)
+            if (area.secret)
+                area.label->setKeyboardClickable(true);
+        // Ordered only now: a control that takes no focus keeps no place in the order.
+        for (size_t i = 1; i < m_areas.size(); ++i)
+            QWidget::setTabOrder(m_areas[i - 1].label, m_areas[i].label);
+    }
+    if (event->type() != QEvent::KeyPress)
         return false;
     const int key = static_cast<QKeyEvent *>(event)->key();
     const bool opens = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return ||

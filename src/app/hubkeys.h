@@ -36,6 +36,7 @@ private:
     {
         ClickLabel *label;
         int page;
+        bool secret;
     };
     std::vector<Area> m_areas; // left to right
 };

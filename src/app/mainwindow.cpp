@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "addresspage.h"
+#include "dbmemo.h"
 #include "application.h"
 #include "art.h"
 #include "autorunner.h"
@@ -14,6 +15,7 @@
 #include "infospage.h"
 #include "inisyntax.h"
 #include "interfacelanguage.h"
+#include "keyboardcues.h"
 #include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
@@ -21,9 +23,12 @@
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
+#include "rxdbrichedit.h"
+#include "recordactions.h"
 #include "searchwindow.h"
 #include "settings.h"
 #include "todopage.h"
+#include "trashwindow.h"
 #include "ualarm.h"
 
 #include <QAction>
@@ -102,6 +107,7 @@ std::span<const Form1::PageEntry> Form1::pages()
          [](Form1 &f) {
              f.m_pageMode->setSyncGuard(false);
              f.m_pageMode->setMode(PageMode::TodoEditor);
+             f.m_todoPage->RebuildTitleList();
          },
          &NotebookTables::Dbfmemo, SearchIndex::Notes, [](Form1 &f) { f.m_todoPage->postPendingEdit(); }, 1},
         {PageInfos, "Label4", "carnet d'informations personnelles", {424, 9, 33, 24}, false, false,
@@ -280,6 +286,19 @@ void Form1::buildPages()
     m_formatActions = new FormatActions(*m_pageMode, m_notebook);
     for (const PageEntry &entry : pages())
         m_notebook->addWidget(entry.make(*this));
+    // Escape asks the delete question too, before it drops what was typed into a record.
+    for (RecordActions *actions : {m_todoPage->ActionList1(), m_infosPage->ActionList2(),
+                                   m_addressPage->ActionList3()})
+        actions->setDiscardQuestion([this] { return m_deleteQuestion ? m_deleteQuestion->askDiscard() : 0; });
+    // The lists sort in the order of the interface language, from their next rebuild on.
+    const auto sortLists = [this] {
+        const QLocale order = m_language->locale();
+        m_todoPage->setListLocale(order);
+        m_infosPage->setListLocale(order);
+        m_addressPage->setListLocale(order);
+    };
+    sortLists();
+    connect(m_language, &InterfaceLanguage::languageChanged, this, sortLists);
     // The flags switch the language at once; the code reaches the settings file with the next OK.
     connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
         if (m_language->applyFlag(code))
@@ -388,11 +407,18 @@ void Form1::buildSearchWindow()
     for (const PageEntry &entry : pages())
         if (entry.search >= 0)
             m_search->index().watch((m_tables->*entry.table)(), SearchIndex::Table(entry.search));
-    connect(m_search, &SearchWindow::recordRequested, this, [this](int table, int recNo) {
+    connect(m_search, &SearchWindow::recordRequested, this, [this](int table, int recNo, bool inText) {
         for (const PageEntry &entry : pages())
             if (entry.search == table)
-                SearchJump(entry.index, recNo);
+                SearchJump(entry.index, recNo, inText);
     });
+    // The trash of each page asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : m_notebook->findChildren<TrashWindow *>()) {
+        trash->setQuestion([this](const QString &question) {
+            return m_deleteQuestion ? m_deleteQuestion->ask(question) : 0;
+        });
+        trash->setBeforeCompaction([this] { m_search->index().releaseTables(); });
+    }
 }
 
 QString Form1::settingsFile() const
@@ -551,10 +577,16 @@ void Form1::selectPage(int page)
     if (!entry)
         return;
     buildPages();
+    // The address book's area works before the hub shows; once a page is open the hub must be
+    // there to leave it.
+    if (!m_openHub->isHidden())
+        Image1Click();
     m_notebook->show();
     m_notebook->setCurrentIndex(page);
     if (entry->selected)
         entry->selected(*this);
+    // Its own keys work at once, and a Space typed next lands in a field, never on a button.
+    focusInto(m_notebook->currentWidget());
 }
 
 void Form1::Label3Click()
@@ -588,7 +620,7 @@ void Form1::ImageRechercheClick()
 // The page is selected as the hub selects it (its lists rebuilt), then the record becomes current
 // by its physical number. A pending edit of that table is posted first, as any move posts it, and
 // before the rebuild walks the table.
-void Form1::SearchJump(int page, int recNo)
+void Form1::SearchJump(int page, int recNo, bool inText)
 {
     const PageEntry *entry = pageEntry(page);
     if (!entry || !entry->table)
@@ -603,6 +635,12 @@ void Form1::SearchJump(int page, int recNo)
     // Setting the record number fires no scroll event; the page's lists follow the record.
     if (table.AfterScroll)
         table.AfterScroll(table);
+    if (inText) {
+        QWidget *text = page == PageMemo    ? static_cast<QWidget *>(m_todoPage->editor1())
+                        : page == PageInfos ? static_cast<QWidget *>(m_infosPage->editor2())
+                                            : static_cast<QWidget *>(m_addressPage->DBMemo1());
+        text->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void Form1::Label1Click()

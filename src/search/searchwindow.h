@@ -43,10 +43,10 @@ public:
     // Asks for the record of result row `row` and closes the window.
     void openRow(int row);
 
-
 signals:
-    // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number.
-    void recordRequested(int table, int recNo); // a SearchIndex::Table
+    // table: a SearchIndex::Table; recNo: physical record number; inText: the words were found
+    // in the record's text, not only in its title.
+    void recordRequested(int table, int recNo, bool inText);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
