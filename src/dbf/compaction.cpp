@@ -402,7 +402,7 @@ std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePa
                 continue;
             auto found = moved.find(block);
             if (found == moved.end())
-                found = moved.emplace(block, memo->write(0, 0, old.memoFile()->read(block))).first;
+                found = moved.emplace(block, memo->write(old.memoFile()->read(block))).first;
             old.setMemoBlock(record.data(), f, found->second);
         }
         out.add(record.data(), record.size());
