@@ -86,7 +86,7 @@ void InterfaceLanguage::load(int languageCode)
 
 QLocale InterfaceLanguage::locale() const
 {
-    return m_shownCode ? QLocale(languageOf(*m_shownCode).locale) : QLocale();
+    return m_shownCode ? QLocale(languageOfCode(*m_shownCode).locale) : QLocale();
 }
 
 QList<QWidget *> InterfaceLanguage::windows() const
