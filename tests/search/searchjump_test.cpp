@@ -113,9 +113,9 @@ TEST(SearchJumpFocus, WordsFoundInTheTextPutTheFocusInTheText)
     ASSERT_TRUE(QTest::qWaitFor([&form] { return form.activated(); }, 5000));
     SearchWindow *search = form.searchWindow();
     search->popup(QPoint(0, 0));
-    QTest::keyClicks(search->EditRecherche, QStringLiteral("beurre"));
-    QTRY_COMPARE(search->ListeResultats->model()->rowCount(), 1);
-    QTest::keyClick(search->EditRecherche, Qt::Key_Return);
+    QTest::keyClicks(search->findChild<QLineEdit *>("EditRecherche"), QStringLiteral("beurre"));
+    QTRY_COMPARE(search->findChild<QListView *>("ListeResultats")->model()->rowCount(), 1);
+    QTest::keyClick(search->findChild<QLineEdit *>("EditRecherche"), Qt::Key_Return);
     ASSERT_NE(form.focusWidget(), nullptr);
     EXPECT_EQ(form.focusWidget()->objectName(), QStringLiteral("editor1"));
 }
