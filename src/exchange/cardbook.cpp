@@ -146,6 +146,7 @@ CardBook::Prepared CardBook::prepare(const ContactCard &card) const
             : e.label.isEmpty()           ? m_labels[e.field]
                                           : m_labels[e.field] + QLatin1String(" (") + e.label + QLatin1Char(')');
         lines << label + QLatin1String(" : ") + e.value;
+        p.moved << label;
     }
     QString notes = card[Notes];
     if (!lines.isEmpty())
@@ -174,14 +175,10 @@ QString CardBook::duplicateKey(const Prepared &p) const
 QSet<QString> CardBook::storedKeys()
 {
     QSet<QString> keys;
-    std::array<TDbfField *, CardFieldCount> fields{};
-    for (int f = 0; f < CardFieldCount; ++f)
-        fields[f] = m_table->findField(CardFieldNames[f]);
-    for (m_table->first(); !m_table->eof(); m_table->next()) {
+    for (const ContactCard &c : cards()) {
         Prepared p;
-        for (int f = 0; f < CardFieldCount; ++f)
-            if (fields[f])
-                p.values[f] = QString::fromStdString(fields[f]->asString());
+        p.values = c.values;
+        p.values[Notes] = storedNotes(c[Notes]);
         keys.insert(duplicateKey(p));
     }
     return keys;
@@ -191,8 +188,12 @@ ImportReport CardBook::import(const QList<ContactCard> &cards, const ImportProgr
 {
     std::vector<Prepared> prepared;
     prepared.reserve(static_cast<std::size_t>(cards.size()));
-    for (const ContactCard &c : cards)
-        prepared.push_back(prepare(c));
+    try {
+        for (const ContactCard &c : cards)
+            prepared.push_back(prepare(c));
+    } catch (const ExchangeError &e) {
+        throw ExchangeError(e.message() + QStringLiteral(" Aucune fiche n'a été importée."));
+    }
 
     ImportReport report;
     QSet<QString> keys = storedKeys();
@@ -268,7 +269,8 @@ ImportReport importCardFile(CardBook &book, const QString &path, const CardLabel
         throw ExchangeError(QStringLiteral("Impossible de lire %1 : %2").arg(path, file.errorString()));
     const ReadCards read = looksLikeVCard(path, bytes) ? readVCards(bytes) : readCsvCards(bytes, labels);
     if (!read.ok())
-        throw ExchangeError(QStringLiteral("%1, %2").arg(QFileInfo(path).fileName(), describeFault(read)));
+        throw ExchangeError(QStringLiteral("%1, %2 Aucune fiche n'a été importée.")
+                                .arg(QFileInfo(path).fileName(), describeFault(read)));
     ImportReport report = book.import(read.cards, progress);
     report.binaryLeftOut = read.binaryLeftOut;
     return report;
@@ -277,11 +279,16 @@ ImportReport importCardFile(CardBook &book, const QString &path, const CardLabel
 int exportCardFile(CardBook &book, const QString &path, const CardLabels &labels, int physicalRecord)
 {
     const QList<ContactCard> cards = book.cards(physicalRecord);
+    saveCardFile(path, cards, labels);
+    return static_cast<int>(cards.size());
+}
+
+void saveCardFile(const QString &path, const QList<ContactCard> &cards, const CardLabels &labels)
+{
     const QByteArray bytes = isCsvPath(path) ? writeCsvCards(cards, labels) : writeVCards(cards);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw ExchangeError(QStringLiteral("Impossible d'écrire %1 : %2").arg(path, file.errorString()));
-    return static_cast<int>(cards.size());
 }
 
 } // namespace exchange

@@ -41,7 +41,9 @@ struct ImportReport
 {
     int stored = 0;
     int skipped = 0;         // equal in every field to a card already stored (or earlier in the file)
-    QStringList intoNotes;   // "Jean Dupont : Adresse" for every value kept whole in the notes
+    // "Jean Dupont : Adresse" for every value kept in the notes: too long for its field, or
+    // without a field of its own.
+    QStringList intoNotes;
     int binaryLeftOut = 0;   // pictures and keys, which the address book cannot hold
     // One line: "12 fiches enregistrées, 1 déjà présente ignorée."
     QString summary() const;
@@ -90,5 +92,7 @@ ImportReport importCardFile(CardBook &book, const QString &path, const CardLabel
 // file is replaced whole or not at all. Returns the number of cards written.
 int exportCardFile(CardBook &book, const QString &path, const CardLabels &labels,
                    int physicalRecord = 0);
+// Writes cards to `path` as exportCardFile does.
+void saveCardFile(const QString &path, const QList<ContactCard> &cards, const CardLabels &labels);
 
 } // namespace exchange

@@ -21,4 +21,12 @@ QString ContactCard::displayName() const
     return {};
 }
 
+ReadCards ReadCards::refused(int line, const QString &message)
+{
+    ReadCards r;
+    r.error = message;
+    r.errorLine = line;
+    return r;
+}
+
 } // namespace exchange

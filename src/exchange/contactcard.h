@@ -58,6 +58,8 @@ struct ReadCards
     int errorLine = 0; // 1-based line of the fault
     int binaryLeftOut = 0; // pictures, sounds and keys: binary values the address book cannot keep
     bool ok() const { return error.isEmpty(); }
+    // A file refused at `line`.
+    static ReadCards refused(int line, const QString &message);
 };
 
 } // namespace exchange

@@ -93,20 +93,6 @@ int fieldOfColumn(const QString &header, const CardLabels &labels)
     return knownColumns().value(key, -1);
 }
 
-ReadCards refuse(int line, const QString &message)
-{
-    ReadCards r;
-    r.error = message;
-    r.errorLine = line;
-    return r;
-}
-
-QString oneLine(QString s)
-{
-    s.replace(QLatin1Char('\n'), QLatin1String(", "));
-    return s.trimmed();
-}
-
 ContactCard cardOfRow(const QStringList &header, const QList<int> &fields, const QStringList &row)
 {
     ContactCard card;
@@ -167,8 +153,12 @@ QChar detectDelimiter(const QString &text)
             quoted = !quoted;
         else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
             break;
-        else if (!quoted)
-            comma += c == QLatin1Char(','), semicolon += c == QLatin1Char(';'), tab += c == QLatin1Char('\t');
+        else if (!quoted && c == QLatin1Char(','))
+            ++comma;
+        else if (!quoted && c == QLatin1Char(';'))
+            ++semicolon;
+        else if (!quoted && c == QLatin1Char('\t'))
+            ++tab;
     }
     if (semicolon > comma && semicolon >= tab)
         return QLatin1Char(';');
@@ -251,16 +241,16 @@ ReadCards readCsvCards(QByteArrayView input, const CardLabels &labels)
     QByteArray bytes = input.toByteArray();
     const bool bom = stripUtf8Bom(bytes);
     if (const int line = firstBinaryLine(bytes))
-        return refuse(line, QStringLiteral("ce fichier n'est pas un fichier texte (octet nul)."));
+        return ReadCards::refused(line, QStringLiteral("ce fichier n'est pas un fichier texte (octet nul)."));
     const QString text = bom ? QString::fromUtf8(bytes) : decodeGuessing(bytes);
     const CsvRows rows = parseCsv(text, detectDelimiter(text));
     if (!rows.error.isEmpty())
-        return refuse(rows.errorLine, rows.error);
+        return ReadCards::refused(rows.errorLine, rows.error);
     qsizetype first = 0;
     while (first < rows.rows.size() && isBlank(rows.rows[first]))
         ++first;
     if (first == rows.rows.size())
-        return refuse(1, QStringLiteral("ce fichier ne contient aucune fiche."));
+        return ReadCards::refused(1, QStringLiteral("ce fichier ne contient aucune fiche."));
     const QStringList &header = rows.rows[first];
     QList<int> fields;
     bool anyField = false;
@@ -269,7 +259,7 @@ ReadCards readCsvCards(QByteArrayView input, const CardLabels &labels)
         anyField = anyField || fields.last() != -1;
     }
     if (!anyField)
-        return refuse(rows.rowLines[first],
+        return ReadCards::refused(rows.rowLines[first],
                       QStringLiteral("la première ligne doit nommer les colonnes (Prénom, Nom, "
                                      "Adresse, First Name, Last Name…) ; aucune n'est reconnue."));
     ReadCards result;
@@ -281,7 +271,7 @@ ReadCards readCsvCards(QByteArrayView input, const CardLabels &labels)
         result.cards << card;
     }
     if (result.cards.isEmpty())
-        return refuse(rows.rowLines[first], QStringLiteral("ce fichier ne contient aucune fiche."));
+        return ReadCards::refused(rows.rowLines[first], QStringLiteral("ce fichier ne contient aucune fiche."));
     return result;
 }
 

@@ -22,6 +22,7 @@ namespace exchange {
 namespace {
 
 constexpr int kHeadingPoints = 16;
+constexpr int kTextPoints = 11; // what reads well on paper; the notes' own sizes still win
 
 // Every picture name used in doc, once each.
 QStringList imageNames(const QTextDocument *doc)
@@ -97,6 +98,9 @@ std::vector<NoteRecord> readNoteRecords(const QString &dataDirectory, NoteTable 
 NoteDocument::NoteDocument()
 {
     m_doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Velmora"));
+    QFont font = m_doc.defaultFont();
+    font.setPointSize(kTextPoints);
+    m_doc.setDefaultFont(font);
 }
 
 void NoteDocument::addSection(const QString &title, const QString &category, const QTextDocument *body)
@@ -133,6 +137,28 @@ void NoteDocument::addSection(const QString &title, const QString &category, con
         cursor.insertFragment(QTextDocumentFragment(body));
     }
     ++m_sections;
+}
+
+void NoteDocument::addCard(const ContactCard &card, const CardLabels &labels)
+{
+    QTextDocument body;
+    QTextCursor cursor(&body);
+    QTextCharFormat label;
+    label.setFontWeight(QFont::Bold);
+    bool first = true;
+    for (int f = 0; f < CardFieldCount; ++f) {
+        if (card.values[f].isEmpty())
+            continue;
+        if (!first)
+            cursor.insertBlock();
+        first = false;
+        cursor.insertText(labels[f] + QLatin1String(" : "), label);
+        // The notes start on a line of their own, as they are several lines.
+        if (f == Notes)
+            cursor.insertBlock();
+        cursor.insertText(card.values[f], QTextCharFormat());
+    }
+    addSection(card.displayName(), {}, &body);
 }
 
 QByteArray NoteDocument::toHtml() const

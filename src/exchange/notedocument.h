@@ -10,6 +10,8 @@
 // Building needs a QGuiApplication (fonts); the command line runs one on the offscreen platform.
 #pragma once
 
+#include "contactcard.h"
+
 #include <QString>
 #include <QPageSize>
 #include <QTextDocument>
@@ -49,6 +51,8 @@ public:
     // it when there is one, then a copy of body with its pictures. Sections after the first
     // start a new page on paper.
     void addSection(const QString &title, const QString &category, const QTextDocument *body);
+    // A card as a section: its name as the heading, then each value that is set beside its label.
+    void addCard(const ContactCard &card, const CardLabels &labels);
     int sectionCount() const { return m_sections; }
     QTextDocument &document() { return m_doc; }
 

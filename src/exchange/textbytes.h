@@ -28,4 +28,7 @@ struct ByteLine
 };
 QList<ByteLine> splitLines(QByteArrayView bytes);
 
+// A value for a one-line field: its line breaks become ", ", its ends are trimmed.
+QString oneLine(QString text);
+
 } // namespace exchange

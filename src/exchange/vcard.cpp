@@ -68,11 +68,6 @@ struct Property
     }
 };
 
-bool isQuotedPrintable(const QByteArray &head)
-{
-    return head.toUpper().contains("QUOTED-PRINTABLE");
-}
-
 // Joins folded lines and quoted-printable soft breaks into content lines.
 QList<ByteLine> contentLines(const QList<ByteLine> &physical)
 {
@@ -86,9 +81,15 @@ QList<ByteLine> contentLines(const QList<ByteLine> &physical)
         if (!out.isEmpty()) {
             QByteArray &last = out.last().bytes;
             const qsizetype colon = last.indexOf(':');
-            if (last.endsWith('=') && colon > 0 && isQuotedPrintable(last.left(colon))) {
+            const QByteArray head = colon > 0 ? last.left(colon).toUpper() : QByteArray();
+            if (last.endsWith('=') && head.contains("QUOTED-PRINTABLE")) {
                 last.chop(1);
                 last += l.bytes;
+                continue;
+            }
+            // 2.1 lets BASE64 data run on over lines of its own, unindented, to a blank line.
+            if (head.contains("BASE64") && !l.bytes.trimmed().isEmpty() && !l.bytes.contains(':')) {
+                last += l.bytes.trimmed();
                 continue;
             }
         }
@@ -267,12 +268,6 @@ QStringList components(const QString &raw, int count, bool newlineEscapes, const
     while (out.size() < count)
         out << QString();
     return out;
-}
-
-QString oneLine(QString s)
-{
-    s.replace(QLatin1Char('\n'), QLatin1String(", "));
-    return s.trimmed();
 }
 
 QString joinNonEmpty(const QStringList &parts, const QString &sep)
@@ -470,14 +465,6 @@ private:
     int m_binary = 0;
 };
 
-ReadCards refuse(int line, const QString &message)
-{
-    ReadCards r;
-    r.error = message;
-    r.errorLine = line;
-    return r;
-}
-
 } // namespace
 
 ReadCards readVCards(QByteArrayView input)
@@ -485,7 +472,7 @@ ReadCards readVCards(QByteArrayView input)
     QByteArray bytes = input.toByteArray();
     stripUtf8Bom(bytes);
     if (const int line = firstBinaryLine(bytes))
-        return refuse(line, QStringLiteral("ce fichier n'est pas un fichier texte (octet nul)."));
+        return ReadCards::refused(line, QStringLiteral("ce fichier n'est pas un fichier texte (octet nul)."));
     ReadCards result;
     std::optional<CardBuilder> card;
     int cardLine = 0;
@@ -494,29 +481,29 @@ ReadCards readVCards(QByteArrayView input)
             continue;
         Property p;
         if (!parseProperty(l, p))
-            return refuse(l.number, QStringLiteral("cette ligne n'est pas une ligne de vCard."));
+            return ReadCards::refused(l.number, QStringLiteral("cette ligne n'est pas une ligne de vCard."));
         const QByteArray value = p.value.trimmed().toUpper();
         if (p.name == "BEGIN" && value == "VCARD") {
             if (card)
-                return refuse(cardLine, QStringLiteral("la fiche qui commence ici n'a pas de END:VCARD."));
+                return ReadCards::refused(cardLine, QStringLiteral("la fiche qui commence ici n'a pas de END:VCARD."));
             card.emplace(l.number);
             cardLine = l.number;
         } else if (p.name == "END" && value == "VCARD") {
             if (!card)
-                return refuse(l.number, QStringLiteral("END:VCARD sans BEGIN:VCARD."));
+                return ReadCards::refused(l.number, QStringLiteral("END:VCARD sans BEGIN:VCARD."));
             result.cards << card->build();
             result.binaryLeftOut += card->binaryLeftOut();
             card.reset();
         } else if (!card) {
-            return refuse(l.number, QStringLiteral("une fiche vCard commence par BEGIN:VCARD."));
+            return ReadCards::refused(l.number, QStringLiteral("une fiche vCard commence par BEGIN:VCARD."));
         } else {
             card->add(p);
         }
     }
     if (card)
-        return refuse(cardLine, QStringLiteral("la fiche qui commence ici n'a pas de END:VCARD."));
+        return ReadCards::refused(cardLine, QStringLiteral("la fiche qui commence ici n'a pas de END:VCARD."));
     if (result.cards.isEmpty())
-        return refuse(1, QStringLiteral("ce fichier ne contient aucune fiche vCard."));
+        return ReadCards::refused(1, QStringLiteral("ce fichier ne contient aucune fiche vCard."));
     return result;
 }
 
