@@ -434,8 +434,9 @@ TEST(Keyboard, EscapeAsksBeforeItDropsChangesAndWithoutAnyJustLeavesEditing)
         p.press(Qt::Key_Escape);
         QCoreApplication::processEvents();
         EXPECT_EQ(question, c.change ? QStringLiteral("  Abandonner les modifications ?  ") : QString());
-        if (c.change)
+        if (c.change) {
             EXPECT_EQ(focusAtShowing, p.question.BtnNo) << "a hasty Enter keeps the typing";
+        }
         EXPECT_EQ(p.state(), c.after);
         EXPECT_EQ(p.title(), QString::fromUtf8(c.title));
         EXPECT_EQ(p.question.labelalarme->caption(), QStringLiteral("  Supprimer vraiment ?  "))
