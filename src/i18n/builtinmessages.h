@@ -44,6 +44,7 @@ enum Number : int {
     PasswordPrompt = 302,
     InvalidKeySize = 303,
     CannotWriteSettings = 310,
+    SettingsValueOf = 311, // the line after an error about a settings value
     // The table engine (its texts are English).
     RecordLocked = 400,
     InvalidDbfFile = 401,
