@@ -50,7 +50,8 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
             focusInto(m_window.notebook()->widget(page));
         });
 
-        auto *action = new QAction(label->toolTip(), this);
+        // Nothing shows its text, so it has none: the area's hint says it in the window's language.
+        auto *action = new QAction(this);
         action->setObjectName(QStringLiteral("PageShortcut%1").arg(i + 1));
         action->setShortcut(QKeySequence(Qt::CTRL | area.digit));
         connect(action, &QAction::triggered, this, [this, page = area.page] { selectPage(page); });

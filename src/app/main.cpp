@@ -1,6 +1,7 @@
 #include "application.h"
 #include "backgroundstep.h"
 #include "builtinmessages.h"
+#include "commandline.h"
 #include "datafolder.h"
 #include "mainwindow.h"
 #include "notebooktables.h"
@@ -10,10 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
-// The one option: it must work without a display, so it is answered before Qt starts.
+// --version must work without a display, so it is answered before Qt starts.
 bool asksForVersion(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i)
@@ -30,6 +32,8 @@ int main(int argc, char **argv)
         std::printf("velmora %s\n", VELMORA_VERSION);
         return 0;
     }
+    if (const std::optional<int> exitCode = runDataCommand(argc, argv))
+        return *exitCode;
     // Read while the program connects to the display, so that the first text drawn need not.
     BackgroundStep fontConfiguration({readFontConfiguration});
     Application app(argc, argv);

@@ -17,6 +17,7 @@
 #include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
+#include "pagecommandwiring.h"
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
@@ -31,6 +32,7 @@
 #include <QSessionManager>
 #include <QDate>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
@@ -243,12 +245,18 @@ void Form1::buildPages()
             languageCode = code;
     });
     buildSearchWindow();
+    attachPageCommands(dataDirectory(), m_todoPage, m_infosPage, m_addressPage);
     drawHiddenArt();
     setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
     m_tray->setIcone(windowIcon());
+    // The design texts measured in the fonts found here, as a translation is.
+    for (QLabel *label : m_notebook->findChildren<QLabel *>())
+        if (!label->text().isEmpty() && label->pixmap().isNull())
+            FitCaption(label);
     // A language applied while they did not exist yet reaches the new controls too.
     if (m_language->current())
         TranslateForms(m_language->windows(), *m_language->current());
+    connect(m_language, &InterfaceLanguage::languageChanged, m_optionsPage, &OptionsPage::explainTray);
     // Children go in the order they were given their parent: the tables and the page mode move
     // back behind everything bound to them.
     for (QObject *last : {static_cast<QObject *>(m_pageMode), static_cast<QObject *>(m_tables)}) {
@@ -273,7 +281,9 @@ void Form1::setupOptionsPage()
 {
     m_optionsPage = new OptionsPage(settingsFile(), m_notebook);
     m_optionsPage->setHooks({
-        .languageCode = [this] { return languageCode; },
+        // The language on screen, which a stored 99 would not bring back (it reads English).
+        .languageCode = [this] { return m_language->shownCode(); },
+        .messageLanguage = [this] { return m_language->messageLanguageNumber(); },
         // The box shows what the folders really hold once the change is made.
         .setLaunchAtLogOn = [this](bool on) {
             m_autoRunner->setAutoRun(on);

@@ -7,7 +7,6 @@
 #include "piconebarretache.h"
 #include "sealtext.h"
 #include "settings.h"
-#include "umaj.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -159,6 +158,23 @@ void OptionsPage::setupChoices()
     Editpw2->setMaxLength(15);
     showAsterisks(Editpw);
     showAsterisks(Editpw2);
+
+    // The lock keeps the window closed; the tables stay plain files, and a person must not
+    // believe otherwise.
+    const QString lockOnly = QStringLiteral("Le mot de passe verrouille la fenêtre, pas les "
+                                            "fichiers : qui ouvre le dossier des données lit vos notes.");
+    CheckBox3->setToolTip(lockOnly);
+    LabelVerrou = make<QLabel>(this, "LabelVerrou", {40, 102, 625, 13});
+    LabelVerrou->setText(lockOnly);
+    QPalette quiet = LabelVerrou->palette();
+    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    LabelVerrou->setPalette(quiet);
+
+    // CheckBox2's hint on a desktop without a notification area; hidden, for the language file.
+    m_noTrayText = make<QLabel>(this, "LabelModeleSansZone", {});
+    m_noTrayText->setText(QStringLiteral("Ce bureau n'a pas de zone de notification : "
+                                         "fermer la fenêtre quitte le programme."));
+    m_noTrayText->hide();
 }
 
 void OptionsPage::setupFlags()
@@ -299,10 +315,7 @@ void OptionsPage::showLaunchAtLogOn(bool registered)
 
 void OptionsPage::explainTray()
 {
-    CheckBox2->setToolTip(TPiconeBarreTache::trayAvailable()
-        ? QString()
-        : QStringLiteral("Ce bureau n'a pas de zone de notification : "
-                         "fermer la fenêtre quitte le programme."));
+    CheckBox2->setToolTip(TPiconeBarreTache::trayAvailable() ? QString() : m_noTrayText->text());
 }
 
 void OptionsPage::Image7Click() { emit flagClicked(FlagLanguageCodes[0]); }
@@ -313,6 +326,11 @@ void OptionsPage::Image11Click() { emit flagClicked(FlagLanguageCodes[4]); }
 void OptionsPage::Image12Click() { emit flagClicked(FlagLanguageCodes[5]); }
 
 void OptionsPage::UpdateNowClick()
+{
+    TMAJ::showModal(window(), updateSetup());
+}
+
+UpdateSetup OptionsPage::updateSetup() const
 {
     const QString dataFolder = QFileInfo(m_settingsFile).absolutePath();
     const QString besideProgram = QCoreApplication::applicationDirPath() + QLatin1String("/data");
@@ -325,5 +343,6 @@ void OptionsPage::UpdateNowClick()
     setup.applicationDirectory = downloads + QLatin1Char('/');
     setup.settingsFile = m_settingsFile;
     setup.programVersion = QCoreApplication::applicationVersion().toLatin1();
-    TMAJ::showModal(window(), std::move(setup));
+    setup.languageNumber = m_hooks.messageLanguage;
+    return setup;
 }

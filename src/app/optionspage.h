@@ -6,6 +6,8 @@
 // what to do when a box is ticked, through Hooks.
 #pragma once
 
+#include "umaj.h"
+
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -28,6 +30,7 @@ public:
     struct Hooks
     {
         std::function<int()> languageCode;              // stored as "lng"; 99 when unset
+        std::function<int()> messageLanguage;           // of the update dialog; unset: the locale
         std::function<void(bool)> setLaunchAtLogOn;     // CheckBox1, at once
         std::function<void(bool)> setReduireSiFin;      // CheckBox2, first
         std::function<void(bool)> setPetiteIconeVisible; // CheckBox2, second
@@ -40,8 +43,12 @@ public:
 
     // Sets CheckBox1 to what is really registered, without running its handler.
     void showLaunchAtLogOn(bool registered);
-    // Tells on CheckBox2 when the desktop has no notification area to hide the window in.
+    // Tells on CheckBox2 when the desktop has no notification area to hide the window in, in
+    // the language last applied.
     void explainTray();
+
+    // What the update dialog opened by UpdateNow is given.
+    UpdateSetup updateSetup() const;
 
     // The item index of the update-mode group: -1 while none is selected.
     int radioGroupItemIndex() const;
@@ -57,6 +64,7 @@ public:
     QCheckBox *CheckBox3 = nullptr;
     QLineEdit *Editpw = nullptr;
     QLineEdit *Editpw2 = nullptr;
+    QLabel *LabelVerrou = nullptr; // under the lock: it guards the window, not the files
     QLabel *Label11 = nullptr;
     ClickLabel *Image7 = nullptr;
     ClickLabel *Image8 = nullptr;
@@ -106,4 +114,5 @@ private:
     QString m_settingsFile;
     Hooks m_hooks;
     QButtonGroup *m_radioItems = nullptr;
+    QLabel *m_noTrayText = nullptr;
 };

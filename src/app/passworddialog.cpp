@@ -35,8 +35,10 @@ void showAsterisks(QLineEdit *edit)
 }
 
 TPasswordForm::TPasswordForm(QWidget *parent, bool allowEmptyPassword)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint),
+    // A plain dialog frame: without CustomizeWindowHint the window manager adds minimise and
+    // maximise buttons.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint
+                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_allowEmpty(allowEmptyPassword)
 {
     setObjectName(QStringLiteral("PasswordForm"));

@@ -61,7 +61,8 @@ StartupLock::WrongPasswordNotice StartupLock::errorBox(QWidget *owner)
     QPointer<QWidget> guardedOwner(owner);
     return [guardedOwner] {
         QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(Application::Title),
-                        QStringLiteral("error!"), QMessageBox::Ok, guardedOwner);
+                        LookupBuiltInMessage(BuiltInMessage::WrongPassword), QMessageBox::Ok,
+                        guardedOwner);
         TranslateStandardButtons(box);
         box.exec();
     };

@@ -5,6 +5,7 @@
 #include "scrollinglabel.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainterPath>
@@ -52,6 +53,10 @@ TAvertissement::TAvertissement(QWidget *parent)
     BtnNo = makeButton(QStringLiteral("BtnNo"), QStringLiteral("Non"), NoLeft);
     connect(BtnOK, &QPushButton::clicked, this, &TAvertissement::BtnOKClick);
     connect(BtnNo, &QPushButton::clicked, this, &TAvertissement::BtnNoClick);
+    // What BtnOK reads at every showing; hidden, so that a language file can translate it.
+    m_yesText = new QLabel(QStringLiteral("Oui"), this);
+    m_yesText->setObjectName(QStringLiteral("LabelModeleOui"));
+    m_yesText->hide();
     setupLabel();
 
     // The first showing answers "Non" to a hasty Enter; later showings keep whichever button
@@ -139,7 +144,7 @@ void TAvertissement::FormActivate()
     BtnNo->setVisible(true);
     BtnOK->move(YesLeft, BtnOK->y());
     BtnNo->move(NoLeft, BtnNo->y());
-    BtnOK->setText(QStringLiteral("Oui"));
+    BtnOK->setText(m_yesText->text());
 }
 
 void TAvertissement::restoreFocus()

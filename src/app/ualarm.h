@@ -1,11 +1,13 @@
 // The delete confirmation dialog: a borderless, always-on-top ellipse with a scrolling question
 // and the buttons "Oui" (result 6) and "Non" (result 7). Created once at start-up and shown
-// modally before every deletion; any answer other than 6 means "keep the record".
+// modally before every deletion; any answer other than 6 means "keep the record". BtnOK takes
+// its "Oui" at every showing from the hidden label LabelModeleOui, in the interface language.
 #pragma once
 
 #include <QDialog>
 
 class Gradient;
+class QLabel;
 class QPushButton;
 class TScrollingLabel;
 
@@ -52,6 +54,7 @@ private:
     void restoreFocus();
     QPushButton *makeButton(const QString &objectName, const QString &caption, int left);
 
+    QLabel *m_yesText = nullptr;
     bool m_placed = false;
     QPushButton *m_focusButton = nullptr;
     bool m_dragging = false;

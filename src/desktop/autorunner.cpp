@@ -222,25 +222,25 @@ void TAutoRunner::determine()
     }
 }
 
-// Clears every location, then registers in RunAfter, or in the user's own folder when RunAfter
-// cannot be written (a system folder without the rights). A system entry that cannot be removed
-// is switched off for this user instead. Afterwards the state is read back from the folders.
+// Only the user's own folders change: a system folder holds what an administrator set up for
+// every user, and a program run as root would otherwise register itself for all of them. So a
+// tick writes the user's entry whatever RunAfter says, and an untick that finds a system entry
+// switches it off for this user alone. Afterwards the state is read back from the folders.
 void TAutoRunner::apply()
 {
-    for (TAutoRunAfter location : SearchOrder)
+    for (TAutoRunAfter location : {raUserLogin, raUserLoginOnce})
         QFile::remove(entryPath(location));
-    if (m_autoRun && !writeEntry(m_runAfter) && m_runAfter != raUserLogin)
+    if (m_autoRun)
         writeEntry(raUserLogin);
-    if (!m_autoRun && registersUs(raWindowsStart))
+    else if (registersUs(raWindowsStart))
         writeMask();
     determine();
 }
 
 bool TAutoRunner::writeEntry(TAutoRunAfter location) const
 {
-    // The user's folder is often missing on a fresh account; the others are never made.
-    if (location == raUserLogin)
-        QDir().mkpath(m_locations[location]);
+    // The user's folder is often missing on a fresh account.
+    QDir().mkpath(m_locations[location]);
     const QString contents =
         QLatin1String(EntryGroup) + QLatin1String("\nType=Application\nName=") +
         escapeString(m_appliName) + QLatin1String("\nExec=") + execValue(m_executable) +

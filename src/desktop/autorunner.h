@@ -13,6 +13,10 @@
 // X-GNOME-Autostart-enabled=false). As sessions do, a user entry hides the system entry of the
 // same name, so a switched-off user entry is how one user turns a system registration off.
 //
+// The program writes and removes entries only in the user's folders: a tick always registers
+// for this user (raUserLogin), whatever RunAfter says. System entries are read, and shown as a
+// registration, but never written or removed; unticking one writes a switched-off user entry.
+//
 // Nothing here is ever reported to the user: a folder that cannot be read or written is passed
 // over. After every change AutoRun() and RunAfter() say what the folders really hold, so a box
 // showing AutoRun() never claims a registration that failed.

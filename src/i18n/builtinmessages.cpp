@@ -38,6 +38,7 @@ constexpr Message Messages[] = {
     {PasswordCaption, "Mot de Passe", false},
     {PasswordPrompt, "&Saisie Mot de Passe :", false},
     {InvalidKeySize, "Invalid key size", true},
+    {WrongPassword, "error!", false},
     {CannotWriteSettings, "Impossible d'écrire dans %s", true},
     {SettingsValueOf, "Clé « %s » du fichier %s", true},
     {RecordLocked, "Record locked.", true},
@@ -244,6 +245,18 @@ void BuiltInMessageTranslator::selectLanguage(const QString &name)
 {
     QMutexLocker locker(&m_lock);
     selectLocked(name);
+}
+
+void BuiltInMessageTranslator::follow(const QString &name)
+{
+    QMutexLocker locker(&m_lock);
+    const auto listed = std::find_if(m_names.cbegin(), m_names.cend(), [&name](const QString &n) {
+        return n.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    m_table.reset();
+    m_language = name;
+    if (listed != m_names.cend())
+        selectLocked(*listed);
 }
 
 void BuiltInMessageTranslator::selectLocked(const QString &name)

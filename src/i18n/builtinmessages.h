@@ -14,7 +14,8 @@
 // single quotes ('' inside stands for one quote), joined with character codes such as #13#10.
 //
 // The translation files lie in the Language folder. At start the folder is scanned once and one
-// file chosen: "English" when present, otherwise the first one listed.
+// file chosen: "English" when present, otherwise the first one listed. Once the windows show
+// their language, the messages follow it (follow()), so that one language is on screen.
 #pragma once
 
 #include <QMutex>
@@ -43,6 +44,7 @@ enum Number : int {
     PasswordCaption = 301,
     PasswordPrompt = 302,
     InvalidKeySize = 303,
+    WrongPassword = 304,
     CannotWriteSettings = 310,
     SettingsValueOf = 311, // the line after an error about a settings value
     // The table engine (its texts are English).
@@ -111,6 +113,9 @@ public:
     void start(const QString &folder);
     // Loads folder + name's file as the table when it exists, else keeps none.
     void selectLanguage(const QString &name);
+    // The messages of the interface language name (as "German"): its file in the folder, or
+    // the program's own texts when the folder has none (they are those of the French design).
+    void follow(const QString &name);
 
     QStringList languages() const;
     QString language() const;

@@ -1,5 +1,6 @@
 // The message catalogue: the update dialog's texts in seven languages, built into the program.
-// Its language follows the user's locale, not the interface language picked on the options page.
+// The caller picks the language: the program gives the interface language's; the user's
+// locale (SystemLanguageNumber) serves where no interface language is known.
 //
 // A message is found by language number and index (its id is number * 100 + index):
 //

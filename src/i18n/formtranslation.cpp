@@ -133,10 +133,10 @@ bool isObstacle(const QWidget *sibling, const QWidget *parent)
 }
 
 // The stretch of its row that a control may grow into: up to the nearest neighbours on either
-// side, a small gap kept, within its page.
+// side, a gap kept that leaves a label clear of its field, within its page.
 std::pair<int, int> freeStretch(const QWidget *control)
 {
-    constexpr int Gap = 3;
+    constexpr int Gap = 4;
     const QWidget *parent = control->parentWidget();
     const QRect g = control->geometry();
     int left = 0;
@@ -146,7 +146,8 @@ std::pair<int, int> freeStretch(const QWidget *control)
         if (sibling == control || !isObstacle(sibling, parent) || s.bottom() < g.top() ||
             s.top() > g.bottom())
             continue;
-        if (s.left() > g.right())
+        // A field that a label's trailing blanks reach into still bounds its text.
+        if (s.left() > g.left())
             right = std::min(right, s.left() - Gap);
         else if (s.right() < g.left())
             left = std::max(left, s.right() + 1 + Gap);
@@ -173,19 +174,25 @@ void FitCaption(QWidget *control)
                        !qobject_cast<QToolButton *>(control));
     if (!parent || control->isWindow() || !fits || (label && label->wordWrap()))
         return;
-    const int needed = neededWidth(control);
-    if (needed <= control->width())
-        return;
     const auto [leftBound, rightBound] = freeStretch(control);
-    const int width = std::min(needed, rightBound - leftBound);
     QRect g = control->geometry();
-    if (growsBothWays(control))
-        g.moveLeft(g.left() - (width - g.width()) / 2);
-    g.setWidth(width);
-    g.moveLeft(std::clamp(g.left(), leftBound, std::max(leftBound, rightBound - width)));
-    if (label && needed > width) {
-        label->setWordWrap(true);
-        g.setHeight(std::max(g.height(), label->heightForWidth(width)));
+    const int needed = neededWidth(control);
+    if (needed > g.width()) {
+        const int width = std::min(needed, rightBound - leftBound);
+        if (growsBothWays(control))
+            g.moveLeft(g.left() - (width - g.width()) / 2);
+        g.setWidth(width);
+        g.moveLeft(std::clamp(g.left(), leftBound, std::max(leftBound, rightBound - width)));
+        if (label && needed > width) {
+            label->setWordWrap(true);
+            g.setHeight(std::max(g.height(), label->heightForWidth(width)));
+        }
+    }
+    // A label's text, its trailing blanks aside, ends clear of the field on its right.
+    if (label && !label->wordWrap() && !(label->alignment() & (Qt::AlignHCenter | Qt::AlignRight))) {
+        const int ink = label->fontMetrics().horizontalAdvance(label->text().trimmed());
+        if (g.left() + ink > rightBound)
+            g.moveLeft(std::max(leftBound, rightBound - ink));
     }
     control->setGeometry(g);
 }

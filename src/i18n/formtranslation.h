@@ -26,5 +26,7 @@ bool SetStringProperty(QObject *component, const QString &propertyName, const QS
 // new text no longer fits grows its control within its parent, or wraps where it cannot.
 void TranslateForms(const QList<QWidget *> &windows, const LanguageFile &table);
 
-// Widens (or, for a label with no room left, wraps) a control so that its caption shows whole.
+// Widens (or, for a label with no room left, wraps) a control so that its caption shows whole,
+// and moves a label left, where there is room, until its text stands 4 pixels clear of the
+// control to its right.
 void FitCaption(QWidget *control);

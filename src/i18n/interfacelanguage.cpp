@@ -16,14 +16,15 @@ namespace {
 struct Language
 {
     int code;
-    const char *file;
+    const char *name; // of its window file, and of its file in the Language folder
     QLocale::Language locale;
+    int messages; // its language number in the update dialog's catalogue
 };
 
 constexpr Language Languages[] = {
-    {1036, "French.lng", QLocale::French}, {9, "English.lng", QLocale::English},
-    {7, "German.lng", QLocale::German},    {10, "Spanish.lng", QLocale::Spanish},
-    {16, "Italian.lng", QLocale::Italian}, {19, "Dutch.lng", QLocale::Dutch},
+    {1036, "French", QLocale::French, 12}, {9, "English", QLocale::English, 9},
+    {7, "German", QLocale::German, 7},     {10, "Spanish", QLocale::Spanish, 10},
+    {16, "Italian", QLocale::Italian, 16}, {19, "Dutch", QLocale::Dutch, 19},
 };
 
 const Language &languageOf(int code)
@@ -60,11 +61,13 @@ InterfaceLanguage::~InterfaceLanguage()
 
 QString InterfaceLanguage::fileForCode(int languageCode)
 {
-    return QString::fromLatin1(languageOf(languageCode).file);
+    return QString::fromLatin1(languageOf(languageCode).name) + QLatin1String(".lng");
 }
 
 std::optional<int> InterfaceLanguage::applySaved(const QString &lng)
 {
+    if (!m_followed)
+        follow(FrenchCode); // the design texts' language, for all that no file covers
     std::optional<int> code;
     if (!lng.isEmpty()) {
         bool whole = false;
@@ -79,6 +82,11 @@ std::optional<int> InterfaceLanguage::applySaved(const QString &lng)
     return code;
 }
 
+int InterfaceLanguage::messageLanguageNumber() const
+{
+    return languageOf(shownCode()).messages;
+}
+
 bool InterfaceLanguage::applyFlag(int languageCode)
 {
     load(languageCode);
@@ -91,8 +99,10 @@ bool InterfaceLanguage::applyFlag(int languageCode)
 void InterfaceLanguage::load(int languageCode)
 {
     m_current = LoadLanguageFile(m_languageDirectory, fileForCode(languageCode));
-    if (m_current)
-        followWithQt(languageCode);
+    if (m_current) {
+        m_shownCode = languageOf(languageCode).code;
+        follow(*m_shownCode);
+    }
 }
 
 QList<QWidget *> InterfaceLanguage::windows() const
@@ -119,8 +129,10 @@ void InterfaceLanguage::translate()
 }
 
 // Qt's sources are English; every other language takes its catalogue from the system.
-void InterfaceLanguage::followWithQt(int languageCode)
+void InterfaceLanguage::follow(int languageCode)
 {
+    m_followed = true;
+    BuiltInMessageTranslator::instance().follow(QLatin1String(languageOf(languageCode).name));
     QCoreApplication::removeTranslator(m_qtTranslator);
     const QLocale::Language language = languageOf(languageCode).locale;
     if (language != QLocale::English &&

@@ -9,8 +9,10 @@
 // The update dialog is modal, so no switch can happen while it is open: it takes the current
 // file as it shows instead.
 //
-// Qt's own texts (the font dialog, the editors' context menus) follow each loaded file through
-// Qt's translation catalogues.
+// Every text on screen follows the language shown: the built-in messages (error boxes, the
+// password prompt) take the Language folder's file of the same name, and Qt's own texts (the
+// font dialog, the editors' context menus) its translation catalogue. Until a file is loaded
+// the windows show their French design texts, and so do these.
 //
 //     InterfaceLanguage language(languageDirectory, mainWindow);
 //     if (std::optional<int> code = language.applySaved(storedLng))   // FormShow
@@ -65,6 +67,16 @@ public:
     // The language file loaded last, or null.
     std::shared_ptr<const LanguageFile> current() const { return m_current; }
 
+    // The code of the language on screen: that of the file the windows last took their texts
+    // from (English's 9 for a stored 99), French's 1036 while they show their design texts.
+    // A failed load changes no text, so it leaves this as it was.
+    int shownCode() const { return m_shownCode.value_or(FrenchCode); }
+    // The language number of the update dialog's messages: the shown language's, so that
+    // its status line reads like the rest of the screen.
+    int messageLanguageNumber() const;
+
+    static constexpr int FrenchCode = 1036;
+
     // The main window, the confirmation dialog, and the update dialog while it is open.
     QList<QWidget *> windows() const;
 
@@ -78,10 +90,12 @@ protected:
 private:
     void load(int languageCode);
     void translate();
-    void followWithQt(int languageCode);
+    void follow(int languageCode);
 
     QString m_languageDirectory;
     QPointer<QWidget> m_mainWindow;
     std::shared_ptr<const LanguageFile> m_current;
+    std::optional<int> m_shownCode;
+    bool m_followed = false; // the messages and Qt's texts were set for some language
     QTranslator *m_qtTranslator = nullptr;
 };

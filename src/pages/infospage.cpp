@@ -61,7 +61,7 @@ void sortTitles(QStringList &titles)
 // What one walk through the table found.
 struct InfosPage::Lists
 {
-    QStringList categories{QString::fromLatin1(AllCategories)};
+    QStringList categories;
     QStringList titles;
     bool walked = false;       // the table had a sheet
     bool lastWasNew = false;   // the last sheet walked brought a category not met before
@@ -147,13 +147,20 @@ void InfosPage::postPendingEdit()
         m_table.checkBrowseMode();
 }
 
+// Its text as the language file last gave it ("items[0]"), which a rebuild keeps.
+QString InfosPage::allCategories() const
+{
+    const QStringList entries = m_categoryEntries->stringList();
+    return entries.isEmpty() ? QString::fromLatin1(AllCategories) : entries.first();
+}
+
 void InfosPage::RebuildInfoLists()
 {
     // The post below rebuilds through AfterPost; this rebuild does the work once.
     if (m_rebuilding)
         return;
     if (!m_table.active()) {
-        showEntries(m_categories, m_categoryEntries, {QString::fromLatin1(AllCategories)}, -1,
+        showEntries(m_categories, m_categoryEntries, {allCategories()}, -1,
                     m_categories->currentText());
         showEntries(m_titles, m_titleEntries, {}, -1, m_titles->currentText());
         return;
@@ -181,6 +188,7 @@ void InfosPage::RebuildInfoLists()
 InfosPage::Lists InfosPage::walkTable()
 {
     Lists lists;
+    lists.categories << allCategories();
     QSet<QString> known{lists.categories.first()};
     ControlsDisabled still(m_table);
     for (m_table.first(); !m_table.eof(); m_table.next()) {

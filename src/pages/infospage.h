@@ -33,7 +33,7 @@ class InfosPage : public QWidget
 {
     Q_OBJECT
 public:
-    // The first entry of the category list.
+    // The first entry of the category list, as designed; the language file may translate it.
     static constexpr const char *AllCategories = "Tous";
 
     // The table and the commands must outlive the page.
@@ -73,6 +73,7 @@ private:
     void setupLists();
     void setupText(FormatActions &format);
     Lists walkTable();
+    QString allCategories() const;
     void showLists(const Lists &lists);
     void showTitle(const QString &title);
 

@@ -263,6 +263,8 @@ bool TMAJ::FetchVersionFile()
     QFile::remove(m_downloadPath);
     if (result == UpdateFetch::Failed)
         setStatus(CatalogueIndex::FileUnreadable);
+    else if (result == UpdateFetch::Unreachable)
+        setStatus(CatalogueIndex::NoConnection);
     return result == UpdateFetch::Done;
 }
 
@@ -271,15 +273,16 @@ void TMAJ::Timer1Timer()
     Timer1->stop();
     m_downloadPath = m_setup.applicationDirectory + QLatin1String(InstallerFileName);
     setStatus(CatalogueIndex::Downloading);
-    const bool fetched = fetchInstaller();
+    const UpdateFetch::Result fetched = fetchInstaller();
     if (m_closed)
         return;
-    if (fetched && startInstaller()) {
+    if (fetched == UpdateFetch::Done && startInstaller()) {
         m_setup.endApplication();
         accept();
         return;
     }
-    setStatus(CatalogueIndex::FileUnreadable);
+    setStatus(fetched == UpdateFetch::Unreachable ? CatalogueIndex::NoConnection
+                                                  : CatalogueIndex::FileUnreadable);
     if (pause(m_setup.failureCloseDelay))
         reject();
 }
@@ -287,13 +290,13 @@ void TMAJ::Timer1Timer()
 // Fetches the installer under a temporary name beside its final one, so that the rename that
 // gives it its name is atomic, and lets it have that name only when its digest is the one the
 // version file announced. Anything else removes the temporary file.
-bool TMAJ::fetchInstaller()
+UpdateFetch::Result TMAJ::fetchInstaller()
 {
     if (!UpdateServer::isAllowedBase(m_setup.base))
-        return false;
+        return UpdateFetch::Failed;
     QTemporaryFile part(m_downloadPath + QLatin1String(".XXXXXX"));
     if (!part.open())
-        return false;
+        return UpdateFetch::Failed;
     m_progress->setRange(0, 0);
     m_progress->show();
     const auto shown = connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
@@ -302,16 +305,18 @@ bool TMAJ::fetchInstaller()
                      m_installerLimit, m_setup.installerDeadline);
     disconnect(shown);
     m_progress->hide();
-    if (result != UpdateFetch::Done || m_fetch->sha256() != m_remoteSha256 || !part.flush()
+    if (result != UpdateFetch::Done)
+        return result;
+    if (m_fetch->sha256() != m_remoteSha256 || !part.flush()
         || !part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return false;
+        return UpdateFetch::Failed;
     part.close();
     if (std::rename(QFile::encodeName(part.fileName()).constData(),
                     QFile::encodeName(m_downloadPath).constData())
         != 0)
-        return false;
+        return UpdateFetch::Failed;
     part.setAutoRemove(false);
-    return true;
+    return UpdateFetch::Done;
 }
 
 bool TMAJ::startInstaller()

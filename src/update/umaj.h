@@ -8,13 +8,16 @@
 //                               │                   cannot be fetched, or the same version)
 //                               └──> announced (Memo1: new version) ──Timer1Timer──> downloading
 //   downloading ──> installer verified, started, program ends
-//               └─> refused or failed: message 4, the dialog closes itself after a pause
+//               └─> refused or failed: message 4 (3 when no server answered), the dialog
+//                   closes itself after a pause
 //
 // The installer runs only when its SHA-256 digest is the one the version file gives under the
 // key "sha256"; it is written under a temporary name beside the executable and takes its own
 // name, executable for the owner alone, once verified. It is refused as soon as it grows past
 // the size the version file gives under "size" (512 MiB when it gives none).
 #pragma once
+
+#include "updatefetch.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -28,7 +31,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class UpdateFetch;
 
 struct UpdateSetup
 {
@@ -81,7 +83,7 @@ private:
     void setStatus(int index);
     QByteArray ReadLocalVersion() const;
     bool FetchVersionFile();
-    bool fetchInstaller();
+    UpdateFetch::Result fetchInstaller();
     bool startInstaller();
     bool pause(int milliseconds);
     void showProgress(qint64 received, qint64 total);

@@ -10,6 +10,31 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+namespace {
+
+// Errors that leave no server answer behind. The transfer timeout, which also covers a
+// connection that never completes, shows as a cancelled operation.
+bool noServerAnswered(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 UpdateFetch::UpdateFetch(QNetworkAccessManager *network, QObject *parent)
     : QObject(parent), m_network(network)
 {
@@ -80,6 +105,7 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
     }
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool unreachable = !failed && !m_aborted && status == 0 && noServerAnswered(reply->error());
     if (!failed && reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299) {
         const QByteArray rest = reply->readAll();
         received += rest.size();
@@ -94,6 +120,8 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
     m_reply.clear();
     if (m_aborted)
         return Aborted;
+    if (unreachable)
+        return Unreachable;
     if (failed)
         return Failed;
     m_sha256 = hash.result().toHex();

@@ -21,17 +21,18 @@ class UpdateFetch : public QObject
 {
     Q_OBJECT
 public:
-    enum Result { Done, Failed, Aborted };
+    enum Result { Done, Failed, Unreachable, Aborted };
 
     explicit UpdateFetch(QNetworkAccessManager *network, QObject *parent = nullptr);
 
     // Fetches url and writes its body into sink as it arrives, the digest taken on the way, so
     // that memory stays bounded whatever the size. Returns Done when the server answered 2xx and
-    // every byte was written; Failed when the server refused, could not be reached, redirected
-    // elsewhere, stalled longer than the transfer timeout, took longer than deadlineMs in all,
-    // announced or sent more than maxBytes (when not -1) or the sink refused a write; Aborted
-    // when abort() was called meanwhile. Whatever the sink received on failure is the caller's
-    // to discard.
+    // every byte was written; Unreachable when no server answered at all (the name did not
+    // resolve, the connection was refused, or nothing came before the transfer timeout); Failed
+    // when the server refused, redirected elsewhere, stalled after answering, took longer than
+    // deadlineMs in all, announced or sent more than maxBytes (when not -1) or the sink refused a
+    // write; Aborted when abort() was called meanwhile. Whatever the sink received on failure is
+    // the caller's to discard.
     Result run(const QUrl &url, QIODevice *sink, qint64 maxBytes = -1, int deadlineMs = DeadlineMs);
 
     // Stops the fetch under way, if any; run() then returns Aborted.

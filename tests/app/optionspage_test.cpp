@@ -31,6 +31,7 @@ protected:
         m_file = Settings::fileFor(m_dir.path() + "/");
         m_page = std::make_unique<OptionsPage>(m_file);
         m_page->setHooks({.languageCode = [this] { return m_language; },
+                          .messageLanguage = [] { return 12; },
                           .setLaunchAtLogOn = [this](bool on) { m_calls << (on ? "log-on on" : "log-on off"); },
                           .setReduireSiFin = [this](bool on) { m_calls << (on ? "reduire on" : "reduire off"); },
                           .setPetiteIconeVisible = [this](bool on) { m_calls << (on ? "icone on" : "icone off"); }});

@@ -107,10 +107,8 @@ TEST_F(StartupSteps, OnlyAnExactYesSwitchesTheTrayOn)
     QTest::mouseClick(on->optionsPage()->CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
     EXPECT_FALSE(on->PiconeBarreTache1()->ReduireSiFin());
     EXPECT_FALSE(on->PiconeBarreTache1()->PetiteIconeVisible());
-    on->languageCode = 9;
     on->optionsPage()->Label9Click();
     EXPECT_EQ(IniFile(m_file).readString("options", "ico"), "no");
-    EXPECT_EQ(IniFile(m_file).readString("options", "lng"), "9");
 }
 
 } // namespace

@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,65 +106,65 @@ TEST_F(AutoRun, BothUserAndSystemEntriesCountOnceForTheUser)
     EXPECT_EQ(load()->RunAfter(), raUserLoginOnce);
 }
 
-TEST_F(AutoRun, TickWritesOneEntryInRunAfterAndUntickClearsAllSix)
+// Run as root, a tick must not register the program for every user of the machine.
+TEST_F(AutoRun, TickAndUntickChangeOnlyTheUsersFolders)
 {
+    const QString foreign = QStringLiteral("[Desktop Entry]\nExec=/somewhere/else\n");
     for (int i = 0; i < 6; ++i)
-        put(TAutoRunAfter(i), "[Desktop Entry]\nExec=/somewhere/else\n");
+        put(TAutoRunAfter(i), foreign);
     auto runner = load();
     EXPECT_FALSE(runner->AutoRun());
     runner->setRunAfter(raWindowsStartOnce);
     runner->setAutoRun(true);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(entry(TAutoRunAfter(i)).isEmpty(), i != raWindowsStartOnce) << "location " << i;
-    }
-    EXPECT_EQ(entry(raWindowsStartOnce), "[Desktop Entry]\nType=Application\nName=Velmora\n"
-                                         "Exec=\"/opt/velmora app/velmora\"\nIcon=velmora\n");
+    EXPECT_EQ(entry(raUserLogin), "[Desktop Entry]\nType=Application\nName=Velmora\n"
+                                  "Exec=\"/opt/velmora app/velmora\"\nIcon=velmora\n");
+    EXPECT_TRUE(entry(raUserLoginOnce).isEmpty());
+    EXPECT_EQ(runner->RunAfter(), raUserLogin);
     EXPECT_TRUE(load()->AutoRun());
 
     runner->setAutoRun(false);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_TRUE(entry(TAutoRunAfter(i)).isEmpty()) << "location " << i;
+    EXPECT_TRUE(entry(raUserLogin).isEmpty());
     EXPECT_FALSE(runner->AutoRun());
+    for (int i = raWindowsStart; i < 6; ++i)
+        EXPECT_EQ(entry(TAutoRunAfter(i)), foreign) << "system location " << i << " was changed";
 }
 
-// A system folder without the rights (or none at all): the user's own folder takes the entry,
-// and AutoRun says so, so that the box never claims a registration that failed.
-TEST_F(AutoRun, UnwritableRunAfterFallsBackToTheUsersFolder)
+// An entry the administrator put for everyone is shown ticked; unticking switches it off for
+// this user only, and ticking again brings the user's own entry back.
+TEST_F(AutoRun, SystemEntryIsSwitchedOffForTheUserAndNeverRemoved)
 {
-    const bool root = geteuid() == 0;
-    for (const bool missing : {true, false}) {
-        if (!missing && root)
-            continue; // folder rights do not stop root
-        const QString system = m_locations[raWindowsStart];
-        QDir(system).removeRecursively();
-        if (!missing) {
-            QDir().mkpath(system);
-            QFile::setPermissions(system, QFile::ReadOwner | QFile::ExeOwner);
-        }
-        QDir(m_locations[raUserLogin]).removeRecursively(); // made when missing
-        auto runner = load();
-        runner->setAutoRun(true);
-        EXPECT_TRUE(runner->AutoRun()) << "missing: " << missing;
-        EXPECT_EQ(runner->RunAfter(), raUserLogin) << "missing: " << missing;
-        EXPECT_FALSE(entry(raUserLogin).isEmpty());
-        QFile::setPermissions(system, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-}
-
-// An entry the administrator put for everyone: unticking switches it off for this user only.
-TEST_F(AutoRun, UntickSwitchesOffASystemEntryItCannotRemove)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "folder rights do not stop root";
     put(raWindowsStart, registered());
-    const QString system = m_locations[raWindowsStart];
-    QFile::setPermissions(system, QFile::ReadOwner | QFile::ExeOwner);
     auto runner = load();
     EXPECT_TRUE(runner->AutoRun());
+    EXPECT_EQ(runner->RunAfter(), raWindowsStart);
     runner->setAutoRun(false);
     EXPECT_FALSE(runner->AutoRun());
     EXPECT_FALSE(load()->AutoRun());
-    QFile::setPermissions(system, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(entry(raUserLogin).contains(QStringLiteral("\nHidden=true\n")));
+    runner->setAutoRun(true);
+    EXPECT_TRUE(load()->AutoRun());
+    EXPECT_FALSE(entry(raUserLogin).contains(QStringLiteral("Hidden")));
+    EXPECT_EQ(entry(raWindowsStart), registered());
+}
+
+// The folders as the program finds them: $XDG_CONFIG_HOME takes the entry, and the first
+// folder of $XDG_CONFIG_DIRS (standing in for /etc/xdg) is not even created.
+TEST_F(AutoRun, TickWritesUnderXdgConfigHomeOnly)
+{
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray dirs = qgetenv("XDG_CONFIG_DIRS");
+    const QString user = m_dir.filePath(QStringLiteral("config"));
+    const QString system = m_dir.filePath(QStringLiteral("xdg"));
+    qputenv("XDG_CONFIG_HOME", user.toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (system + QStringLiteral(":/etc/xdg")).toUtf8());
+    TAutoRunner runner(Program, TAutoRunner::locationsFromEnvironment());
+    runner.Loaded();
+    runner.setAutoRun(true);
+    qputenv("XDG_CONFIG_HOME", home);
+    qputenv("XDG_CONFIG_DIRS", dirs);
+    EXPECT_TRUE(runner.AutoRun());
+    EXPECT_TRUE(QFile::exists(user + QStringLiteral("/autostart/Velmora.desktop")));
+    EXPECT_FALSE(QFile::exists(system));
 }
 
 struct PathCase

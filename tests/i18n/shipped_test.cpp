@@ -8,11 +8,15 @@
 #include "umaj.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,7 +156,9 @@ TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
     const auto file = load(GetParam().file);
     ASSERT_NE(file, nullptr);
     // The update dialog is translated as it opens; here it is translated without opening.
-    TMAJ update(UpdateSetup{.applicationDirectory = dir.path() + u'/'}, &form);
+    UpdateSetup setup;
+    setup.applicationDirectory = dir.path() + u'/';
+    TMAJ update(std::move(setup), &form);
     TranslateForms({&update}, *file);
     const std::pair<QString, QWidget *> windows[] = {{QStringLiteral("Form1"), &form},
                                                       {QStringLiteral("Avertissement"), &question},
@@ -175,6 +181,43 @@ TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
             if (QWidget *other = overlappedSibling(control))
                 ADD_FAILURE() << GetParam().file << ": " << key.toStdString() << " runs into "
                               << other->objectName().toStdString();
+        }
+    }
+}
+
+// Where a label's text ends and the field right of it on its row begins.
+TEST_P(ShippedLanguage, EveryLabelStandsClearOfItsField)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("data"));
+    QFile::copy(Installed + QLatin1String(GetParam().file),
+                dir.filePath(QLatin1String(GetParam().file)));
+    Form1 form(dir.path() + u'/');
+    form.resize(800, 432);
+    ClickLabel *flags[] = {form.optionsPage()->Image7,  form.optionsPage()->Image8,
+                           form.optionsPage()->Image9,  form.optionsPage()->Image10,
+                           form.optionsPage()->Image11, form.optionsPage()->Image12};
+    QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+    for (int page = 0; page < form.notebook()->count(); ++page) {
+        QWidget *sheet = form.notebook()->widget(page);
+        for (QLabel *label : sheet->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            if (!label->isVisibleTo(sheet) || label->text().isEmpty() || label->wordWrap())
+                continue;
+            const QRect ink = inkOf(label);
+            const QWidget *field = nullptr;
+            for (QWidget *w : sheet->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                const QRect g = w->geometry();
+                const bool input = qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ||
+                                   qobject_cast<QAbstractScrollArea *>(w);
+                if (input && w->isVisibleTo(sheet) && g.left() > label->x() && g.top() <= ink.bottom() &&
+                    g.bottom() >= ink.top() && (!field || g.left() < field->x()))
+                    field = w;
+            }
+            if (field) {
+                EXPECT_GE(field->x() - (ink.right() + 1), 4)
+                    << GetParam().file << ": \"" << label->text().toStdString() << "\" touches "
+                    << field->objectName().toStdString();
+            }
         }
     }
 }

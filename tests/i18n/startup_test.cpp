@@ -4,6 +4,7 @@
 #include "clicklabel.h"
 #include "mainwindow.h"
 #include "optionspage.h"
+#include "settings.h"
 #include "ualarm.h"
 
 #include <QDialog>
@@ -64,6 +65,7 @@ struct StoredLanguage
     const char *label3Hint;
     int languageCode;
     bool conversionError;
+    const char *okStores; // the "lng" that OK writes next: the code of the language shown
 };
 
 class StartUp : public Installation, public ::testing::WithParamInterface<StoredLanguage>
@@ -82,16 +84,34 @@ TEST_P(StartUp, StoredLanguageIsAppliedAsTheWindowShows)
     EXPECT_EQ(hint(form, "Label3"), QString::fromUtf8(c.label3Hint)) << c.lng;
     EXPECT_EQ(form.languageCode, c.languageCode) << c.lng;
     EXPECT_EQ(conversionErrorShown(), c.conversionError) << c.lng;
+    form.optionsPage()->Label9Click();
+    EXPECT_EQ(SettingsAccess(appDir() + "data/velmora.ini", Settings::Read, "lng"), c.okStores) << c.lng;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     InterfaceLanguage, StartUp,
-    ::testing::Values(StoredLanguage{nullptr, "A faire", 99, false},
-                      StoredLanguage{"", "A faire", 99, false},
-                      StoredLanguage{"99", "To do", 99, false},   // none chosen reads English
-                      StoredLanguage{"12", "To do", 12, false},   // French is 1036, not 12
-                      StoredLanguage{"1036", "A faire", 1036, false}, // its file is missing
-                      StoredLanguage{"abc", "A faire", 99, true}));
+    ::testing::Values(StoredLanguage{nullptr, "A faire", 99, false, "1036"},
+                      StoredLanguage{"", "A faire", 99, false, "1036"},
+                      StoredLanguage{"99", "To do", 99, false, "9"},   // none chosen reads English
+                      StoredLanguage{"12", "To do", 12, false, "9"},   // French is 1036, not 12
+                      StoredLanguage{"1036", "A faire", 1036, false, "1036"}, // its file is missing
+                      StoredLanguage{"abc", "A faire", 99, true, "1036"}));
+
+// A person who never chose a language keeps the French they saw, at the next showing and the
+// next start alike.
+TEST_F(Installation, OkWithoutAFlagKeepsFrenchForTheNextShowing)
+{
+    write(QStringLiteral("French.lng"), "[Form1]\r\nForm1.Label3.Hint=A faire !\r\n");
+    Form1 form(appDir());
+    form.show();
+    form.optionsPage()->Label9Click();
+    form.hide();
+    form.show();
+    EXPECT_EQ(hint(form, "Label3"), QStringLiteral("A faire !"));
+    Form1 next(appDir());
+    next.show();
+    EXPECT_EQ(hint(next, "Label3"), QStringLiteral("A faire !"));
+}
 
 TEST_F(Installation, AFlagSwitchesAtOnceAndAMissingFileChangesNothing)
 {

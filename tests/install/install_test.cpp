@@ -127,7 +127,7 @@ TEST_F(Installed, DesktopEntryAndMetadataPassTheirValidators)
     for (const Check &c : checks) {
         const QString tool = QStandardPaths::findExecutable(QString::fromLatin1(c.tool));
         if (tool.isEmpty()) {
-            ADD_FAILURE() << c.tool << " is missing: run scripts/setup";
+            ADD_FAILURE() << c.tool << " is missing: run scripts/setup --tests";
             continue;
         }
         QProcess p;

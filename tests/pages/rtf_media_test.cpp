@@ -252,7 +252,7 @@ TEST_P(RtfTablesElsewhere, ReadTheWrittenTableWithItsCellsInOrder)
     const QString tool = QString::fromLatin1(GetParam());
     const QString program = QStandardPaths::findExecutable(tool);
     if (program.isEmpty())
-        GTEST_SKIP() << tool.toStdString() << " is not installed (scripts/setup installs it)";
+        GTEST_SKIP() << tool.toStdString() << " is not installed (scripts/setup --tests installs it)";
     QTextDocument doc;
     ASSERT_TRUE(RtfReader::read(TwoByTwo, &doc));
     QTemporaryDir dir;

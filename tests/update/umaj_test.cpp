@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -116,6 +117,10 @@ TEST_F(UpdateDialogTest, ChecksThatEndWithoutAnInstaller)
         const char *base = nullptr; // instead of the test server's
         QByteArray program = {};    // the running program's own version
     };
+    QTcpServer port;
+    ASSERT_TRUE(port.listen(QHostAddress::LocalHost));
+    const QByteArray closed = "http://127.0.0.1:" + QByteArray::number(port.serverPort());
+    port.close();
     const Case cases[] = {
         {"same version", "2.5.0.0", 200, versionFile("2.5.0.0"), true, "Votre programme est à jour !"},
         {"no version on either side", {}, 200, versionFile({}), true, "Votre programme est à jour !"},
@@ -131,6 +136,8 @@ TEST_F(UpdateDialogTest, ChecksThatEndWithoutAnInstaller)
          "Pas de Connexion Internet active"},
         {"plain http elsewhere", "2.4.0.0", 200, versionFile("2.5.0.0"), true,
          "Lecture impossible ou fichier inexistant sur le serveur !", "http://velmora.example"},
+        {"nothing listens on the server's port", "2.4.0.0", 200, versionFile("2.5.0.0"), true,
+         "Pas de Connexion Internet active", closed.constData()},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
