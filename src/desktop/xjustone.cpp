@@ -1,6 +1,8 @@
 #include "xjustone.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -8,10 +10,6 @@
 #include <QSysInfo>
 #include <QThread>
 
-#include <QDir>
-#include <QFile>
-
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
