@@ -204,6 +204,8 @@ public:
     // is passed on with the stored record, its memo and its index keys as they were, and the
     // dataset stays in edit or insert (cancel works, even over a damaged index).
     void post();
+    // The physical number of the record the last post appended; 0 when that post appended none.
+    std::uint32_t lastAppended() const { return m_lastAppended; }
     void cancel();
     void deleteRecord();
     bool canModify() const; // open, not read-only, code page convertible
@@ -301,6 +303,7 @@ private:
     int m_disableCount = 0;
     int m_batchDepth = 0;
     bool m_hadRecordBeforeInsert = false;
+    std::uint32_t m_lastAppended = 0;
     int m_nextListenerId = 1;
     std::vector<std::pair<int, TDataListener>> m_listeners;
 
