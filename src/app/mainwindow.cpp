@@ -28,6 +28,7 @@
 #include "searchwindow.h"
 #include "settings.h"
 #include "todopage.h"
+#include "trashwindow.h"
 #include "ualarm.h"
 
 #include <QAction>
@@ -146,6 +147,21 @@ void Form1::setupSkin()
         setFixedSize(800, 432);
     connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
     m_skin->installEventFilter(this);
+
+    // The line under the embossed name is a label rather than art, so that it reads in the
+    // interface language; presses go through it to the skin, which drags the window.
+    auto *subtitle = new QLabel(QStringLiteral("CARNET PERSONNEL"), this);
+    subtitle->setObjectName(QStringLiteral("LabelSousTitre"));
+    subtitle->setGeometry(424, 134, 360, 16);
+    subtitle->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    subtitle->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont letters(QStringLiteral("DejaVu Sans"));
+    letters.setPixelSize(12);
+    letters.setLetterSpacing(QFont::AbsoluteSpacing, 3);
+    subtitle->setFont(letters);
+    QPalette pal = subtitle->palette();
+    pal.setColor(QPalette::WindowText, QColor(0xa9, 0xc6, 0xdc));
+    subtitle->setPalette(pal);
 }
 
 void Form1::setupHub()
@@ -370,6 +386,11 @@ void Form1::buildSearchWindow()
     m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
     m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
     connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+    // The trash of each page asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : m_notebook->findChildren<TrashWindow *>()) {
+        trash->setQuestion([](const QString &question) { return Avertissement ? Avertissement->ask(question) : 0; });
+        trash->setBeforeCompaction([this] { m_search->index().releaseTables(); });
+    }
 }
 
 void Form1::showAtStart()

@@ -141,6 +141,19 @@ int TAvertissement::ask()
     return exec();
 }
 
+int TAvertissement::ask(const QString &question)
+{
+    const QString usual = labelalarme->caption();
+    labelalarme->setCaption(question);
+    struct Restore
+    {
+        TScrollingLabel *label;
+        QString caption;
+        ~Restore() { label->setCaption(caption); }
+    } restore{labelalarme, usual};
+    return ask();
+}
+
 int TAvertissement::askDiscard()
 {
     const QString question = labelalarme->caption();

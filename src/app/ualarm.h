@@ -25,6 +25,8 @@ public:
 
     // The callers' road: question layout, modal showing, the answer (6 means yes).
     int ask();
+    // The same with another question in the scrolling text, for this showing only.
+    int ask(const QString &question);
     // The same dialog asking whether to drop the changes of a record (Escape while editing): its
     // text is that of `LabelAbandon`, and the focus starts on "Non" at every showing, so that a
     // hasty Enter keeps the typing. The delete question keeps its own text and focus.

@@ -224,6 +224,17 @@ public:
     void endBatch();
     bool inBatch() const { return m_batchDepth > 0; }
 
+    // ---- the trash ------------------------------------------------------------------------------
+    // Physical numbers of the deleted records the table still holds, in stored order.
+    std::vector<std::uint32_t> deletedRecords() const;
+    // A field of physical record recNo as stored, deleted or not: character fields as fieldText,
+    // memo fields as the memo's bytes in the ANSI code page (as memoBytes). "" for no record.
+    std::string storedFieldText(std::uint32_t recNo, const std::string &fieldName) const;
+    // Clears the deletion flag of recNo under its lock, gives its keys back to the index and makes
+    // it the current record (scroll events). False when the record is not deleted (any more).
+    // "Record locked." when another process holds it.
+    bool undelete(std::uint32_t recNo);
+
     // ---- fields --------------------------------------------------------------------------------
     int fieldCount() const { return static_cast<int>(m_fields.size()); }
     TDbfField &field(int index);

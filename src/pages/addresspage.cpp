@@ -1,5 +1,6 @@
 #include "addresspage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbmemo.h"
@@ -70,6 +71,8 @@ AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *par
     setupRecordBar();
     setupFields();
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Cards, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &AddressPage::RebuildNameList);
     travelParts(this, {m_recordBar});
 
     m_table.AfterScroll = [this](TDbf &table) { DbfadbookAfterScroll(table); };

@@ -1,5 +1,6 @@
 #include "infospage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
@@ -66,6 +67,8 @@ InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDe
     setTabOrder(m_title, m_titles);
     setTabOrder(m_titles, m_editor);
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Sheets, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &InfosPage::RebuildInfoLists);
     travelParts(this, {m_recordBar, m_formatBar});
 
     m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };

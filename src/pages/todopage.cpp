@@ -11,6 +11,7 @@
 #include "recordbar.h"
 #include "recordlist.h"
 #include "rxdbrichedit.h"
+#include "trashwindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -38,6 +39,8 @@ TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelet
     setupTitle();
     setupText(format);
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Notes, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &TodoPage::RebuildTitleList);
     travelParts(this, {m_recordBar, m_formatBar});
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
