@@ -5,6 +5,7 @@
 #include "application.h"
 #include "art.h"
 #include "autorunner.h"
+#include "builtinmessages.h"
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "formatbar.h"
@@ -459,8 +460,16 @@ void Form1::FormCreate()
 void Form1::FormShow()
 {
     const QString lng = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("lng"));
-    if (const std::optional<int> code = m_language->applySaved(lng))
-        m_languageCode = *code;
+    try {
+        if (const std::optional<int> code = m_language->applySaved(lng))
+            m_languageCode = *code;
+    } catch (const EConvertError &e) {
+        // Which value of which file, so that the person can mend it.
+        throw EConvertError(std::string(e.what()) + "\n"
+                            + FormatBuiltInMessage(BuiltInMessage::SettingsValueOf,
+                                                   {QStringLiteral("lng"), settingsFile()})
+                                  .toStdString());
+    }
 }
 
 bool Form1::event(QEvent *event)
@@ -534,8 +543,7 @@ void Form1::finishActivation()
     buildPages();
     showDesktopSwitches();
     m_activated = true;
-    // A table that fails to open throws: the error box shows it and the tables after it stay
-    // closed.
+    // Each table opens on its own; the error box names those that failed.
     m_tables->openAll();
 }
 
