@@ -1,11 +1,13 @@
 #include "commandline.h"
 
 #include "cardbook.h"
+#include "compaction.h"
 #include "datafolder.h"
 #include "notedocument.h"
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -15,7 +17,8 @@ namespace {
 
 constexpr const char *kUsage =
     "usage: velmora --export notes|sheets|cards FILE\n"
-    "       velmora --import cards FILE\n";
+    "       velmora --import cards FILE\n"
+    "       velmora --compact\n";
 
 int fail(const QString &message)
 {
@@ -40,10 +43,48 @@ QString runExport(const QString &data, const QString &kind, const QString &file)
         .arg(what, n <= 1 ? QString() : QStringLiteral("s"), file);
 }
 
+// Compacts the three tables: 0 when all went, 2 when one is open in another process (the others
+// are compacted all the same), 1 on any other failure.
+int runCompact(const QString &dataPath)
+{
+    int result = 0;
+    for (const char *table : {"memo.dbf", "infos.dbf", "adbook.dbf"}) {
+        const std::string path = (dataPath + QLatin1String(table)).toStdString();
+        try {
+            const TCompaction done = compactTable(path, (dataPath + QLatin1String("backup")).toStdString());
+            std::printf("%s : %llu octets avant, %llu après (%u supprimés)\n", table,
+                        static_cast<unsigned long long>(done.sizeBefore),
+                        static_cast<unsigned long long>(done.sizeAfter), done.removed);
+        } catch (const ETableInUse &) {
+            std::fprintf(stderr, "velmora: Le carnet est ouvert dans un autre programme : %s\n", path.c_str());
+            result = std::max(result, 2);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "velmora: %s\n", e.what());
+            result = 1;
+        }
+        std::fflush(stdout);
+    }
+    return result;
+}
+
 } // namespace
 
 std::optional<int> runDataCommand(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compact") != 0)
+            continue;
+        if (argc != 2) {
+            std::fputs(kUsage, stderr);
+            return 1;
+        }
+        QCoreApplication app(argc, argv);
+        const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        const DataFolder data = prepareDataFolder(appDir, dataHome());
+        if (!data.error.isEmpty())
+            return fail(data.error);
+        return runCompact(data.path);
+    }
     int at = -1;
     for (int i = 1; i < argc && at < 0; ++i)
         if (std::strcmp(argv[i], "--export") == 0 || std::strcmp(argv[i], "--import") == 0)

@@ -33,7 +33,6 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
     m_openHub = window.findChild<ClickLabel *>(QStringLiteral("Image1"));
     m_openHub->setKeyboardClickable(true);
     m_openHub->installEventFilter(this);
-    connect(m_openHub, &ClickLabel::clicked, this, [this] { m_areas[1]->setKeyboardClickable(true); });
     // Before the first showing: the window hands the focus to it when it becomes active.
     m_openHub->setFocus();
 
@@ -41,14 +40,8 @@ HubKeys::HubKeys(Form1 &window) : QObject(&window), m_window(window)
         const Area &area = Areas[i];
         ClickLabel *label = window.findChild<ClickLabel *>(QLatin1String(area.name));
         m_areas[i] = label;
-        if (i > 0)
-            QWidget::setTabOrder(m_areas[i - 1], label);
         // The address book's area is a secret until the hub shows; Tab finds it afterwards.
         label->setKeyboardClickable(area.page != Form1::PageAdresses);
-        // After the window's own handler: the page is selected by then.
-        connect(label, &ClickLabel::clicked, this, [this, page = area.page] {
-            focusInto(m_window.notebook()->widget(page));
-        });
 
         // Nothing shows its text, so it has none: the area's hint says it in the window's language.
         auto *action = new QAction(this);
@@ -77,7 +70,16 @@ void HubKeys::selectPage(int page)
 
 bool HubKeys::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_openHub || event->type() != QEvent::KeyPress)
+    if (watched != m_openHub)
+        return false;
+    // However the hub was revealed, Tab finds the address book's area from then on.
+    if (event->type() == QEvent::Hide) {
+        m_areas[1]->setKeyboardClickable(true);
+        // Ordered only now: a control that takes no focus keeps no place in the order.
+        for (size_t i = 1; i < m_areas.size(); ++i)
+            QWidget::setTabOrder(m_areas[i - 1], m_areas[i]);
+    }
+    if (event->type() != QEvent::KeyPress)
         return false;
     const int key = static_cast<QKeyEvent *>(event)->key();
     const bool opens = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return ||

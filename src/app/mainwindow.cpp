@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "addresspage.h"
+#include "dbmemo.h"
 #include "application.h"
 #include "art.h"
 #include "autorunner.h"
@@ -13,6 +14,7 @@
 #include "imageform.h"
 #include "infospage.h"
 #include "interfacelanguage.h"
+#include "keyboardcues.h"
 #include "languagefile.h"
 #include "notebooktables.h"
 #include "optionspage.h"
@@ -20,9 +22,12 @@
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
+#include "rxdbrichedit.h"
+#include "recordactions.h"
 #include "searchwindow.h"
 #include "settings.h"
 #include "todopage.h"
+#include "trashwindow.h"
 #include "ualarm.h"
 
 #include <QAction>
@@ -86,6 +91,12 @@ constexpr int MinimiseMarkPixels = 19;
 int askDelete()
 {
     return Avertissement ? Avertissement->ask() : 0;
+}
+
+// So does Escape, before it drops what was typed into a record.
+int askDiscard()
+{
+    return Avertissement ? Avertissement->askDiscard() : 0;
 }
 
 } // namespace
@@ -238,6 +249,18 @@ void Form1::buildPages()
     for (QWidget *page : {(QWidget *)m_todoPage, (QWidget *)m_infosPage, (QWidget *)m_optionsPage,
                           (QWidget *)m_addressPage})
         m_notebook->addWidget(page);
+    for (RecordActions *actions : {m_todoPage->ActionList1(), m_infosPage->ActionList2(),
+                                   m_addressPage->ActionList3()})
+        actions->setDiscardQuestion(askDiscard);
+    // The lists sort in the order of the interface language, from their next rebuild on.
+    const auto sortLists = [this] {
+        const QLocale order = m_language->locale();
+        m_todoPage->setListLocale(order);
+        m_infosPage->setListLocale(order);
+        m_addressPage->setListLocale(order);
+    };
+    sortLists();
+    connect(m_language, &InterfaceLanguage::languageChanged, this, sortLists);
     // The flags switch the language at once; the code reaches the settings file with the next OK.
     connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
         if (m_language->applyFlag(code))
@@ -347,6 +370,11 @@ void Form1::buildSearchWindow()
     m_search->index().watch(m_tables->Dbfinfos(), SearchIndex::Sheets);
     m_search->index().watch(m_tables->Dbfadbook(), SearchIndex::Cards);
     connect(m_search, &SearchWindow::recordRequested, this, &Form1::SearchJump);
+    // The trash of each page asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : m_notebook->findChildren<TrashWindow *>()) {
+        trash->setQuestion([](const QString &question) { return Avertissement ? Avertissement->ask(question) : 0; });
+        trash->setBeforeCompaction([this] { m_search->index().releaseTables(); });
+    }
 }
 
 void Form1::showAtStart()
@@ -501,6 +529,10 @@ void Form1::selectPage(int page)
     if (page < PageMemo || page > PageAdresses)
         return;
     buildPages();
+    // The address book's area works before the hub shows; once a page is open the hub must be
+    // there to leave it.
+    if (!m_openHub->isHidden())
+        Image1Click();
     m_notebook->show();
     m_notebook->setCurrentIndex(page);
     switch (page) {
@@ -510,6 +542,8 @@ void Form1::selectPage(int page)
         m_pageMode->setMode(page == PageMemo ? PageMode::TodoEditor : PageMode::InfosEditor);
         if (page == PageInfos)
             m_infosPage->RebuildInfoLists();
+        else
+            m_todoPage->RebuildTitleList();
         break;
     case PageAdresses:
         m_addressPage->RebuildNameList();
@@ -517,6 +551,8 @@ void Form1::selectPage(int page)
     default:
         break; // the options page leaves the mode and the guard as they are
     }
+    // Its own keys work at once, and a Space typed next lands in a field, never on a button.
+    focusInto(m_notebook->currentWidget());
 }
 
 void Form1::Label3Click()
@@ -550,7 +586,7 @@ void Form1::ImageRechercheClick()
 // The page is selected as the hub selects it (its lists rebuilt), then the record becomes current
 // by its physical number. A pending edit of that table is posted first, as any move posts it, and
 // before the rebuild walks the table.
-void Form1::SearchJump(int page, int recNo)
+void Form1::SearchJump(int page, int recNo, bool inText)
 {
     TDbf &table = page == PageMemo    ? m_tables->Dbfmemo()
                   : page == PageInfos ? m_tables->Dbfinfos()
@@ -564,6 +600,12 @@ void Form1::SearchJump(int page, int recNo)
     // Setting the record number fires no scroll event; the page's lists follow the record.
     if (table.AfterScroll)
         table.AfterScroll(table);
+    if (inText) {
+        QWidget *text = page == PageMemo    ? static_cast<QWidget *>(m_todoPage->editor1())
+                        : page == PageInfos ? static_cast<QWidget *>(m_infosPage->editor2())
+                                            : static_cast<QWidget *>(m_addressPage->DBMemo1());
+        text->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void Form1::Label1Click()

@@ -115,8 +115,9 @@ public:
     // Opens the search window (Ctrl+F anywhere, or the hub's magnifier `ImageRecherche`).
     void ImageRechercheClick();
     // A record picked in the search window: its page (PageMemo, PageInfos, PageAdresses) and
-    // its physical record number.
-    void SearchJump(int page, int recNo);
+    // its physical record number. The focus goes to the page's first field, or to its text when
+    // the words were found there (inText).
+    void SearchJump(int page, int recNo, bool inText = false);
 
     // The footer notice for a given year: first year, a dash, "20" and the year's last two
     // digits, then the maker's name.

@@ -5,8 +5,8 @@
 #include "scrollinglabel.h"
 
 #include <QGuiApplication>
-#include <QLabel>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QPushButton>
@@ -58,6 +58,10 @@ TAvertissement::TAvertissement(QWidget *parent)
     m_yesText->setObjectName(QStringLiteral("LabelModeleOui"));
     m_yesText->hide();
     setupLabel();
+    LabelAbandon = new QLabel(QStringLiteral("  Abandonner les modifications ?  "), this);
+    LabelAbandon->setObjectName(QStringLiteral("LabelAbandon"));
+    LabelAbandon->adjustSize();
+    LabelAbandon->hide();
 
     // The first showing answers "Non" to a hasty Enter; later showings keep whichever button
     // had the focus.
@@ -135,6 +139,31 @@ int TAvertissement::ask()
 {
     labelalarme->setTag(QuestionTag);
     return exec();
+}
+
+int TAvertissement::ask(const QString &question)
+{
+    const QString usual = labelalarme->caption();
+    labelalarme->setCaption(question);
+    struct Restore
+    {
+        TScrollingLabel *label;
+        QString caption;
+        ~Restore() { label->setCaption(caption); }
+    } restore{labelalarme, usual};
+    return ask();
+}
+
+int TAvertissement::askDiscard()
+{
+    const QString question = labelalarme->caption();
+    QPushButton *const deleteFocus = m_focusButton;
+    labelalarme->setCaption(LabelAbandon->text());
+    m_focusButton = BtnNo;
+    const int answer = ask();
+    labelalarme->setCaption(question);
+    m_focusButton = deleteFocus;
+    return answer;
 }
 
 void TAvertissement::FormActivate()

@@ -25,11 +25,18 @@ public:
 
     // The callers' road: question layout, modal showing, the answer (6 means yes).
     int ask();
+    // The same with another question in the scrolling text, for this showing only.
+    int ask(const QString &question);
+    // The same dialog asking whether to drop the changes of a record (Escape while editing): its
+    // text is that of `LabelAbandon`, and the focus starts on "Non" at every showing, so that a
+    // hasty Enter keeps the typing. The delete question keeps its own text and focus.
+    int askDiscard();
 
     Gradient *EsGradient1 = nullptr;
     QPushButton *BtnOK = nullptr;
     QPushButton *BtnNo = nullptr;
     TScrollingLabel *labelalarme = nullptr;
+    QLabel *LabelAbandon = nullptr; // hidden: the discard question's text, which languages replace
 
     void FormActivate();
     void BtnOKClick();

@@ -202,6 +202,8 @@ public:
     // is passed on with the stored record, its memo and its index keys as they were, and the
     // dataset stays in edit or insert (cancel works, even over a damaged index).
     void post();
+    // The physical number of the record the last post appended; 0 when that post appended none.
+    std::uint32_t lastAppended() const { return m_lastAppended; }
     void cancel();
     void deleteRecord();
     bool canModify() const; // open, not read-only, code page convertible
@@ -219,6 +221,17 @@ public:
     void beginBatch();
     void endBatch();
     bool inBatch() const { return m_batchDepth > 0; }
+
+    // ---- the trash ------------------------------------------------------------------------------
+    // Physical numbers of the deleted records the table still holds, in stored order.
+    std::vector<std::uint32_t> deletedRecords() const;
+    // A field of physical record recNo as stored, deleted or not: character fields as fieldText,
+    // memo fields as the memo's bytes in the ANSI code page (as memoBytes). "" for no record.
+    std::string storedFieldText(std::uint32_t recNo, const std::string &fieldName) const;
+    // Clears the deletion flag of recNo under its lock, gives its keys back to the index and makes
+    // it the current record (scroll events). False when the record is not deleted (any more).
+    // "Record locked." when another process holds it.
+    bool undelete(std::uint32_t recNo);
 
     // ---- fields --------------------------------------------------------------------------------
     int fieldCount() const { return static_cast<int>(m_fields.size()); }
@@ -299,6 +312,7 @@ private:
     int m_disableCount = 0;
     int m_batchDepth = 0;
     bool m_hadRecordBeforeInsert = false;
+    std::uint32_t m_lastAppended = 0;
     int m_nextListenerId = 1;
     std::vector<std::pair<int, TDataListener>> m_listeners;
 

@@ -117,11 +117,13 @@ void TDbf::post()
         return;
     updateRecord();
     fire(BeforePost);
+    m_lastAppended = 0;
     if (m_file->memoFile())
         writePendingMemos();
     std::uint32_t standing = 0; // the new record, current as written
     if (m_state == TDataSetState::dsInsert) {
         const std::uint32_t n = m_file->appendRecord(m_buffer.data());
+        m_lastAppended = n;
         if (n != 0) {
             m_cursor->recordAppended(n);
             if (!m_hadRecordBeforeInsert || m_cursor->followsAppend()) {

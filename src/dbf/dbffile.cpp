@@ -1,14 +1,18 @@
 #include "dbffile.h"
 
+#include "compaction.h"
 #include "dbfbytes.h"
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace dbfbytes;
 
@@ -20,6 +24,8 @@ constexpr int kMaxFields = 4095;
 constexpr std::uint32_t kMaxLockProbe = 1u << 20;
 // Slots a batch locks at a time.
 constexpr std::uint32_t kReservedRun = 256;
+// How long an open waits for a compaction of the table by another process to end.
+constexpr auto kClaimPatience = std::chrono::seconds(5);
 
 [[noreturn]] void invalidFile()
 {
@@ -83,10 +89,13 @@ TDbfFile::~TDbfFile()
     close();
 }
 
-bool TDbfFile::open(const std::string &path, TDbfAccess access)
+bool TDbfFile::open(const std::string &path, TDbfAccess access, bool claimInUse)
 {
     close();
-    openFile(path, access);
+    if (claimInUse)
+        claim(path, access);
+    else
+        openFile(path, access);
     try {
         std::uint8_t first[kShortHeader] = {};
         if (readAt(0, first, sizeof first) != sizeof first)
@@ -122,6 +131,33 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access)
         throw;
     }
     return true;
+}
+
+// Opens the file at the path and holds its in-use lock shared. The lock is taken before the path
+// is checked again, so a compaction that put new files in place meanwhile is noticed and the new
+// file opened instead. A compaction killed half-way is settled by whoever gets the lock
+// exclusively first; the others wait for it.
+void TDbfFile::claim(const std::string &path, TDbfAccess access)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kClaimPatience;
+    for (;;) {
+        openFile(path, access);
+        if (lockInUse(false) && stillAtPath()) {
+            if (!compactionLeftovers(path))
+                return;
+            closeFile();
+            TPagedFile settler;
+            settler.openFile(path, TDbfAccess::Shared);
+            if (settler.lockInUse(true) && settler.stillAtPath()) {
+                settleCompaction(path);
+                continue;
+            }
+        }
+        closeFile();
+        if (std::chrono::steady_clock::now() > deadline)
+            throw EFileOpenError(path);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 + ::getpid() % 10));
+    }
 }
 
 void TDbfFile::classify()
@@ -586,6 +622,11 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 void TDbfFile::rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer)
 {
     const bool deleting = buffer[0] == kDeleted && old[0] != kDeleted;
+    const bool undeleting = old[0] == kDeleted && buffer[0] != kDeleted;
+    if (undeleting) {
+        undeleteRecord(n, old, buffer);
+        return;
+    }
     std::size_t done = 0;
     try {
         for (; done < m_indexes.size(); ++done) {
@@ -597,6 +638,26 @@ void TDbfFile::rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std
         writeRecord(n, buffer);
     } catch (...) {
         restoreKeys(n, old, buffer, deleting, done);
+        throw;
+    }
+}
+
+// A record brought back gets its keys again. A key may have stayed behind (a tag built over the
+// deleted record, or another program that deletes without touching the index): it goes first, so
+// that the record is not walked twice.
+void TDbfFile::undeleteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer)
+{
+    std::size_t done = 0;
+    try {
+        for (; done < m_indexes.size(); ++done) {
+            m_indexes[done]->deleteKey(n, old);
+            if (!m_indexes[done]->insertKey(n, buffer))
+                throw EDbfError("Cannot restore record " + std::to_string(n) + " of \"" + path() +
+                                "\": its index refused it.");
+        }
+        writeRecord(n, buffer);
+    } catch (...) {
+        forgetKeys(n, buffer, done + (done < m_indexes.size() ? 1 : 0));
         throw;
     }
 }

@@ -62,8 +62,11 @@ public:
     // Opens the table (and its memo file). Returns false, with everything closed, when the
     // header length or the record length is 0. Throws EDbfError "Invalid DBF file." for an
     // unknown level, a damaged header or bad descriptors, "Invalid field count: …", and the
-    // errors of TPagedFile::openFile.
-    bool open(const std::string &path, TDbfAccess access);
+    // errors of TPagedFile::openFile. The table is held with the in-use lock shared; what a
+    // killed compaction left is settled first. While a compaction runs (or another process holds
+    // the table exclusively) the open waits a little, then fails with EFileOpenError. claimInUse
+    // false is for the compaction itself, which holds that lock exclusively through another file.
+    bool open(const std::string &path, TDbfAccess access, bool claimInUse = true);
     // Stamps the header unless read-only, then closes the memo file and the table.
     void close();
 
@@ -93,6 +96,7 @@ public:
     // Rewrites record n (locked by the caller) and tells the indexes; `old` is the copy taken when
     // it was locked. When an index or the write fails, the indexes are put back to `old` and the
     // error is passed on: the stored record is then unchanged.
+    // A deleted record rewritten live (restored) gets its index keys back.
     void rewriteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer);
     bool lockRecord(std::uint32_t n, bool wait) { return lockUnit(n, wait); }
     void unlockRecord(std::uint32_t n) { unlockUnit(n); }
@@ -135,6 +139,7 @@ public:
     };
 
 private:
+    void claim(const std::string &path, TDbfAccess access);
     void classify();
     // On a shared table, re-reads the header area (under the header lock) keeping the in-memory
     // version byte and index flag.
@@ -155,6 +160,7 @@ private:
     void restoreKeys(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer,
                      bool deleted, std::size_t count) noexcept;
     void writeNewRecord(std::uint32_t n, const std::uint8_t *buffer);
+    void undeleteRecord(std::uint32_t n, const std::uint8_t *old, const std::uint8_t *buffer);
     void writeDatedHeader();
     void writeEndMark();
 

@@ -15,6 +15,7 @@ namespace {
 // opens sits just above the header's lock byte.
 constexpr std::uint64_t kLockBase = 0xEFFFFFFEull;
 constexpr std::uint64_t kShareMarker = 0xEFFFFFFFull;
+constexpr std::uint64_t kInUse = 0xF0000000ull;
 
 // Read-ahead: the window, and how far past the previous read a read may start and still count as
 // sequential (the unused tail of a memo's last block).
@@ -75,6 +76,29 @@ void TPagedFile::openFile(const std::string &path, TDbfAccess access)
     m_headerPending = false;
     dropReadAhead();
     m_lastEnd = ~0ull;
+}
+
+bool TPagedFile::lockInUse(bool exclusive)
+{
+    return m_fd >= 0 && setLock(m_fd, exclusive ? F_WRLCK : F_RDLCK, kInUse, 1) == 0;
+}
+
+bool TPagedFile::stillAtPath() const
+{
+    struct stat opened, named;
+    return m_fd >= 0 && ::fstat(m_fd, &opened) == 0 && ::stat(m_path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+void TPagedFile::sync()
+{
+    flushHeader();
+    int result;
+    do
+        result = ::fdatasync(m_fd);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        throw EDbfError("Cannot write to file \"" + m_path + "\": " + std::strerror(errno) + ".");
 }
 
 void TPagedFile::closeFile()

@@ -17,6 +17,10 @@
 //             never get in the way of reading (table files);
 //   RealBytes unit n is locked over its own bytes, unit 0 over the header (memo files).
 // Index files use absolute blocks and call lockRange directly.
+//
+// The "in use" lock is one more byte, above the share marker and every record lock: each process
+// that has a table open holds it shared, and compaction, which replaces the table's files, holds
+// it exclusively. Read-only opens take it too, so nobody is reading a table while it is replaced.
 #pragma once
 
 #include "dbf.h"
@@ -56,6 +60,14 @@ public:
     // EFileOpenError. Shared opens hold a read lock on a marker byte and exclusive opens a write
     // lock on it, so that the two kinds keep each other out as share modes do.
     void openFile(const std::string &path, TDbfAccess access);
+    // Takes the in-use lock, shared or exclusive, without waiting; false when another open file
+    // holds it the other way (an exclusive lock needs a file opened for writing).
+    bool lockInUse(bool exclusive);
+    // Whether the path still names the file this object has open: a compaction that finished
+    // between our open and our in-use lock has put another file there.
+    bool stillAtPath() const;
+    // Flushes the file's data to the disk or throws EDbfError naming the file.
+    void sync();
     // Writes a pending header (exclusive mode) and closes; never throws.
     void closeFile();
     bool isOpen() const { return m_fd >= 0; }

@@ -153,8 +153,12 @@ QChar detectDelimiter(const QString &text)
             quoted = !quoted;
         else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
             break;
-        else if (!quoted)
-            comma += c == QLatin1Char(','), semicolon += c == QLatin1Char(';'), tab += c == QLatin1Char('\t');
+        else if (!quoted && c == QLatin1Char(','))
+            ++comma;
+        else if (!quoted && c == QLatin1Char(';'))
+            ++semicolon;
+        else if (!quoted && c == QLatin1Char('\t'))
+            ++tab;
     }
     if (semicolon > comma && semicolon >= tab)
         return QLatin1Char(';');

@@ -41,6 +41,14 @@ QString withExtension(const QString &path, const QString &filter)
     return path + filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
 }
 
+bool hasContent(const exchange::ContactCard &card)
+{
+    for (const QString &v : card.values)
+        if (!v.isEmpty())
+            return true;
+    return false;
+}
+
 // Where the file dialogs open: the documents folder when there is one, else home.
 QString startFolder()
 {
@@ -138,7 +146,7 @@ void PageCommands::print()
     exchange::NoteDocument doc;
     if (m_kind == Cards) {
         const exchange::ContactCard card = m_hooks.currentCard();
-        if (!card.displayName().isEmpty() || !card[exchange::Notes].isEmpty())
+        if (hasContent(card))
             doc.addCard(card, m_hooks.labels());
     } else {
         m_hooks.addCurrent(doc);
@@ -158,18 +166,23 @@ void PageCommands::print()
 
 void PageCommands::exportCurrent()
 {
+    exchange::NoteDocument doc;
+    const exchange::ContactCard card = m_kind == Cards ? m_hooks.currentCard() : exchange::ContactCard();
+    if (m_kind != Cards)
+        m_hooks.addCurrent(doc);
+    if (m_kind == Cards ? !hasContent(card) : doc.sectionCount() == 0) {
+        showError(QStringLiteral("Il n'y a rien à exporter sur cette page."));
+        return;
+    }
     const QString path = askSavePath(m_exportCurrent->text().remove(QStringLiteral("…")),
                                      m_kind == Cards ? QStringLiteral("adresse") : QStringLiteral("note"));
     if (path.isEmpty())
         return;
     try {
-        if (m_kind == Cards) {
-            exchange::saveCardFile(path, {m_hooks.currentCard()}, m_hooks.labels());
-            return;
-        }
-        exchange::NoteDocument doc;
-        m_hooks.addCurrent(doc);
-        doc.write(path);
+        if (m_kind == Cards)
+            exchange::saveCardFile(path, {card}, m_hooks.labels());
+        else
+            doc.write(path);
     } catch (const std::exception &e) {
         showError(QString::fromUtf8(e.what()));
     }

@@ -68,11 +68,6 @@ struct Property
     }
 };
 
-bool isQuotedPrintable(const QByteArray &head)
-{
-    return head.toUpper().contains("QUOTED-PRINTABLE");
-}
-
 // Joins folded lines and quoted-printable soft breaks into content lines.
 QList<ByteLine> contentLines(const QList<ByteLine> &physical)
 {
@@ -86,9 +81,15 @@ QList<ByteLine> contentLines(const QList<ByteLine> &physical)
         if (!out.isEmpty()) {
             QByteArray &last = out.last().bytes;
             const qsizetype colon = last.indexOf(':');
-            if (last.endsWith('=') && colon > 0 && isQuotedPrintable(last.left(colon))) {
+            const QByteArray head = colon > 0 ? last.left(colon).toUpper() : QByteArray();
+            if (last.endsWith('=') && head.contains("QUOTED-PRINTABLE")) {
                 last.chop(1);
                 last += l.bytes;
+                continue;
+            }
+            // 2.1 lets BASE64 data run on over lines of its own, unindented, to a blank line.
+            if (head.contains("BASE64") && !l.bytes.trimmed().isEmpty() && !l.bytes.contains(':')) {
+                last += l.bytes.trimmed();
                 continue;
             }
         }

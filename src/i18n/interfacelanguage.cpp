@@ -105,6 +105,11 @@ void InterfaceLanguage::load(int languageCode)
     }
 }
 
+QLocale InterfaceLanguage::locale() const
+{
+    return m_shownCode ? QLocale(languageOf(*m_shownCode).locale) : QLocale();
+}
+
 QList<QWidget *> InterfaceLanguage::windows() const
 {
     return {m_mainWindow.data(), topLevel(QStringLiteral("Avertissement"), false),

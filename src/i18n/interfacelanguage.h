@@ -21,6 +21,7 @@
 //         languageCode = 9;
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -66,6 +67,9 @@ public:
 
     // The language file loaded last, or null.
     std::shared_ptr<const LanguageFile> current() const { return m_current; }
+    // The locale of the language on screen (lists sort by it); the system's while the windows
+    // show their design texts.
+    QLocale locale() const;
 
     // The code of the language on screen: that of the file the windows last took their texts
     // from (English's 9 for a stored 99), French's 1036 while they show their design texts.

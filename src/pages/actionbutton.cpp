@@ -43,8 +43,9 @@ QToolButton *makeActionButton(QWidget *parent, const char *name, QAction *action
     button->setObjectName(QString::fromLatin1(name));
     button->setFixedSize(23, 22);
     button->setAutoRaise(true);
-    // Reached by Tab, never taken by a click, so that a click leaves the focus in the editor.
-    button->setFocusPolicy(Qt::TabFocus);
+    // Never taken by a click, so that a click leaves the focus in the editor, nor by Tab, which
+    // travels the fields: a bar is reached with F6.
+    button->setFocusPolicy(Qt::NoFocus);
     button->setCursor(Qt::PointingHandCursor);
     button->setIconSize(QSize(16, 16));
     button->setCheckable(action->isCheckable());

@@ -1,18 +1,23 @@
 #include "addresspage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbmemo.h"
 #include "dbf.h"
+#include "keyboardcues.h"
+#include "linkopener.h"
 #include "pagewidgets.h"
 #include "recordactions.h"
 #include "recordbar.h"
+#include "recordlist.h"
 
 #include <QComboBox>
+#include <QIcon>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QToolButton>
 #include <QStringListModel>
-
-#include <algorithm>
 
 namespace {
 
@@ -21,6 +26,7 @@ const QColor Lime(0, 255, 0);
 const QColor Maroon(128, 0, 0);
 
 constexpr int NameListGap = 8;
+constexpr int LinkButtonGap = 4;
 
 struct Card
 {
@@ -53,12 +59,6 @@ QString fieldText(TDbf &table, int index)
                                       : QString();
 }
 
-QString namedText(TDbf &table, const char *name)
-{
-    TDbfField *field = table.findField(name);
-    return field ? QString::fromStdString(field->asString()) : QString();
-}
-
 } // namespace
 
 AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *parent)
@@ -71,6 +71,9 @@ AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *par
     setupRecordBar();
     setupFields();
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Cards, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &AddressPage::RebuildNameList);
+    travelParts(this, {m_recordBar});
 
     m_table.AfterScroll = [this](TDbf &table) { DbfadbookAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfadbookBeforeDelete(table); };
@@ -94,11 +97,14 @@ void AddressPage::setupRecordBar()
 
     const int left = m_recordBar->contentRight() + NameListGap;
     m_names = placeEntryList(m_recordBar, "ComboBox3", {left, 4, 204, 21}, Lime, Maroon, &m_nameEntries);
-    // Only the user's own picks and keystrokes move to a card, never the page's updates.
-    connect(m_names, &QComboBox::activated, this, &AddressPage::ComboBox3Change);
-    connect(m_names->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
-        ComboBox3Change(m_names->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // Sorted by name, then first name; the entry reads first name, then name.
+    m_nameList = new RecordList(m_names, m_nameEntries, m_table, [](TDbf &table) {
+        const QString first = fieldText(table, 0);
+        const QString name = fieldText(table, 1);
+        return RecordList::Entry{first + QLatin1Char(' ') + name, name + QLatin1Char(' ') + first};
     });
+    // Only the user's own picks move to a card, never the page's updates.
+    connect(m_names, &QComboBox::activated, this, &AddressPage::ComboBox3Change);
 }
 
 void AddressPage::setupFields()
@@ -116,6 +122,67 @@ void AddressPage::setupFields()
     m_notes->setPalette(palette);
     m_notes->setDataSource(m_source);
     m_notes->setDataField(QStringLiteral("NOTES"));
+    setupLinkButtons();
+}
+
+namespace {
+
+// Ctrl+click in a field opens what it holds.
+class CtrlClickOpens : public QObject
+{
+public:
+    CtrlClickOpens(QWidget *field, std::function<void()> open) : QObject(field), m_open(std::move(open))
+    {
+        field->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton || !(mouse->modifiers() & Qt::ControlModifier))
+            return false;
+        m_open();
+        return true;
+    }
+
+private:
+    std::function<void()> m_open;
+};
+
+} // namespace
+
+// A small button beside the e-mail and web fields opens the address; so does Ctrl+click.
+void AddressPage::setupLinkButtons()
+{
+    const struct
+    {
+        const char *field;
+        const char *name;
+        const char *art;
+        const char *hint;
+    } links[] = {{"EMAIL", "ButtonEmail", "link-mail", "Écrire un message (Ctrl+clic)"},
+                 {"WEB", "ButtonWeb", "link-web", "Ouvrir le site (Ctrl+clic)"}};
+    for (const auto &link : links) {
+        DBLineEdit *edit = fieldEdit(QLatin1String(link.field));
+        auto *button = new QToolButton(this);
+        button->setObjectName(QLatin1String(link.name));
+        button->setGeometry(edit->geometry().right() + 1 + LinkButtonGap, edit->y(), edit->height(),
+                            edit->height());
+        button->setIcon(QIcon(QStringLiteral(":/art/%1.svg").arg(QLatin1String(link.art))));
+        button->setAutoRaise(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setToolTip(QString::fromUtf8(link.hint));
+        button->setFocusPolicy(Qt::NoFocus);
+        const auto open = [this, edit] { openLink(edit->text(), this, m_linkOpener); };
+        connect(button, &QToolButton::clicked, this, open);
+        new CtrlClickOpens(edit, open);
+        // Nothing to open in an empty field.
+        const auto follow = [button, edit] { button->setEnabled(!edit->text().trimmed().isEmpty()); };
+        connect(edit, &QLineEdit::textChanged, button, follow);
+        follow();
+    }
 }
 
 DBLineEdit *AddressPage::fieldEdit(const QString &fieldName) const
@@ -132,62 +199,21 @@ void AddressPage::postPendingEdit()
         m_table.checkBrowseMode();
 }
 
-QString AddressPage::currentName() const
+const std::vector<int> &AddressPage::entryRecords() const
 {
-    return namedText(m_table, "PRENOM") + QLatin1Char(' ') + namedText(m_table, "NOM");
+    return m_nameList->records();
 }
 
 void AddressPage::RebuildNameList()
 {
-    // The post below rebuilds through AfterPost; this rebuild does the work once.
-    if (m_rebuilding)
-        return;
-    const QString shown = m_names->currentText();
-    if (!m_table.active()) {
-        m_entryRecords.clear();
-        showEntries(m_names, m_nameEntries, {}, -1, shown);
-        return;
-    }
-    m_rebuilding = true;
-    TBookmark bookmark;
-    try {
-        // A pending change is posted before the list is emptied, so no card is listed twice.
-        m_table.checkBrowseMode();
-        bookmark = m_table.getBookmark();
-        QStringList names;
-        std::vector<int> records;
-        {
-            ControlsDisabled still(m_table);
-            for (m_table.first(); !m_table.eof(); m_table.next()) {
-                names << fieldText(m_table, 0) + QLatin1Char(' ') + fieldText(m_table, 1);
-                records.push_back(m_table.recNo());
-            }
-            still.enable();
-        }
-        m_entryRecords = std::move(records);
-        showEntries(m_names, m_nameEntries, names, -1, names.isEmpty() ? shown : currentName());
-    } catch (...) {
-        m_rebuilding = false;
-        throw;
-    }
-    m_rebuilding = false;
-    if (bookmark) {
-        m_table.gotoBookmark(bookmark);
-        m_table.freeBookmark(bookmark);
-    }
-}
-
-void AddressPage::selectCurrentCard()
-{
-    const auto at = std::find(m_entryRecords.begin(), m_entryRecords.end(), m_table.recNo());
-    m_names->setCurrentIndex(at == m_entryRecords.end() ? -1 : int(at - m_entryRecords.begin()));
+    m_nameList->rebuild();
 }
 
 void AddressPage::DbfadbookAfterScroll(TDbf &table)
 {
-    if (m_rebuilding || table.state() != TDataSetState::dsBrowse)
+    if (m_nameList->rebuilding() || table.state() != TDataSetState::dsBrowse)
         return;
-    selectCurrentCard();
+    m_nameList->selectCurrent();
 }
 
 void AddressPage::DbfadbookBeforeDelete(TDbf &)
@@ -202,15 +228,10 @@ void AddressPage::DbfadbookAfterDelete(TDbf &)
 
 void AddressPage::ComboBox3Change(int index)
 {
-    if (!m_table.active())
-        return;
-    const bool picked = index >= 0 && size_t(index) < m_entryRecords.size();
-    const int record = picked ? m_entryRecords[size_t(index)] : 0;
-    if (record == m_table.recNo())
-        return;
-    // Moving posts a pending change first, whose rebuild may renumber the list; the record
-    // number taken above still names the card.
-    m_table.setRecNo(record);
-    if (picked)
-        selectCurrentCard();
+    m_nameList->pick(index);
+}
+
+void AddressPage::setListLocale(const QLocale &locale)
+{
+    m_nameList->setLocale(locale);
 }

@@ -1,19 +1,18 @@
 // The address book page (`PageAdresses`): one card of adbook.dbf at a time in eleven bound
 // single-line fields and the notes (`DBMemo1`), the record bar `ToolBar5` and, on that bar, the
-// name list `ComboBox3` with one entry ("first name name") per card in the table's stored order.
+// name list `ComboBox3` with one entry ("first name name") per card, sorted by name and first
+// name, in which typing finds a card (a RecordList).
 //
 // The table has no declared fields: a control whose field the file lacks is shown empty and
 // disabled, the others work. The name list is rebuilt when the page is selected, after every
-// post and after every delete; like the information page's lists, a rebuild first ends an edit
-// in progress. Each entry keeps the physical record number of its card beside it, so picking an
-// entry makes that very card current and the selection follows the current card, whatever
-// cards were deleted before it.
+// post and after every delete.
 //
 //     auto *page = new AddressPage(tables.Dbfadbook(), askDelete, notebook);
 //     page->RebuildNameList();
 #pragma once
 
 #include "deletequestion.h"
+#include "linkopener.h"
 
 #include <QWidget>
 
@@ -22,6 +21,8 @@
 class DBLineEdit;
 class DBMemo;
 class QComboBox;
+class QLocale;
+class RecordList;
 class QStringListModel;
 class RecordActions;
 class RecordBar;
@@ -45,7 +46,12 @@ public:
     // The bound single-line field of `fieldName` ("PRENOM", "NOM", ...), nullptr when none.
     DBLineEdit *fieldEdit(const QString &fieldName) const;
     // The physical record number of each entry of the name list.
-    const std::vector<int> &entryRecords() const { return m_entryRecords; }
+    const std::vector<int> &entryRecords() const;
+    // The order of the name list; it takes effect at the next rebuild.
+    void setListLocale(const QLocale &locale);
+    // What opens the e-mail and web addresses (`ButtonEmail`, `ButtonWeb`, Ctrl+click); tests
+    // replace it. Empty: the desktop.
+    void setLinkOpener(DesktopOpener opener) { m_linkOpener = std::move(opener); }
 
     // Ends an edit or insert in progress as a move would: a changed card is posted, an
     // unchanged one cancelled.
@@ -65,8 +71,7 @@ public:
 private:
     void setupRecordBar();
     void setupFields();
-    QString currentName() const;
-    void selectCurrentCard();
+    void setupLinkButtons();
 
     TDbf &m_table;
     DeleteQuestion m_askDelete;
@@ -75,8 +80,8 @@ private:
     RecordBar *m_recordBar = nullptr;
     QComboBox *m_names = nullptr;
     QStringListModel *m_nameEntries = nullptr;
-    std::vector<int> m_entryRecords;
+    RecordList *m_nameList = nullptr;
+    DesktopOpener m_linkOpener;
     std::vector<DBLineEdit *> m_fields;
     DBMemo *m_notes = nullptr;
-    bool m_rebuilding = false;
 };

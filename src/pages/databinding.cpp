@@ -137,10 +137,6 @@ bool TFieldDataLink::requestEdit()
 
 bool TFieldDataLink::passKey(QKeyEvent *event, bool multiLine)
 {
-    if (event->key() == Qt::Key_Escape && m_source) {
-        reset();
-        return false;
-    }
     const QString typed = event->text();
     const bool printable = !typed.isEmpty() && typed.at(0).isPrint();
     const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

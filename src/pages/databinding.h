@@ -102,10 +102,10 @@ public:
     // the record shown again by the edit does not overwrite what is being typed.
     bool requestEdit();
     bool requesting() const { return m_requesting; }
-    // A keystroke on a bound control: Escape forgets the control's change, a character the field's
-    // code page cannot hold beeps, and a key that changes the text first asks to edit. False when
-    // the key was dealt with here and must not reach the control; Return and Enter change the text
-    // only of a multi-line control.
+    // A keystroke on a bound control: a character the field's code page cannot hold beeps, and a
+    // key that changes the text first asks to edit. False when the key was dealt with here and
+    // must not reach the control; Return and Enter change the text only of a multi-line control.
+    // Escape is the page's: it asks before anything typed is dropped.
     bool passKey(QKeyEvent *event, bool multiLine);
     // The control changed its value: it will be written at the next record update.
     void modified() { m_modified = true; }

@@ -2,7 +2,7 @@
 //
 // It shows the field of the current record. The first change the user makes asks the data
 // source to begin editing; a character the table's code page cannot hold is refused with a
-// beep; Escape brings back the record's value; the text is written into the record buffer when
+// beep; the text is written into the record buffer when
 // the record is updated (post, a move) or when the field loses the focus.
 #pragma once
 

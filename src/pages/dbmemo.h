@@ -3,7 +3,7 @@
 //
 // It shows the field of the current record. The first change the user makes (a key, a paste,
 // a drop) asks the data source to begin editing; a character the table's code page cannot hold
-// is refused with a beep; Escape brings back the record's value; the text is written into the
+// is refused with a beep; the text is written into the
 // record buffer when the record is updated (post, a move) or when the field loses the focus.
 // Lines are stored with CR LF, as the notes have always been kept.
 #pragma once

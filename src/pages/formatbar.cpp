@@ -3,14 +3,13 @@
 #include "actionbutton.h"
 #include "dblineedit.h"
 #include "dbmemo.h"
+#include "linkopener.h"
 #include "pagemode.h"
 #include "rxrichedit.h"
 
 #include <QApplication>
 #include <QActionGroup>
 #include <QClipboard>
-#include <QDesktopServices>
-#include <QUrl>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -256,7 +255,8 @@ FormatActions::FormatActions(PageMode &mode, QObject *parent) : QObject(parent),
             return std::nullopt;
         return dialog.selectedFont();
     };
-    m_urlOpener = [](const QString &link) { QDesktopServices::openUrl(QUrl::fromUserInput(link)); };
+    // A link no program can open says so, on the note it was clicked in.
+    m_urlOpener = [this](const QString &link) { openLink(link, editor()); };
 }
 
 QAction *FormatActions::makeAction(const char *name, const char *text, int image, bool checkable)

@@ -1,5 +1,6 @@
 #include "infospage.h"
 
+#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
@@ -11,7 +12,6 @@
 #include "recordbar.h"
 #include "rxdbrichedit.h"
 
-#include <QCollator>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSet>
@@ -35,34 +35,13 @@ QColor infoColour()
     return QPalette().color(QPalette::ToolTipBase);
 }
 
-// The order of a sorted list: by the user's language, letter case aside; equal titles keep
-// the order in which they came.
-void sortTitles(QStringList &titles)
-{
-    // The C locale would compare code points and put every capital before every small letter.
-    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, int>> keys;
-    keys.reserve(size_t(titles.size()));
-    for (int i = 0; i < titles.size(); ++i)
-        keys.emplace_back(collator.sortKey(titles[i]), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
-    QStringList sorted;
-    sorted.reserve(titles.size());
-    for (const auto &key : keys)
-        sorted << titles[key.second];
-    titles = std::move(sorted);
-}
-
 } // namespace
 
 // What one walk through the table found.
 struct InfosPage::Lists
 {
     QStringList categories;
-    QStringList titles;
+    std::vector<Sheet> sheets; // in the title list's order
     bool walked = false;       // the table had a sheet
     bool lastWasNew = false;   // the last sheet walked brought a category not met before
     QString lastTitle;
@@ -86,7 +65,11 @@ InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDe
     setTabOrder(m_category, m_categories);
     setTabOrder(m_categories, m_title);
     setTabOrder(m_title, m_titles);
+    setTabOrder(m_titles, m_editor);
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Sheets, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &InfosPage::RebuildInfoLists);
+    travelParts(this, {m_recordBar, m_formatBar});
 
     m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfinfosBeforeDelete(table); };
@@ -125,6 +108,8 @@ void InfosPage::setupLists()
     // Only the user's own picks and keystrokes jump to a sheet, never the page's updates.
     connect(m_titles, &QComboBox::activated, this, [this] { ComboBox2Change(); });
     connect(m_titles->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox2Change(); });
+    connect(m_categories, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+    connect(m_categories->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox1Change(); });
 }
 
 void InfosPage::setupText(FormatActions &format)
@@ -162,7 +147,8 @@ void InfosPage::RebuildInfoLists()
     if (!m_table.active()) {
         showEntries(m_categories, m_categoryEntries, {allCategories()}, -1,
                     m_categories->currentText());
-        showEntries(m_titles, m_titleEntries, {}, -1, m_titles->currentText());
+        m_sheets.clear();
+        showTitleEntries(m_titles->currentText());
         return;
     }
     m_rebuilding = true;
@@ -191,6 +177,8 @@ InfosPage::Lists InfosPage::walkTable()
     lists.categories << allCategories();
     QSet<QString> known{lists.categories.first()};
     ControlsDisabled still(m_table);
+    std::vector<Sheet> walked;
+    QStringList titles;
     for (m_table.first(); !m_table.eof(); m_table.next()) {
         lists.walked = true;
         const QString category = fieldText(m_table, 0);
@@ -200,10 +188,12 @@ InfosPage::Lists InfosPage::walkTable()
             lists.categories << category;
         }
         lists.lastTitle = fieldText(m_table, 1);
-        lists.titles << lists.lastTitle;
+        titles << lists.lastTitle;
+        walked.push_back({category, lists.lastTitle, m_table.recNo()});
     }
     still.enable();
-    sortTitles(lists.titles);
+    for (int at : sortedOrder(titles, m_listLocale))
+        lists.sheets.push_back(walked[size_t(at)]);
     return lists;
 }
 
@@ -211,10 +201,11 @@ void InfosPage::showLists(const Lists &lists)
 {
     const QString categoryText = m_categories->currentText();
     const QString titleText = m_titles->currentText();
+    m_sheets = lists.sheets;
     if (!lists.walked) {
         // An empty table leaves both texts as they were.
         showEntries(m_categories, m_categoryEntries, lists.categories, -1, categoryText);
-        showEntries(m_titles, m_titleEntries, lists.titles, -1, titleText);
+        showTitleEntries(titleText);
         return;
     }
     // "Tous" shows when the last sheet walked brought a new category; otherwise the category
@@ -223,7 +214,36 @@ void InfosPage::showLists(const Lists &lists)
         showEntries(m_categories, m_categoryEntries, lists.categories, 0, lists.categories.first());
     else
         showEntries(m_categories, m_categoryEntries, lists.categories, -1, categoryText);
-    showEntries(m_titles, m_titleEntries, lists.titles, -1, lists.lastTitle);
+    showTitleEntries(lists.lastTitle);
+}
+
+// The category the title list is narrowed to: the one the category list names exactly; none
+// for "Tous" or a text that is no category.
+std::optional<QString> InfosPage::chosenCategory() const
+{
+    const int entry = m_categories->findText(m_categories->currentText(),
+                                             Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry <= 0)
+        return std::nullopt;
+    return m_categories->itemText(entry);
+}
+
+void InfosPage::showTitleEntries(const QString &text)
+{
+    const std::optional<QString> category = chosenCategory();
+    QStringList titles;
+    m_titleRecords.clear();
+    for (const Sheet &sheet : m_sheets)
+        if (!category || sheet.category == *category) {
+            titles << sheet.title;
+            m_titleRecords.push_back(sheet.recNo);
+        }
+    showEntries(m_titles, m_titleEntries, titles, -1, text);
+}
+
+void InfosPage::ComboBox1Change()
+{
+    showTitleEntries(m_titles->currentText());
 }
 
 void InfosPage::showTitle(const QString &title)
@@ -256,11 +276,14 @@ void InfosPage::DbfinfosAfterDelete(TDbf &)
 
 void InfosPage::ComboBox2Change()
 {
-    // The entry that the list shows, exactly; typed text that is no entry picks nothing.
+    // The entry that the list shows, exactly; typed text that is no entry picks nothing. An
+    // entry stands for its own sheet, so a title two categories share finds the right one.
     const int entry = m_titles->findText(m_titles->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    const QString title = entry >= 0 ? m_titles->itemText(entry) : QString();
-    if (title.isEmpty() || !m_table.active())
+    if (entry < 0 || size_t(entry) >= m_titleRecords.size() || m_titles->itemText(entry).isEmpty() ||
+        !m_table.active())
         return;
-    m_table.locate("titre", title.toStdString());
+    const QString title = m_titles->itemText(entry);
+    m_table.gotoBookmark(TBookmark(std::uint32_t(m_titleRecords[size_t(entry)])));
+    showTitle(title);
     m_editor->setFocus();
 }

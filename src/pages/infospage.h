@@ -16,7 +16,11 @@
 
 #include "deletequestion.h"
 
+#include <QLocale>
 #include <QWidget>
+
+#include <optional>
+#include <vector>
 
 class DBLineEdit;
 class FormatActions;
@@ -64,10 +68,21 @@ public:
     void DbfinfosBeforeDelete(TDbf &table);
     void DbfinfosAfterPost(TDbf &table);
     void DbfinfosAfterDelete(TDbf &table);
-    // A title picked or typed: goes to the first sheet of that title in the table's order.
+    // A title picked or typed: goes to the sheet of that entry (the first of that title in the
+    // table's order when the text names several).
     void ComboBox2Change();
+    // A category picked or typed: the title list narrows to its sheets; "Tous" lists them all.
+    void ComboBox1Change();
+    // The order of the title list; it takes effect at the next rebuild.
+    void setListLocale(const QLocale &locale) { m_listLocale = locale; }
 
 private:
+    struct Sheet
+    {
+        QString category;
+        QString title;
+        int recNo;
+    };
     struct Lists;
     void setupFields();
     void setupLists();
@@ -76,6 +91,8 @@ private:
     QString allCategories() const;
     void showLists(const Lists &lists);
     void showTitle(const QString &title);
+    void showTitleEntries(const QString &text);
+    std::optional<QString> chosenCategory() const;
 
     TDbf &m_table;
     DeleteQuestion m_askDelete;
@@ -91,4 +108,7 @@ private:
     FormatBar *m_formatBar = nullptr;
     TRxDBRichEdit *m_editor = nullptr;
     bool m_rebuilding = false;
+    std::vector<Sheet> m_sheets;      // every sheet, in the title list's order
+    std::vector<int> m_titleRecords;  // the record of each entry shown in the title list
+    QLocale m_listLocale;
 };

@@ -2,7 +2,10 @@
 
 #include "dblineedit.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -10,6 +13,7 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -80,7 +84,196 @@ private:
     }
 };
 
+class TextKeys : public QObject
+{
+public:
+    explicit TextKeys(QWidget *field) : QObject(field) { field->installEventFilter(this); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!isTextKey(key->key(), key->modifiers()))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            key->accept();
+            return true;
+        }
+        // A list would step to another entry, and with it to another record.
+        const bool page = key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown;
+        return page && qobject_cast<QComboBox *>(static_cast<QWidget *>(watched)->parentWidget());
+    }
+};
+
+// The buttons of one bar, left to right, that can take a command now.
+QList<QWidget *> barStops(QWidget *bar)
+{
+    QList<QWidget *> stops;
+    for (QAbstractButton *button : bar->findChildren<QAbstractButton *>())
+        if (button->isVisibleTo(bar) && button->isEnabled() && button->parentWidget() == bar)
+            stops << button;
+    std::sort(stops.begin(), stops.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+    return stops;
+}
+
+class PartTravel : public QObject
+{
+public:
+    PartTravel(QWidget *page, const QList<QWidget *> &bars) : QObject(page), m_page(page), m_bars(bars)
+    {
+        addKey(QKeySequence(Qt::Key_F6), true);
+        addKey(QKeySequence(Qt::SHIFT | Qt::Key_F6), false);
+        for (QWidget *bar : m_bars) {
+            for (QAbstractButton *button : bar->findChildren<QAbstractButton *>())
+                takeButton(button);
+            bar->installEventFilter(this); // buttons added later are taken as they are polished
+        }
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+            if (now && m_page->isAncestorOf(now) && barOf(now) < 0)
+                m_lastField = now;
+        });
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildPolished) {
+            if (auto *button = qobject_cast<QAbstractButton *>(static_cast<QChildEvent *>(event)->child()))
+                takeButton(button);
+            return false;
+        }
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        if (!qobject_cast<QAbstractButton *>(watched))
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        const int code = key->key();
+        const bool ours = key->modifiers() == Qt::NoModifier &&
+                          (code == Qt::Key_Escape || code == Qt::Key_Left || code == Qt::Key_Right ||
+                           code == Qt::Key_Home || code == Qt::Key_End);
+        if (!ours)
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            key->accept(); // Escape here leaves the bar, it does not abandon the record
+            return true;
+        }
+        auto *button = static_cast<QWidget *>(watched);
+        if (code == Qt::Key_Escape) {
+            backToField();
+            return true;
+        }
+        const QList<QWidget *> stops = barStops(button->parentWidget());
+        if (stops.isEmpty())
+            return true;
+        int at = int(stops.indexOf(button));
+        if (code == Qt::Key_Home)
+            at = 0;
+        else if (code == Qt::Key_End)
+            at = int(stops.size()) - 1;
+        else
+            at = (at + (code == Qt::Key_Right ? 1 : int(stops.size()) - 1)) % int(stops.size());
+        stops[at]->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+
+private:
+    void takeButton(QAbstractButton *button)
+    {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->installEventFilter(this);
+    }
+
+    void addKey(const QKeySequence &sequence, bool forward)
+    {
+        auto *action = new QAction(this);
+        action->setShortcut(sequence);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, forward] { travel(forward); });
+        m_page->addAction(action);
+    }
+
+    int barOf(const QWidget *w) const
+    {
+        for (int i = 0; i < m_bars.size(); ++i)
+            if (m_bars[i]->isAncestorOf(w) && qobject_cast<const QAbstractButton *>(w))
+                return i;
+        return -1;
+    }
+
+    // Parts: 0 the fields, 1 + i bar i.
+    void travel(bool forward)
+    {
+        const int parts = int(m_bars.size()) + 1;
+        int part = barOf(QApplication::focusWidget()) + 1;
+        for (int step = 1; step < parts + 1; ++step) {
+            part = (part + (forward ? 1 : parts - 1)) % parts;
+            if (part == 0) {
+                backToField();
+                return;
+            }
+            const QList<QWidget *> stops = barStops(m_bars[part - 1]);
+            if (!stops.isEmpty()) {
+                stops.front()->setFocus(Qt::TabFocusReason);
+                return;
+            }
+        }
+    }
+
+    void backToField()
+    {
+        if (m_lastField && m_lastField->isVisible() && m_lastField->isEnabled())
+            m_lastField->setFocus(Qt::OtherFocusReason);
+        else
+            focusInto(m_page);
+    }
+
+    QWidget *m_page;
+    QList<QWidget *> m_bars;
+    QPointer<QWidget> m_lastField;
+};
+
 } // namespace
+
+bool isTextKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers held = modifiers & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    const bool ctrl = held == Qt::ControlModifier;
+    if (held != Qt::NoModifier && !ctrl)
+        return false; // Alt and Meta belong to the window
+    switch (key) {
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return true;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        // Ctrl+Shift+Delete deletes the record.
+        return !(ctrl && (modifiers & Qt::ShiftModifier));
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return !ctrl; // Ctrl+Page Up/Down move between records
+    case Qt::Key_A:
+        return ctrl && !(modifiers & Qt::ShiftModifier);
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return !ctrl;
+    default:
+        return false;
+    }
+}
+
+void keepTextKeys(QWidget *field)
+{
+    new TextKeys(field);
+}
+
+void travelParts(QWidget *page, const QList<QWidget *> &bars)
+{
+    new PartTravel(page, bars);
+}
 
 QString hintWithShortcut(const QString &hint, const QKeySequence &shortcut)
 {

@@ -4,9 +4,12 @@
 //
 //     showShortcutInHint(button, action);      // "Nouveau" shows as "Nouveau (Ctrl+N)"
 //     leaveWithCtrlTab(editor1);               // Ctrl+Tab / Ctrl+Shift+Tab move the focus on
+//     keepTextKeys(DBEdit1);                   // Ctrl+Home stays the field's, whatever the page's keys
+//     travelParts(page, {ToolBar1, ToolBar2}); // F6 / Shift+F6 reach the bars
 #pragma once
 
 #include <QKeySequence>
+#include <QList>
 #include <QString>
 
 class QAction;
@@ -29,6 +32,20 @@ void paintFocusMark(QPainter &painter, const QRect &rect, const QWidget *widget)
 // Ctrl+Tab and Ctrl+Shift+Tab move the focus to the next or previous control from `editor`,
 // whose Tab key inserts a tab character.
 void leaveWithCtrlTab(QWidget *editor);
+
+// The keys a text field edits and moves with (Home/End, arrows, Delete, Backspace, with or
+// without Ctrl, Page Up/Down, Ctrl+A, Tab) go to `field` even when it is read-only, before any
+// shortcut of the window can take them. In an editable list Page Up/Down stay in its text
+// rather than stepping through the entries.
+void keepTextKeys(QWidget *field);
+
+// True for the keys keepTextKeys keeps.
+bool isTextKey(int key, Qt::KeyboardModifiers modifiers);
+
+// F6 and Shift+F6 move the focus between the parts of `page`: its fields, then each of `bars`
+// in turn. In a bar the arrows (and Home, End) move between its enabled buttons, and Escape
+// goes back to the field the focus came from. The bars' buttons are not Tab stops.
+void travelParts(QWidget *page, const QList<QWidget *> &bars);
 
 // Moves the focus into `page`: to its first enabled bound text field, else to its first control
 // that takes the focus by Tab. (Focus that Qt moved there from a page being hidden lands on

@@ -2,10 +2,13 @@
 
 #include "dblineedit.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringListModel>
+
+#include <algorithm>
 
 QLabel *placeLabel(QWidget *page, const char *name, const char *text, QPoint at)
 {
@@ -61,10 +64,47 @@ void showEntries(QComboBox *list, QStringListModel *model, const QStringList &en
     model->setStringList(entries);
     list->setCurrentIndex(selected);
     list->setEditText(text);
+    showBeginning(list);
 }
 
 void showListText(QComboBox *list, const QString &text)
 {
     list->setCurrentIndex(-1);
     list->setEditText(text);
+    showBeginning(list);
+}
+
+void showBeginning(QComboBox *list)
+{
+    // Not under the typing hand: the caret stays where the person types.
+    if (!list->hasFocus() && !list->lineEdit()->hasFocus())
+        list->lineEdit()->home(false);
+}
+
+std::vector<int> sortedOrder(const QStringList &keys, const QLocale &locale)
+{
+    QCollator collator(locale.language() == QLocale::C ? QLocale(QLocale::English) : locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, int>> sortKeys;
+    sortKeys.reserve(size_t(keys.size()));
+    for (int i = 0; i < keys.size(); ++i)
+        sortKeys.emplace_back(collator.sortKey(keys[i]), i);
+    std::stable_sort(sortKeys.begin(), sortKeys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    std::vector<int> order;
+    order.reserve(sortKeys.size());
+    for (const auto &key : sortKeys)
+        order.push_back(key.second);
+    return order;
+}
+
+QString foldForFind(const QString &text)
+{
+    QString folded;
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    folded.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            folded += c;
+    return folded.toCaseFolded();
 }

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QColor>
+#include <QLocale>
 #include <QRect>
 #include <QStringList>
+
+#include <vector>
 
 class DBLineEdit;
 class QComboBox;
@@ -31,3 +34,14 @@ void showEntries(QComboBox *list, QStringListModel *model, const QStringList &en
 
 // Shows `text` in the list's edit part with no entry selected.
 void showListText(QComboBox *list, const QString &text);
+
+// A long text in the list's edit part shows its beginning, unless the person is typing there.
+void showBeginning(QComboBox *list);
+
+// The positions of `keys` in the order of `locale`, letter case and accents aside; equal keys
+// keep the order they came in. The C locale sorts as English (it would put every capital before
+// every small letter).
+std::vector<int> sortedOrder(const QStringList &keys, const QLocale &locale);
+
+// A text as the find-as-you-type of a list compares it: accents dropped, letter case folded.
+QString foldForFind(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "dbf.h"
 #include "dblineedit.h"
+#include "keyboardcues.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ RecordActions::RecordActions(TDbf &dataset, int suffix, QObject *parent)
     DataSetEdit = makeAction("DataSetEdit", suffix, "&Modifier", "Modifier", 9);
     DataSetInsert = makeAction("DataSetInsert", suffix, "&Insertion", "Insertion", 10);
     DataSetDelete = makeAction("DataSetDelete", suffix, "&Supprimer", "Supprimer", 11);
+    Abandon = new QAction(QStringLiteral("Abandonner"), this);
+    Abandon->setObjectName(QStringLiteral("DataSetAbandon%1").arg(suffix));
     connectOperations();
     setupShortcuts();
 
@@ -83,58 +86,84 @@ void RecordActions::connectOperations()
     connect(DataSetPrior, &QAction::triggered, this, [this] { m_dataset.prior(); });
     connect(DataSetNext, &QAction::triggered, this, [this] { m_dataset.next(); });
     connect(DataSetLast, &QAction::triggered, this, [this] { m_dataset.last(); });
-    connect(DataSetCancel, &QAction::triggered, this, [this] { m_dataset.cancel(); });
-    connect(DataSetPost, &QAction::triggered, this, [this] { m_dataset.post(); });
+    connect(DataSetCancel, &QAction::triggered, this, [this] {
+        m_dataset.cancel();
+        focusFirstField();
+    });
+    connect(DataSetPost, &QAction::triggered, this, &RecordActions::postAndStay);
     connect(DataSetEdit, &QAction::triggered, this, [this] { m_dataset.edit(); });
-    connect(DataSetInsert, &QAction::triggered, this, [this] { m_dataset.insert(); });
-    connect(DataSetDelete, &QAction::triggered, this, [this] { m_dataset.deleteRecord(); });
+    connect(DataSetInsert, &QAction::triggered, this, [this] {
+        m_dataset.insert();
+        focusFirstField();
+    });
+    // The question takes the focus away; it comes back to a field, never to a button.
+    connect(DataSetDelete, &QAction::triggered, this, [this] {
+        try {
+            m_dataset.deleteRecord();
+        } catch (...) {
+            focusFirstField(); // a refused delete too
+            throw;
+        }
+        focusFirstField();
+    });
+    connect(Abandon, &QAction::triggered, this, &RecordActions::abandonEdit);
 }
 
 void RecordActions::setupShortcuts()
 {
-    DataSetFirst->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+    DataSetFirst->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
     DataSetPrior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     DataSetNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    DataSetLast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
-    DataSetCancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    DataSetLast->setShortcut(QKeySequence(Qt::ALT | Qt::Key_End));
     DataSetPost->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     DataSetInsert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    DataSetDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    DataSetDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+    Abandon->setShortcut(QKeySequence(Qt::Key_Escape));
     // Every data page has the same keys: each set answers only on its own page.
     for (QAction *action : all())
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    Abandon->setShortcutContext(Qt::WidgetWithChildrenShortcut);
 }
 
-namespace {
-
-// Lets the record actions have Ctrl+Home, Ctrl+End and Ctrl+Delete in a single-line field,
-// where they would only move the caret or delete a word.
-class LineFieldKeys : public QObject
+// A stored new record stays in view: on a table in stored order the post alone would show the
+// record that was current before the insert again, and the person would think the new one lost.
+void RecordActions::postAndStay()
 {
-public:
-    using QObject::QObject;
+    const bool inserting = m_dataset.state() == TDataSetState::dsInsert;
+    m_dataset.post();
+    const std::uint32_t added = m_dataset.lastAppended();
+    if (inserting && added != 0 && m_dataset.recNo() != int(added))
+        m_dataset.gotoBookmark(TBookmark(added));
+}
 
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() != QEvent::ShortcutOverride)
-            return false;
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool record = key->modifiers() == Qt::ControlModifier &&
-                            (key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
-                             key->key() == Qt::Key_Delete);
-        return record; // left unaccepted: the shortcut goes on to the actions
-    }
-};
+void RecordActions::abandonEdit()
+{
+    if (!isEditing(m_dataset.state()))
+        return;
+    m_dataset.updateRecord();
+    if (m_dataset.modified() && !(m_askDiscard && m_askDiscard() == AnswerYes))
+        return;
+    m_dataset.cancel();
+    focusFirstField();
+}
 
-} // namespace
+void RecordActions::focusFirstField()
+{
+    if (m_page && m_page->isVisible())
+        focusInto(m_page);
+}
 
 void RecordActions::attachTo(QWidget *page)
 {
+    m_page = page;
     for (QAction *action : all())
         page->addAction(action);
-    auto *keys = new LineFieldKeys(page);
+    page->addAction(Abandon);
+    for (QWidget *field : page->findChildren<QWidget *>())
+        if (qobject_cast<QLineEdit *>(field) || field->inherits("QTextEdit") ||
+            field->inherits("QPlainTextEdit"))
+            keepTextKeys(field);
     for (QLineEdit *field : page->findChildren<QLineEdit *>()) {
-        field->installEventFilter(keys);
         // Enter in a field of the record stores it, as a form is expected to.
         if (qobject_cast<DBLineEdit *>(field))
             connect(field, &QLineEdit::returnPressed, DataSetPost, [this] {
@@ -167,6 +196,7 @@ void RecordActions::updateEnabled()
     DataSetEdit->setEnabled(modifiable && !editing);
     DataSetInsert->setEnabled(modifiable);
     DataSetDelete->setEnabled(modifiable && !(bof && eof));
+    Abandon->setEnabled(editing);
 }
 
 namespace {

@@ -7,9 +7,17 @@
 // left as it was. The enabled states are refreshed after every change the dataset reports and
 // whenever the event loop falls idle.
 //
+// The keys are those no text field uses: Ctrl+Page Up/Down previous and next, Alt+Home/End first
+// and last, Ctrl+N new, Ctrl+S store, Ctrl+Shift+Delete delete (through the question). Escape
+// (`Abandon`, on no button) leaves editing, asking first when something was changed. A new record
+// stays current once stored, and the focus goes to the page's first field after a new record, a
+// delete or a cancel.
+//
 //     RecordActions actions(Dbfmemo, 1, this);
 //     actions.DataSetPost->trigger();
 #pragma once
+
+#include "deletequestion.h"
 
 #include <QAction>
 #include <QIcon>
@@ -38,15 +46,21 @@ public:
     QAction *DataSetEdit = nullptr;
     QAction *DataSetInsert = nullptr;
     QAction *DataSetDelete = nullptr;
+    QAction *Abandon = nullptr; // Escape: abandonEdit()
 
     // In the order of the table above, for loops and tests.
     std::array<QAction *, 9> all() const;
 
-    // Gives the actions to `page`: their shortcuts (Ctrl+N, Ctrl+S, Escape, Ctrl+Delete,
-    // Ctrl+Page Up/Down, Ctrl+Home/End) work while the focus is on it. In its single-line fields
-    // the record meaning of Ctrl+Home, Ctrl+End and Ctrl+Delete wins over the field's own; the
-    // multi-line editors keep theirs. Enter in a bound single-line field posts.
+    // Gives the actions to `page`: their keys work while the focus is on it, and the keys its
+    // text fields edit with stay theirs, editing begun or not. Enter in a bound single-line
+    // field posts.
     void attachTo(QWidget *page);
+
+    // Asked before Escape drops changes; AnswerYes drops them. Without one they are kept.
+    void setDiscardQuestion(DeleteQuestion ask) { m_askDiscard = std::move(ask); }
+    // Leaves edit or insert: the controls' pending text goes to the record first; a changed
+    // record is cancelled only when the discard question answers yes.
+    void abandonEdit();
 
     // Sets every action's enabled state from the dataset now.
     void updateEnabled();
@@ -60,7 +74,11 @@ private:
                         int imageIndex);
     void connectOperations();
     void setupShortcuts();
+    void postAndStay();
+    void focusFirstField();
 
     TDbf &m_dataset;
+    QWidget *m_page = nullptr;
+    DeleteQuestion m_askDiscard;
     int m_listenerId = 0;
 };

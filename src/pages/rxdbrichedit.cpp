@@ -76,10 +76,10 @@ void TRxDBRichEdit::updateData()
 void TRxDBRichEdit::applyReadOnly()
 {
     const bool readOnly = !(m_link.editing() && m_memoLoaded);
-    if (readOnly == isReadOnly())
-        return;
-    setReadOnly(readOnly);
-    // Read-only still lets the caret move and the text be selected from the keyboard.
+    if (readOnly != isReadOnly())
+        setReadOnly(readOnly);
+    // Read-only still lets the caret move and the text be selected from the keyboard, from the
+    // first note shown on.
     if (readOnly)
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
@@ -152,11 +152,6 @@ void TRxDBRichEdit::keyPressEvent(QKeyEvent *event)
     }
     const int key = event->key();
     const QString typed = event->text();
-    if (key == Qt::Key_Escape) {
-        m_link.reset(); // back to what the record buffer holds; the table stays in edit state
-        event->accept();
-        return;
-    }
     const bool editingKey = key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Clear ||
                             event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
                             (key == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier);

@@ -4,7 +4,8 @@
 //
 //     not loaded --loadMemo() ok--> loaded, read-only --request to edit (key, format, cut, paste)-->
 //     loaded, editable (table in edit/insert) --post or a move: the document is written when changed,
-//     then reloaded--> loaded, read-only.  Escape or cancel reloads the stored document.
+//     then reloaded--> loaded, read-only.  Cancel reloads the stored document; Escape is the
+//     page's, which asks before it cancels a changed record.
 //     A load that fails shows "(Erreur au chargement de flux)" and stays not loaded and read-only
 //     until the next record, a double click or Enter loads it.
 //

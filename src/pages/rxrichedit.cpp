@@ -66,11 +66,14 @@ bool isBulletList(const QTextList *list)
            style == QTextListFormat::ListSquare;
 }
 
-// What the control took for a link: an address with a known scheme, or one starting "www.".
+// What the control took for a link: an address with a known scheme, or one starting "www.";
+// and an e-mail address.
 const QRegularExpression &linkPattern()
 {
     static const QRegularExpression pattern(
-        QStringLiteral("(?:\\b(?:https?|ftp|file|mailto|news|nntp|telnet|gopher|wais|prospero):|\\bwww\\.)[^\\s<>\"]+"),
+        QStringLiteral("(?:\\b(?:https?|ftp|file|mailto|news|nntp|telnet|gopher|wais|prospero):|\\bwww\\.)[^\\s<>\"]+"
+                       // A bare e-mail address opens the mail program like a mailto: link.
+                       "|\\b[\\w.+-]+@[\\w-]+(?:\\.[\\w-]+)+"),
         QRegularExpression::CaseInsensitiveOption);
     return pattern;
 }
@@ -439,6 +442,13 @@ bool TRxCustomRichEdit::event(QEvent *event)
         }
     }
     return QTextEdit::event(event);
+}
+
+bool TRxCustomRichEdit::focusNextPrevChild(bool next)
+{
+    if (!tabChangesFocus())
+        return false;
+    return QTextEdit::focusNextPrevChild(next);
 }
 
 void TRxCustomRichEdit::selectLineAt(int viewportY)

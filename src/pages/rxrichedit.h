@@ -116,6 +116,8 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    // With WantTabs, Tab is text whether the note is being edited or only looked at.
+    bool focusNextPrevChild(bool next) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

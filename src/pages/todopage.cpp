@@ -6,14 +6,21 @@
 #include "formatbar.h"
 #include "keyboardcues.h"
 #include "pagemode.h"
+#include "pagewidgets.h"
 #include "recordactions.h"
 #include "recordbar.h"
+#include "recordlist.h"
 #include "rxdbrichedit.h"
+#include "trashwindow.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStringListModel>
 
 namespace {
 
 constexpr int TitleWidth = 80; // characters of the TITRE field
-
+constexpr int TitleListGap = 8;
 
 } // namespace
 
@@ -28,11 +35,18 @@ TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelet
     m_actions = new RecordActions(m_table, 1, this);
     m_recordBar = new RecordBar(*m_actions, ToolBar1Layout, this);
     m_recordBar->move(0, 0);
+    setupTitleList();
     setupTitle();
     setupText(format);
     m_actions->attachTo(this);
+    connect(TrashWindow::attach(m_table, TrashWindow::Notes, this, m_recordBar), &TrashWindow::tableChanged,
+            this, &TodoPage::RebuildTitleList);
+    travelParts(this, {m_recordBar, m_formatBar});
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
+    m_table.AfterScroll = [this](TDbf &table) { DbfmemoAfterScroll(table); };
+    m_table.AfterPost = [this](TDbf &) { RebuildTitleList(); };
+    m_table.AfterDelete = [this](TDbf &) { RebuildTitleList(); };
 }
 
 TodoPage::~TodoPage()
@@ -40,6 +54,26 @@ TodoPage::~TodoPage()
     // The formatting commands may outlive the page; they must not hear the editor dying.
     m_editor->blockSignals(true);
     m_table.BeforeDelete = nullptr;
+    m_table.AfterScroll = nullptr;
+    m_table.AfterPost = nullptr;
+    m_table.AfterDelete = nullptr;
+}
+
+void TodoPage::setupTitleList()
+{
+    QStringListModel *model = nullptr;
+    const QPalette colours;
+    m_titles = placeEntryList(m_recordBar, "ComboBoxTitres",
+                              {m_recordBar->contentRight() + TitleListGap, 3, 204, 21},
+                              colours.color(QPalette::ToolTipBase),
+                              colours.color(QPalette::ToolTipText), &model);
+    m_titles->lineEdit()->setMaxLength(TitleWidth);
+    m_titleList = new RecordList(m_titles, model, m_table, [](TDbf &table) {
+        TDbfField *title = table.findField("TITRE");
+        return RecordList::Entry{title ? QString::fromStdString(title->asString()) : QString(), {}};
+    });
+    // Only the user's own picks move to a note, never the page's updates.
+    connect(m_titles, &QComboBox::activated, m_titleList, &RecordList::pick);
 }
 
 void TodoPage::setupTitle()
@@ -77,4 +111,26 @@ void TodoPage::postPendingEdit()
 void TodoPage::DbfmemoBeforeDelete(TDbf &)
 {
     confirmDelete(m_askDelete);
+}
+
+void TodoPage::DbfmemoAfterScroll(TDbf &table)
+{
+    if (m_titleList->rebuilding() || table.state() != TDataSetState::dsBrowse)
+        return;
+    m_titleList->selectCurrent();
+}
+
+void TodoPage::RebuildTitleList()
+{
+    m_titleList->rebuild();
+}
+
+void TodoPage::setListLocale(const QLocale &locale)
+{
+    m_titleList->setLocale(locale);
+}
+
+const std::vector<int> &TodoPage::titleRecords() const
+{
+    return m_titleList->records();
 }

@@ -1,11 +1,13 @@
 // The to-do page (`PageMemo`): one note of memo.dbf at a time, its title in `DBEdit1` and its
 // formatted text in `editor1`, walked and edited with the record bar `ToolBar1` and formatted
-// with `ToolBar2`.
+// with `ToolBar2`. On the record bar, the title list `ComboBoxTitres` holds every note's title,
+// sorted; picking one shows that note.
 //
 // The page binds to `Dbfmemo` through its own data source `DataSource1` (automatic edit) and
 // installs `DbfmemoBeforeDelete` on the table: every delete first asks the confirmation question,
-// and anything but "Oui" abandons it silently. Its editor is the formatting commands' editor of
-// page mode 0.
+// and anything but "Oui" abandons it silently. The title list is rebuilt when the page is
+// selected, after every post and after every delete, and follows the current note. Its editor
+// is the formatting commands' editor of page mode 0.
 //
 //     auto *page = new TodoPage(tables.Dbfmemo(), format, [] { return Avertissement->ask(); }, notebook);
 #pragma once
@@ -14,9 +16,14 @@
 
 #include <QWidget>
 
+#include <vector>
+
 class DBLineEdit;
 class FormatActions;
 class FormatBar;
+class QComboBox;
+class QLocale;
+class RecordList;
 class RecordActions;
 class RecordBar;
 class TDataSource;
@@ -39,17 +46,27 @@ public:
     DBLineEdit *DBEdit1() const { return m_title; }
     FormatBar *ToolBar2() const { return m_formatBar; }
     TRxDBRichEdit *editor1() const { return m_editor; }
+    QComboBox *ComboBoxTitres() const { return m_titles; }
+    // The physical record number of each entry of the title list.
+    const std::vector<int> &titleRecords() const;
 
     // Ends an edit or insert in progress as a move would: the controls write what they hold,
     // then a changed record is posted and an unchanged one cancelled.
     void postPendingEdit();
 
-    // The table's BeforeDelete: throws SilentAbort unless the user answers yes.
+    // Rebuilds the title list from the table. A closed table leaves it empty.
+    void RebuildTitleList();
+    // The order of the title list; it takes effect at the next rebuild.
+    void setListLocale(const QLocale &locale);
+
+    // Table events; AfterPost and AfterDelete both rebuild the title list.
     void DbfmemoBeforeDelete(TDbf &table);
+    void DbfmemoAfterScroll(TDbf &table);
 
 private:
     void setupTitle();
     void setupText(FormatActions &format);
+    void setupTitleList();
 
     TDbf &m_table;
     DeleteQuestion m_askDelete;
@@ -59,4 +76,6 @@ private:
     DBLineEdit *m_title = nullptr;
     FormatBar *m_formatBar = nullptr;
     TRxDBRichEdit *m_editor = nullptr;
+    QComboBox *m_titles = nullptr;
+    RecordList *m_titleList = nullptr;
 };

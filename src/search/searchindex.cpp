@@ -170,6 +170,14 @@ void SearchIndex::prepare()
     m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
 }
 
+void SearchIndex::releaseTables()
+{
+    if (m_preparing.valid())
+        m_preparing.get();
+    for (const auto &table : m_tables)
+        table->release();
+}
+
 void SearchIndex::refresh()
 {
     if (m_preparing.valid())

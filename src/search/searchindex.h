@@ -77,6 +77,9 @@ public:
     // Fills the excerpt of a row that `query` found, from the record as it is now: done only for
     // the rows shown, since it reads the record again.
     void describe(Row &row, const QString &query);
+    // Lets the tables go until the next refresh (a background build ends first): a compaction
+    // needs every table to itself.
+    void releaseTables();
     // Live records indexed, all tables.
     int recordCount() const;
 

@@ -139,8 +139,10 @@ void SearchWindow::openRow(int row)
         return;
     const int page = index.data(SearchResultModel::PageRole).toInt();
     const int recNo = index.data(SearchResultModel::RecNoRole).toInt();
+    // The excerpt comes from the text; a record found by its title alone has nothing bold in it.
+    const bool inText = !index.data(SearchResultModel::BoldRole).toList().isEmpty();
     close();
-    emit recordRequested(page, recNo);
+    emit recordRequested(page, recNo, inText);
 }
 
 bool SearchWindow::moveSelection(int key)

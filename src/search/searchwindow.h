@@ -51,8 +51,9 @@ public:
     QLabel *LabelModeleSansTitre = nullptr; // the title of a record without one
 
 signals:
-    // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number.
-    void recordRequested(int page, int recNo);
+    // page: the notebook page (0 notes, 1 sheets, 3 cards); recNo: physical record number;
+    // inText: the words were found in the record's text, not only in its title.
+    void recordRequested(int page, int recNo, bool inText);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

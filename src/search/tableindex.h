@@ -63,6 +63,8 @@ public:
     // when the records may differ from before. A table that cannot be read has no records (and is
     // tried again at the next refresh); the refresh never throws.
     bool refresh();
+    // Closes the table until the next refresh, so that a compaction may replace its files.
+    void release() { m_dbf.reset(); }
 
     // The live records in physical order.
     const std::vector<IndexedRecord> &records() const { return m_records; }

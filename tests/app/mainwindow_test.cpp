@@ -138,14 +138,15 @@ TEST_F(MainWindow, OptionsAndAddressPagesLeaveModeAndGuardAlone)
     EXPECT_TRUE(form->pageMode().syncGuard());
 }
 
-TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpen)
+TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpenAndRevealsIt)
 {
     form->show();
     ASSERT_TRUE(control("Image1")->isVisible());
     click("Label23");
     EXPECT_TRUE(form->notebook()->isVisible());
     EXPECT_EQ(currentPage(), form->addressPage());
-    EXPECT_TRUE(control("Image1")->isVisible()) << "the hub stays closed";
+    EXPECT_FALSE(control("Image1")->isVisible());
+    EXPECT_TRUE(control("Label3")->isVisible()) << "the hub shows, so that the other pages stay in reach";
 }
 
 // The first frame waits for nothing it does not show: the pages come after it, and then the

@@ -50,12 +50,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "e;Orl=E9ans;;45000;France\r\n"
                    "EMAIL;INTERNET:rene@example.fr\r\n"
                    "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:Premi=E8re=0D=0ADeuxi=E8me\r\n"
+                   "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQSkZJRgABAQEASABIAAD\r\n"
+                   "AAQSkZJRgABAQEASABIAAD/9j/4\r\n\r\n"
                    "END:VCARD\r\n",
                    {{Nom, "Lévesque"}, {Prenom, "René"}, {Tel, "+33 1 23 45 67 89"},
                     {Mobile, "06 12 34 56 78"}, {Fax, "01 98 76 54 32"},
                     {Adresse, "12 rue de la Gare"}, {Ville, "Orléans"}, {Cp, "45000"},
                     {Pays, "France"}, {Email, "rene@example.fr"}},
-                   {"Première", "Deuxième"}},
+                   {"Première", "Deuxième"}, 1},
         CorpusCase{"vCard30Folded", "mail.vcf",
                    "BEGIN:VCARD\nVERSION:3.0\nN:Dupont;Jean;;;\nFN:Jean Dupont\nORG:ACME\n"
                    "TEL;TYPE=WORK,VOICE:+33 4 00 00 00 00\nTEL;TYPE=HOME,VOICE:+33 4 11 11 11 11\n"

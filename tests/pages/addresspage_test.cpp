@@ -5,11 +5,15 @@
 
 #include "dblineedit.h"
 #include "dbmemo.h"
+#include "linkopener.h"
 #include "recordactions.h"
 #include "recordbar.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -24,7 +28,10 @@ struct AddressFixture
         : table(folder.open()), page(*table, [this] { return answer; })
     {
         page.resize(705, 377);
+        page.ActionList3()->setDiscardQuestion([this] { return answer; });
         page.show();
+        page.activateWindow();
+        (void)QTest::qWaitForWindowActive(&page);
     }
     QStringList names() const { return entries(page.ComboBox3()); }
     QString firstName() const { return page.fieldEdit(QStringLiteral("PRENOM"))->text(); }
@@ -42,20 +49,23 @@ struct AddressFixture
 
 } // namespace
 
-TEST(AddressPageNames, EntriesAreFirstNameAndNameInStoredOrder)
+TEST(AddressPageNames, EntriesAreFirstNameAndNameSortedByNameAccentsAndCaseAside)
 {
     AddressFolder folder;
-    folder.add({{"Jean", "Dupont"}, {"", "Martin"}, {"Zoé", ""}});
+    folder.add({{"Jean", "Dupont"}, {"", "martin"}, {"Zoé", ""}, {"Anne", "Émery"}, {"Paul", "Dupont"}});
     AddressFixture f(folder);
     f.page.ComboBox3()->setEditText(QStringLiteral("avant"));
     f.page.RebuildNameList();
-    EXPECT_EQ(f.names(), QStringList({"Jean Dupont", " Martin", "Zoé "}));
-    EXPECT_EQ(f.page.ComboBox3()->currentText(), QStringLiteral("Jean Dupont"));
+    EXPECT_EQ(f.names(), QStringList({"Zoé ", "Jean Dupont", "Paul Dupont", "Anne Émery", " martin"}));
+    EXPECT_EQ(f.page.entryRecords(), std::vector<int>({3, 1, 5, 4, 2}));
+    EXPECT_EQ(f.page.ComboBox3()->currentText(), QStringLiteral("Jean Dupont")) << "the current card";
 
     f.click(RecordBar::Insert);
     QTest::keyClicks(f.page.fieldEdit(QStringLiteral("NOM")), QStringLiteral("Petit"));
     f.click(RecordBar::Post);
-    EXPECT_EQ(f.names().last(), QStringLiteral(" Petit")) << "a new card comes last, in stored order";
+    EXPECT_EQ(f.names()[5], QStringLiteral(" Petit")) << "a new card takes its place in the order";
+    EXPECT_EQ(f.table->recNo(), 6) << "and stays current";
+    EXPECT_EQ(f.page.ComboBox3()->currentIndex(), 5);
 
     AddressFolder empty;
     AddressFixture g(empty);
@@ -68,13 +78,13 @@ TEST(AddressPageNames, EntriesAreFirstNameAndNameInStoredOrder)
 TEST(AddressPageNames, AfterADeleteEveryEntryStillNamesItsOwnCard)
 {
     AddressFolder folder;
-    folder.add({{"A", "un"}, {"B", "deux"}, {"C", "trois"}, {"D", "quatre"}});
+    folder.add({{"A", "amont"}, {"B", "bas"}, {"C", "centre"}, {"D", "droite"}});
     AddressFixture f(folder);
     f.page.RebuildNameList();
     f.click(RecordBar::Next);
     ASSERT_EQ(f.firstName(), QStringLiteral("B"));
     f.click(RecordBar::Delete);
-    ASSERT_EQ(f.names(), QStringList({"A un", "C trois", "D quatre"}));
+    ASSERT_EQ(f.names(), QStringList({"A amont", "C centre", "D droite"}));
 
     const QStringList expected = {"A", "C", "D"};
     for (int entry = 2; entry >= 0; --entry) {
@@ -86,10 +96,70 @@ TEST(AddressPageNames, AfterADeleteEveryEntryStillNamesItsOwnCard)
         f.click(RecordBar::Next);
     }
 
-    // Text that is no entry asks for no card: the first one shows.
-    f.click(RecordBar::Last);
-    QTest::keyClicks(f.page.ComboBox3()->lineEdit(), QStringLiteral("x"));
-    EXPECT_EQ(f.firstName(), QStringLiteral("A"));
+    // Typing finds a card as the letters come, by its entry or its name; text that is none
+    // leaves the card alone.
+    QLineEdit *typed = f.page.ComboBox3()->lineEdit();
+    const std::pair<const char *, const char *> finds[] = {{"c", "C"}, {"dro", "D"}, {"x", "D"}};
+    for (const auto &[letters, card] : finds) {
+        SCOPED_TRACE(letters);
+        typed->selectAll();
+        QTest::keyClicks(typed, QString::fromUtf8(letters));
+        EXPECT_EQ(f.firstName(), QString::fromUtf8(card));
+    }
+    typed->selectAll();
+    QTest::keyClicks(typed, QStringLiteral("c"));
+    EXPECT_EQ(typed->text(), QStringLiteral("C centre"));
+    EXPECT_EQ(typed->selectedText(), QStringLiteral(" centre")) << "the rest of the entry, for the next letter to replace";
+}
+
+TEST(AddressPageLinks, EmailAndWebFieldsOpenAndSayWhenNothingCan)
+{
+    AddressFolder folder;
+    folder.add({{"Jean", "Dupont"}});
+    AddressFixture f(folder);
+    QList<QUrl> opened;
+    bool opens = true;
+    f.page.setLinkOpener([&](const QUrl &url) {
+        opened << url;
+        return opens;
+    });
+    auto *mail = f.page.findChild<QToolButton *>(QStringLiteral("ButtonEmail"));
+    auto *web = f.page.findChild<QToolButton *>(QStringLiteral("ButtonWeb"));
+    ASSERT_TRUE(mail && web);
+    EXPECT_FALSE(mail->isEnabled()) << "an empty field has nothing to open";
+    DBLineEdit *email = f.page.fieldEdit(QStringLiteral("EMAIL"));
+    DBLineEdit *site = f.page.fieldEdit(QStringLiteral("WEB"));
+    QTest::keyClicks(email, QStringLiteral("jean@exemple.fr"));
+    QTest::keyClicks(site, QStringLiteral("www.exemple.fr"));
+    QTest::mouseClick(mail, Qt::LeftButton);
+    QTest::mouseClick(site, Qt::LeftButton, Qt::ControlModifier);
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0], QUrl(QStringLiteral("mailto:jean@exemple.fr")));
+    EXPECT_EQ(opened[1].host(), QStringLiteral("www.exemple.fr"));
+    EXPECT_EQ(f.table->state(), TDataSetState::dsEdit) << "opening keeps the typing";
+
+    opens = false;
+    QString said;
+    QTimer::singleShot(0, [&said] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            said = box->text();
+            box->accept();
+        }
+    });
+    QTest::mouseClick(web, Qt::LeftButton);
+    EXPECT_EQ(said, noProgramMessage(QStringLiteral("www.exemple.fr")));
+}
+
+TEST(LinkTarget, MailAddressesGoToTheMailProgramAndTheRestToTheWeb)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"jean.dupont@exemple.fr", "mailto:jean.dupont@exemple.fr"},
+        {" www.exemple.fr ", "http://www.exemple.fr"},
+        {"https://exemple.fr/a?b=c", "https://exemple.fr/a?b=c"},
+        {"mailto:anne@exemple.fr", "mailto:anne@exemple.fr"},
+    };
+    for (const auto &[text, url] : cases)
+        EXPECT_EQ(linkTarget(QString::fromUtf8(text)).toString(), QString::fromUtf8(url)) << text;
 }
 
 TEST(AddressPageNames, RebuildWhileEditingNeverDoublesAnEntry)
@@ -153,7 +223,7 @@ TEST(AddressPageFields, NotesStartAnEditAndAreStoredWithTheirLines)
 
     QTest::keyClicks(notes, QStringLiteral("!"));
     QTest::keyClick(notes, Qt::Key_Escape);
-    EXPECT_EQ(notes->toPlainText(), QStringLiteral("ligne 1\nligne 2")) << "Escape brings the stored notes back";
+    EXPECT_EQ(notes->toPlainText(), QStringLiteral("ligne 1\nligne 2")) << "Escape, answered yes, brings the stored notes back";
     f.click(RecordBar::Cancel);
     EXPECT_EQ(f.table->state(), TDataSetState::dsBrowse);
 }

@@ -181,3 +181,29 @@ TEST(InfosPageLists, ClosedTableLeavesOnlyTous)
     EXPECT_EQ(f.categories(), QStringList{"Tous"});
     EXPECT_TRUE(f.titles().isEmpty());
 }
+
+TEST(InfosPageLists, PickingACategoryNarrowsTheTitlesAndTheTitlesLeadToTheirOwnSheet)
+{
+    InfosFolder folder;
+    folder.add({{"Travail", "Réunion"}, {"Maison", "Courses"}, {"Travail", "Notes"}, {"Maison", "Notes"}});
+    InfosFixture f(folder);
+    f.page.RebuildInfoLists();
+    const auto pickCategory = [&f](const char *name) {
+        const int at = f.page.ComboBox1()->findText(QString::fromUtf8(name));
+        f.page.ComboBox1()->setCurrentIndex(at);
+        emit f.page.ComboBox1()->activated(at);
+    };
+    pickCategory("Maison");
+    EXPECT_EQ(f.titles(), QStringList({"Courses", "Notes"}));
+    f.page.ComboBox2()->setCurrentIndex(1);
+    emit f.page.ComboBox2()->activated(1);
+    EXPECT_EQ(f.table->recNo(), 4) << "the Notes of Maison, not the first Notes";
+    pickCategory("Tous");
+    EXPECT_EQ(f.titles(), QStringList({"Courses", "Notes", "Notes", "Réunion"}));
+
+    f.click(RecordBar::Insert);
+    QTest::keyClicks(f.page.DBEdit2(), QStringLiteral("Nouvelle"));
+    f.click(RecordBar::Post);
+    EXPECT_EQ(f.table->recNo(), 5) << "a new sheet stays current after Valider";
+    EXPECT_EQ(f.page.ComboBox2()->currentText(), QStringLiteral("Nouvelle"));
+}

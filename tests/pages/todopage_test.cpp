@@ -11,6 +11,8 @@
 #include "scrollinglabel.h"
 #include "ualarm.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +22,16 @@
 #include <iterator>
 
 using todotest::MemoFolder;
+
+namespace {
+QStringList entries(const QComboBox *list)
+{
+    QStringList all;
+    for (int i = 0; i < list->count(); ++i)
+        all << list->itemText(i);
+    return all;
+}
+} // namespace
 
 namespace {
 
@@ -250,4 +262,46 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
     QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Delete), Qt::LeftButton);
     EXPECT_EQ(box.messages, QStringList{QStringLiteral("Record locked.")});
     EXPECT_EQ(deletionFlag(folder.path() + "memo.dbf", 1), ' ');
+}
+
+TEST(TodoPageTitles, ListIsSortedAndPickingShowsThatNoteEvenBehindADeletedOne)
+{
+    MemoFolder folder;
+    folder.addNotes({"pain", "Éclairs", "effacé", "beurre", "Zinc"});
+    PageFixture f(folder);
+    f.table->setRecNo(3);
+    whenAsked(f.dialog, [](TAvertissement &d) { QTest::mouseClick(d.BtnOK, Qt::LeftButton); });
+    f.page.ActionList1()->DataSetDelete->trigger();
+    f.page.RebuildTitleList();
+    QComboBox *list = f.page.ComboBoxTitres();
+    EXPECT_EQ(entries(list), QStringList({"beurre", "Éclairs", "pain", "Zinc"}))
+        << "accents and capitals aside";
+    EXPECT_EQ(f.page.titleRecords(), std::vector<int>({4, 2, 1, 5}));
+    EXPECT_EQ(list->currentText(), f.page.DBEdit1()->text()) << "the list shows the current note";
+
+    list->setCurrentIndex(3);
+    emit list->activated(3);
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Zinc"));
+    f.page.ActionList1()->DataSetFirst->trigger();
+    EXPECT_EQ(list->currentText(), QStringLiteral("pain")) << "moving moves the selection";
+
+    // Typing finds a note as the letters come.
+    list->lineEdit()->selectAll();
+    QTest::keyClicks(list->lineEdit(), QStringLiteral("ecl"));
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Éclairs"));
+}
+
+TEST(TodoPageTitles, NewNoteStaysCurrentAfterValiderAndIsListed)
+{
+    MemoFolder folder;
+    folder.addNotes({"un", "deux"});
+    PageFixture f(folder);
+    f.page.RebuildTitleList();
+    f.page.ActionList1()->DataSetFirst->trigger();
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Insert), Qt::LeftButton);
+    QTest::keyClicks(f.page.DBEdit1(), QStringLiteral("trois"));
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton);
+    EXPECT_EQ(f.table->recNo(), 3);
+    EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("trois"));
+    EXPECT_EQ(f.page.ComboBoxTitres()->currentText(), QStringLiteral("trois"));
 }

@@ -25,6 +25,7 @@ struct JumpCase
     const char *titleField;
     const char *query;
     const char *titleEdit; // the page's bound control of titleField
+    const char *firstField; // where the focus lands: the page's first field
 };
 
 class SearchJump : public ::testing::TestWithParam<JumpCase>
@@ -93,12 +94,31 @@ TEST_P(SearchJump, EnterShowsThePageWithTheRecordCurrentAfterPostingThePendingEd
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("Cible")) << "the page shows the record found";
     EXPECT_EQ(storedTitle(1), "Modifié") << "the pending edit is posted before the move";
+    ASSERT_NE(form->focusWidget(), nullptr);
+    EXPECT_EQ(form->focusWidget()->objectName(), QLatin1String(GetParam().firstField))
+        << "the focus lands on a field, never on a button";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SearchJump,
-                         ::testing::Values(JumpCase{0, "memo.dbf", "TITRE", "cible", "DBEdit1"},
-                                           JumpCase{1, "infos.dbf", "TITRE", "CIBLE", "DBEdit2"},
-                                           JumpCase{3, "adbook.dbf", "NOM", "cib", "DBEdit5"}));
+                         ::testing::Values(JumpCase{0, "memo.dbf", "TITRE", "cible", "DBEdit1", "DBEdit1"},
+                                           JumpCase{1, "infos.dbf", "TITRE", "CIBLE", "DBEdit2", "DBEdit3"},
+                                           JumpCase{3, "adbook.dbf", "NOM", "cib", "DBEdit5", "DBEdit4"}));
+
+TEST(SearchJumpFocus, WordsFoundInTheTextPutTheFocusInTheText)
+{
+    TestTables folder;
+    folder.add("memo.dbf", {{"TITRE", "Courses"}, {"MEMO", rtf(QStringLiteral("du pain et du beurre"))}});
+    Form1 form(folder.path());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.activated(); }, 5000));
+    SearchWindow *search = form.searchWindow();
+    search->popup(QPoint(0, 0));
+    QTest::keyClicks(search->EditRecherche, QStringLiteral("beurre"));
+    QTRY_COMPARE(search->ListeResultats->model()->rowCount(), 1);
+    QTest::keyClick(search->EditRecherche, Qt::Key_Return);
+    ASSERT_NE(form.focusWidget(), nullptr);
+    EXPECT_EQ(form.focusWidget()->objectName(), QStringLiteral("editor1"));
+}
 
 TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
 {
