@@ -46,10 +46,14 @@ void Application::reportCurrentException()
         app->showError(message);
 }
 
-// Every error reaches the person in the language of the built-in messages.
+// Every error reaches the person in the language of the built-in messages; several errors at
+// once (the tables that failed to open) come one per line.
 void Application::showError(const QString &message)
 {
-    const QString shown = TranslateErrorText(message);
+    QStringList lines = message.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = TranslateErrorText(line);
+    const QString shown = lines.join(QLatin1Char('\n'));
     if (m_reporter) {
         m_reporter(shown);
         return;

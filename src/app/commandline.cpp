@@ -114,6 +114,8 @@ std::optional<int> runDataCommand(int argc, char **argv)
     const DataFolder data = prepareDataFolder(appDir, dataHome());
     if (!data.error.isEmpty())
         return fail(data.error);
+    if (!data.writable && !exporting)
+        return fail(QStringLiteral("cannot write the data folder ") + data.path);
     try {
         QString summary;
         if (exporting) {

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QMessageBox>
+#include <QPushButton>
 #include <stdexcept>
+#include <sys/stat.h>
 
 #ifndef VELMORA_SHARE_FROM_BIN
 #define VELMORA_SHARE_FROM_BIN "../share/velmora"
@@ -51,9 +54,8 @@ void copyOne(const QString &from, const QString &to)
         QFile::remove(part);
         throw std::runtime_error(("cannot copy " + from + " to " + to).toStdString());
     }
-    // Installed templates are read-only for the user; the copy is theirs to write.
-    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                  | QFile::ReadOther);
+    // Installed templates are read-only for the user; the copy is theirs alone to read and write.
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 } // namespace
@@ -80,12 +82,20 @@ DataFolder prepareDataFolder(const QString &applicationDirectory, const QString 
 {
     DataFolder folder;
     const QString beside = withSlash(applicationDirectory) + QStringLiteral("data/");
-    folder.portable = isWritableFolder(beside);
+    folder.portable = QFileInfo(beside).isDir();
     folder.path = folder.portable ? beside : withSlash(home) + QStringLiteral("velmora/");
-    if (!folder.portable && !QDir().mkpath(folder.path)) {
-        folder.error = QStringLiteral("cannot create ") + folder.path;
-        return folder;
+    if (!folder.portable) {
+        QDir().mkpath(withSlash(home));
+        // Notes are nobody else's business: the folder is the user's alone from the start.
+        ::mkdir(QFile::encodeName(folder.path).constData(), 0700);
+        if (!QFileInfo(folder.path).isDir()) {
+            folder.error = QStringLiteral("cannot create ") + folder.path;
+            return folder;
+        }
     }
+    folder.writable = isWritableFolder(folder.path);
+    if (!folder.writable)
+        return folder; // nothing can be copied there; the tables open read-only, if at all
     try {
         const QString templates =
             sharedDirectory(applicationDirectory) + QStringLiteral("templates/");
@@ -95,6 +105,21 @@ DataFolder prepareDataFolder(const QString &applicationDirectory, const QString 
         folder.error = QString::fromStdString(e.what());
     }
     return folder;
+}
+
+bool askToOpenReadOnly(const QString &folder, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velmora"),
+                    QStringLiteral("Le dossier des données %1 ne peut pas être modifié.\n\n"
+                                   "Vos fiches peuvent être ouvertes en lecture seule : rien n'y "
+                                   "sera enregistré.")
+                        .arg(QDir::toNativeSeparators(folder)),
+                    QMessageBox::NoButton, parent);
+    QPushButton *readOnly = box.addButton(QStringLiteral("Ouvrir en lecture seule"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Quitter"), QMessageBox::RejectRole);
+    box.setDefaultButton(readOnly);
+    box.exec();
+    return box.clickedButton() == readOnly;
 }
 
 QStringList fillFromTemplates(const QString &templatesDirectory, const QString &dataDirectory)

@@ -4,19 +4,24 @@
 //     const DataFolder data = prepareDataFolder(appDir, dataHome());
 //     Form1 window(appDir, data.path);
 //
-// Portable mode wins whenever a writable "data" folder sits beside the executable; otherwise
-// the data lives in the user's own folder, <data home>/velmora/. Either way a table that is
-// missing is copied from the empty templates that ship with the program, and a table that is
-// there is never touched.
+// Portable mode wins whenever a "data" folder sits beside the executable; otherwise the data
+// lives in the user's own folder, <data home>/velmora/, made for the user alone. Either way a
+// table that is missing is copied from the empty templates that ship with the program (for the
+// user alone too), and a table that is there is never touched. A chosen folder that cannot be
+// written is still the one chosen: the caller asks the person whether to open its tables
+// read-only, never switches to another folder behind their back.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 struct DataFolder
 {
     QString path;          // ends with "/"
     bool portable = false; // beside the executable
+    bool writable = true;  // false: its tables can only be opened read-only
     QString error;         // why the folder could not be made ready; empty when it is
 };
 
@@ -31,6 +36,10 @@ QString sharedDirectory(const QString &applicationDirectory);
 // one from sharedDirectory()'s "templates/". Never throws; a folder that cannot be created or
 // filled is reported in `error` and still returned, so that the tables' own errors follow.
 DataFolder prepareDataFolder(const QString &applicationDirectory, const QString &dataHome);
+
+// Asks the person what to do with a data folder that cannot be written, naming it: open its
+// tables read-only (true) or quit (false).
+bool askToOpenReadOnly(const QString &folder, QWidget *parent = nullptr);
 
 // Copies every table of templatesDirectory that has no file in dataDirectory (a table is its
 // .dbf with the memo and index files of the same name), and returns the files copied. A table

@@ -4,9 +4,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 IniWriteError::IniWriteError(const QString &path)
@@ -180,7 +183,8 @@ void placeKey(std::vector<Line> &lines, const QString &section, const QString &k
     if (const auto at = findKey(lines, *range, key)) {
         Line &line = lines[*at];
         const QByteArray ending = line.raw.mid(line.content().size());
-        const QByteArray keyRaw = withoutBom(line.content()).left(line.content().indexOf('='));
+        const QByteArray bare = withoutBom(line.content());
+        const QByteArray keyRaw = bare.left(bare.indexOf('='));
         const QByteArray bom = line.content().startsWith("\xEF\xBB\xBF") ? "\xEF\xBB\xBF" : "";
         line.raw = bom + keyRaw.trimmed() + '=' + valueRaw + ending;
         return;
@@ -197,6 +201,46 @@ void placeKey(std::vector<Line> &lines, const QString &section, const QString &k
         lines[after].raw += br;
     lines.insert(lines.begin() + qsizetype(after) + 1,
                  Line{SystemCodePage::encode(key) + '=' + valueRaw + br});
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Replaces the file with `bytes` in one step: a temporary file beside it is written, synced and
+// closed, every step checked (a full disk may only show at the sync or the close), and only then
+// renamed over it. On any failure the temporary file goes and the old file stays as it was. The
+// new file keeps the old one's permissions; a new settings file is the user's alone. A link is
+// followed, so that the file it leads to is the one replaced.
+bool replaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    QString target = fileName;
+    const QFileInfo info(fileName);
+    if (info.isSymLink() && info.exists())
+        target = info.canonicalFilePath();
+    const QByteArray finalPath = QFile::encodeName(target);
+    QByteArray temporary = finalPath + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    struct stat old;
+    const mode_t mode = ::stat(finalPath.constData(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.constData(), finalPath.constData()) == 0;
+    if (!ok)
+        ::unlink(temporary.constData());
+    return ok;
 }
 
 } // namespace
@@ -232,15 +276,9 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
         throw IniWriteError(m_fileName);
     placeKey(c.lines, section.trimmed(), key.trimmed(), value);
 
-    QSaveFile out(m_fileName);
-    if (!out.open(QIODevice::WriteOnly))
-        throw IniWriteError(m_fileName);
-    for (const Line &line : c.lines) {
-        if (out.write(line.raw) != line.raw.size()) {
-            out.cancelWriting();
-            throw IniWriteError(m_fileName);
-        }
-    }
-    if (!out.commit())
+    QByteArray bytes;
+    for (const Line &line : c.lines)
+        bytes += line.raw;
+    if (!replaceFile(m_fileName, bytes))
         throw IniWriteError(m_fileName);
 }

@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "datafolder.h"
 #include "mainwindow.h"
+#include "notebooktables.h"
 #include "ualarm.h"
 #include "xjustone.h"
 
@@ -37,7 +38,7 @@ int main(int argc, char **argv)
     BackgroundStep fontConfiguration({readFontConfiguration});
     Application app(argc, argv);
     // A second start asks the running copy forward and ends before any window exists.
-    TXJustOne XJustOne1(QLatin1String(Application::Title));
+    TXJustOne XJustOne1{QLatin1String(Application::Title)};
     if (XJustOne1.Loaded() == TXJustOne::Second)
         return 0;
     const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
@@ -46,11 +47,15 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "velmora: data folder %s\n", qPrintable(data.path));
     if (!data.error.isEmpty())
         std::fprintf(stderr, "velmora: %s\n", qPrintable(data.error));
+    // The person decides; another folder would make their notes look gone.
+    if (!data.writable && !askToOpenReadOnly(data.path))
+        return 0;
     // Where the language files were installed, rather than the current directory, which a
     // desktop launcher sets to the home folder.
     BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
     fontConfiguration.finish();
     Form1 window(appDir, data.path);
+    window.tables().setReadOnly(!data.writable);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from the making of the pages (which ask it) to the end, hidden
     // until a delete asks it; the first frame does not wait for it.

@@ -5,6 +5,7 @@
 #include "application.h"
 #include "art.h"
 #include "autorunner.h"
+#include "builtinmessages.h"
 #include "clicklabel.h"
 #include "clocklabel.h"
 #include "formatbar.h"
@@ -146,6 +147,21 @@ void Form1::setupSkin()
         setFixedSize(800, 432);
     connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
     m_skin->installEventFilter(this);
+
+    // The line under the embossed name is a label rather than art, so that it reads in the
+    // interface language; presses go through it to the skin, which drags the window.
+    auto *subtitle = new QLabel(QStringLiteral("CARNET PERSONNEL"), this);
+    subtitle->setObjectName(QStringLiteral("LabelSousTitre"));
+    subtitle->setGeometry(424, 134, 360, 16);
+    subtitle->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    subtitle->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont letters(QStringLiteral("DejaVu Sans"));
+    letters.setPixelSize(12);
+    letters.setLetterSpacing(QFont::AbsoluteSpacing, 3);
+    subtitle->setFont(letters);
+    QPalette pal = subtitle->palette();
+    pal.setColor(QPalette::WindowText, QColor(0xa9, 0xc6, 0xdc));
+    subtitle->setPalette(pal);
 }
 
 void Form1::setupHub()
@@ -395,8 +411,16 @@ void Form1::FormCreate()
 void Form1::FormShow()
 {
     const QString lng = SettingsAccess(settingsFile(), Settings::Read, QStringLiteral("lng"));
-    if (const std::optional<int> code = m_language->applySaved(lng))
-        languageCode = *code;
+    try {
+        if (const std::optional<int> code = m_language->applySaved(lng))
+            languageCode = *code;
+    } catch (const EConvertError &e) {
+        // Which value of which file, so that the person can mend it.
+        throw EConvertError(std::string(e.what()) + "\n"
+                            + FormatBuiltInMessage(BuiltInMessage::SettingsValueOf,
+                                                   {QStringLiteral("lng"), settingsFile()})
+                                  .toStdString());
+    }
 }
 
 bool Form1::event(QEvent *event)
@@ -470,8 +494,7 @@ void Form1::finishActivation()
     buildPages();
     showDesktopSwitches();
     m_activated = true;
-    // A table that fails to open throws: the error box shows it and the tables after it stay
-    // closed.
+    // Each table opens on its own; the error box names those that failed.
     m_tables->openAll();
 }
 

@@ -123,8 +123,10 @@ public:
 
     // Memo contents as raw bytes in the program's ANSI code page (TDbf::ansiCodePage()); the
     // rich-text editor streams RTF through these. setMemoBytes keeps the bytes with the record
-    // buffer; the memo file is written when the record is posted.
-    std::string memoBytes() const;
+    // buffer; the memo file is written when the record is posted. *whole (when given) tells
+    // whether the stored memo could be read whole: false for one cut short or past the end of a
+    // damaged memo file, whose readable part is returned.
+    std::string memoBytes(bool *whole = nullptr) const;
     void setMemoBytes(const std::string &bytes);
 
     // Memo block number stored in the record buffer (0 = no memo).
@@ -334,5 +336,5 @@ private:
     void rollBackEdit();
     void writePendingMemos();
     const MemoEdit *pendingMemo(int fieldIndex) const;
-    std::string storedMemo(int fieldIndex) const;
+    std::string storedMemo(int fieldIndex, bool *whole = nullptr) const;
 };

@@ -89,12 +89,14 @@ const TDbf::MemoEdit *TDbf::pendingMemo(int fieldIndex) const
     return nullptr;
 }
 
-std::string TDbf::storedMemo(int fieldIndex) const
+std::string TDbf::storedMemo(int fieldIndex, bool *whole) const
 {
+    if (whole)
+        *whole = true;
     const TDbtFile *memo = m_file->memoFile();
     if (!memo || (!m_hasRecord && m_state != TDataSetState::dsInsert))
         return {};
-    return memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex));
+    return memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex), whole);
 }
 
 // Writes the memo values set since edit or insert into the memo file and stores their start

@@ -63,13 +63,15 @@ bool TDbfField::canEncode(const std::string &utf8) const
     return m_owner.canEncode(utf8);
 }
 
-std::string TDbfField::memoBytes() const
+std::string TDbfField::memoBytes(bool *whole) const
 {
+    if (whole)
+        *whole = true;
     m_owner.checkActive();
     if (!isBlob())
         return {};
     const TDbf::MemoEdit *pending = m_owner.pendingMemo(m_index);
-    const std::string bytes = pending ? pending->bytes : m_owner.storedMemo(m_index);
+    const std::string bytes = pending ? pending->bytes : m_owner.storedMemo(m_index, whole);
     return m_owner.m_file->memoTranslation().toAnsi(bytes);
 }
 

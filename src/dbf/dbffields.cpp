@@ -202,7 +202,7 @@ namespace {
 
 void writeWhole(const std::string &path, const std::vector<std::uint8_t> &bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         throw EDbfError("Cannot create file \"" + path + "\".");
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());

@@ -24,12 +24,14 @@ constexpr int kMaxFields = 4095;
 constexpr std::uint32_t kMaxLockProbe = 1u << 20;
 // Slots a batch locks at a time.
 constexpr std::uint32_t kReservedRun = 256;
+// The last slots looked at for posts killed before their flag went in: appends only go there.
+constexpr std::uint32_t kSettledSlots = 32;
 // How long an open waits for a compaction of the table by another process to end.
 constexpr auto kClaimPatience = std::chrono::seconds(5);
 
-[[noreturn]] void invalidFile()
+[[noreturn]] void invalidFile(const std::string &path)
 {
-    throw EDbfError("Invalid DBF file.");
+    throw EDbfError("Invalid DBF file \"" + path + "\".");
 }
 
 bool fileExists(const std::string &path)
@@ -99,7 +101,7 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access, bool claimInUse)
     try {
         std::uint8_t first[kShortHeader] = {};
         if (readAt(0, first, sizeof first) != sizeof first)
-            invalidFile();
+            invalidFile(path);
         const std::uint16_t headerLength = readLE16(first + 8);
         const std::uint16_t recordLength = readLE16(first + 10);
         setHeaderSize(sizeof first);
@@ -111,11 +113,11 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access, bool claimInUse)
         }
         const std::size_t prefix = m_level <= TTableLevel::dBaseIV ? kShortHeader : kLongHeader;
         if (headerLength < prefix)
-            invalidFile();
+            invalidFile(path);
         setHeaderSize(headerLength);
         setUnitSize(recordLength);
         if (!readHeader())
-            invalidFile();
+            invalidFile(path);
         readDescriptors();
         chooseCodePage();
         openMemo(access);
@@ -124,6 +126,7 @@ bool TDbfFile::open(const std::string &path, TDbfAccess access, bool claimInUse)
         m_version = header()[0];
         m_indexFlag = header()[28];
         correctRecordCount();
+        settleUnflaggedSlots();
         m_knownEnd = recordCount();
     } catch (...) {
         m_memo.reset();
@@ -172,7 +175,7 @@ void TDbfFile::classify()
     else if (version == 0x30)
         m_level = TTableLevel::VisualFoxPro;
     else
-        invalidFile();
+        invalidFile(path());
 }
 
 void TDbfFile::readDescriptors()
@@ -203,9 +206,9 @@ void TDbfFile::readDescriptors()
     }
     if (count < 1 || count > kMaxFields)
         throw EDbfError("Invalid field count: " + std::to_string(count) +
-                        " (must be between 1 and 4095).");
+                        " (must be between 1 and 4095) in \"" + path() + "\".");
     if (static_cast<std::uint32_t>(offset) > recordLength())
-        invalidFile(); // the fields would run past the end of the record
+        invalidFile(path()); // the fields would run past the end of the record
 }
 
 void TDbfFile::addField(TDbfFieldDef def)
@@ -215,7 +218,7 @@ void TDbfFile::addField(TDbfFieldDef def)
     for (char &c : def.name)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (def.name.empty())
-        invalidFile();
+        invalidFile(path());
     switch (def.letter) {
     case 'C': def.type = TFieldType::ftString; break;
     case 'M': def.type = TFieldType::ftMemo; break;
@@ -232,7 +235,7 @@ void TDbfFile::addField(TDbfFieldDef def)
     case '+': def.type = TFieldType::ftAutoInc; break;
     case '@': def.type = TFieldType::ftDateTime; break;
     case 'O': def.type = TFieldType::ftDouble; break;
-    default: invalidFile();
+    default: invalidFile(path());
     }
     auto taken = [this](const std::string &n) {
         return std::any_of(m_fields.begin(), m_fields.end(),
@@ -282,7 +285,7 @@ void TDbfFile::refreshHeader()
     if (!shared())
         return;
     if (!readHeader())
-        invalidFile();
+        invalidFile(path());
     header()[0] = m_version;
     header()[28] = m_indexFlag;
 }
@@ -301,6 +304,44 @@ void TDbfFile::correctRecordCount()
         writeLE32(header().data() + 4, recordCount());
         stampHeader();
     }
+}
+
+// A whole slot whose flag is neither live nor deleted is a post killed before its flag went in
+// (the flag is written last). Left so, readers disagree about it: this engine took it for a
+// record, some programs show it, others stop reading the table there. It becomes a deleted
+// record, which every reader skips and which can be brought back. A slot another appender holds
+// locked is still being written and is left alone; a read-only open changes nothing.
+void TDbfFile::settleUnflaggedSlots()
+{
+    const std::uint32_t last = freshUnitCount();
+    if (!writable() || last == 0)
+        return;
+    const std::uint32_t first = last > kSettledSlots ? last - kSettledSlots + 1 : 1;
+    const std::size_t length = recordLength();
+    const auto unflagged = [](std::uint8_t flag) { return flag != kLive && flag != kDeleted; };
+    std::vector<std::uint8_t> tail(std::size_t(last - first + 1) * length);
+    tail.resize(readAt(unitOffset(first), tail.data(), tail.size()) / length * length);
+    bool any = false;
+    for (std::size_t at = 0; at < tail.size(); at += length)
+        any = any || unflagged(tail[at]);
+    if (!any)
+        return;
+    HeaderLock lock(*this);
+    const std::uint32_t end = first + static_cast<std::uint32_t>(tail.size() / length);
+    for (std::uint32_t n = first; n < end; ++n) {
+        if (!unflagged(tail[std::size_t(n - first) * length]) || !lockRecord(n, false))
+            continue;
+        std::uint8_t flag = kLive;
+        try {
+            const std::uint8_t deleted = kDeleted;
+            if (readAt(unitOffset(n), &flag, 1) == 1 && unflagged(flag))
+                writeAt(unitOffset(n), &deleted, 1);
+        } catch (const std::exception &) {
+            // The slot stays as it was; the table opens all the same.
+        }
+        unlockRecord(n);
+    }
+    dropReadAhead();
 }
 
 std::uint32_t TDbfFile::headerRecordCount() const

@@ -145,6 +145,7 @@ private:
     // version byte and index flag.
     void refreshHeader();
     void correctRecordCount();
+    void settleUnflaggedSlots();
     void readDescriptors();
     void addField(TDbfFieldDef def);
     void openMemo(TDbfAccess access);

@@ -26,11 +26,11 @@ bool TDbf::acceptable(std::uint32_t n, std::vector<std::uint8_t> &into) const
     into.resize(m_file->recordLength());
     if (!m_cursor->takeReadAhead(n, into.data()) && !m_file->readRecord(n, into.data()))
         return false;
-    // A slot of zeros is one another process has locked for an append and not written yet (or
-    // never will, if it died): no record at all.
-    if (into[0] == 0)
-        return false;
-    return m_showDeleted || into[0] != TDbfFile::kDeleted;
+    // A slot without a record's flag is one another process is still appending (the flag goes in
+    // last): no record yet. One whose appender died is made a deleted record at the next open.
+    if (into[0] == TDbfFile::kDeleted)
+        return m_showDeleted;
+    return into[0] == TDbfFile::kLive;
 }
 
 // Steps the cursor (direction +1, -1, or 0 to stay) until it stands on an acceptable record and

@@ -54,25 +54,34 @@ std::uint32_t TDbtFile::nextFreeBlock() const
 
 // The usual memo comes whole with its first read; only a longer one costs a size check and a
 // second read.
-std::string TDbtFile::read(std::uint32_t block) const
+std::string TDbtFile::read(std::uint32_t block, bool *whole) const
 {
+    const auto done = [whole](std::string &text, bool complete) {
+        if (whole)
+            *whole = complete;
+        return std::move(text);
+    };
+    std::string text;
     if (block == 0)
-        return {};
+        return done(text, true);
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize();
-    std::string text(kFirstRead, '\0');
+    text.resize(kFirstRead);
     text.resize(readAhead(start, text.data(), text.size()));
     if (text.size() >= 8 && std::memcmp(text.data(), kLengthMark, 4) == 0) {
         const std::uint32_t stored = readLE32(reinterpret_cast<const std::uint8_t *>(text.data()) + 4);
-        const std::uint64_t length = stored < 8 ? 0 : stored - 8;
-        if (length <= text.size() - 8 || text.size() < kFirstRead)
-            return text.substr(8, static_cast<std::size_t>(std::min<std::uint64_t>(length, text.size() - 8)));
+        const std::uint64_t stated = stored < 8 ? 0 : stored - 8;
+        const std::uint64_t length = std::min<std::uint64_t>(stated, kMaxMemoBytes);
+        if (length <= text.size() - 8) {
+            text = text.substr(8, static_cast<std::size_t>(length));
+            return done(text, length == stated);
+        }
         const std::uint64_t size = fileSize();
         const std::uint64_t available = size > start + 8 ? size - start - 8 : 0;
         text.erase(0, 8);
         const std::size_t have = text.size();
         text.resize(static_cast<std::size_t>(std::max<std::uint64_t>(have, std::min(length, available))));
         text.resize(have + readAt(start + 8 + have, text.data() + have, text.size() - have));
-        return text;
+        return done(text, text.size() == stated);
     }
     // Terminator style: up to the pair 0x1A 0x1A, which may straddle two reads.
     std::size_t from = 0;
@@ -80,17 +89,19 @@ std::string TDbtFile::read(std::uint32_t block) const
         for (std::size_t i = from; i + 1 < text.size(); ++i) {
             if (text[i] == kTerminator && text[i + 1] == kTerminator) {
                 text.resize(i);
-                return text;
+                return done(text, true);
             }
         }
         from = text.empty() ? 0 : text.size() - 1;
-        if (text.size() % kFirstRead != 0 || text.empty())
-            return text; // the file ended
+        if (text.size() % kFirstRead != 0 || text.empty() || text.size() >= kMaxMemoBytes) {
+            text.resize(std::min(text.size(), kMaxMemoBytes));
+            return done(text, false); // the file, or the longest memo we write, ended first
+        }
         const std::size_t had = text.size();
         text.resize(had + kFirstRead);
         text.resize(had + readAhead(next, text.data() + had, kFirstRead));
         if (text.size() == had)
-            return text;
+            return done(text, false);
         next += kFirstRead;
     }
 }
@@ -106,13 +117,13 @@ std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
     }
     if (shared())
         readHeader(); // another program may have appended since we last looked
-    std::uint32_t start = nextFreeBlock();
-    if (start == 0)
-        start = 1;
-    // A header that lags behind the file must not make us write over memos that are there.
-    const std::uint64_t used = ceilDiv(fileSize(), blockSize());
-    if (start < used)
-        start = static_cast<std::uint32_t>(used);
+    // The file's end decides where a memo goes: a header that lags behind it would make us write
+    // over memos that are there, one that runs ahead of it (blanks, say) would place the memo
+    // gigabytes into the file.
+    const std::uint64_t used = std::max<std::uint64_t>(1, ceilDiv(fileSize(), blockSize()));
+    if (used + blocks > 0xFFFFFFF0ull)
+        throw EDbfError("Memo file \"" + path() + "\" is full.");
+    const auto start = static_cast<std::uint32_t>(used);
     writeLE32(header().data(), start + blocks);
     return start;
 }
@@ -126,7 +137,7 @@ std::uint32_t TDbtFile::write(std::uint32_t oldBlock, std::size_t oldLength,
     const std::size_t suffix = m_terminatorStyle ? 2 : 0;
     const std::uint64_t B = blockSize();
     const std::uint64_t blocks = ceilDiv(prefix + bytes.size() + suffix, B);
-    if (blocks > 0xFFFFFFF0ull || bytes.size() > 0xFFFFFFF0ull)
+    if (bytes.size() > kMaxMemoBytes)
         throw EDbfError("Memo too large for file \"" + path() + "\".");
     std::vector<std::uint8_t> run(static_cast<std::size_t>(blocks * B), ' ');
     if (!m_terminatorStyle) {

@@ -24,6 +24,9 @@ class TDbtFile : public TPagedFile
 {
 public:
     static constexpr std::uint32_t kDefaultBlockSize = 512;
+    // The largest memo text written, and so the most a read ever takes: a damaged file must not
+    // make one memo fill the memory.
+    static constexpr std::size_t kMaxMemoBytes = std::size_t(256) << 20;
 
     // Opens the memo file with the table's access mode and memo style (terminator style: 512-byte
     // blocks whatever the header says). Throws like TPagedFile::openFile.
@@ -33,12 +36,14 @@ public:
     std::uint32_t blockSize() const { return unitSize(); }
     bool terminatorStyle() const { return m_terminatorStyle; }
 
-    // The stored bytes of the memo starting at `block` (untranslated). Block 0, a block past the
-    // end of the file, or a length running past the end give what the file actually holds, never
-    // more.
-    std::string read(std::uint32_t block) const;
+    // The stored bytes of the memo starting at `block` (untranslated). Block 0 gives the empty
+    // text. A block past the end of the file, a length running past the end, a text without its
+    // end mark before the end, or one longer than kMaxMemoBytes give what the file holds up to
+    // there, never more, and set *whole to false (true otherwise).
+    std::string read(std::uint32_t block, bool *whole = nullptr) const;
     // Writes `bytes` (already in the table's code page) as a memo whose old start block and old
     // text length were oldBlock and oldLength; returns the new start block (0 for empty text).
+    // A text longer than kMaxMemoBytes is refused with EDbfError before anything is written.
     std::uint32_t write(std::uint32_t oldBlock, std::size_t oldLength, const std::string &bytes);
 
     std::uint32_t nextFreeBlock() const;

@@ -272,7 +272,7 @@ void createProductionIndex(const std::string &tablePath, const std::string &tagN
 {
     TDbfFile table;
     if (!table.open(tablePath, TDbfAccess::Exclusive))
-        throw EDbfError("Invalid DBF file.");
+        throw EDbfError("Invalid DBF file \"" + tablePath + "\".");
     TIndexFile::TableInfo info = indexTableInfo(table);
     info.access = TDbfAccess::Exclusive;
     TIndexFile::create(indexPathOf(tablePath), info)

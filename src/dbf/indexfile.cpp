@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 
 using namespace mdx;
@@ -88,7 +90,11 @@ std::unique_ptr<TIndexFile> TIndexFile::create(const std::string &path, const Ta
     writeDate(&header[kHdrDateAgain]);
     header[kHdrOne] = 1;
 
-    std::FILE *out = std::fopen(path.c_str(), "wb");
+    // Like the tables, the user's alone.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::FILE *out = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (fd >= 0 && !out)
+        ::close(fd);
     if (!out)
         throw EDbfError("Cannot create index file \"" + path + "\".");
     const bool written = std::fwrite(header.data(), 1, header.size(), out) == header.size();
@@ -155,7 +161,7 @@ void TIndexFile::loadTags()
 
 void TIndexFile::readTagHeader(TIndexTag &tag)
 {
-    const TMdxPage page = readPage(tag, tag.headerBlock);
+    const TMdxPage page = tagHeaderPage(tag);
     const std::uint8_t *h = page.data();
     tag.rootBlock = readLE32(h + kTagRoot);
     tag.flags = h[kTagFlags];
@@ -370,17 +376,33 @@ TMdxPage TIndexFile::readPage(const TIndexTag &tag, std::uint32_t block) const
 
 const TMdxPage &TIndexFile::page(const TIndexTag &tag, std::uint32_t block) const
 {
+    if (block == tag.headerBlock)
+        damaged(block, "a page number points at its tag's header");
+    return loadPage(tag, block, true);
+}
+
+TMdxPage TIndexFile::tagHeaderPage(const TIndexTag &tag) const
+{
+    return loadPage(tag, tag.headerBlock, false);
+}
+
+// Kept pages are checked as well: another tag's header may be among them.
+const TMdxPage &TIndexFile::loadPage(const TIndexTag &tag, std::uint32_t block, bool treePage) const
+{
     if (m_lockDepth > 0) {
         const auto cached = m_pageCache.find(block);
-        if (cached != m_pageCache.end() && cached->second.maxKeys() == tag.maxKeys)
+        if (cached != m_pageCache.end() && cached->second.maxKeys() == tag.maxKeys) {
+            if (treePage && cached->second.keyCount() > tag.maxKeys)
+                damaged(block, "a page holds more keys than a page can");
             return cached->second;
+        }
     }
     TMdxPage &page = m_uncached.emplace(block, tag.keyRecordLength, tag.maxKeys);
     if (block < kFirstFreeBlock)
         damaged(block, "a page number points into the file header");
     if (m_file.readAt(static_cast<std::uint64_t>(block) * kBlockSize, page.data(), kPageSize) != kPageSize)
         damaged(block, "a page number points past the end of the file");
-    if (block != tag.headerBlock && page.keyCount() > tag.maxKeys)
+    if (treePage && page.keyCount() > tag.maxKeys)
         damaged(block, "a page holds more keys than a page can");
     if (m_lockDepth > 0)
         return keepPage(page);
@@ -453,7 +475,7 @@ std::uint32_t TIndexFile::allocatePage(TIndexTag &tag)
         m_knownSize = std::max(m_knownSize, offset + kPageSize);
     writeHeaderBlocks(kBlockSize);
     if (tag.headerBlock >= kFirstFreeBlock && tag.headerBlock != block) {
-        TMdxPage header = readPage(tag, tag.headerBlock);
+        TMdxPage header = tagHeaderPage(tag);
         writeLE32(header.data() + kTagBlocks, readLE32(header.data() + kTagBlocks) + kBlocksPerPage);
         writePage(header);
     }

@@ -298,9 +298,14 @@ private:
     void addTagEntry(std::size_t index, const TIndexTag &tag);
     void readTagHeader(TIndexTag &tag);
     void writeTagHeader(const TIndexTag &tag, std::uint32_t blocksUsed);
+    // A page of the tag's tree, checked before use: one that lies in the file header, past the
+    // end, at the tag's own header or holds more keys than a page can is reported as damage.
     TMdxPage readPage(const TIndexTag &tag, std::uint32_t block) const;
     // As readPage, without a copy: valid until the next page is read or written.
     const TMdxPage &page(const TIndexTag &tag, std::uint32_t block) const;
+    // The tag's header page, whose first word is its root, not a key count.
+    TMdxPage tagHeaderPage(const TIndexTag &tag) const;
+    const TMdxPage &loadPage(const TIndexTag &tag, std::uint32_t block, bool treePage) const;
     void writePage(const TMdxPage &page);
     bool batching() const { return m_batchDepth > 0 && m_lockDepth > 0; }
     void noteBlock0();

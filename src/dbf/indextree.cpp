@@ -29,7 +29,7 @@ bool onPath(const TIndexPath &path, std::uint32_t block)
 
 void TIndexFile::refreshRoot(TIndexTag &tag)
 {
-    const TMdxPage header = readPage(tag, tag.headerBlock);
+    const TMdxPage header = tagHeaderPage(tag);
     tag.rootBlock = readLE32(header.data() + kTagRoot);
 }
 
@@ -109,7 +109,7 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
             return Move::Moved;
         }
     }
-    const std::uint32_t root = readLE32(page(tag, tag.headerBlock).data() + kTagRoot);
+    const std::uint32_t root = readLE32(tagHeaderPage(tag).data() + kTagRoot);
     return root == path.front().block ? Move::End : Move::Stale;
 }
 

@@ -20,7 +20,7 @@ void TIndexFile::growRoot(TIndexTag &tag, std::uint32_t oldRoot)
     root.setKeyCount(0);
     root.setNumber(0, oldRoot);
     writePage(root);
-    TMdxPage header = readPage(tag, tag.headerBlock);
+    TMdxPage header = tagHeaderPage(tag);
     writeLE32(header.data() + kTagRoot, root.block());
     writePage(header);
     tag.rootBlock = root.block();

@@ -9,9 +9,16 @@
 //                  copy connects and sends "activate". A socket file left by a dead first copy
 //                  is removed, but only by the copy that has won the lock.
 //
-// A lock that cannot be created for another reason (no runtime folder, a full disk) must not keep
-// the user out of the program: Loaded() then says Unguarded, writes one line on standard error,
-// and the program starts unguarded.
+// A lock that cannot be created for another reason (no runtime folder, a full disk), and one that
+// is there but cannot be taken over or read (a lock left unwritable, a folder of that name) while
+// no copy of ours owns it, must not keep the user out of the program: Loaded() then says
+// Unguarded, writes one line on standard error, and the program starts unguarded. Only a lock
+// whose owner is alive makes a copy Second.
+//
+// The runtime folder must be the user's alone (owned by them, no access for others): another
+// user who made it first could otherwise take or fake the lock. The user's runtime folder that
+// is not private is passed over for a private folder of our own in the user's cache folder; a
+// folder given by the caller that is not private is not used at all.
 //
 //     TXJustOne guard(QStringLiteral("Velmora"));
 //     if (guard.Loaded() == TXJustOne::Second)
@@ -38,7 +45,7 @@ public:
     };
 
     // name: the application title. runtimeDirectory: where the lock and the socket live; the
-    // user's runtime folder when empty.
+    // user's runtime folder when empty. A folder that is not private is not used (see above).
     explicit TXJustOne(const QString &name, const QString &runtimeDirectory = QString(),
                        QObject *parent = nullptr);
     ~TXJustOne() override;
@@ -65,10 +72,12 @@ signals:
 private:
     void listen();
     void readRequest();
-    void askFirstCopyForward() const;
+    // False when nobody answers on the socket.
+    bool askFirstCopyForward() const;
 
     QString m_name;
     QString m_directory;
+    QString m_refusedDirectory; // a folder that was not private, for the message
     bool m_switchToPrevious = true;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;

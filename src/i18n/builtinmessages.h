@@ -46,6 +46,7 @@ enum Number : int {
     InvalidKeySize = 303,
     WrongPassword = 304,
     CannotWriteSettings = 310,
+    SettingsValueOf = 311, // the line after an error about a settings value
     // The table engine (its texts are English).
     RecordLocked = 400,
     InvalidDbfFile = 401,

@@ -21,50 +21,56 @@ QString decodeSystemText(const QByteArray &bytes)
     return QString::fromStdString(page.toUtf8(bytes.toStdString()));
 }
 
-QStringList splitLines(const QString &text)
+// Calls take(line) for every line of text, without a copy of the whole list: the lines of a
+// large file would cost many times its size.
+template <typename Take>
+void forEachLine(const QString &text, Take take)
 {
-    QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c != u'\r' && c != u'\n')
             continue;
-        lines.append(text.mid(start, i - start));
+        take(QStringView(text).mid(start, i - start));
         if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
             ++i;
         start = i + 1;
     }
     if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
+        take(QStringView(text).mid(start));
 }
 
 } // namespace
 
+// A section whose name came earlier can never be found: its lines are passed over rather than
+// kept, so that what is kept grows with the text that can be looked up, never faster.
 LanguageFile LanguageFile::parse(const QByteArray &bytes)
 {
     LanguageFile file;
     Section *current = nullptr;
-    for (const QString &line : splitLines(decodeSystemText(bytes))) {
+    bool skipping = false;
+    forEachLine(decodeSystemText(bytes), [&](QStringView line) {
         if (line.isEmpty() || line.startsWith(u';'))
-            continue;
+            return;
         if (line.size() >= 2 && line.startsWith(u'[') && line.endsWith(u']')) {
-            const QString name = folded(line.mid(1, line.size() - 2));
-            file.m_sections.append(Section{});
-            if (!file.m_sectionIndex.contains(name))
+            const QString name = folded(line.mid(1, line.size() - 2).toString());
+            skipping = file.m_sectionIndex.contains(name);
+            if (!skipping) {
+                file.m_sections.append(Section{});
                 file.m_sectionIndex.insert(name, file.m_sections.size() - 1);
-            current = &file.m_sections.last();
-            continue;
+                current = &file.m_sections.last();
+            }
+            return;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (!current || equals < 0)
-            continue;
-        const QString key = line.left(equals);
+        if (!current || skipping || equals < 0)
+            return;
+        const QString key = line.left(equals).toString();
         current->keys.append(key);
         const QString foldedKey = folded(key);
         if (!current->values.contains(foldedKey))
-            current->values.insert(foldedKey, line.mid(equals + 1));
-    }
+            current->values.insert(foldedKey, line.mid(equals + 1).toString());
+    });
     return file;
 }
 
@@ -92,7 +98,10 @@ std::shared_ptr<const LanguageFile> LoadLanguageFile(const QString &directory,
                                                      const QString &fileName)
 {
     QFile file(directory + fileName);
-    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(file).isFile() || file.size() > MaxLanguageFileBytes || !file.open(QIODevice::ReadOnly))
         return nullptr;
-    return std::make_shared<const LanguageFile>(LanguageFile::parse(file.readAll()));
+    const QByteArray bytes = file.read(MaxLanguageFileBytes + 1);
+    if (bytes.size() > MaxLanguageFileBytes)
+        return nullptr;
+    return std::make_shared<const LanguageFile>(LanguageFile::parse(bytes));
 }

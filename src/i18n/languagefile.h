@@ -47,7 +47,10 @@ private:
     QHash<QString, qsizetype> m_sectionIndex; // folded name -> first section of that name
 };
 
+// The largest language file read; ours are a few kilobytes.
+constexpr qint64 MaxLanguageFileBytes = 1 << 20;
+
 // application directory (ending with "/") + fileName read as a language file; null when no such
-// file exists or it cannot be read.
+// file exists, it cannot be read, or it is larger than MaxLanguageFileBytes.
 std::shared_ptr<const LanguageFile> LoadLanguageFile(const QString &directory,
                                                      const QString &fileName);

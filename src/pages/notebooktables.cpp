@@ -1,5 +1,10 @@
 #include "notebooktables.h"
 
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 NotebookTables::NotebookTables(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("NotebookTables"));
@@ -20,11 +25,30 @@ void NotebookTables::setFolder(const QString &folder)
     m_adbook.setTableName("adbook.dbf");
 }
 
-void NotebookTables::openAll()
+void NotebookTables::setReadOnly(bool readOnly)
 {
     for (TDbf *table : {&m_infos, &m_memo, &m_adbook})
-        if (!table->active())
+        table->setReadOnly(readOnly);
+}
+
+void NotebookTables::openAll()
+{
+    std::vector<std::exception_ptr> failed;
+    std::string lines;
+    for (TDbf *table : {&m_infos, &m_memo, &m_adbook}) {
+        if (table->active())
+            continue;
+        try {
             table->open();
+        } catch (const std::exception &e) {
+            failed.push_back(std::current_exception());
+            lines += (lines.empty() ? "" : "\n") + std::string(e.what());
+        }
+    }
+    if (failed.size() == 1)
+        std::rethrow_exception(failed.front());
+    if (!failed.empty())
+        throw std::runtime_error(lines);
 }
 
 void NotebookTables::closeAll()

@@ -7,7 +7,7 @@
 //
 //     auto *tables = new NotebookTables;
 //     tables->setFolder(dataDirectory);   // ends with "/"
-//     tables->openAll();                  // infos, memo, address book; stops at the first failure
+//     tables->openAll();                  // infos, memo, address book, each on its own
 #pragma once
 
 #include "dbf.h"
@@ -28,8 +28,11 @@ public:
     // Points the three tables at their files in `folder` (with its trailing "/"); only while
     // they are closed.
     void setFolder(const QString &folder);
+    // Opens the tables, read-only when asked, only while they are closed.
+    void setReadOnly(bool readOnly);
     // Opens the tables in the order infos, memo, address book; an open table stays as it is.
-    // A failure throws, and the tables after it stay closed.
+    // Each opens or fails on its own: one that fails does not keep the others closed. After
+    // trying them all, the failures are thrown as one error, one line per table.
     void openAll();
     // Closes the tables in the order infos, memo, address book.
     void closeAll();

@@ -3,6 +3,7 @@
 #include "dblineedit.h"
 
 #include <QCollator>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,8 @@ QComboBox *placeEntryList(QWidget *page, const char *name, QRect geometry, const
     list->lineEdit()->setPalette(palette);
     *model = new QStringListModel(list);
     list->setModel(*model);
+    // A long entry keeps its beginning in the drop-down too.
+    list->view()->setTextElideMode(Qt::ElideRight);
     return list;
 }
 

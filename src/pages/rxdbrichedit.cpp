@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 
 #include <stdexcept>
@@ -24,6 +25,7 @@ void TRxDBRichEdit::dataChange()
         clear();
         m_loading = false;
         m_memoLoaded = false;
+        showPartialNotice(false);
         applyReadOnly();
         return;
     }
@@ -41,15 +43,36 @@ void TRxDBRichEdit::loadMemo()
     if (m_memoLoaded || !field)
         return;
     m_loading = true;
+    bool whole = true;
     try {
-        const std::string bytes = field->memoBytes();
+        const std::string bytes = field->memoBytes(&whole);
         loadDocument(QByteArray::fromStdString(bytes), TDbf::ansiCodePage());
         m_memoLoaded = true;
     } catch (const std::exception &) {
         setPlainText(QStringLiteral("(%1)").arg(QString::fromUtf8(LoadErrorText)));
     }
+    showPartialNotice(!whole);
     m_loading = false;
     applyReadOnly();
+}
+
+// Over the text rather than in it, so that it is never saved with the note.
+void TRxDBRichEdit::showPartialNotice(bool shown)
+{
+    if (!shown) {
+        if (m_partialNotice)
+            m_partialNotice->hide();
+        return;
+    }
+    if (!m_partialNotice) {
+        m_partialNotice = new QLabel(QString::fromUtf8(PartialMemoText), viewport());
+        m_partialNotice->setObjectName(QStringLiteral("PartialMemoNotice"));
+        m_partialNotice->setWordWrap(true);
+        m_partialNotice->setStyleSheet(
+            QStringLiteral("QLabel { background: #fff3c4; color: #8a1c1c; padding: 3px; }"));
+    }
+    m_partialNotice->setGeometry(0, 0, viewport()->width(), m_partialNotice->heightForWidth(viewport()->width()));
+    m_partialNotice->show();
 }
 
 void TRxDBRichEdit::updateData()

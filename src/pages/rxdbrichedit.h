@@ -7,7 +7,8 @@
 //     then reloaded--> loaded, read-only.  Cancel reloads the stored document; Escape is the
 //     page's, which asks before it cancels a changed record.
 //     A load that fails shows "(Erreur au chargement de flux)" and stays not loaded and read-only
-//     until the next record, a double click or Enter loads it.
+//     until the next record, a double click or Enter loads it. A memo the memo file gives only in
+//     part is loaded as far as it goes, with a notice over it.
 //
 // The request to begin editing keeps the caret: when the table enters edit state because of the
 // editor itself, the reload that the record change would cause is skipped as long as the field
@@ -15,7 +16,10 @@
 #pragma once
 
 #include "databinding.h"
+#include "dbtfile.h"
 #include "rxrichedit.h"
+
+class QLabel;
 
 class TRxDBRichEdit : public TRxCustomRichEdit
 {
@@ -36,14 +40,19 @@ public:
     bool beginFormatChange() override;
     bool beginTextChange() override;
 
-    // The largest memo a memo file can hold: its length is a 32-bit count that includes the
-    // 8 bytes before the text. A larger document is refused at post, and nothing is stored.
-    static constexpr qint64 MemoFileLimit = 0xFFFFFFF0LL - 8;
+    // The largest memo the table engine writes (and reads). A larger document is refused at
+    // post, and nothing is stored.
+    static constexpr qint64 MemoFileLimit = qint64(TDbtFile::kMaxMemoBytes);
     void setMaxMemoBytes(qint64 bytes) { m_maxMemoBytes = bytes; }
     qint64 maxMemoBytes() const { return m_maxMemoBytes; }
 
     static constexpr const char *LoadErrorText = "Erreur au chargement de flux";
     static constexpr const char *SaveErrorText = "Erreur à l'enregistrement de flux";
+    // Shown over a memo that the memo file could only give in part.
+    static constexpr const char *PartialMemoText =
+        "Cette note n'a pu être lue qu'en partie : son fichier de mémos est endommagé.";
+    // The notice above, while it is shown.
+    QLabel *partialMemoNotice() const { return m_partialNotice; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -57,6 +66,7 @@ private:
     void dataChange();
     void updateData();
     void applyReadOnly();
+    void showPartialNotice(bool shown);
     void textChanged();
     // The request to begin editing; true when the table is editing.
     bool editCanModify();
@@ -69,4 +79,5 @@ private:
     bool m_stateChanging = false;
     std::string m_fieldSnapshot;
     qint64 m_maxMemoBytes = MemoFileLimit;
+    QLabel *m_partialNotice = nullptr;
 };

@@ -28,6 +28,15 @@ namespace {
 constexpr const char *VersionFileName = "uvelmora.ini";
 constexpr const char *InstallerFileName = "updatevelmora.exe";
 constexpr qint64 MaxVersionFileSize = 1 << 20;
+constexpr qint64 DefaultInstallerLimit = qint64(512) << 20;
+
+// The installer's size as the version file states it; the default when it states none.
+qint64 installerLimit(const QByteArray &stated)
+{
+    bool ok = false;
+    const qint64 size = stated.toLongLong(&ok);
+    return ok && size > 0 ? size : DefaultInstallerLimit;
+}
 
 bool isSha256Hex(const QByteArray &text)
 {
@@ -240,7 +249,7 @@ bool TMAJ::FetchVersionFile()
         QFile file(m_downloadPath);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             result = m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::VersionFilePath),
-                                  &file, MaxVersionFileSize);
+                                  &file, MaxVersionFileSize, m_setup.versionFileDeadline);
             if (!file.flush())
                 result = UpdateFetch::Failed;
         }
@@ -249,6 +258,7 @@ bool TMAJ::FetchVersionFile()
         m_remoteVersion = readProfileString(m_downloadPath, "options", "version");
         m_remoteText = readProfileString(m_downloadPath, "options", "text");
         m_remoteSha256 = readProfileString(m_downloadPath, "options", "sha256").toLower();
+        m_installerLimit = installerLimit(readProfileString(m_downloadPath, "options", "size"));
     }
     QFile::remove(m_downloadPath);
     if (result == UpdateFetch::Failed)
@@ -291,7 +301,8 @@ UpdateFetch::Result TMAJ::fetchInstaller()
     m_progress->show();
     const auto shown = connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
     const UpdateFetch::Result result =
-        m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part);
+        m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part,
+                     m_installerLimit, m_setup.installerDeadline);
     disconnect(shown);
     m_progress->hide();
     if (result != UpdateFetch::Done)

@@ -13,7 +13,8 @@
 //
 // The installer runs only when its SHA-256 digest is the one the version file gives under the
 // key "sha256"; it is written under a temporary name beside the executable and takes its own
-// name, executable for the owner alone, once verified.
+// name, executable for the owner alone, once verified. It is refused as soon as it grows past
+// the size the version file gives under "size" (512 MiB when it gives none).
 #pragma once
 
 #include "updatefetch.h"
@@ -47,6 +48,8 @@ struct UpdateSetup
     int fetchPause = 1000;        // before the version file is fetched
     int downloadDelay = 2000;     // the announcement, before the installer is fetched
     int failureCloseDelay = 5000; // a failed installer's message, before the dialog closes
+    int versionFileDeadline = 60 * 1000;        // the whole fetch of the version file
+    int installerDeadline = 30 * 60 * 1000;     // the whole fetch of the installer
 };
 
 class TMAJ : public QDialog
@@ -103,6 +106,7 @@ private:
     QByteArray m_remoteVersion;
     QByteArray m_remoteText;
     QByteArray m_remoteSha256;
+    qint64 m_installerLimit = 0;
 };
 
 // The dialog while it is shown, for the translation of its texts; null otherwise.

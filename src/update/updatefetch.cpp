@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace {
 
@@ -39,7 +40,7 @@ UpdateFetch::UpdateFetch(QNetworkAccessManager *network, QObject *parent)
 {
 }
 
-UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 maxBytes)
+UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 maxBytes, int deadlineMs)
 {
     m_aborted = false;
     m_sha256.clear();
@@ -48,6 +49,7 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setTransferTimeout(TransferTimeoutMs);
     QNetworkReply *reply = m_network->get(request);
+    reply->setReadBufferSize(ReadBufferBytes);
     m_reply = reply;
 
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -61,13 +63,29 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
             reply->abort();
         }
     });
+    const auto tooLarge = [&](qint64 bytes) { return maxBytes >= 0 && bytes > maxBytes; };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 200 && status <= 299 && announced.isValid() && tooLarge(announced.toLongLong())) {
+            failed = true;
+            reply->abort();
+        }
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, reply, [&] {
+        failed = true;
+        reply->abort();
+    });
+    deadline.start(deadlineMs);
     connect(reply, &QNetworkReply::readyRead, reply, [&] {
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (failed || status < 200 || status > 299)
             return; // an error page is no file of ours
         const QByteArray chunk = reply->readAll();
         received += chunk.size();
-        if ((maxBytes >= 0 && received > maxBytes) || sink->write(chunk) != chunk.size()) {
+        if (tooLarge(received) || sink->write(chunk) != chunk.size()) {
             failed = true;
             reply->abort();
             return;
@@ -91,7 +109,7 @@ UpdateFetch::Result UpdateFetch::run(const QUrl &url, QIODevice *sink, qint64 ma
     if (!failed && reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299) {
         const QByteArray rest = reply->readAll();
         received += rest.size();
-        if ((maxBytes >= 0 && received > maxBytes) || sink->write(rest) != rest.size())
+        if (tooLarge(received) || sink->write(rest) != rest.size())
             failed = true;
         hash.addData(rest);
     } else {

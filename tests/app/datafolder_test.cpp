@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +24,12 @@ QByteArray bytesOf(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
 }
 
 class DataFolderTest : public ::testing::Test
@@ -59,38 +67,56 @@ TEST_F(DataFolderTest, OnlyMissingTablesAreCopiedAndNoneIsOverwritten)
     EXPECT_TRUE(QDir(data).entryList({"*.part"}).isEmpty());
 }
 
-TEST_F(DataFolderTest, PortableFolderWinsOnlyWhenItIsAWritableFolder)
+TEST_F(DataFolderTest, PortableFolderWinsWheneverThereIsOne)
 {
-    struct Case
-    {
-        const char *why;
-        bool makeBeside;
-        QFile::Permissions besidePermissions;
-        bool portable;
-    } cases[] = {
-        {"writable data folder beside the program", true,
-         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner, true},
-        {"no data folder beside the program", false, {}, false},
-        {"read-only data folder beside the program", true, QFile::ReadOwner | QFile::ExeOwner,
-         false},
-    };
-    for (const Case &c : cases) {
-        if (c.makeBeside && !c.portable && ::geteuid() == 0)
-            continue; // root writes into any folder: a read-only one cannot be made here
+    for (const bool beside : {true, false}) {
         QDir(bin() + "data").removeRecursively();
         QDir(home()).removeRecursively();
-        if (c.makeBeside) {
+        if (beside)
             QDir().mkpath(bin() + "data");
-            QFile::setPermissions(bin() + "data", c.besidePermissions);
-        }
         const DataFolder folder = prepareDataFolder(bin(), home());
-        QFile::setPermissions(bin() + "data", QFile::ReadOwner | QFile::WriteOwner
-                                                  | QFile::ExeOwner);
-        EXPECT_EQ(folder.portable, c.portable) << c.why;
-        EXPECT_EQ(folder.path, c.portable ? bin() + "data/" : home() + "/velmora/") << c.why;
-        EXPECT_TRUE(folder.error.isEmpty()) << c.why << ": " << folder.error.toStdString();
-        EXPECT_EQ(bytesOf(folder.path + "memo.dbf"), "template memo.dbf") << c.why;
+        EXPECT_EQ(folder.portable, beside);
+        EXPECT_TRUE(folder.writable);
+        EXPECT_EQ(folder.path, beside ? bin() + "data/" : home() + "/velmora/");
+        EXPECT_TRUE(folder.error.isEmpty()) << folder.error.toStdString();
+        EXPECT_EQ(bytesOf(folder.path + "memo.dbf"), "template memo.dbf");
+        EXPECT_EQ(modeOf(folder.path + "memo.dbf"), 0600u) << "the tables are the user's alone";
+        if (!beside) {
+            EXPECT_EQ(modeOf(folder.path), 0700u) << "the folder made for the data is the user's alone";
+        }
     }
+}
+
+// A data folder beside the program that its user cannot write (a copy on a read-only disk, a
+// folder of root's) once made the program switch to an empty folder of its own, so that the
+// notes looked gone. It stays the folder, said to be read-only, with nothing copied into it.
+TEST_F(DataFolderTest, ADataFolderThatCannotBeWrittenStaysTheOneChosen)
+{
+    put(bin() + "data/memo.dbf", "my notes");
+    QFile::setPermissions(m_root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                             | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(bin() + "data", QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
+                                              | QFile::ExeOther);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    if (pid == 0) { // as a user who does not own the folder; root may write anywhere
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        const DataFolder folder = prepareDataFolder(bin(), home());
+        const QByteArray said = (folder.path + (folder.writable ? " writable" : " read-only")).toUtf8();
+        _exit(write(fds[1], said.data(), size_t(said.size())) == said.size() ? 0 : 3);
+    }
+    close(fds[1]);
+    char buffer[4096];
+    const ssize_t n = read(fds[0], buffer, sizeof buffer);
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    QFile::setPermissions(bin() + "data", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QString::fromUtf8(buffer, n > 0 ? n : 0), bin() + "data/ read-only");
+    EXPECT_EQ(bytesOf(bin() + "data/memo.dbf"), "my notes");
+    EXPECT_FALSE(QFile::exists(bin() + "data/infos.dbf")) << "nothing is copied into it";
+    EXPECT_FALSE(QFile::exists(home() + "/velmora")) << "no other folder is made";
 }
 
 TEST_F(DataFolderTest, SharedFilesAreBesideABuildAndUnderShareWhenInstalled)

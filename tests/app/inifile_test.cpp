@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,6 +208,43 @@ QString messageOfChild(const std::function<void()> &fn)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return QStringLiteral("<child failed>");
     return QString::fromUtf8(message);
+}
+
+// A key line behind a byte order mark (a file joined from two, say) keeps its own key.
+TEST_F(IniFileTest, KeyLineBehindAByteOrderMarkIsRewrittenUnderItsOwnName)
+{
+    put("[options]\n\xEF\xBB\xBFlng=12345\n");
+    IniFile ini(path());
+    ini.writeString("options", "lng", "9");
+    EXPECT_EQ(bytes(), QByteArray("[options]\n\xEF\xBB\xBFlng=9\n"));
+    EXPECT_EQ(ini.readString("options", "lng"), "9");
+}
+
+// The disk fills while the new file is written (here: a file size limit, which fails the same
+// write): the old file must stay whole, not be replaced by the piece that fitted.
+TEST_F(IniFileTest, FullDiskGivesTheFrenchErrorAndKeepsTheOldFile)
+{
+    QByteArray before = "[options]\np=sealed\nw=sealed\nico=yes\n[place]\n";
+    before += "NormPos=" + QByteArray(500, '1') + "\n";
+    put(before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    rlimit small = limit;
+    small.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    try {
+        IniFile(path()).writeString("options", "ico", "no");
+    } catch (const IniWriteError &e) {
+        message = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(QString::fromStdString(message), "Impossible d'écrire dans " + path());
+    EXPECT_EQ(bytes(), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file may be left behind";
 }
 
 TEST_F(IniFileTest, ReadOnlyFolderGivesTheFrenchErrorAndKeepsTheOldFile)

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <functional>
+#include <tuple>
 #include <gtest/gtest.h>
 
 using programtest::Program;
@@ -351,6 +352,24 @@ TEST(Keyboard, TextKeysStayWithTheTextInEveryKindOfField)
                 EXPECT_EQ(table.visibleRecordCount(), 3) << "nothing is deleted";
                 EXPECT_FALSE(asked);
             }
+        // The record keys still work from the field, and only they.
+        table.cancel();
+        const std::tuple<int, Qt::KeyboardModifiers, int> moves[] = {
+            {Qt::Key_End, Qt::AltModifier, 3}, {Qt::Key_PageUp, Qt::ControlModifier, 2},
+            {Qt::Key_Home, Qt::AltModifier, 1}, {Qt::Key_PageDown, Qt::ControlModifier, 2}};
+        for (const auto &[key, modifiers, record] : moves) {
+            field->setFocus();
+            QTest::keyClick(keyTarget(field), Qt::Key(key), modifiers);
+            EXPECT_EQ(table.recNo(), record) << f.kind << " " << QKeySequence(int(modifiers) | key).toString().toStdString();
+        }
+        bool asked = false;
+        QTimer::singleShot(0, &p.question, [&] {
+            asked = p.question.isVisible();
+            p.question.reject();
+        });
+        QTest::keyClick(keyTarget(field), Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_TRUE(asked) << f.kind << ": Ctrl+Shift+Delete asks to delete the record";
+        EXPECT_EQ(table.visibleRecordCount(), 3);
     }
 }
 
@@ -415,8 +434,9 @@ TEST(Keyboard, EscapeAsksBeforeItDropsChangesAndWithoutAnyJustLeavesEditing)
         p.press(Qt::Key_Escape);
         QCoreApplication::processEvents();
         EXPECT_EQ(question, c.change ? QStringLiteral("  Abandonner les modifications ?  ") : QString());
-        if (c.change)
+        if (c.change) {
             EXPECT_EQ(focusAtShowing, p.question.BtnNo) << "a hasty Enter keeps the typing";
+        }
         EXPECT_EQ(p.state(), c.after);
         EXPECT_EQ(p.title(), QString::fromUtf8(c.title));
         EXPECT_EQ(p.question.labelalarme->caption(), QStringLiteral("  Supprimer vraiment ?  "))

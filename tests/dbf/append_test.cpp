@@ -181,3 +181,40 @@ TEST_P(AppendBesideEditorTest, StaleAppenderNeverLocksAnotherProcesssRecord)
 }
 
 INSTANTIATE_TEST_SUITE_P(PostsAndBatches, AppendBesideEditorTest, ::testing::Bool());
+
+// A post killed after its record went in but before its flag leaves a whole slot flagged with
+// the old end-of-file byte (or nothing), which readers took for a record, skipped, or stopped
+// at. The next open makes it a deleted record that keeps its text; a slot another appender still
+// holds is left to it.
+TEST_F(AppendTest, SlotOfAPostKilledBeforeItsFlagOpensAsADeletedRecord)
+{
+    Writer(dir).post({"A0"}, false);
+    const std::string path = dir.file("memo.dbf");
+    std::vector<std::uint8_t> bytes = readBytes(path);
+    const std::size_t headerLength = le16(bytes, 8), recordLength = le16(bytes, 10);
+    bytes.resize(headerLength + recordLength);
+    std::vector<std::uint8_t> record(bytes.end() - static_cast<long>(recordLength), bytes.end());
+    for (const std::uint8_t flag : {std::uint8_t(0x1A), std::uint8_t(0x00), std::uint8_t(0x1A)}) {
+        record[0] = flag;
+        bytes.insert(bytes.end(), record.begin(), record.end());
+    }
+    writeBytes(path, bytes);
+    TPagedFile appender; // still writing slot 4 (a table open would settle the slot itself)
+    appender.openFile(path, TDbfAccess::Shared);
+    ASSERT_TRUE(appender.lockUnit(4, false));
+
+    Writer us(dir);
+    std::vector<std::string> live, all;
+    for (us.ds.first(); !us.ds.eof(); us.ds.next())
+        live.push_back(us.ds.fieldByName("TITRE").asString());
+    us.ds.setShowDeleted(true);
+    for (us.ds.first(); !us.ds.eof(); us.ds.next())
+        all.push_back(us.ds.fieldByName("TITRE").asString());
+    EXPECT_EQ(live, std::vector<std::string>{titleOf("A0", 0)});
+    EXPECT_EQ(all.size(), 3u) << "the killed posts are in the trash, with their text";
+    EXPECT_EQ(all[1], titleOf("A0", 0));
+    bytes = readBytes(path);
+    EXPECT_EQ(bytes[headerLength + recordLength], '*');
+    EXPECT_EQ(bytes[headerLength + 2 * recordLength], '*');
+    EXPECT_EQ(bytes[headerLength + 3 * recordLength], 0x1A) << "the slot being written is left alone";
+}

@@ -30,8 +30,9 @@ struct BadFileTest : ::testing::Test
         return readBytes(path);
     }
 
-    // Opens the dataset on `bytes`; returns the error text ("" when it opened, "closed" when it
-    // stayed closed without a word) and checks the file was left exactly as it was.
+    // Opens the dataset on `bytes`; returns the error text with the table's path as <file> (""
+    // when it opened, "closed" when it stayed closed without a word) and checks the file was left
+    // exactly as it was.
     std::string openOutcome(const std::vector<std::uint8_t> &bytes)
     {
         writeBytes(path, bytes);
@@ -45,6 +46,8 @@ struct BadFileTest : ::testing::Test
         } catch (const std::exception &e) {
             outcome = e.what();
         }
+        for (std::size_t at; (at = outcome.find(path)) != std::string::npos;)
+            outcome.replace(at, path.size(), "<file>");
         if (!ds.active()) {
             EXPECT_EQ(readBytes(path), bytes) << "a refused file must not change";
         }
@@ -57,34 +60,34 @@ TEST_F(BadFileTest, DamagedHeadersGiveInvalidFileAndLeaveTheFileAlone)
     const auto good = goodTable();
     auto text = std::vector<std::uint8_t>{'H', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
     text.resize(200, 'x');
-    EXPECT_EQ(openOutcome(text), "Invalid DBF file.") << "a text file";
-    EXPECT_EQ(openOutcome({}), "Invalid DBF file.") << "an empty file";
+    EXPECT_EQ(openOutcome(text), "Invalid DBF file \"<file>\".") << "a text file";
+    EXPECT_EQ(openOutcome({}), "Invalid DBF file \"<file>\".") << "an empty file";
     EXPECT_EQ(openOutcome(std::vector<std::uint8_t>(good.begin(), good.begin() + 20)),
-              "Invalid DBF file.")
+              "Invalid DBF file \"<file>\".")
         << "cut inside the first 32 bytes";
     EXPECT_EQ(openOutcome(std::vector<std::uint8_t>(good.begin(), good.begin() + 60)),
-              "Invalid DBF file.")
+              "Invalid DBF file \"<file>\".")
         << "cut inside the descriptors";
 
     auto longHeader = good;
     longHeader[8] = 0xFF, longHeader[9] = 0x7F;
-    EXPECT_EQ(openOutcome(longHeader), "Invalid DBF file.") << "header length past the file";
+    EXPECT_EQ(openOutcome(longHeader), "Invalid DBF file \"<file>\".") << "header length past the file";
 
     auto badType = good;
     badType[32 + 11] = 'X';
-    EXPECT_EQ(openOutcome(badType), "Invalid DBF file.") << "unknown type letter";
+    EXPECT_EQ(openOutcome(badType), "Invalid DBF file \"<file>\".") << "unknown type letter";
 
     auto noName = good;
     std::fill(noName.begin() + 32, noName.begin() + 43, 0);
-    EXPECT_EQ(openOutcome(noName), "Invalid DBF file.") << "empty field name";
+    EXPECT_EQ(openOutcome(noName), "Invalid DBF file \"<file>\".") << "empty field name";
 
     auto wide = good;
     wide[32 + 16] = 250;
-    EXPECT_EQ(openOutcome(wide), "Invalid DBF file.") << "fields wider than the record";
+    EXPECT_EQ(openOutcome(wide), "Invalid DBF file \"<file>\".") << "fields wider than the record";
 
     auto version = good;
     version[0] = 0x02;
-    EXPECT_EQ(openOutcome(version), "Invalid DBF file.") << "unknown version byte";
+    EXPECT_EQ(openOutcome(version), "Invalid DBF file \"<file>\".") << "unknown version byte";
 }
 
 TEST_F(BadFileTest, ZeroHeaderOrRecordLengthLeavesTheTableClosedSilently)
@@ -110,7 +113,7 @@ TEST_F(BadFileTest, DescriptorsPastTheHeaderAreNotRead)
     EXPECT_EQ(f.fields()[0].name, "TITRE");
 
     b[8] = 40; // not even one whole descriptor
-    EXPECT_EQ(openOutcome(b), "Invalid field count: 0 (must be between 1 and 4095).");
+    EXPECT_EQ(openOutcome(b), "Invalid field count: 0 (must be between 1 and 4095) in \"<file>\".");
 }
 
 TEST_F(BadFileTest, MissingFilesGiveThePlainNotFoundError)

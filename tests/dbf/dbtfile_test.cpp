@@ -148,6 +148,65 @@ TEST_F(MemoFileTest, HeaderLaggingBehindTheFileNeverOverwritesMemos)
     EXPECT_EQ(memo.read(1), "first");
 }
 
+// Blanks over the next free block (0x20202020) once made the next save write 276 GB into the
+// file; the memo goes at the file's end whatever the header says.
+TEST_F(MemoFileTest, NextFreeBlockBeyondTheFileAppendsAtTheFileEnd)
+{
+    for (const bool dBaseIII : {true, false}) {
+        create(dBaseIII);
+        TDbtFile memo;
+        memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
+        ASSERT_EQ(memo.write(0, 0, "first"), 1u);
+        memo.close();
+        auto b = readBytes(memoPath);
+        std::memset(b.data(), ' ', 4);
+        b.resize(b.size() - 100); // a last block cut short still counts as used
+        writeBytes(memoPath, b);
+        memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
+        EXPECT_EQ(memo.write(0, 0, "second"), 2u);
+        EXPECT_EQ(memo.nextFreeBlock(), 3u);
+        memo.close();
+        EXPECT_EQ(readBytes(memoPath).size(), 3u * 512);
+    }
+}
+
+// What cannot be read whole says so, and a read never takes more than the file or the longest
+// memo we write: a memo without its end mark in a file grown huge (sparse) once filled the memory.
+TEST_F(MemoFileTest, AMemoThatCannotBeReadWholeSaysSoAndStaysBounded)
+{
+    create(true);
+    TDbtFile memo;
+    memo.open(memoPath, TDbfAccess::Shared, true);
+    ASSERT_EQ(memo.write(0, 0, "whole"), 1u);
+    ASSERT_EQ(memo.write(0, 0, std::string(600, 'c')), 2u);
+    memo.close();
+    auto b = readBytes(memoPath);
+    b.resize(1024 + 300); // the second memo cut with its end mark
+    writeBytes(memoPath, b);
+    memo.open(memoPath, TDbfAccess::ReadOnly, true);
+    bool whole = false;
+    EXPECT_EQ(memo.read(1, &whole), "whole");
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(memo.read(2, &whole), std::string(300, 'c'));
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(memo.read(9, &whole), "");
+    EXPECT_FALSE(whole) << "a memo past the end of a cut file is lost, not empty";
+    memo.close();
+
+    ASSERT_EQ(::truncate(memoPath.c_str(), 1024 + TDbtFile::kMaxMemoBytes + 4096), 0);
+    memo.open(memoPath, TDbfAccess::ReadOnly, true);
+    EXPECT_EQ(memo.read(2, &whole).size(), TDbtFile::kMaxMemoBytes);
+    EXPECT_FALSE(whole);
+    memo.close();
+    ASSERT_EQ(::truncate(memoPath.c_str(), 1024 + 4096), 0);
+    b = readBytes(memoPath);
+    std::memcpy(b.data() + 1024, "\xFF\xFF\x08\x00\xFF\xFF\xFF\x7F", 8); // says 2 GB
+    writeBytes(memoPath, b);
+    memo.open(memoPath, TDbfAccess::ReadOnly, false);
+    EXPECT_EQ(memo.read(2, &whole).size(), 4096u - 8);
+    EXPECT_FALSE(whole);
+}
+
 TEST_F(MemoFileTest, LengthPrefixMissingFallsBackToTerminatorStyle)
 {
     create(false);

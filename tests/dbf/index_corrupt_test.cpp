@@ -114,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
                          const std::uint32_t leaf = le32(b, entry(le32(b, entry(root, 0)), 0));
                          putLe32(b, std::size_t(leaf) * 512, 13);
                      }},
+        BelowTheRoot{"PagePointerAtTheTagsOwnHeader",
+                     [](std::vector<std::uint8_t> &b, std::uint32_t root) {
+                         putLe32(b, entry(le32(b, entry(root, 0)), 0), le32(b, 544));
+                     }},
         BelowTheRoot{"CycleOfPagesNeverWalkedForever",
                      [](std::vector<std::uint8_t> &b, std::uint32_t root) {
                          putLe32(b, entry(le32(b, entry(root, 0)), 0), root);

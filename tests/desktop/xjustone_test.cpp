@@ -3,11 +3,15 @@
 #include "xjustone.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace desktoptest;
 
@@ -125,6 +129,41 @@ TEST_F(SingleInstance, LockThatCannotBeCreatedLetsTheProgramStart)
     EXPECT_TRUE(copy->process->readAllStandardError().contains("Velmora.lock"))
         << "one line tells why";
     EXPECT_EQ(copy->process->state(), QProcess::Running);
+}
+
+// What a dead copy, a full disk or another user can leave where the lock goes. None of it may
+// end the program without a word: the copy starts, guarded (it took the lock over) or not.
+TEST_F(SingleInstance, ALockNobodyAliveHoldsNeverEndsTheProgram)
+{
+    const auto makeLockFolder = [](const QString &lock) { QDir().mkdir(lock); };
+    const auto makeUnwritableLock = [](const QString &lock) {
+        QFile file(lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("999999999\ndesktop_helper\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    };
+    for (const auto &leave : {std::function<void(const QString &)>(makeLockFolder),
+                              std::function<void(const QString &)>(makeUnwritableLock)}) {
+        QTemporaryDir runtime;
+        leave(runtime.path() + "/Velmora.lock");
+        auto copy = start("Velmora", helperPath(), runtime.path());
+        ASSERT_TRUE(copy->process->waitForReadyRead(10000)) << "the copy ended without a word";
+        const QByteArray said = copy->process->readAllStandardOutput();
+        EXPECT_TRUE(said == "first\n" || said == "unguarded\n") << said.constData();
+        EXPECT_EQ(copy->process->state(), QProcess::Running);
+    }
+}
+
+// A lock folder others may enter is not used: another user could take or fake the lock there.
+TEST_F(SingleInstance, ALockFolderOpenToOthersIsNotUsed)
+{
+    QTemporaryDir open;
+    QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                           | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    auto copy = start("Velmora", helperPath(), open.path());
+    EXPECT_TRUE(says(*copy, "unguarded"));
+    EXPECT_FALSE(QFile::exists(open.path() + "/Velmora.lock"));
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 // The language-file dialect, read from real bytes.
 #include "languagefile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,4 +63,19 @@ TEST(LanguageFile, KeysKeepFileOrderAndRepeats)
     EXPECT_EQ(file.keys(QStringLiteral("r")),
               (QStringList{QStringLiteral("2_b"), QStringLiteral("1_a"), QStringLiteral("2_b")}));
     EXPECT_TRUE(file.keys(QStringLiteral("missing")).isEmpty());
+}
+
+// Fuzzed input once took 819 MB: what is read stays bounded by what a language file can be.
+TEST(LanguageFile, AFileFarLargerThanAnyLanguageFileIsNotRead)
+{
+    QTemporaryDir dir;
+    QFile big(dir.filePath("English.lng"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    const QByteArray lines = QByteArray("[]\n=\n").repeated(1 << 16);
+    while (big.size() <= MaxLanguageFileBytes)
+        big.write(lines);
+    big.close();
+    EXPECT_EQ(LoadLanguageFile(dir.path() + "/", "English.lng"), nullptr);
+    QFile::resize(dir.filePath("English.lng"), 1000);
+    EXPECT_NE(LoadLanguageFile(dir.path() + "/", "English.lng"), nullptr);
 }

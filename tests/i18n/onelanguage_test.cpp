@@ -85,8 +85,7 @@ const std::set<QString> QtEnglish = {
 QStringList textsOf(QWidget *window)
 {
     QStringList texts{window->windowTitle()};
-    QList<QObject *> objects = window->findChildren<QObject *>();
-    for (QObject *object : objects) {
+    for (QObject *object : window->findChildren<QObject *>()) {
         if (auto *action = qobject_cast<QAction *>(object)) {
             texts << action->text().section(u'\t', 0, 0) << action->toolTip();
             continue;
@@ -94,9 +93,7 @@ QStringList textsOf(QWidget *window)
         auto *widget = qobject_cast<QWidget *>(object);
         if (!widget)
             continue;
-        texts << widget->toolTip();
-        if (widget->isWindow())
-            texts << widget->windowTitle();
+        texts << widget->toolTip() << widget->windowTitle();
         if (auto *label = qobject_cast<QLabel *>(widget))
             texts << label->text();
         else if (auto *button = qobject_cast<QAbstractButton *>(widget))
@@ -112,16 +109,6 @@ QStringList textsOf(QWidget *window)
             texts << edit->placeholderText();
     }
     texts.removeAll(QString());
-    return texts;
-}
-
-QStringList menuTexts(QMenu *menu)
-{
-    QStringList texts;
-    for (QAction *action : menu->actions())
-        if (!action->isSeparator())
-            texts << action->text().section(u'\t', 0, 0);
-    delete menu;
     return texts;
 }
 
@@ -197,8 +184,9 @@ TEST_P(OneLanguage, EveryWindowAndDialogShowsOnlyTheInterfaceLanguage)
 
     QFontDialog fonts(&form);
     QStringList qt = textsOf(&fonts);
-    qt << menuTexts(form.todoPage()->editor1()->createStandardContextMenu())
-       << menuTexts(form.todoPage()->DBEdit1()->createStandardContextMenu());
+    for (QMenu *menu : {form.todoPage()->editor1()->createStandardContextMenu(),
+                        form.todoPage()->DBEdit1()->createStandardContextMenu()})
+        qt << textsOf(std::unique_ptr<QMenu>(menu).get());
     seen["Qt's dialogs and menus"] = qt;
 
     const auto languages = textsByLanguage();

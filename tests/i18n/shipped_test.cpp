@@ -44,6 +44,20 @@ protected:
     {
         return LoadLanguageFile(Installed, QLatin1String(name));
     }
+    // A main window in an installation of the file, switched to it by its flag.
+    std::unique_ptr<Form1> translatedForm()
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("data"));
+        QFile::copy(Installed + QLatin1String(GetParam().file),
+                    m_dir.filePath(QLatin1String(GetParam().file)));
+        auto form = std::make_unique<Form1>(m_dir.path() + u'/');
+        form->resize(800, 432);
+        OptionsPage *page = form->optionsPage();
+        ClickLabel *flags[] = {page->Image7, page->Image8, page->Image9,
+                               page->Image10, page->Image11, page->Image12};
+        QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+        return form;
+    }
     static QSet<QString> foldedKeys(const LanguageFile &file)
     {
         QSet<QString> keys;
@@ -52,6 +66,7 @@ protected:
                 keys.insert(key.toCaseFolded());
         return keys;
     }
+    QTemporaryDir m_dir;
 };
 
 // "Form1.Label3.Hint" -> "Label3"; the window's own "Form1.Caption" -> "".
@@ -141,23 +156,15 @@ TEST_P(ShippedLanguage, ParsesInTheWesternCodePageAndCoversTheSameKeysAsFrench)
 
 TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
 {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("data"));
-    QFile::copy(Installed + QLatin1String(GetParam().file),
-                dir.filePath(QLatin1String(GetParam().file)));
     TAvertissement question;
-    Form1 form(dir.path() + u'/');
-    form.resize(800, 432);
-    ClickLabel *flags[] = {form.optionsPage()->Image7,  form.optionsPage()->Image8,
-                           form.optionsPage()->Image9,  form.optionsPage()->Image10,
-                           form.optionsPage()->Image11, form.optionsPage()->Image12};
-    QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+    std::unique_ptr<Form1> translated = translatedForm();
+    Form1 &form = *translated;
 
     const auto file = load(GetParam().file);
     ASSERT_NE(file, nullptr);
     // The update dialog is translated as it opens; here it is translated without opening.
     UpdateSetup setup;
-    setup.applicationDirectory = dir.path() + u'/';
+    setup.applicationDirectory = m_dir.path() + u'/';
     TMAJ update(std::move(setup), &form);
     TranslateForms({&update}, *file);
     const std::pair<QString, QWidget *> windows[] = {{QStringLiteral("Form1"), &form},
@@ -188,16 +195,8 @@ TEST_P(ShippedLanguage, NamesOnlyComponentsThatExistAndEveryCaptionFits)
 // Where a label's text ends and the field right of it on its row begins.
 TEST_P(ShippedLanguage, EveryLabelStandsClearOfItsField)
 {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("data"));
-    QFile::copy(Installed + QLatin1String(GetParam().file),
-                dir.filePath(QLatin1String(GetParam().file)));
-    Form1 form(dir.path() + u'/');
-    form.resize(800, 432);
-    ClickLabel *flags[] = {form.optionsPage()->Image7,  form.optionsPage()->Image8,
-                           form.optionsPage()->Image9,  form.optionsPage()->Image10,
-                           form.optionsPage()->Image11, form.optionsPage()->Image12};
-    QTest::mouseClick(flags[GetParam().flag], Qt::LeftButton);
+    std::unique_ptr<Form1> translated = translatedForm();
+    Form1 &form = *translated;
     for (int page = 0; page < form.notebook()->count(); ++page) {
         QWidget *sheet = form.notebook()->widget(page);
         for (QLabel *label : sheet->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {

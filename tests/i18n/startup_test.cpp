@@ -41,9 +41,12 @@ protected:
         file.write(bytes);
     }
     QString appDir() const { return dir.path() + u'/'; }
+    // Once, naming the key and the file where the value is to be mended.
     bool conversionErrorShown() const
     {
-        return errors.filter(QStringLiteral("n'est pas une valeur entière correcte")).size() == 1;
+        const QStringList shown = errors.filter(QStringLiteral("n'est pas une valeur entière correcte"));
+        return shown.size() == 1 && shown.first().contains(QStringLiteral("« lng »"))
+               && shown.first().contains(appDir() + QStringLiteral("data/velmora.ini"));
     }
 
     QTemporaryDir dir;

@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -179,4 +182,23 @@ TEST(RxDBRichEdit, CharactersOutsideTheTableCodePageAreKeptInTheRtfMemo)
     table.dataset->post();
     EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("中éabcdef"));
     EXPECT_NE(table.storedMemo().find("\\u20013?\\'e9abcdef"), std::string::npos) << table.storedMemo();
+}
+
+// A memo file cut short (a copy broken off, a full disk) once showed the cut memos as empty or
+// partly without a word; the page now says so over the text, and only for those memos.
+TEST(RxDBRichEdit, AMemoTheFileGivesOnlyInPartIsShownWithANotice)
+{
+    MemoTable table({"whole", "{\\rtf1 " + std::string(3000, 'x') + "}"});
+    ASSERT_EQ(::truncate((table.path() + "memo.dbt").c_str(), 3 * 512), 0); // the second memo's end goes
+    EditorWindow view(table.source.get());
+    const auto noticeShown = [&] {
+        return view.editor->partialMemoNotice() && view.editor->partialMemoNotice()->isVisible();
+    };
+    EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("whole"));
+    EXPECT_FALSE(noticeShown());
+    table.dataset->next();
+    EXPECT_TRUE(noticeShown());
+    EXPECT_TRUE(view.editor->toPlainText().startsWith(QStringLiteral("xxx")));
+    table.dataset->prior();
+    EXPECT_FALSE(noticeShown());
 }

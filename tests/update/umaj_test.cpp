@@ -203,15 +203,17 @@ TEST_F(UpdateDialogTest, AnInstallerThatIsNotTheAnnouncedOneNeverRuns)
         {"tampered", {200, Installer + "rm -rf \"$HOME\"\n"}},
         {"missing", {404, "Not found"}},
         {"redirected to another host", {302, "", elsewhere.toString().toLatin1()}},
+        {"larger than the version file says", {200, Installer}},
     };
     QFile old(m_dir.filePath("updatevelmora.exe"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("left from an earlier update");
     old.close();
     setLocalVersion("2.4.0.0");
-    m_server.set(VersionPath, {200, versionFile("2.5.0.0")});
     for (const auto &[name, response] : cases) {
         SCOPED_TRACE(name);
+        const bool sized = std::string(name).starts_with("larger");
+        m_server.set(VersionPath, {200, versionFile("2.5.0.0") + (sized ? "size=10\r\n" : "")});
         m_server.set(InstallerPath, response);
         open();
         QString statusAtClose;
