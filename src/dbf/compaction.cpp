@@ -411,12 +411,7 @@ std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePa
     const std::uint8_t eof = TDbfFile::kEndOfFile;
     out.add(&eof, 1);
     out.flush();
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    header[1] = static_cast<std::uint8_t>(local.tm_year % 256);
-    header[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    header[3] = static_cast<std::uint8_t>(local.tm_mday);
+    setToday(header.data());
     writeLE32(header.data() + 4, kept);
     table.writeAt(0, header.data(), header.size());
     if (memo) {
