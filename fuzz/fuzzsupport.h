@@ -14,21 +14,23 @@
 
 namespace fuzz {
 
-// A folder for this process alone, removed at exit.
+// A folder for this process alone, removed at exit. Never destroyed itself, so that the removal
+// at exit can still name it.
 inline const std::string &scratch()
 {
-    static const std::string dir = [] {
+    static const std::string *dir = [] {
         char pattern[] = "/tmp/velmora-fuzz-XXXXXX";
         const char *made = ::mkdtemp(pattern);
         if (!made)
             std::abort();
+        auto *path = new std::string(std::string(made) + "/");
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(scratch(), ignored);
         });
-        return std::string(made) + "/";
+        return path;
     }();
-    return dir;
+    return *dir;
 }
 
 inline void writeFile(const std::string &path, std::string_view bytes)

@@ -11,8 +11,20 @@ ClockLabel::ClockLabel(QWidget *parent) : QLabel(parent)
     setAutoFillBackground(false);
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &ClockLabel::refresh);
-    m_timer.start();
     refresh();
+}
+
+void ClockLabel::showEvent(QShowEvent *event)
+{
+    QLabel::showEvent(event);
+    refresh(); // the time it was hidden at would show for up to a second
+    m_timer.start();
+}
+
+void ClockLabel::hideEvent(QHideEvent *event)
+{
+    QLabel::hideEvent(event);
+    m_timer.stop();
 }
 
 QString ClockLabel::format(const QDateTime &moment)

@@ -1,4 +1,5 @@
-// A transparent label that shows the current date and time, refreshed every second.
+// A transparent label that shows the current date and time, refreshed every second while it is on
+// screen: a window hidden in the tray all day does not wake for a clock no one sees.
 #pragma once
 
 #include <QDateTime>
@@ -15,6 +16,10 @@ public:
     static QString format(const QDateTime &moment);
 
     QTimer *timer() { return &m_timer; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void refresh();

@@ -75,7 +75,8 @@ void TScrollingLabel::setOffset(int offset)
 
 void TScrollingLabel::setScroll(bool on)
 {
-    if (on)
+    m_scroll = on;
+    if (on && isVisible())
         m_timer.start(m_interval);
     else
         m_timer.stop();
@@ -220,6 +221,19 @@ void TScrollingLabel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     buildStrip();
+}
+
+void TScrollingLabel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_scroll)
+        m_timer.start(m_interval);
+}
+
+void TScrollingLabel::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_timer.stop();
 }
 
 void TScrollingLabel::mousePressEvent(QMouseEvent *event)

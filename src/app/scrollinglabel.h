@@ -4,7 +4,7 @@
 // The caption is padded with blanks to at least the label's width and drawn once into a strip
 // picture; painting rotates the strip left by Offset columns and shows its first (width) columns,
 // vertically centred. A timer advances Offset by Scroll_Step every Scroll_Interval ms while Scroll
-// is on. Setters act at once.
+// is on and the label is visible: a hidden label never wakes the program. Setters act at once.
 //
 //     auto *label = new TScrollingLabel(dialog);
 //     label->setGeometry(16, 32, 281, 25);
@@ -66,7 +66,9 @@ public:
     // Offset above the strip length becomes 0, a negative one the strip length.
     int offset() const { return m_offset; }
     void setOffset(int offset);
-    bool scroll() const { return m_timer.isActive(); }
+    bool scroll() const { return m_scroll; }
+    // Whether the timer runs now: Scroll on and the label on screen.
+    bool scrolling() const { return m_timer.isActive(); }
     void setScroll(bool on);
     // Below 10 ms (but not 0) becomes 10.
     int scrollInterval() const { return m_interval; }
@@ -93,6 +95,8 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
@@ -114,6 +118,7 @@ private:
     int m_interval = 50;
     int m_step = 2;
     bool m_goAndBack = false;
+    bool m_scroll = false;
     QTimer m_timer;
     mutable bool m_stale = true;
     mutable int m_builtWidth = -1;

@@ -165,21 +165,27 @@ void setSystem(int ansi, int oem)
 
 namespace {
 
-// Length of the leading run of 7-bit bytes, eight at a time: most table text is plain ASCII.
-std::size_t asciiPrefix(const std::string &text)
+bool asciiWord(const char *p)
 {
-    const char *p = text.data();
-    const std::size_t n = text.size();
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+// Length of the leading run of 7-bit bytes, eight at a time: most table text is plain ASCII.
+std::size_t asciiPrefix(const char *p, std::size_t n)
+{
     std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-    }
+    while (i + 8 <= n && asciiWord(p + i))
+        i += 8;
     while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
         ++i;
     return i;
+}
+
+std::size_t asciiPrefix(const std::string &text)
+{
+    return asciiPrefix(text.data(), text.size());
 }
 
 } // namespace
@@ -196,6 +202,8 @@ TCodePage::~TCodePage() = default;
 
 void TCodePage::buildTables()
 {
+    m_encodePages.assign(1, EncodePage{});
+    m_encodePages[0].fill(-1);
     std::vector<std::uint8_t> undefined;
     for (int b = 0; b < 256; ++b) {
         char32_t u = 0xFFFD;
@@ -211,44 +219,81 @@ void TCodePage::buildTables()
         if (u == 0xFFFD)
             undefined.push_back(static_cast<std::uint8_t>(b));
         else
-            m_fromUnicode.emplace(u, static_cast<std::uint8_t>(b));
+            addEncoding(u, static_cast<std::uint8_t>(b));
     }
     // Undefined bytes keep their value so that nothing a file holds is lost on a round trip.
     for (std::uint8_t b : undefined) {
         m_toUnicode[b] = b;
-        m_fromUnicode.emplace(static_cast<char32_t>(b), b);
+        addEncoding(b, b);
+    }
+    for (int b = 0; b < 256; ++b) {
+        std::string seq;
+        codepage::appendUtf8(seq, m_toUnicode[b]);
+        Utf8Bytes &entry = m_toUtf8[b];
+        std::memcpy(entry.bytes, seq.data(), seq.size());
+        entry.length = static_cast<std::uint8_t>(seq.size());
     }
     m_asciiSame = true;
     for (char32_t b = 0; b < 0x80; ++b)
         m_asciiSame = m_asciiSame && m_toUnicode[b] == b && encodeChar(b) == static_cast<int>(b);
 }
 
+// The first byte found for a character keeps it, as a defined byte wins over an undefined one.
+void TCodePage::addEncoding(char32_t c, std::uint8_t byte)
+{
+    if (c > 0xFFFF)
+        return; // cannot happen: one UTF-16 unit or a byte value
+    std::uint8_t &page = m_encodePageOf[c >> 8];
+    if (page == 0) {
+        m_encodePages.push_back(m_encodePages[0]);
+        page = static_cast<std::uint8_t>(m_encodePages.size() - 1);
+    }
+    std::int16_t &slot = m_encodePages[page][c & 0xFF];
+    if (slot < 0)
+        slot = byte;
+}
+
 int TCodePage::encodeChar(char32_t c) const
 {
-    const auto it = m_fromUnicode.find(c);
-    return it == m_fromUnicode.end() ? -1 : it->second;
+    if (c > 0xFFFF || m_encodePages.empty())
+        return -1;
+    return m_encodePages[m_encodePageOf[c >> 8]][c & 0xFF];
+}
+
+// Bytes from `plain` on, through the whole-sequence table; ASCII words go over in one copy.
+std::string TCodePage::singleByteToUtf8(const std::string &bytes, std::size_t plain) const
+{
+    const std::size_t n = bytes.size();
+    std::string out(plain + (n - plain) * 3 + 1, '\0'); // the +1 takes a 4-byte copy's spare byte
+    std::memcpy(out.data(), bytes.data(), plain);
+    const char *in = bytes.data();
+    char *w = out.data() + plain;
+    std::size_t i = plain;
+    while (i < n) {
+        if (m_asciiSame && i + 8 <= n && asciiWord(in + i)) {
+            std::memcpy(w, in + i, 8);
+            w += 8;
+            i += 8;
+            continue;
+        }
+        const Utf8Bytes &seq = m_toUtf8[static_cast<unsigned char>(in[i++])];
+        std::memcpy(w, seq.bytes, 4);
+        w += seq.length;
+    }
+    out.resize(static_cast<std::size_t>(w - out.data()));
+    return out;
 }
 
 std::string TCodePage::toUtf8(const std::string &bytes) const
 {
-    std::string out;
     if (m_singleByte) {
         const std::size_t plain = m_asciiSame ? asciiPrefix(bytes) : 0;
         if (plain == bytes.size())
             return bytes;
-        out.reserve(bytes.size() + bytes.size() / 4);
-        out.append(bytes, 0, plain);
-        for (std::size_t i = plain; i < bytes.size(); ++i) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            if (b < 0x80 && m_asciiSame)
-                out += static_cast<char>(b);
-            else
-                codepage::appendUtf8(out, m_toUnicode[b]);
-        }
-        return out;
+        return singleByteToUtf8(bytes, plain);
     }
     const std::u16string wide = m_icu.decode(bytes);
-    out.resize(wide.size() * 3 + 1);
+    std::string out(wide.size() * 3 + 1, '\0');
     int32_t len = 0;
     UErrorCode err = U_ZERO_ERROR;
     u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &len,
@@ -263,14 +308,15 @@ std::string TCodePage::fromUtf8(const std::string &utf8) const
         const std::size_t plain = m_asciiSame ? asciiPrefix(utf8) : 0;
         if (plain == utf8.size())
             return utf8;
-        std::string out;
-        out.reserve(utf8.size());
-        out.append(utf8, 0, plain);
+        std::string out(utf8.size(), '\0'); // never longer than its UTF-8
+        std::memcpy(out.data(), utf8.data(), plain);
+        char *w = out.data() + plain;
         for (std::size_t i = plain; i < utf8.size();) {
             const char32_t c = nextCodePoint(utf8, i);
             const int b = c == 0xFFFFFFFF ? -1 : encodeChar(c);
-            out += b < 0 ? '?' : static_cast<char>(b);
+            *w++ = b < 0 ? '?' : static_cast<char>(b);
         }
+        out.resize(static_cast<std::size_t>(w - out.data()));
         return out;
     }
     bool ok = false;
@@ -297,22 +343,33 @@ bool TCodePage::canEncode(const std::string &utf8) const
 TMemoTranslation::TMemoTranslation(const TCodePage &table, const TCodePage &ansi)
     : m_table(table), m_ansi(ansi),
       m_identity(table.number() == ansi.number() || !table.valid() || !ansi.valid()),
-      m_asciiSame(table.asciiSame() && ansi.asciiSame())
+      m_asciiSame(table.asciiSame() && ansi.asciiSame()),
+      m_byTable(table.singleByte() && ansi.singleByte())
 {
+    if (m_identity || !m_byTable)
+        return;
+    for (int b = 0; b < 256; ++b) {
+        const int toAnsi = ansi.encodeChar(table.decodeByte(static_cast<std::uint8_t>(b)));
+        const int fromAnsi = table.encodeChar(ansi.decodeByte(static_cast<std::uint8_t>(b)));
+        m_toAnsi[b] = toAnsi < 0 ? '?' : static_cast<char>(toAnsi);
+        m_fromAnsi[b] = fromAnsi < 0 ? '?' : static_cast<char>(fromAnsi);
+    }
+}
+
+std::string TMemoTranslation::translate(const std::string &bytes, const std::array<char, 256> &table)
+{
+    std::string out(bytes);
+    for (char &c : out)
+        c = table[static_cast<unsigned char>(c)];
+    return out;
 }
 
 std::string TMemoTranslation::toAnsi(const std::string &bytes) const
 {
     if (m_identity || (m_asciiSame && asciiPrefix(bytes) == bytes.size()))
         return bytes;
-    if (m_table.singleByte() && m_ansi.singleByte()) {
-        std::string out(bytes);
-        for (char &c : out) {
-            const int b = m_ansi.encodeChar(m_table.decodeByte(static_cast<std::uint8_t>(c)));
-            c = b < 0 ? '?' : static_cast<char>(b);
-        }
-        return out;
-    }
+    if (m_byTable)
+        return translate(bytes, m_toAnsi);
     return m_ansi.fromUtf8(m_table.toUtf8(bytes));
 }
 
@@ -320,13 +377,7 @@ std::string TMemoTranslation::fromAnsi(const std::string &bytes) const
 {
     if (m_identity || (m_asciiSame && asciiPrefix(bytes) == bytes.size()))
         return bytes;
-    if (m_table.singleByte() && m_ansi.singleByte()) {
-        std::string out(bytes);
-        for (char &c : out) {
-            const int b = m_table.encodeChar(m_ansi.decodeByte(static_cast<std::uint8_t>(c)));
-            c = b < 0 ? '?' : static_cast<char>(b);
-        }
-        return out;
-    }
+    if (m_byTable)
+        return translate(bytes, m_fromAnsi);
     return m_table.fromUtf8(m_ansi.toUtf8(bytes));
 }

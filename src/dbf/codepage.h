@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 namespace codepage {
 
@@ -32,10 +32,12 @@ void appendUtf8(std::string &out, char32_t cp);
 
 } // namespace codepage
 
-// Conversion between one code page and UTF-8. Single-byte code pages go through a 256-entry table
-// built once from ICU (the ASCII control bytes map to themselves, bytes the code page leaves
-// undefined map to U+0080-U+00FF so that they survive a round trip); multi-byte ones through ICU.
-// A code page ICU does not know reads as Windows-1252 (TIcuCodePage's fallback).
+// Conversion between one code page and UTF-8. Single-byte code pages go through tables built once
+// from ICU (the ASCII control bytes map to themselves, bytes the code page leaves undefined map to
+// U+0080-U+00FF so that they survive a round trip): each byte to its whole UTF-8 sequence, and each
+// character of the Basic Multilingual Plane back to its byte through a two-level table, with runs
+// of ASCII copied eight bytes at a time. Multi-byte code pages go through ICU. A code page ICU
+// does not know reads as Windows-1252 (TIcuCodePage's fallback).
 class TCodePage
 {
 public:
@@ -61,14 +63,30 @@ public:
     char32_t decodeByte(std::uint8_t b) const { return m_toUnicode[b]; }
 
 private:
+    // The UTF-8 bytes of one byte of the code page; always 4 bytes wide so that a copy of it
+    // needs no length test (at most 3 are used: every entry lies in the Basic Multilingual Plane).
+    struct Utf8Bytes
+    {
+        char bytes[4];
+        std::uint8_t length;
+    };
+    // Bytes of the characters U+xx00-U+xxFF for one high byte xx; -1 where the page has none.
+    using EncodePage = std::array<std::int16_t, 256>;
+
     void buildTables();
+    void addEncoding(char32_t c, std::uint8_t byte);
+    std::string singleByteToUtf8(const std::string &bytes, std::size_t plain) const;
 
     int m_number;
     bool m_valid = false;
     bool m_singleByte = false;
     bool m_asciiSame = false; // bytes below 0x80 are their own characters both ways
     std::array<char32_t, 256> m_toUnicode{};
-    std::unordered_map<char32_t, std::uint8_t> m_fromUnicode;
+    std::array<Utf8Bytes, 256> m_toUtf8{};
+    // m_encodePages[m_encodePageOf[c >> 8]][c & 0xFF]; page 0 is empty and shared by every high
+    // byte the code page never reaches.
+    std::array<std::uint8_t, 256> m_encodePageOf{};
+    std::vector<EncodePage> m_encodePages;
     TIcuCodePage m_icu;
 };
 
@@ -82,8 +100,13 @@ public:
     std::string fromAnsi(const std::string &bytes) const;
 
 private:
+    static std::string translate(const std::string &bytes, const std::array<char, 256> &table);
+
     const TCodePage &m_table;
     const TCodePage &m_ansi;
     bool m_identity;
     bool m_asciiSame;
+    bool m_byTable; // both pages single-byte: one byte to one byte through the tables below
+    std::array<char, 256> m_toAnsi{};
+    std::array<char, 256> m_fromAnsi{};
 };

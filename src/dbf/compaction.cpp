@@ -385,7 +385,7 @@ std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePa
     }
     std::vector<std::uint8_t> header(old.headerSize(), 0);
     if (old.readAt(0, header.data(), header.size()) != header.size())
-        throw EDbfError("Invalid DBF file.");
+        throw EDbfError("Invalid DBF file \"" + paths.table + "\".");
     RecordWriter out(table, header.size());
     std::vector<std::uint8_t> record(old.recordLength());
     std::unordered_map<std::uint32_t, std::uint32_t> moved; // old block -> new block
@@ -411,12 +411,7 @@ std::uint32_t writeTableAndMemos(TDbfFile &old, TPagedFile &table, const TablePa
     const std::uint8_t eof = TDbfFile::kEndOfFile;
     out.add(&eof, 1);
     out.flush();
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    header[1] = static_cast<std::uint8_t>(local.tm_year % 256);
-    header[2] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    header[3] = static_cast<std::uint8_t>(local.tm_mday);
+    setToday(header.data());
     writeLE32(header.data() + 4, kept);
     table.writeAt(0, header.data(), header.size());
     if (memo) {
@@ -432,7 +427,7 @@ void writeIndex(const TIndexFile &oldIndex, const TablePaths &paths)
 {
     TDbfFile fresh;
     if (!fresh.open(paths.fresh(".dbf"), TDbfAccess::ReadOnly, false))
-        throw EDbfError("Invalid DBF file.");
+        throw EDbfError("Invalid DBF file \"" + paths.fresh(".dbf") + "\".");
     TIndexFile::TableInfo info = indexTableInfo(fresh);
     info.access = TDbfAccess::Exclusive;
     info.tableName = paths.base;
@@ -488,7 +483,7 @@ TCompaction compactTable(const std::string &tablePath, const std::string &backup
 
     TDbfFile old;
     if (!old.open(paths.table, TDbfAccess::ReadOnly, false))
-        throw EDbfError("Invalid DBF file.");
+        throw EDbfError("Invalid DBF file \"" + paths.table + "\".");
     std::unique_ptr<TIndexFile> oldIndex;
     if (old.header()[28] != 0) {
         TIndexFile::TableInfo info = indexTableInfo(old);

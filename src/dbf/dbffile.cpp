@@ -63,6 +63,13 @@ std::string withExtension(const std::string &path, const std::string &ext)
     return path.substr(0, dot) + ext;
 }
 
+bool isMemoLetter(char c)
+{
+    return c == 'M' || c == 'B' || c == 'G';
+}
+
+} // namespace
+
 // The date of last update: year - 1900, month, day.
 void setToday(std::uint8_t *header)
 {
@@ -74,13 +81,6 @@ void setToday(std::uint8_t *header)
     date[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
     date[2] = static_cast<std::uint8_t>(local.tm_mday);
 }
-
-bool isMemoLetter(char c)
-{
-    return c == 'M' || c == 'B' || c == 'G';
-}
-
-} // namespace
 
 // The memo style is a matter of the version byte: 0x8B announces length-prefixed memos whatever
 // the language driver says, and other programs write 0x8B tables with a language driver of 0.

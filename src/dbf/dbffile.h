@@ -226,5 +226,7 @@ struct TDbfCreateField
     int width;
     int decimals = 0;
 };
+// Writes today's date into a .dbf header's date of last update (bytes 1-3).
+void setToday(std::uint8_t *header);
 void createDbfTable(const std::string &path, std::uint8_t version, std::uint8_t languageDriver,
                     const std::vector<TDbfCreateField> &fields, std::uint16_t memoBlockSize = 512);

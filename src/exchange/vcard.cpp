@@ -178,7 +178,9 @@ QByteArray decodeQuotedPrintable(const QByteArray &in)
         if (in[i] == '=' && i + 2 < in.size()) {
             bool ok = false;
             const int b = in.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok) {
+            // A NUL can be neither stored in a field nor written back to a text file: the
+            // escape stays as it was typed.
+            if (ok && b != 0) {
                 out += static_cast<char>(b);
                 i += 2;
                 continue;

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QColor>
 #include <QHash>
+#include <QPointer>
+#include <QTextList>
 #include <QTextCursor>
 #include <QTextFormat>
 
@@ -244,9 +246,11 @@ private:
     std::vector<Paragraph> m_cellParagraphs;
     std::vector<std::vector<Paragraph>> m_cellContents;
     QString m_aside;
-    QTextList *m_lastList = nullptr;
+    // The document deletes a list whose last block leaves it (a table or a picture taking its
+    // place): these must not outlive it.
+    QPointer<QTextList> m_lastList;
     ListKind m_lastKind = ListKind::None;
-    QHash<qint64, QTextList *> m_lsLists;
+    QHash<qint64, QPointer<QTextList>> m_lsLists;
 
     CharState m_cachedState;
     QTextCharFormat m_cachedFormat;

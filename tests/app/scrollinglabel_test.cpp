@@ -1,3 +1,4 @@
+#include "clocklabel.h"
 #include "scrollinglabel.h"
 
 #include <QFontMetrics>
@@ -228,6 +229,31 @@ TEST(ScrollingLabelProperties, EmptyOrTinyLabelKeepsItsOffsetInsideTheStrip)
     painted.fill(Qt::green);
     label.render(&painted);
     EXPECT_NE(painted.pixelColor(0, 0), QColor(Qt::green)) << "the label paints its one pixel";
+}
+
+// A window left in the tray all day must not wake the program: the scrolling question and the
+// clock run their timers only while their window shows, and take them up again when it returns.
+TEST(ScrollingLabelProperties, TimersRunOnlyWhileTheirWindowShows)
+{
+    QWidget window;
+    auto *label = new TScrollingLabel(&window);
+    auto *clock = new ClockLabel(&window);
+    label->setScroll(true);
+    EXPECT_TRUE(label->scroll());
+    EXPECT_FALSE(label->scrolling()) << "a label not yet shown scrolls nothing";
+    EXPECT_FALSE(clock->timer()->isActive());
+
+    for (int round = 0; round < 2; ++round) {
+        window.show();
+        EXPECT_TRUE(label->scrolling()) << "round " << round;
+        EXPECT_TRUE(clock->timer()->isActive()) << "round " << round;
+        window.hide();
+        EXPECT_FALSE(label->scrolling()) << "round " << round;
+        EXPECT_FALSE(clock->timer()->isActive()) << "round " << round;
+    }
+    label->setScroll(false);
+    window.show();
+    EXPECT_FALSE(label->scrolling()) << "Scroll switched off stays off when shown";
 }
 
 TEST(ScrollingLabelProperties, PropertiesAreReachableByTheirStoredNames)

@@ -58,6 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {Adresse, "12 rue de la Gare"}, {Ville, "Orléans"}, {Cp, "45000"},
                     {Pays, "France"}, {Email, "rene@example.fr"}},
                    {"Première", "Deuxième"}, 1},
+        CorpusCase{"vCard21QuotedPrintableNulKeptAsTyped", "nul.vcf",
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Nul;Zoe\r\n"
+                   "NOTE;ENCODING=QUOTED-PRINTABLE:avant=00apres\r\nEND:VCARD\r\n",
+                   {{Nom, "Nul"}, {Prenom, "Zoe"}},
+                   {"avant=00apres"}},
         CorpusCase{"vCard30Folded", "mail.vcf",
                    "BEGIN:VCARD\nVERSION:3.0\nN:Dupont;Jean;;;\nFN:Jean Dupont\nORG:ACME\n"
                    "TEL;TYPE=WORK,VOICE:+33 4 00 00 00 00\nTEL;TYPE=HOME,VOICE:+33 4 11 11 11 11\n"
