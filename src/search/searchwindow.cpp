@@ -46,7 +46,12 @@ SearchWindow::SearchWindow(const QString &dataDirectory, QWidget *parent)
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_pause->setInterval(DebounceMilliseconds);
-    connect(m_pause, &QTimer::timeout, this, &SearchWindow::runSearch);
+    connect(m_pause, &QTimer::timeout, this, &SearchWindow::searchWhenReady);
+    // Queued: the index may be handed over inside a search.
+    connect(m_index.get(), &SearchIndex::ready, this, [this] {
+        if (m_searchPending && isVisible())
+            runSearch();
+    }, Qt::QueuedConnection);
     connect(EditRecherche, &QLineEdit::textChanged, m_pause, qOverload<>(&QTimer::start));
 }
 
@@ -105,12 +110,21 @@ void SearchWindow::popup(QPoint globalTopLeft)
     EditRecherche->setFocus(Qt::PopupFocusReason);
     EditRecherche->selectAll();
     if (!EditRecherche->text().isEmpty())
-        runSearch(); // the tables may have changed since the window was last open
+        searchWhenReady(); // the tables may have changed since the window was last open
+}
+
+void SearchWindow::searchWhenReady()
+{
+    if (m_index->isBuilding())
+        m_searchPending = true;
+    else
+        runSearch();
 }
 
 void SearchWindow::runSearch()
 {
     m_pause->stop();
+    m_searchPending = false;
     if (EditRecherche->text().trimmed().isEmpty()) {
         showResult({});
         LabelAucunResultat->hide();
@@ -171,7 +185,7 @@ bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == EditRecherche && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_pause->isActive())
+            if (m_pause->isActive() || m_searchPending)
                 runSearch(); // Enter right after typing opens what was typed, not the rows before
             openRow(ListeResultats->currentIndex().row());
             return true;

@@ -68,9 +68,11 @@ struct TableIndex::RawRecord
     std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
-TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
+TableIndex::TableIndex(std::string dataDirectory, TableLayout layout,
+                       std::shared_ptr<std::atomic<bool>> changed)
     : m_tablePath(dataDirectory + layout.tableName), m_memoPath(memoPathOf(m_tablePath)),
-      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage()))
+      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage())),
+      m_changed(std::move(changed))
 {
 }
 
@@ -97,7 +99,7 @@ TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
     return stamp;
 }
 
-bool TableIndex::refresh()
+bool TableIndex::refresh(unsigned threads)
 {
     const Stamp table = stampOf(m_tablePath, true);
     const Stamp memo = stampOf(m_memoPath, false);
@@ -112,7 +114,7 @@ bool TableIndex::refresh()
     m_tableStamp = table;
     m_memoStamp = memo;
     m_scanned = true;
-    rescan(!memoSame || ownChange);
+    rescan(!memoSame || ownChange, threads);
     return true;
 }
 
@@ -132,7 +134,7 @@ void TableIndex::openTable()
             m_fields.push_back(m_dbf->findField(name));
 }
 
-void TableIndex::rescan(bool memosMayHaveChanged)
+void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
 {
     std::vector<RawRecord> raw;
     std::vector<IndexedRecord> fresh;
@@ -168,8 +170,7 @@ void TableIndex::rescan(bool memosMayHaveChanged)
             numberWords(out.title, body, folded, raw[i].words);
         }
     };
-    const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
-    if (raw.size() < ParallelThreshold || threads == 1) {
+    if (raw.size() < ParallelThreshold || threads <= 1) {
         work();
     } else {
         std::vector<std::thread> pool;
