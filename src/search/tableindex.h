@@ -101,13 +101,16 @@ private:
         }
     };
     struct RawRecord;
+    struct Composer;
 
     static Stamp stampOf(const std::string &path, bool readHeader);
     void rescan(bool memosMayHaveChanged, unsigned threads);
     // Lays the word numbers of the records out end to end, the new records' from `raw`.
     void gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh);
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
-                     std::vector<IndexedRecord> &fresh);
+                     std::vector<IndexedRecord> &fresh, Composer *composeNow);
+    // The title and word numbers of a record read, its values let go.
+    void compose(RawRecord &raw, IndexedRecord &out, Composer &composer);
     void openTable();
     // The values of the current record of m_dbf but its memos, and `key`: those values and the
     // memos' block numbers.
@@ -115,9 +118,10 @@ private:
     // The memos of the current record into `raw`; returns the hash of their bytes.
     std::uint64_t readMemos(RawRecord &raw) const;
     void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
-    // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
-    void numberWords(const QString &title, const QString &body, std::string &folded,
-                     std::vector<std::uint32_t> &words);
+    // The title, and the folded title and text.
+    void foldTexts(const RawRecord &raw, MemoText &memos, QString &title, std::string &folded) const;
+    // Numbers the distinct words of `folded`.
+    void numberWords(const std::string &folded, std::vector<std::uint32_t> &words);
 
     std::string m_tablePath;
     std::string m_memoPath;
