@@ -32,25 +32,14 @@ struct PaletteCase
 // light text, as some hand-made dark themes have them.
 QPalette darkPalette(bool lightToolTips)
 {
-    QPalette dark;
-    const QColor window(0x35, 0x35, 0x35), base(0x23, 0x23, 0x23), text(0xee, 0xee, 0xee);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        dark.setColor(group, QPalette::Window, window);
-        dark.setColor(group, QPalette::WindowText, text);
-        dark.setColor(group, QPalette::Base, base);
-        dark.setColor(group, QPalette::AlternateBase, window);
-        dark.setColor(group, QPalette::Text, text);
-        dark.setColor(group, QPalette::Button, window);
-        dark.setColor(group, QPalette::ButtonText, text);
-        dark.setColor(group, QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-        dark.setColor(group, QPalette::ToolTipBase, lightToolTips ? Qt::white : QColor(0x31, 0x36, 0x3b));
-        dark.setColor(group, QPalette::ToolTipText, lightToolTips ? Qt::white : text);
-        dark.setColor(group, QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-        dark.setColor(group, QPalette::HighlightedText, Qt::black);
-    }
-    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7f, 0x7f, 0x7f));
-    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x7f, 0x7f, 0x7f));
-    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x7f, 0x7f, 0x7f));
+    const QColor window(0x35, 0x35, 0x35), text(0xee, 0xee, 0xee);
+    QPalette dark(text, window, window.lighter(), window.darker(), window, text, text, QColor(0x23, 0x23, 0x23), window);
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    dark.setColor(QPalette::ToolTipBase, lightToolTips ? Qt::white : QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::ToolTipText, lightToolTips ? Qt::white : text);
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(0x7f, 0x7f, 0x7f));
     return dark;
 }
 

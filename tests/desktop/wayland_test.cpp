@@ -103,25 +103,15 @@ private:
     Child m_server;
 };
 
-// The client that asked for a toplevel window: weston names each client by an address.
-QString programClient(const QString &log)
+// The program's part of the log: the lines of the client (named by an address) that asked for
+// a toplevel window.
+QStringList programRequests(const QString &log)
 {
     static const QRegularExpression toplevel(QStringLiteral(R"(client (0x[0-9a-f]+) rq xdg_surface@\d+\.get_toplevel)"));
     const QRegularExpressionMatch match = toplevel.match(log);
-    return match.hasMatch() ? match.captured(1) : QString();
-}
-
-// The program's part of the log, one request or event a line.
-QStringList programRequests(const QString &log)
-{
-    const QString client = programClient(log);
-    QStringList lines;
-    if (client.isEmpty())
-        return lines;
-    for (const QString &line : log.split(QLatin1Char('\n')))
-        if (line.contains(QLatin1String("client ") + client + QLatin1Char(' ')))
-            lines << line;
-    return lines;
+    if (!match.hasMatch())
+        return {};
+    return log.split(QLatin1Char('\n')).filter(QLatin1String("client ") + match.captured(1) + QLatin1Char(' '));
 }
 
 // The smallest rectangle holding every pixel where two pictures of the output differ, below the
@@ -234,9 +224,6 @@ TEST_P(Wayland, ProgramShowsItsShapedWindowThroughTheCompositorWithoutWarnings)
         << "the program ended: " << velmora.process->readAllStandardError().toStdString();
 
     const QStringList requests = programRequests(weston.log());
-    EXPECT_FALSE(requests.filter(QLatin1String("set_title(\"Velmora\")")).isEmpty());
-    EXPECT_FALSE(requests.filter(QLatin1String("set_app_id(\"velmora\")")).isEmpty())
-        << "the desktop finds the menu entry and icon by it";
     // The outline limits the input too: a region of many runs, not one rectangle.
     EXPECT_GT(requests.filter(QRegularExpression(QStringLiteral(R"(wl_region@\d+\.add\()"))).size(), 20);
     EXPECT_FALSE(requests.filter(QLatin1String("set_input_region")).isEmpty());
