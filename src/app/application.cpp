@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "accessibility.h"
 #include "builtinmessages.h"
 #include "dbferrors.h"
 
@@ -18,6 +19,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     for (const char *family : {"MS Sans Serif", "Arial"})
         QFont::insertSubstitutions(QLatin1String(family),
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    installAccessibility();
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

@@ -53,7 +53,11 @@ QToolButton *makeActionButton(QWidget *parent, const char *name, QAction *action
     button->setToolTip(ownHint.value_or(action->toolTip()));
     showShortcutInHint(button, action);
 
-    auto follow = [button, action, followsActionHint] {
+    // A button without a hint is read out by its command's name; its style shows no text.
+    const bool hintless = button->toolTip().isEmpty();
+    auto follow = [button, action, followsActionHint, hintless] {
+        if (hintless)
+            button->setText(action->iconText());
         button->setEnabled(action->isEnabled());
         button->setIcon(action->icon());
         button->setChecked(action->isChecked());

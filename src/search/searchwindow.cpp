@@ -75,6 +75,11 @@ void SearchWindow::setupResults()
     ListeResultats->setFocusPolicy(Qt::NoFocus); // typing stays in the line edit
     ListeResultats->setCursor(Qt::PointingHandCursor);
     ListeResultats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // What a screen reader calls the list, which shows no label.
+    auto *name = new QLabel(QStringLiteral("Résultats"), this);
+    name->setObjectName(QStringLiteral("LabelResultats"));
+    name->setBuddy(ListeResultats);
+    name->hide();
     connect(ListeResultats, &QListView::clicked, this,
             [this](const QModelIndex &index) { openRow(index.row()); });
 }
