@@ -58,6 +58,7 @@ void SearchWindow::setupEdit()
     EditRecherche->setObjectName(QStringLiteral("EditRecherche"));
     EditRecherche->setToolTip(QStringLiteral("Rechercher"));
     EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+    setAccessibleName(EditRecherche->toolTip()); // the popup is read out as what it does
     EditRecherche->addAction(QIcon(artPixmap(QStringLiteral("hub-search"), QSize(18, 18))),
                              QLineEdit::LeadingPosition);
     EditRecherche->setClearButtonEnabled(true);
@@ -171,8 +172,10 @@ bool SearchWindow::moveSelection(int key)
 
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange)
-        EditRecherche->setPlaceholderText(EditRecherche->toolTip()); // a language file replaced it
+    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange) { // a language file replaced it
+        EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+        setAccessibleName(EditRecherche->toolTip());
+    }
     if (watched == EditRecherche && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -45,6 +45,7 @@ struct Shown
 {
     const char *file; // its window file, without ".lng"; null: the design texts
     int flag;         // Image7 + flag on the options page
+    friend void PrintTo(const Shown &s, std::ostream *os) { *os << (s.file ? s.file : "design texts"); }
 };
 
 // A control's own parts that Qt names and reads itself: a combo box's edit and list, a line
@@ -137,6 +138,8 @@ void expectNamed(QWidget *window, const QString &where, const LanguageFile *file
     const QString section = qobject_cast<TAvertissement *>(window) ? QStringLiteral("Avertissement")
                             : qobject_cast<TMAJ *>(window)         ? QStringLiteral("MAJ")
                                                                    : QStringLiteral("Form1");
+    EXPECT_FALSE(plain(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name)).isEmpty())
+        << where.toStdString() << " is a window without a name";
     for (QWidget *w : reachable(window)) {
         const std::string control = (where + u' ' + QLatin1String(w->metaObject()->className()) + u' ' +
                                      w->objectName()).toStdString();
