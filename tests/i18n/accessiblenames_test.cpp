@@ -15,7 +15,6 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -26,7 +25,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -34,7 +32,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 
 namespace {
@@ -68,13 +65,13 @@ bool acts(const QWidget *w)
            qobject_cast<const QAbstractItemView *>(w);
 }
 
-// What a person can reach in `window` as it is now: what takes the focus or a click, dimmed
-// or not (a screen reader reads both).
+// What a person can reach in `window`, on any of its pages: what takes the focus or a click,
+// dimmed or not (a screen reader reads both).
 std::vector<QWidget *> reachable(QWidget *window)
 {
     std::vector<QWidget *> found;
     for (QWidget *w : window->findChildren<QWidget *>()) {
-        if (w->isWindow() || !w->isVisibleTo(window) || isQtPart(w))
+        if (w->isWindow() || isQtPart(w))
             continue;
         if (acts(w) || (w->focusPolicy() & Qt::TabFocus) || (w->focusPolicy() & Qt::ClickFocus))
             found.push_back(w);
@@ -138,8 +135,6 @@ void expectNamed(QWidget *window, const QString &where, const LanguageFile *file
     const QString section = qobject_cast<TAvertissement *>(window) ? QStringLiteral("Avertissement")
                             : qobject_cast<TMAJ *>(window)         ? QStringLiteral("MAJ")
                                                                    : QStringLiteral("Form1");
-    EXPECT_FALSE(plain(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name)).isEmpty())
-        << where.toStdString() << " is a window without a name";
     for (QWidget *w : reachable(window)) {
         const std::string control = (where + u' ' + QLatin1String(w->metaObject()->className()) + u' ' +
                                      w->objectName()).toStdString();
@@ -163,13 +158,11 @@ class AccessibleNames : public ::testing::TestWithParam<Shown>
 protected:
     AccessibleNames()
     {
-        for (const char *language : {"French", "English", "German", "Spanish", "Italian", "Dutch"}) {
-            const QString file = QLatin1String(language) + QLatin1String(".lng");
-            QFile::copy(Installed + file, m_dir.filePath(file));
-        }
+        for (const char *language : {"French", "English", "German", "Spanish", "Italian", "Dutch"})
+            QFile::copy(Installed + language + ".lng", m_dir.filePath(QLatin1String(language) + ".lng"));
         QDir(m_dir.path()).mkpath(QStringLiteral("data"));
-        for (const char *name : {"memo.dbf", "memo.dbt", "infos.dbf", "infos.dbt", "infos.mdx", "adbook.dbf", "adbook.dbt"})
-            QFile::copy(QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/") + name, m_dir.filePath(QStringLiteral("data/") + name));
+        for (const QString &table : QDir(QStringLiteral(VELMORA_SHIPPED_DATA_DIR)).entryList(QDir::Files))
+            QFile::copy(QStringLiteral(VELMORA_SHIPPED_DATA_DIR "/") + table, m_dir.filePath("data/" + table));
         BuiltInMessageTranslator::instance().start(Installed + QLatin1String("Language/"));
     }
     ~AccessibleNames() override { BuiltInMessageTranslator::instance().start(m_dir.filePath("none")); }
@@ -181,47 +174,43 @@ TEST_P(AccessibleNames, EveryReachableControlHasANameInTheLanguageAndItsRole)
 {
     TAvertissement question;
     Form1 form(m_dir.path() + u'/');
-    form.setDeleteQuestion(&question);
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.activated(); }, 5000));
+    form.FormShow();
+    form.FormActivate(); // the footer gets its notice, the trash windows their tables
     std::shared_ptr<const LanguageFile> file;
     if (GetParam().file) {
         QTest::mouseClick(form.optionsPage()->flag(GetParam().flag), Qt::LeftButton);
         file = LoadLanguageFile(m_dir.path() + u'/', QLatin1String(GetParam().file) + QLatin1String(".lng"));
         ASSERT_TRUE(file);
     }
-
-    form.Image1Click();
-    for (const Form1::PageEntry &page : Form1::pages()) {
-        form.selectPage(page.index);
-        expectNamed(&form, QLatin1String(page.hotArea), file.get());
-        if (auto *trash = form.notebook()->currentWidget()->findChild<TrashWindow *>(QStringLiteral("Corbeille"))) {
-            trash->showTrash();
-            expectNamed(trash, QStringLiteral("trash of ") + QLatin1String(page.hotArea), file.get());
-            trash->hide();
-        }
+    // Every page's controls, the hub's and the trash windows' (each shown once, as its list
+    // takes its name then) and the search's are all in the main window.
+    QList<QWidget *> lists{form.searchWindow()};
+    for (TrashWindow *trash : form.findChildren<TrashWindow *>())
+        lists << trash;
+    for (QWidget *window : lists) {
+        window->show();
+        window->hide();
     }
-    form.searchWindow()->popup(QPoint(0, 0));
-    expectNamed(form.searchWindow(), QStringLiteral("search"), file.get());
-    form.searchWindow()->hide();
+    expectNamed(&form, QStringLiteral("main window"), file.get());
 
     question.labelalarme->setTag(TAvertissement::QuestionTag);
     question.show();
-    question.FormActivate();
-    expectNamed(&question, QStringLiteral("delete question"), file.get());
-    question.hide();
     TPasswordForm prompt(&form);
-    prompt.show();
-    expectNamed(&prompt, QStringLiteral("password prompt"), file.get());
-
     UpdateSetup setup = form.optionsPage()->updateSetup();
     setup.internetConnected = [] { return false; };
     setup.checkDelay = 0;
     TMAJ update(setup, &form);
     update.show();
     ASSERT_TRUE(QTest::qWaitFor([&update] { return update.findChild<QPushButton *>("BtnFin")->isVisible(); }));
-    expectNamed(&update, QStringLiteral("update dialog"), file.get());
+    std::vector<std::pair<QWidget *, QString>> dialogs = {
+        {&question, "delete question"}, {&prompt, "password prompt"}, {&update, "update dialog"}};
+    for (QWidget *window : lists)
+        dialogs.emplace_back(window, window->objectName());
+    for (const auto &[dialog, where] : dialogs) {
+        EXPECT_FALSE(plain(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name)).isEmpty())
+            << where.toStdString() << " is a window without a name";
+        expectNamed(dialog, where, file.get());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedLanguages, AccessibleNames,

@@ -1,144 +1,99 @@
 #!/usr/bin/env python3
 """Reads the running program through the accessibility bus, as a screen reader does.
 
-    DISPLAY=:64 dbus-run-session -- python3 screenreader.py PROGRAM
+    DISPLAY=:64 dbus-run-session -- /usr/bin/python3 screenreader.py PROGRAM
 
-Starts PROGRAM on the display with Qt's accessibility bridge on, lists the program's tree,
-presses the hub's "Ouvrir" and "A faire" through the bus, and looks for the hub's buttons and
-the to-do page's buttons by name, among what is on screen. Exit status: 0 all found, 1
-something is missing or nameless (printed), 77 no accessibility bus could be started.
+Starts PROGRAM with Qt's accessibility bridge on, presses the hub's "Ouvrir" and "A faire" through
+the bus, lists the tree and looks among what is on screen for the hub's and the to-do page's
+controls by name. Exit status: 0 all found, 1 something missing (printed), 77 no bus.
 """
 import os
 import subprocess
 import sys
 import time
 
-NO_BUS = 77
-STATE_SHOWING = None  # pyatspi's, once imported
+EXPECTED = {
+    "push button": ["A faire", "carnet d'informations personnelles", "Options", "Carnet d'adresses",
+                    "Rechercher", "Fermer", "réduire", "Supprimer", "Modifier", "Nouveau", "Annuler",
+                    "Valider", "Premier", "Précédent", "Suivant", "Dernier"],
+    "text": ["Titre de la note", "Texte de la note"],
+    "combo box": ["Liste des notes"],
+}
 
-HUB = ["A faire", "carnet d'informations personnelles", "Options", "Carnet d'adresses", "Rechercher",
-       "Fermer", "réduire"]
-TODO_BUTTONS = ["Supprimer", "Modifier", "Nouveau", "Annuler", "Valider", "Premier", "Précédent",
-                "Suivant", "Dernier"]
-TODO_FIELDS = ["Titre de la note", "Liste des notes", "Texte de la note"]
 
-
-def walk(node, depth=0, lines=None, found=None):
-    """Every object below node: printed lines, and (role, name, object) of those on screen."""
-    if lines is None:
-        lines, found = [], []
-    if node is None or depth > 40:
-        return lines, found
+def on_screen(pyatspi, node, lines, depth=0):
+    """(role, name, object) of everything below node that is showing; the tree goes to lines."""
+    found = []
     try:
         role, name = node.getRoleName(), node.name
-    except Exception:  # an object gone while we read it
-        return lines, found
-    try:
-        showing = node.getState().contains(STATE_SHOWING)
-    except Exception:
-        showing = False
+        showing = node.getState().contains(pyatspi.STATE_SHOWING)
+        children = [node.getChildAtIndex(i) for i in range(node.childCount)]
+    except Exception:  # gone while we read it
+        return found
     lines.append("  " * depth + "%s %r%s" % (role, name, "" if showing else " (hidden)"))
     if showing:
         found.append((role, name, node))
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        walk(child, depth + 1, lines, found)
-    return lines, found
+    for child in children:
+        if child is not None and depth < 40:
+            found += on_screen(pyatspi, child, lines, depth + 1)
+    return found
 
 
-def find_application(pyatspi, pid, seconds):
+def press_when_shown(pyatspi, app, name, seconds=10):
     deadline = time.time() + seconds
     while time.time() < deadline:
-        desktop = pyatspi.Registry.getDesktop(0)
-        for i in range(desktop.childCount):
-            app = desktop.getChildAtIndex(i)
-            try:
-                if app is not None and app.get_process_id() == pid:
-                    return app
-            except Exception:
-                pass
+        for role, n, node in on_screen(pyatspi, app, []):
+            if role == "push button" and n == name:
+                action = node.queryAction()
+                for i in range(action.nActions):
+                    if action.getName(i).lower() == "press":
+                        action.doAction(i)
+                        return True
         time.sleep(0.2)
-    return None
-
-
-def press(node):
-    action = node.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i).lower() == "press":
-            action.doAction(i)
-            return True
     return False
 
 
-def find(found, role, name):
-    return [node for r, n, node in found if r == role and n == name]
-
-
 def main():
-    program = sys.argv[1]
-    global STATE_SHOWING
     try:
         import pyatspi
-    except ImportError as e:
-        print("no pyatspi: %s" % e)
-        return NO_BUS
-    STATE_SHOWING = pyatspi.STATE_SHOWING
-    child = None
+        pyatspi.Registry.getDesktop(0).childCount
+    except Exception as e:
+        print("no accessibility bus: %s" % e)
+        return 77
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    program = subprocess.Popen([sys.argv[1]], env=env)
     try:
-        try:
-            pyatspi.Registry.getDesktop(0).childCount
-        except Exception as e:
-            print("no accessibility bus: %s" % e)
-            return NO_BUS
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        child = subprocess.Popen([program], env=env)
-        app = find_application(pyatspi, child.pid, 30)
+        app, deadline = None, time.time() + 30
+        while app is None and time.time() < deadline:
+            desktop = pyatspi.Registry.getDesktop(0)
+            apps = [desktop.getChildAtIndex(i) for i in range(desktop.childCount)]
+            app = next((a for a in apps if a is not None and a.get_process_id() == program.pid), None)
+            time.sleep(0.2)
         if app is None:
             print("the program never showed on the accessibility bus")
             return 1
-
-        missing = []
-        _, found = walk(app)
-        opener = find(found, "push button", "Ouvrir")
-        if not opener or not press(opener[0]):
-            missing.append("push button 'Ouvrir'")
-        # The hub opens, then the to-do page, each on a press through the bus.
+        pressed = [name for name in ("Ouvrir", "A faire") if press_when_shown(pyatspi, app, name)]
         deadline = time.time() + 10
-        while time.time() < deadline:
-            _, found = walk(app)
-            todo = find(found, "push button", "A faire")
-            if todo and press(todo[0]):
-                break
-            time.sleep(0.2)
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            lines, found = walk(app)
-            if all(find(found, "push button", name) for name in TODO_BUTTONS):
+        while True:  # the page shows once the press has gone through the event loop
+            lines = []
+            found = on_screen(pyatspi, app, lines)
+            missing = ["push button %r, to press" % n for n in ("Ouvrir", "A faire") if n not in pressed]
+            for role, names in EXPECTED.items():
+                missing += ["%s %r" % (role, n) for n in names if not any(f[:2] == (role, n) for f in found)]
+            missing += ["a %s without a name" % r for r, n, _ in found if r in ("push button", "check box") and not n]
+            if not missing or time.time() > deadline:
                 break
             time.sleep(0.2)
         print("\n".join(lines))
-        for name in HUB + TODO_BUTTONS:
-            if not find(found, "push button", name):
-                missing.append("push button %r" % name)
-        for name in TODO_FIELDS:
-            if not any(n == name for r, n, _ in found if r in ("text", "combo box", "entry")):
-                missing.append("field %r" % name)
-        nameless = [r for r, n, _ in found if r in ("push button", "toggle button", "check box") and not n]
-        if nameless:
-            missing.append("%d buttons without a name" % len(nameless))
         for m in missing:
             print("MISSING:", m)
         return 1 if missing else 0
     finally:
-        if child:
-            child.terminate()
-            try:
-                child.wait(10)
-            except subprocess.TimeoutExpired:
-                child.kill()
+        program.terminate()
+        try:
+            program.wait(10)
+        except subprocess.TimeoutExpired:
+            program.kill()
 
 
 if __name__ == "__main__":
