@@ -53,11 +53,10 @@ QToolButton *makeActionButton(QWidget *parent, const char *name, QAction *action
     button->setToolTip(ownHint.value_or(action->toolTip()));
     showShortcutInHint(button, action);
 
-    // A button without a hint is read out by its command's name; its style shows no text.
-    const bool hintless = button->toolTip().isEmpty();
-    auto follow = [button, action, followsActionHint, hintless] {
-        if (hintless)
-            button->setText(action->iconText());
+    auto follow = [button, action, followsActionHint] {
+        // Without a hint of its own a button is read out by its command's name.
+        if (button->toolTip().isEmpty())
+            button->setAccessibleName(action->iconText());
         button->setEnabled(action->isEnabled());
         button->setIcon(action->icon());
         button->setChecked(action->isChecked());
