@@ -63,6 +63,7 @@ void SearchWindow::setupEdit()
     EditRecherche->setObjectName(QStringLiteral("EditRecherche"));
     EditRecherche->setToolTip(QStringLiteral("Rechercher"));
     EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+    setAccessibleName(EditRecherche->toolTip()); // the popup is read out as what it does
     // The sheet's black on white, softened; the desktop's own hint colour may be meant for dark.
     QPalette hint = EditRecherche->palette();
     hint.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x6e));
@@ -84,6 +85,11 @@ void SearchWindow::setupResults()
     ListeResultats->setFocusPolicy(Qt::NoFocus); // typing stays in the line edit
     ListeResultats->setCursor(Qt::PointingHandCursor);
     ListeResultats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // What a screen reader calls the list, which shows no label.
+    auto *name = new QLabel(QStringLiteral("Résultats"), this);
+    name->setObjectName(QStringLiteral("LabelResultats"));
+    name->setBuddy(ListeResultats);
+    name->hide();
     connect(ListeResultats, &QListView::clicked, this,
             [this](const QModelIndex &index) { openRow(index.row()); });
 }
@@ -184,8 +190,10 @@ bool SearchWindow::moveSelection(int key)
 
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange)
-        EditRecherche->setPlaceholderText(EditRecherche->toolTip()); // a language file replaced it
+    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange) { // a language file replaced it
+        EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+        setAccessibleName(EditRecherche->toolTip());
+    }
     if (watched == EditRecherche && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
