@@ -3,13 +3,16 @@
 #include "textfold.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
 
 // Words are short: a multiply-and-shift hash over eight bytes at a time, inlined, costs far less
 // than the library's general one, and a build hashes every word of every record.
-inline std::uint32_t hashOf(std::string_view word)
+// `end` is where the bytes readable after the word end: the last few are read as one load and
+// masked when eight of them are there, rather than copied one by one.
+inline std::uint32_t hashOf(std::string_view word, const char *end)
 {
     const char *p = word.data();
     std::size_t n = word.size();
@@ -21,7 +24,13 @@ inline std::uint32_t hashOf(std::string_view word)
         h ^= h >> 32;
     }
     std::uint64_t v = 0;
-    std::memcpy(&v, p, n);
+    if (std::endian::native == std::endian::little && n > 0 && end - p >= 8) {
+        std::memcpy(&v, p, 8);
+        v &= ~std::uint64_t{0} >> (64 - 8 * n); // the first n bytes
+    } else {
+        for (std::size_t k = 0; k < n; ++k)
+            v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    }
     h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 29;
     return static_cast<std::uint32_t>(h ^ (h >> 32));
@@ -63,7 +72,7 @@ std::uint32_t WordTable::add(std::string_view word)
 {
     if (m_starts.size() * 2 >= m_slots.size())
         grow();
-    return insert(word, hashOf(word));
+    return insert(word, hashOf(word, word.data() + word.size()));
 }
 
 // The table has room for one more word.
@@ -100,7 +109,7 @@ void WordTable::addText(std::string_view text, std::vector<std::uint32_t> &numbe
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t blank = std::min(text.find(' ', at), text.size());
         if (blank > at)
-            m_batch.push_back({at, blank - at, hashOf(text.substr(at, blank - at))});
+            m_batch.push_back({at, blank - at, hashOf(text.substr(at, blank - at), text.data() + text.size())});
         at = blank + 1;
     }
     while ((m_starts.size() + m_batch.size()) * 2 >= m_slots.size())
