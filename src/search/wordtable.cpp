@@ -55,14 +55,14 @@ inline bool sameBytes(const char *a, const char *b, std::size_t n)
 
 void WordTable::grow()
 {
-    std::vector<std::uint64_t> old = std::move(m_slots);
-    m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
+    std::vector<Slot> old = std::move(m_slots);
+    m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
     const std::size_t mask = m_slots.size() - 1;
-    for (std::uint64_t slot : old) {
-        if (!slot)
+    for (const Slot &slot : old) {
+        if (!slot.number)
             continue;
-        std::size_t i = (slot >> 32) & mask;
-        while (m_slots[i])
+        std::size_t i = slot.hash & mask;
+        while (m_slots[i].number)
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
@@ -78,24 +78,30 @@ std::uint32_t WordTable::add(std::string_view word)
 // The table has room for one more word.
 std::uint32_t WordTable::insert(std::string_view word, std::uint32_t hash)
 {
+    // Folded text holds no zero byte, so the zero-padded first eight bytes tell a word of seven
+    // bytes or fewer from every other; a longer one is compared whole.
+    std::uint64_t prefix = 0;
+    std::memcpy(&prefix, word.data(), std::min<std::size_t>(word.size(), 8));
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint64_t slot = m_slots[i];
-        if (!slot) {
+        Slot &slot = m_slots[i];
+        if (!slot.number) {
             const auto n = static_cast<std::uint32_t>(m_starts.size());
             m_starts.push_back(static_cast<std::uint32_t>(m_text.size()));
             m_text.append(word);
             m_text += ' ';
-            m_slots[i] = std::uint64_t{hash} << 32 | (n + 1);
+            slot = {hash, n + 1, prefix};
             return n;
         }
-        const auto n = static_cast<std::uint32_t>(slot) - 1;
-        if (slot >> 32 == hash) {
-            const std::size_t end = n + 1 < m_starts.size() ? m_starts[n + 1] : m_text.size();
-            if (end - m_starts[n] - 1 == word.size()
-                && sameBytes(m_text.data() + m_starts[n], word.data(), word.size()))
-                return n;
-        }
+        if (slot.hash != hash || slot.prefix != prefix)
+            continue;
+        const std::uint32_t n = slot.number - 1;
+        if (word.size() < 8)
+            return n;
+        const std::size_t end = n + 1 < m_starts.size() ? m_starts[n + 1] : m_text.size();
+        if (end - m_starts[n] - 1 == word.size()
+            && sameBytes(m_text.data() + m_starts[n] + 8, word.data() + 8, word.size() - 8))
+            return n;
     }
 }
 

@@ -129,10 +129,12 @@ TEST(WordNumbering, EachWordIsKeptOnceWhereverItStands)
     WordTable table;
     std::vector<std::string> words;
     std::string text;
-    for (int length = 1; length <= 20; ++length) {
+    for (int length = 1; length <= 20; ++length)
         words.push_back(std::string(static_cast<std::size_t>(length), static_cast<char>('a' + length)));
-        text += words.back() + ' ';
-    }
+    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij"}) // one beginning
+        words.push_back(sharing);
+    for (const std::string &word : words)
+        text += word + ' ';
     std::vector<std::uint32_t> first;
     table.addText(text, first);
     ASSERT_EQ(first.size(), words.size());
