@@ -95,9 +95,7 @@ inline void makeInfos(const TempDir &dir, const std::vector<std::string> &titles
     createDbfTable(table, 0x8B, languageDriver, infosSchema());
     {
         TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
+        openTable(ds, dir, "infos.dbf");
         for (const std::string &title : titles) {
             const std::string stored = title[0] == '*' ? title.substr(1) : title;
             ds.insert();
