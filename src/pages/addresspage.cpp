@@ -8,6 +8,7 @@
 #include "keyboardcues.h"
 #include "linkopener.h"
 #include "pagewidgets.h"
+#include "readablecolours.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "recordlist.h"
@@ -117,9 +118,7 @@ void AddressPage::setupFields()
     m_notes = new DBMemo(this);
     m_notes->setObjectName(QStringLiteral("DBMemo1"));
     m_notes->setGeometry(48, 216, 609, 153);
-    QPalette palette = m_notes->palette();
-    palette.setColor(QPalette::Base, FieldColour);
-    m_notes->setPalette(palette);
+    setReadableColours(m_notes, QPalette::Base, FieldColour);
     m_notes->setDataSource(m_source);
     m_notes->setDataField(QStringLiteral("NOTES"));
     setupLinkButtons();

@@ -94,7 +94,12 @@ FormatBar::FormatBar(int number, FormatActions &commands, QWidget *parent)
     setFloatable(false);
     setContentsMargins(0, 0, 0, 0);
     setAttribute(Qt::WA_TranslucentBackground);
-    setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
+    // A style sheet hands its widgets the desktop's palette, whose checked face and separator may
+    // be dark beside our dark icons: both are the page's own.
+    setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
+                                 "QToolButton:checked { background: #e4dcc4; border: 1px solid #a0926a;"
+                                 " border-radius: 2px; }"
+                                 "QToolBar::separator { background: #c4bca4; width: 1px; margin: 4px 3px 4px 2px; }"));
     setupClipboardActions();
     setupButtons(commands);
     updateClipboardActions();

@@ -8,6 +8,7 @@
 #include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
+#include "readablecolours.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
@@ -28,11 +29,6 @@ QString fieldText(TDbf &table, int index)
 {
     return index < table.fieldCount() ? QString::fromStdString(table.field(index).asString())
                                       : QString();
-}
-
-QColor infoColour()
-{
-    return QPalette().color(QPalette::ToolTipBase);
 }
 
 } // namespace
@@ -97,13 +93,14 @@ void InfosPage::setupFields()
 
 void InfosPage::setupLists()
 {
-    m_categories = placeEntryList(this, "ComboBox1", {304, 33, 161, 21}, infoColour(),
-                                  QPalette().color(QPalette::ToolTipText), &m_categoryEntries);
+    const ColourPair info = infoColours();
+    m_categories = placeEntryList(this, "ComboBox1", {304, 33, 161, 21}, info.background, info.text,
+                                  &m_categoryEntries);
     m_categoryEntries->setStringList({QString::fromLatin1(AllCategories)});
     showListText(m_categories, QString());
 
-    m_titles = placeEntryList(this, "ComboBox2", {304, 66, 161, 21}, infoColour(),
-                              QPalette().color(QPalette::ToolTipText), &m_titleEntries);
+    m_titles = placeEntryList(this, "ComboBox2", {304, 66, 161, 21}, info.background, info.text,
+                              &m_titleEntries);
     m_titles->lineEdit()->setMaxLength(TextWidth);
     // Only the user's own picks and keystrokes jump to a sheet, never the page's updates.
     connect(m_titles, &QComboBox::activated, this, [this] { ComboBox2Change(); });

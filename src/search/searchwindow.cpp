@@ -17,10 +17,10 @@ constexpr QSize WindowSize(440, 330);
 
 // The program's look: the hub's beige and brown, the notebook's pale yellow for the list.
 const char *const StyleSheet = R"(
-SearchWindow { background: #f5ecd4; border: 1px solid #b39b68; }
-QLineEdit#EditRecherche { background: #ffffff; border: 1px solid #c9b486; border-radius: 4px;
-                          padding: 3px 4px 3px 2px; font-size: 13px; }
-QListView#ListeResultats { background: #ffffe1; border: 1px solid #c9b486; }
+SearchWindow { background: #f5ecd4; color: #000000; border: 1px solid #b39b68; }
+QLineEdit#EditRecherche { background: #ffffff; color: #000000; border: 1px solid #c9b486;
+                          border-radius: 4px; padding: 3px 4px 3px 2px; font-size: 13px; }
+QListView#ListeResultats { background: #ffffe1; color: #000000; border: 1px solid #c9b486; }
 QLabel#LabelAucunResultat, QLabel#LabelAutres { color: #804000; }
 )";
 
@@ -58,6 +58,10 @@ void SearchWindow::setupEdit()
     EditRecherche->setObjectName(QStringLiteral("EditRecherche"));
     EditRecherche->setToolTip(QStringLiteral("Rechercher"));
     EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+    // The sheet's black on white, softened; the desktop's own hint colour may be meant for dark.
+    QPalette hint = EditRecherche->palette();
+    hint.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x6e));
+    EditRecherche->setPalette(hint);
     EditRecherche->addAction(QIcon(artPixmap(QStringLiteral("hub-search"), QSize(18, 18))),
                              QLineEdit::LeadingPosition);
     EditRecherche->setClearButtonEnabled(true);

@@ -75,8 +75,12 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
     setFixedSize(401, 213);
     move(329, 224);
     setAutoFillBackground(true);
+    // White, so black text whatever the desktop's colours.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base}) {
+        pal.setColor(role, Qt::white);
+        pal.setColor(role == QPalette::Window ? QPalette::WindowText : QPalette::Text, Qt::black);
+    }
     setPalette(pal);
 
     m_network = new QNetworkAccessManager(this);
