@@ -116,7 +116,6 @@ public:
 
     // The interface language; 99 while none was chosen.
     int languageCode() const { return m_languageCode; }
-    void setLanguageCode(int code) { m_languageCode = code; }
 
     bool activated() const { return m_activated; }
 
