@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "accessibility.h"
 #include "builtinmessages.h"
 #include "dbferrors.h"
 #include "readablecolours.h"
@@ -20,6 +21,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
         QFont::insertSubstitutions(QLatin1String(family),
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     makeToolTipsReadable();
+    installAccessibility();
 }
 
 bool Application::event(QEvent *event)

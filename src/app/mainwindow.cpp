@@ -542,8 +542,15 @@ void Form1::finishActivation()
     buildPages();
     showDesktopSwitches();
     m_activated = true;
-    // Each table opens on its own; the error box names those that failed.
-    m_tables->openAll();
+    // Each table opens on its own; the error box names those that failed. The search's index is
+    // then read on a helper thread, so that Ctrl+F finds it ready, whatever did not open.
+    try {
+        m_tables->openAll();
+    } catch (...) {
+        m_search->index().prepare();
+        throw;
+    }
+    m_search->index().prepare();
 }
 
 bool Form1::runStartupLock()

@@ -202,6 +202,9 @@ void OptionsPage::setupFlags()
         ClickLabel *flag = make<ClickLabel>(this, name.constData(), {left, 125, 17, 12});
         flag->setPixmap(artPixmap(QString::fromLatin1(Languages[i].flag), flag->size(), devicePixelRatioF()));
         flag->setCursor(Qt::PointingHandCursor);
+        // Each language in its own words, whatever the language on screen: the one a person
+        // looks for is the one they read.
+        flag->setToolTip(QString::fromUtf8(Languages[i].ownName));
         connect(flag, &ClickLabel::clicked, this, [this, i] { flagClick(int(i)); });
         m_flags.push_back(flag);
     }

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -106,14 +107,16 @@ void AddressPage::setupRecordBar()
     });
     // Only the user's own picks move to a card, never the page's updates.
     connect(m_names, &QComboBox::activated, this, &AddressPage::ComboBox3Change);
+    nameField(m_names, "LabelNoms", "Liste des noms");
 }
 
 void AddressPage::setupFields()
 {
     for (const Card &card : Cards) {
-        placeLabel(this, card.label, card.caption, card.labelAt);
+        QLabel *label = placeLabel(this, card.label, card.caption, card.labelAt);
         m_fields.push_back(placeBoundField(this, card.edit, m_source, card.field, card.geometry,
                                            card.inputLimit, FieldColour));
+        label->setBuddy(m_fields.back());
     }
     m_notes = new DBMemo(this);
     m_notes->setObjectName(QStringLiteral("DBMemo1"));
@@ -121,6 +124,7 @@ void AddressPage::setupFields()
     setReadableColours(m_notes, QPalette::Base, FieldColour);
     m_notes->setDataSource(m_source);
     m_notes->setDataField(QStringLiteral("NOTES"));
+    nameField(m_notes, "LabelNotes", "Notes");
     setupLinkButtons();
 }
 

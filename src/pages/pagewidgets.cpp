@@ -21,6 +21,15 @@ QLabel *placeLabel(QWidget *page, const char *name, const char *text, QPoint at)
     return label;
 }
 
+QLabel *nameField(QWidget *field, const char *name, const char *caption)
+{
+    auto *label = new QLabel(QString::fromUtf8(caption), field->parentWidget());
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(field);
+    label->hide();
+    return label;
+}
+
 DBLineEdit *placeBoundField(QWidget *page, const char *name, TDataSource *source, const char *field,
                             QRect geometry, int inputLimit, const QColor &background)
 {

@@ -68,6 +68,7 @@ void TodoPage::setupTitleList()
                               {m_recordBar->contentRight() + TitleListGap, 3, 204, 21},
                               info.background, info.text, &model);
     m_titles->lineEdit()->setMaxLength(TitleWidth);
+    nameField(m_titles, "LabelTitres1", "Liste des notes");
     m_titleList = new RecordList(m_titles, model, m_table, [](TDbf &table) {
         TDbfField *title = table.findField("TITRE");
         return RecordList::Entry{title ? QString::fromStdString(title->asString()) : QString(), {}};
@@ -85,6 +86,7 @@ void TodoPage::setupTitle()
     setReadableColours(m_title, QPalette::Base, Qt::white);
     m_title->setDataSource(m_source);
     m_title->setDataField(QStringLiteral("TITRE"));
+    nameField(m_title, "LabelTitre1", "Titre de la note");
 }
 
 void TodoPage::setupText(FormatActions &format)
@@ -97,6 +99,7 @@ void TodoPage::setupText(FormatActions &format)
     m_editor->setDataField(QStringLiteral("MEMO"));
     m_editor->setDataSource(m_source);
     format.setEditor(PageMode::TodoEditor, m_editor);
+    nameField(m_editor, "LabelTexte1", "Texte de la note");
     leaveWithCtrlTab(m_editor);
 }
 

@@ -46,7 +46,12 @@ SearchWindow::SearchWindow(const QString &dataDirectory, QWidget *parent)
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_pause->setInterval(DebounceMilliseconds);
-    connect(m_pause, &QTimer::timeout, this, &SearchWindow::runSearch);
+    connect(m_pause, &QTimer::timeout, this, &SearchWindow::searchWhenReady);
+    // Queued: the index may be handed over inside a search.
+    connect(m_index.get(), &SearchIndex::ready, this, [this] {
+        if (m_searchPending && isVisible())
+            runSearch();
+    }, Qt::QueuedConnection);
     connect(EditRecherche, &QLineEdit::textChanged, m_pause, qOverload<>(&QTimer::start));
 }
 
@@ -58,6 +63,7 @@ void SearchWindow::setupEdit()
     EditRecherche->setObjectName(QStringLiteral("EditRecherche"));
     EditRecherche->setToolTip(QStringLiteral("Rechercher"));
     EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+    setAccessibleName(EditRecherche->toolTip()); // the popup is read out as what it does
     // The sheet's black on white, softened; the desktop's own hint colour may be meant for dark.
     QPalette hint = EditRecherche->palette();
     hint.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x6e));
@@ -79,6 +85,11 @@ void SearchWindow::setupResults()
     ListeResultats->setFocusPolicy(Qt::NoFocus); // typing stays in the line edit
     ListeResultats->setCursor(Qt::PointingHandCursor);
     ListeResultats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // What a screen reader calls the list, which shows no label.
+    auto *name = new QLabel(QStringLiteral("Résultats"), this);
+    name->setObjectName(QStringLiteral("LabelResultats"));
+    name->setBuddy(ListeResultats);
+    name->hide();
     connect(ListeResultats, &QListView::clicked, this,
             [this](const QModelIndex &index) { openRow(index.row()); });
 }
@@ -109,12 +120,21 @@ void SearchWindow::popup(QPoint globalTopLeft)
     EditRecherche->setFocus(Qt::PopupFocusReason);
     EditRecherche->selectAll();
     if (!EditRecherche->text().isEmpty())
-        runSearch(); // the tables may have changed since the window was last open
+        searchWhenReady(); // the tables may have changed since the window was last open
+}
+
+void SearchWindow::searchWhenReady()
+{
+    if (m_index->isBuilding())
+        m_searchPending = true;
+    else
+        runSearch();
 }
 
 void SearchWindow::runSearch()
 {
     m_pause->stop();
+    m_searchPending = false;
     if (EditRecherche->text().trimmed().isEmpty()) {
         showResult({});
         LabelAucunResultat->hide();
@@ -170,12 +190,14 @@ bool SearchWindow::moveSelection(int key)
 
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange)
-        EditRecherche->setPlaceholderText(EditRecherche->toolTip()); // a language file replaced it
+    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange) { // a language file replaced it
+        EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+        setAccessibleName(EditRecherche->toolTip());
+    }
     if (watched == EditRecherche && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_pause->isActive())
+            if (m_pause->isActive() || m_searchPending)
                 runSearch(); // Enter right after typing opens what was typed, not the rows before
             openRow(ListeResultats->currentIndex().row());
             return true;

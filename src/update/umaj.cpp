@@ -110,6 +110,7 @@ void TMAJ::setupControls()
     Memo1->setReadOnly(true);
     Memo1->setPalette(palette());
     Memo1->document()->setDocumentMargin(6); // the details line up with the status line
+    Label1->setBuddy(Memo1);                 // the details read under the status they explain
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("Progress"));
