@@ -5,6 +5,7 @@
 #include "rtfwords.h"
 
 #include <algorithm>
+#include <map>
 #include <string_view>
 
 namespace {
@@ -213,7 +214,7 @@ void RtfPlainText::Pass::flush()
     if (const auto font = m_fonts.find(top().font); font != m_fonts.end())
         if (const int fontPage = RtfWords::fontCodePage(font->second.codePage, font->second.charset))
             page = fontPage;
-    const RtfCodePage &codePage = m_owner.codePage(page);
+    const RtfCodePage &codePage = m_owner.m_codePages[page];
     // Most of a note's text is plain ASCII, which every page but a few keeps as it is.
     const bool plain = std::all_of(m_pending.cbegin(), m_pending.cend(), [](char c) {
         return (c >= 0x20 && c < 0x7F) || c == '\t';
@@ -254,14 +255,6 @@ void RtfPlainText::Pass::endParagraph()
 
 RtfPlainText::RtfPlainText() = default;
 RtfPlainText::~RtfPlainText() = default;
-
-RtfCodePage &RtfPlainText::codePage(int number)
-{
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
-}
 
 std::optional<QString> RtfPlainText::read(QByteArrayView rtf)
 {

@@ -490,7 +490,7 @@ void Reader::finishFont()
     if (m_fonts.contains(m_fontNumber)) {
         FontDef &font = m_fonts[m_fontNumber];
         const int page = RtfWords::fontCodePage(font.codePage, font.charset);
-        font.name = codePage(page ? page : m_docCodePage).decode(m_fontName).trimmed();
+        font.name = m_codePages[page ? page : m_docCodePage].decode(m_fontName).trimmed();
     }
     m_fontName.clear();
 }
@@ -516,21 +516,13 @@ int Reader::codePageOf(const CharState &chr)
     return m_docCodePage;
 }
 
-RtfCodePage &Reader::codePage(int number)
-{
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
-}
-
 void Reader::flush()
 {
     if (m_pendingBytes.isEmpty() || m_stack.empty())
         return;
     const QByteArray bytes = std::move(m_pendingBytes);
     m_pendingBytes.clear();
-    appendText(codePage(codePageOf(top().chr)).decode(bytes));
+    appendText(m_codePages[codePageOf(top().chr)].decode(bytes));
 }
 
 void Reader::appendText(const QString &input)

@@ -17,8 +17,6 @@
 #include <QTextFormat>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -192,7 +190,6 @@ private:
     void colorTableText(QByteArrayView bytes);
 
     int codePageOf(const CharState &chr);
-    RtfCodePage &codePage(int number);
     void appendText(const QString &text);
     void endParagraph();
     void writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph);
@@ -216,7 +213,7 @@ private:
     std::vector<ListDef> m_lists;
     QHash<int, int> m_overrides; // \ls number -> \listid
     std::vector<Field> m_fields;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    RtfCodePages m_codePages;
 
     QByteArray m_pendingBytes;
     std::vector<Run> m_runs;

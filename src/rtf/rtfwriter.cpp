@@ -12,8 +12,6 @@
 #include <QTextList>
 #include <QTextTable>
 
-#include <map>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -103,7 +101,7 @@ private:
     CharOut m_state{.font = 0}; // \deff0
     CharOut m_savedState;
     QString m_link;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    RtfCodePages m_codePages;
     bool m_inTable = false;
 };
 
@@ -627,10 +625,7 @@ RtfCodePage &Writer::codePage(int charset)
     int number = RtfCodePage::fromCharset(charset);
     if (number == 0 || charset == SymbolCharset)
         number = m_codePage;
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
+    return m_codePages[number];
 }
 
 } // namespace
