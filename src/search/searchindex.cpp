@@ -183,11 +183,12 @@ void SearchIndex::build(Tables &tables, unsigned threads)
             table->refresh(1);
         return;
     }
-    // Side by side: most of a table's walk is reading, which its own workers cannot share.
+    // Side by side, each table on one thread: a first reading on one thread turns each record
+    // into words as it reads it, which costs less than reading all and sharing out the rest.
     std::vector<std::thread> readers;
     for (int t = 1; t < TableCount; ++t)
-        readers.emplace_back([&, t] { tables[t]->refresh(threads); });
-    tables[0]->refresh(threads);
+        readers.emplace_back([&, t] { tables[t]->refresh(1); });
+    tables[0]->refresh(1);
     for (std::thread &reader : readers)
         reader.join();
 }
