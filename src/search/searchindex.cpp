@@ -198,11 +198,11 @@ void SearchIndex::prepare()
     if (m_build || m_tables[0])
         return;
     auto build = std::make_unique<Build>();
-    build->tables = makeTables();
     // A keystroke must find a processor free.
     const unsigned threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
     try {
         build->thread = std::thread([this, tables = &build->tables, threads] {
+            *tables = makeTables(); // their code pages' converters are opened here too
             SearchIndex::build(*tables, threads);
             QMetaObject::invokeMethod(this, &SearchIndex::adoptBuild, Qt::QueuedConnection);
         });
