@@ -321,8 +321,10 @@ private:
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
     // Tree work (indextree.cpp).
+    // The probe is the key prepared once for the whole descent (locale rule).
     std::uint32_t searchPage(const TIndexTag &tag, const TMdxPage &page, const std::uint8_t *key,
-                             bool after) const;
+                             const IndexCollation::Probe &probe, bool after) const;
+    void prepareSearch(const TIndexTag &tag, const std::uint8_t *key);
     void descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last);
     enum class Move { Moved, End, Stale };
     Move forwardFrom(const TIndexTag &tag, TIndexPath &path);
@@ -351,7 +353,7 @@ private:
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
     mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
     TIndexPath m_probe;                         // scratch of the steps
-    mutable std::string m_probeSortKey;         // scratch of searchPage
+    IndexCollation::Probe m_searchProbe;        // the key a search descends with
     std::vector<std::uint8_t> m_seenBlock0;
     std::vector<std::uint8_t> m_block0Scratch; // validateCache's read
     bool m_bumped = false; // the counter moved under the current lock
