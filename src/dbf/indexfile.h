@@ -219,6 +219,9 @@ public:
     enum class Edge { First, Last };
     // Positions on the first or last entry of the tag; false when the tag is empty.
     bool seekEdge(int tag, Edge edge, TIndexPath &path);
+    // As seekEdge, and reads the entry under the same lock: between two locks another process
+    // may take that entry away.
+    bool seekEdge(int tag, Edge edge, TIndexPosition &pos);
     // Positions on the first entry not smaller than key in the tag's order; with a record number,
     // on that entry among the equal keys. Returns true when an entry was found: the exact entry
     // with recNo, or (without recNo) any entry; path then points at it. Otherwise path points
@@ -228,7 +231,8 @@ public:
     bool step(int tag, TIndexPath &path, bool forward);
     // True when path still points at an entry holding (key, recNo): nobody moved it.
     bool stillAt(int tag, const TIndexPath &path, const std::uint8_t *key, std::uint32_t recNo);
-    // The entry at path (which must point at one): its record number and key.
+    // The entry at path (which must point at one): its record number and key. A path taken under
+    // an earlier lock may have been moved since: use the position forms of the seeks instead.
     std::uint32_t entryAt(int tag, const TIndexPath &path, std::vector<std::uint8_t> *key = nullptr);
     // Finds (key, recNo) and stands there; false when the tag has no such entry (pos is then the
     // place where it would be).
@@ -250,6 +254,7 @@ public:
     // 1-based place of the entry at path in the tag's order, and the path of the n-th entry.
     std::uint32_t ordinalOf(int tag, const TIndexPath &path);
     bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);
+    bool seekOrdinal(int tag, std::uint32_t n, TIndexPosition &pos);
 
     // Holds the lock until endBatch; changed pages are written at endBatch (also when it throws,
     // as far as they can be). Nested calls count.

@@ -256,8 +256,27 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
            std::equal(key, key + tag.keyLength, leaf.key(index));
 }
 
+bool TIndexFile::seekEdge(int tagIndex, Edge edge, TIndexPosition &pos)
+{
+    Lock lock(*this);
+    pos.onEntry = seekEdge(tagIndex, edge, pos.path);
+    if (pos.onEntry)
+        pos.recNo = entryAt(tagIndex, pos.path, &pos.key);
+    return pos.onEntry;
+}
+
+bool TIndexFile::seekOrdinal(int tagIndex, std::uint32_t n, TIndexPosition &pos)
+{
+    Lock lock(*this);
+    pos.onEntry = seekOrdinal(tagIndex, n, pos.path);
+    if (pos.onEntry)
+        pos.recNo = entryAt(tagIndex, pos.path, &pos.key);
+    return pos.onEntry;
+}
+
 std::uint32_t TIndexFile::entryAt(int tagIndex, const TIndexPath &path, std::vector<std::uint8_t> *key)
 {
+    Lock lock(*this);
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;
