@@ -3,10 +3,11 @@
 // per keystroke while a query is typed, against `grep -i` over the same texts in one file.
 //
 //     velmora_search_bench [folder [--prepared]]
-// A temporary folder when none is given; a folder given is filled once and kept. With --prepared
-// the index starts building as the window starts it, when it opens, and the first search comes
-// 300 ms later (a keystroke and the pause after it); each way is measured in a fresh process, so
-// that both pay the one-time costs of a run.
+// A temporary folder when none is given; a folder given is filled once and kept. After the
+// searches the bench runs itself again with --prepared, in a fresh process so that the one-time
+// costs of a run are paid again: the index is then built on the helper thread as the program
+// starts it once its tables are open, its processor time taken while nothing else runs, and the
+// first search comes 2 s after the tables were opened, as a person's first Ctrl+F would.
 #include "dbf.h"
 #include "dbffile.h"
 #include "rtfwriter.h"
@@ -15,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QListView>
 #include <QProcess>
@@ -28,6 +30,7 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <sys/resource.h>
 #include <string_view>
 #include <thread>
 
@@ -160,13 +163,57 @@ double milliseconds(Step step)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+double childrenCpuMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3
+           + usage.ru_stime.tv_usec / 1e3;
+}
+
+double lastGrepCpu = 0; // processor time of the last grep
+
 double grepMilliseconds(const QString &file, const QString &word)
 {
-    return milliseconds([&] {
+    const double before = childrenCpuMilliseconds();
+    const double wall = milliseconds([&] {
         QProcess grep;
         grep.start(QStringLiteral("grep"), {QStringLiteral("-i"), QStringLiteral("-c"), word, file});
         grep.waitForFinished(-1);
     });
+    lastGrepCpu = childrenCpuMilliseconds() - before;
+    return wall;
+}
+
+std::string loadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+// The program's way: the build starts on the helper thread once the tables are open; the first
+// Ctrl+F comes 2 s later.
+int preparedRun(const QString &folder)
+{
+    SearchIndex prepared(folder);
+    const auto opened = std::chrono::steady_clock::now();
+    const double cpuStart = cpuMilliseconds();
+    QEventLoop loop;
+    QObject::connect(&prepared, &SearchIndex::ready, &loop, &QEventLoop::quit);
+    prepared.prepare();
+    loop.exec(); // this thread sleeps: the processor time is the helper's
+    const double buildCpu = cpuMilliseconds() - cpuStart;
+    const std::chrono::duration<double, std::milli> built = std::chrono::steady_clock::now() - opened;
+    std::this_thread::sleep_until(opened + std::chrono::seconds(2));
+    SearchIndex::Result found;
+    const double first = milliseconds([&] { found = prepared.search(QStringLiteral("ecole")); });
+    std::printf("helper thread's build: ready %.1f ms after the tables opened, %.1f ms processor\n",
+                built.count(), buildCpu);
+    std::printf("first search 2 s after the tables opened: %.1f ms wall, %.1f ms processor, %zu rows\n",
+                first, lastCpu, found.rows.size());
+    return 0;
 }
 
 } // namespace
@@ -186,19 +233,10 @@ int main(int argc, char **argv)
         std::printf("tables written in %.0f ms\n", took);
     }
 
-    if (argc > 2 && QByteArray(argv[2]) == "--prepared") {
-        SearchIndex prepared(folder);
-        const auto opened = std::chrono::steady_clock::now();
-        prepared.prepare();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        SearchIndex::Result found;
-        milliseconds([&] { found = prepared.search(QStringLiteral("ecole")); });
-        const std::chrono::duration<double, std::milli> sinceOpen = std::chrono::steady_clock::now() - opened;
-        std::printf("window opened, first search 300 ms later: answered %.1f ms after opening\n",
-                    sinceOpen.count());
-        return 0;
-    }
+    if (argc > 2 && QByteArray(argv[2]) == "--prepared")
+        return preparedRun(folder);
 
+    std::printf("load average %s\n", loadAverage().c_str());
     SearchIndex index(folder);
     SearchIndex::Result result;
     const double first = milliseconds([&] { result = index.search(QStringLiteral("ecole")); });
@@ -338,10 +376,20 @@ int main(int argc, char **argv)
     QFileInfo info(exportFile);
     for (const char *word : {"école", "e", "zzzzzz"}) {
         double grepBest = 1e9;
-        for (int i = 0; i < 3; ++i)
+        double grepCpu = 1e9;
+        for (int i = 0; i < 3; ++i) {
             grepBest = std::min(grepBest, grepMilliseconds(exportFile, QString::fromUtf8(word)));
-        std::printf("grep -i -c \"%s\" over the exported texts (%lld bytes): %.1f ms\n", word,
-                    static_cast<long long>(info.size()), grepBest);
+            grepCpu = std::min(grepCpu, lastGrepCpu);
+        }
+        std::printf("grep -i -c \"%s\" over the exported texts (%lld bytes): %.1f ms wall, %.1f ms processor\n",
+                    word, static_cast<long long>(info.size()), grepBest, grepCpu);
     }
+
+    QProcess again;
+    again.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    std::fflush(stdout);
+    again.start(QCoreApplication::applicationFilePath(), {folder, QStringLiteral("--prepared")});
+    again.waitForFinished(-1);
+    std::printf("load average %s\n", loadAverage().c_str());
     return 0;
 }

@@ -121,6 +121,8 @@ struct Sample
     double mapped = -1; // ms from exec to MapNotify
     double cpuMapped = 0; // processor time of all its threads until then, ms
     double frame = -1;  // ms from exec to the first drawing into the mapped window
+    double cpuFrame = 0;  // processor time until then, ms
+    long frameKb = 0;     // resident then
     double cpu = 0;     // processor time of the whole run, ms
     long peakKb = 0;
 };
@@ -162,6 +164,17 @@ std::string processState(pid_t pid)
     std::snprintf(text, sizeof text, "%s minor faults, %.0f ms user, %.0f ms system",
                   fields[7].c_str(), std::stod(fields[11]) * tick, std::stod(fields[12]) * tick);
     return text;
+}
+
+// The resident size of the process now: what the first frame holds, against the peak after the
+// tables and the pages.
+long residentKb(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
 }
 
 // Processor time of every thread of the process so far (the scheduler's own count, in
@@ -309,8 +322,10 @@ Sample Watcher::run(const Subject &subject, int settleMs, bool verbose, const st
             }
         } else if (type == m_damageEvent && shown != XCB_NONE) {
             auto *d = reinterpret_cast<xcb_damage_notify_event_t *>(e);
-            if (d->drawable == shown) {
+            if (d->drawable == shown && s.frame < 0) {
                 s.frame = nowMs() - start;
+                s.cpuFrame = processorMs(pid);
+                s.frameKb = residentKb(pid);
                 if (!shot.empty()) {
                     kill(pid, SIGSTOP);
                     const std::string command = "import -window root '" + shot + "'";
@@ -353,14 +368,16 @@ double median(std::vector<double> v)
 
 struct Summary
 {
-    double mapped, frame, cpu, peakMb, cpuMapped;
+    double mapped, frame, cpu, peakMb, cpuMapped, cpuFrame, frameMb;
     double fastestMapped, fastestFrame; // the least disturbed runs, on a busy machine
 };
 
 Summary summarise(const std::vector<Sample> &samples)
 {
-    std::vector<double> mapped, frame, cpu, peak, cpuMapped;
+    std::vector<double> mapped, frame, cpu, peak, cpuMapped, cpuFrame, frameMb;
     for (const Sample &s : samples) {
+        cpuFrame.push_back(s.cpuFrame);
+        frameMb.push_back(double(s.frameKb) / 1024.0);
         cpuMapped.push_back(s.cpuMapped);
         mapped.push_back(s.mapped);
         frame.push_back(s.frame);
@@ -368,7 +385,7 @@ Summary summarise(const std::vector<Sample> &samples)
         peak.push_back(double(s.peakKb) / 1024.0);
     }
     return {median(mapped), median(frame), median(cpu), median(peak), median(cpuMapped),
-            *std::min_element(mapped.begin(), mapped.end()),
+            median(cpuFrame), median(frameMb), *std::min_element(mapped.begin(), mapped.end()),
             *std::min_element(frame.begin(), frame.end())};
 }
 
@@ -500,6 +517,10 @@ int main(int argc, char **argv)
                     median(frameRatios));
         std::printf("processor time until mapped: %.1f ms against %.1f ms, %.2f x\n", a.cpuMapped,
                     b.cpuMapped, a.cpuMapped / b.cpuMapped);
+        std::printf("processor time until the first frame: %.1f ms against %.1f ms, %.2f x\n",
+                    a.cpuFrame, b.cpuFrame, a.cpuFrame / b.cpuFrame);
+        std::printf("resident at the first frame: %.1f MB against %.1f MB, %.2f x\n", a.frameMb,
+                    b.frameMb, a.frameMb / b.frameMb);
         return 0;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velmora_startup_bench: %s\n", e.what());

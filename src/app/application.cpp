@@ -1,7 +1,9 @@
 #include "application.h"
 
+#include "accessibility.h"
 #include "builtinmessages.h"
 #include "dbferrors.h"
+#include "readablecolours.h"
 
 #include <QFont>
 #include <QMessageBox>
@@ -18,6 +20,15 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     for (const char *family : {"MS Sans Serif", "Arial"})
         QFont::insertSubstitutions(QLatin1String(family),
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    makeToolTipsReadable();
+    installAccessibility();
+}
+
+bool Application::event(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        makeToolTipsReadable();
+    return QApplication::event(event);
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

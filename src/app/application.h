@@ -16,6 +16,12 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
+protected:
+    // A new desktop palette (dark mode switched on) keeps the tool tips readable.
+    bool event(QEvent *event) override;
+
+public:
+
     // Shows one error to the user. Tests replace it to read the message instead of a modal box.
     using ErrorReporter = std::function<void(const QString &message)>;
     void setErrorReporter(ErrorReporter reporter) { m_reporter = std::move(reporter); }

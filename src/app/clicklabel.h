@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QMetaMethod>
 
 class ClickLabel : public QLabel
 {
@@ -11,6 +12,8 @@ public:
 
     // Makes the label a Tab stop that Enter and Space click, with a visible focus mark.
     void setKeyboardClickable(bool on);
+    // Whether anything acts on its clicks: a picture that only decorates is no button.
+    bool clickable() const { return isSignalConnected(QMetaMethod::fromSignal(&ClickLabel::clicked)); }
 
 signals:
     void clicked();

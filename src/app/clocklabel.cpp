@@ -1,5 +1,6 @@
 #include "clocklabel.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +48,14 @@ void UrlLabel::setText(const QString &text)
 {
     m_text = text;
     update();
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+}
+
+void UrlLabel::openLink()
+{
+    if (!m_url.isEmpty() && m_opener)
+        m_opener(QUrl(m_url));
 }
 
 void UrlLabel::paintEvent(QPaintEvent *)
@@ -71,6 +80,6 @@ void UrlLabel::mouseReleaseEvent(QMouseEvent *event)
     const bool open = m_leftDown && event->button() == Qt::LeftButton &&
                       rect().contains(event->position().toPoint());
     m_leftDown = false;
-    if (open && !m_url.isEmpty() && m_opener)
-        m_opener(QUrl(m_url));
+    if (open)
+        openLink();
 }

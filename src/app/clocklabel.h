@@ -39,6 +39,8 @@ public:
     void setText(const QString &text);
     QString url() const { return m_url; }
     void setUrl(const QString &url) { m_url = url; }
+    // Opens the address, as a click does.
+    void openLink();
 
     // Opens a link; the desktop's handler unless a test replaces it.
     using Opener = std::function<void(const QUrl &)>;

@@ -24,6 +24,7 @@
 #include "pagemode.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
+#include "readablecolours.h"
 #include "rxdbrichedit.h"
 #include "recordactions.h"
 #include "searchwindow.h"
@@ -166,9 +167,8 @@ Form1::Form1(const QString &applicationDirectory, const QString &dataDirectory, 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(Application::Title));
     setFont(windowFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    // The clock stands on the skin's light paper, whatever the desktop's colours.
+    setReadableColours(this, QPalette::Window, Qt::white);
 
     setupSkin();
     setupHub();
@@ -286,9 +286,8 @@ void Form1::setupNotebook()
     m_notebook->setObjectName(QStringLiteral("OvcNotebook1"));
     m_notebook->setGeometry(72, 48, 705, 377);
     m_notebook->setAutoFillBackground(true);
-    QPalette pal = m_notebook->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-    m_notebook->setPalette(pal);
+    // The pages' labels and boxes take the text colour of the notebook's own background.
+    m_notebook->setPalette(pagePalette());
     m_notebook->hide();
 }
 
@@ -543,8 +542,15 @@ void Form1::finishActivation()
     buildPages();
     showDesktopSwitches();
     m_activated = true;
-    // Each table opens on its own; the error box names those that failed.
-    m_tables->openAll();
+    // Each table opens on its own; the error box names those that failed. The search's index is
+    // then read on a helper thread, so that Ctrl+F finds it ready, whatever did not open.
+    try {
+        m_tables->openAll();
+    } catch (...) {
+        m_search->index().prepare();
+        throw;
+    }
+    m_search->index().prepare();
 }
 
 bool Form1::runStartupLock()

@@ -6,6 +6,7 @@
 #include "languages.h"
 #include "passworddialog.h"
 #include "piconebarretache.h"
+#include "readablecolours.h"
 #include "sealtext.h"
 #include "settings.h"
 
@@ -25,6 +26,9 @@
 namespace {
 
 constexpr int NoticeMilliseconds = 8000;
+// The faces behind the coloured texts: the update button's, and the middle of the OK picture.
+const QColor UpdateButtonFace(240, 202, 166);
+const QColor OkButtonFace(0x2d, 0x57, 0x78);
 
 template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)
 {
@@ -34,15 +38,28 @@ template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)
     return w;
 }
 
-void setBoldColour(QWidget *w, const QColor &colour)
+// Bold text in `colour`, or in the shade of it that reads on `behind`.
+void setBoldColour(QWidget *w, const QColor &colour, const QColor &behind)
 {
     QFont f = w->font();
     f.setBold(true);
     w->setFont(f);
+    const QColor text = readableTextOn(behind, colour);
     QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    pal.setColor(QPalette::ButtonText, colour);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::WindowText, text);
+        pal.setColor(group, QPalette::ButtonText, text);
+    }
     w->setPalette(pal);
+}
+
+void setQuietColour(QLabel *label)
+{
+    const QPalette page = label->palette();
+    QPalette pal = page;
+    pal.setColor(QPalette::WindowText,
+                 quietTextOn(page.color(QPalette::Window), page.color(QPalette::WindowText)));
+    label->setPalette(pal);
 }
 
 // Text labels size themselves to their text: the sizes of the form were measured with a
@@ -62,9 +79,7 @@ OptionsPage::OptionsPage(const QString &settingsFile, QWidget *parent)
     setObjectName(QStringLiteral("PageParametres"));
     resize(705, 377);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-    setPalette(pal);
+    setReadableColours(this, QPalette::Window, infoColours());
 
     setupTexts();
     setupChoices();
@@ -117,21 +132,19 @@ void OptionsPage::setupTexts()
         QDir::toNativeSeparators(folder), Qt::ElideMiddle, LabelDataFolder->width()));
     LabelDataFolder->setToolTip(QDir::toNativeSeparators(folder));
     LabelDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPalette quiet = LabelDataFolder->palette();
-    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
-    LabelDataFolder->setPalette(quiet);
+    setQuietColour(LabelDataFolder);
 
     Label11 = make<QLabel>(this, "Label11", {119, 124, 42, 13});
     Label11->setText(QStringLiteral("Langue :"));
 
     Label10 = make<QLabel>(this, "Label10", {168, 288, 188, 13});
     Label10->setText(QStringLiteral("Vos options ont été enregistrées."));
-    setBoldColour(Label10, Qt::red);
+    setBoldColour(Label10, Qt::red, palette().color(QPalette::Window));
     Label10->hide();
     // In the notice's place when OK kept the lock because the two passwords differ.
     LabelPasswordsDiffer = make<QLabel>(this, "LabelPasswordsDiffer", {168, 288, 188, 13});
     LabelPasswordsDiffer->setText(QStringLiteral("Les mots de passe sont différents."));
-    setBoldColour(LabelPasswordsDiffer, Qt::red);
+    setBoldColour(LabelPasswordsDiffer, Qt::red, palette().color(QPalette::Window));
     LabelPasswordsDiffer->hide();
     for (QLabel *label : {Label24, Label11, Label10, LabelPasswordsDiffer})
         fitText(label);
@@ -168,9 +181,7 @@ void OptionsPage::setupChoices()
     CheckBox3->setToolTip(lockOnly);
     LabelVerrou = make<QLabel>(this, "LabelVerrou", {40, 102, 625, 13});
     LabelVerrou->setText(lockOnly);
-    QPalette quiet = LabelVerrou->palette();
-    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
-    LabelVerrou->setPalette(quiet);
+    setQuietColour(LabelVerrou);
 
     // CheckBox2's hint on a desktop without a notification area; hidden, for the language file.
     m_noTrayText = make<QLabel>(this, "LabelModeleSansZone", {});
@@ -191,6 +202,9 @@ void OptionsPage::setupFlags()
         ClickLabel *flag = make<ClickLabel>(this, name.constData(), {left, 125, 17, 12});
         flag->setPixmap(artPixmap(QString::fromLatin1(Languages[i].flag), flag->size(), devicePixelRatioF()));
         flag->setCursor(Qt::PointingHandCursor);
+        // Each language in its own words, whatever the language on screen: the one a person
+        // looks for is the one they read.
+        flag->setToolTip(QString::fromUtf8(Languages[i].ownName));
         connect(flag, &ClickLabel::clicked, this, [this, i] { flagClick(int(i)); });
         m_flags.push_back(flag);
     }
@@ -214,10 +228,8 @@ void OptionsPage::setupUpdateGroup()
     UpdateNow = make<QPushButton>(this, "UpdateNow", {232, 331, 225, 25});
     UpdateNow->setText(QStringLiteral("Mettre à jour le logiciel maintenant"));
     UpdateNow->setCursor(Qt::PointingHandCursor);
-    setBoldColour(UpdateNow, Qt::red);
-    QPalette pal = UpdateNow->palette();
-    pal.setColor(QPalette::Button, QColor(240, 202, 166));
-    UpdateNow->setPalette(pal);
+    setReadableColours(UpdateNow, QPalette::Button, UpdateButtonFace);
+    setBoldColour(UpdateNow, Qt::red, UpdateButtonFace);
     connect(UpdateNow, &QPushButton::clicked, this, &OptionsPage::UpdateNowClick);
 }
 
@@ -230,7 +242,7 @@ void OptionsPage::setupOkCommand()
     Label9->setText(QStringLiteral("OK"));
     Label9->setAlignment(Qt::AlignCenter);
     Label9->setCursor(Qt::PointingHandCursor);
-    setBoldColour(Label9, Qt::yellow);
+    setBoldColour(Label9, Qt::yellow, OkButtonFace);
     connect(Label9, &ClickLabel::clicked, this, &OptionsPage::Label9Click);
 
     Timer1 = new QTimer(this);

@@ -1,5 +1,6 @@
 #include "scrollinglabel.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,6 +25,8 @@ void TScrollingLabel::setCaption(const QString &caption)
         return;
     m_caption = caption;
     buildStrip();
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void TScrollingLabel::setBackGroundColor(const QColor &color)

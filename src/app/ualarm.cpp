@@ -217,6 +217,8 @@ void TAvertissement::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     FormActivate();
+    // A screen reader announces the window by its question, then the answer that has the focus.
+    setAccessibleName(labelalarme->caption().trimmed());
     restoreFocus();
 }
 

@@ -12,12 +12,16 @@ struct LanguageEntry
     const char *flag;         // its flag picture on the options page
     QLocale::Language locale; // the locale it is: Qt's own texts, the user's system language
     int catalogueNumber;      // its block in the update dialog's message catalogue
+    const char *ownName;      // its name in its own words (UTF-8), as its flag is read out
 };
 
 inline constexpr LanguageEntry Languages[] = {
-    {1036, "French", "flag-fr", QLocale::French, 12},   {9, "English", "flag-en", QLocale::English, 9},
-    {7, "German", "flag-de", QLocale::German, 7},       {10, "Spanish", "flag-es", QLocale::Spanish, 10},
-    {16, "Italian", "flag-it", QLocale::Italian, 16},   {19, "Dutch", "flag-nl", QLocale::Dutch, 19},
+    {1036, "French", "flag-fr", QLocale::French, 12, "Français"},
+    {9, "English", "flag-en", QLocale::English, 9, "English"},
+    {7, "German", "flag-de", QLocale::German, 7, "Deutsch"},
+    {10, "Spanish", "flag-es", QLocale::Spanish, 10, "Español"},
+    {16, "Italian", "flag-it", QLocale::Italian, 16, "Italiano"},
+    {19, "Dutch", "flag-nl", QLocale::Dutch, 19, "Nederlands"},
 };
 
 // The entry of a language code; English for every code without one of its own (99 included).

@@ -54,6 +54,9 @@ QToolButton *makeActionButton(QWidget *parent, const char *name, QAction *action
     showShortcutInHint(button, action);
 
     auto follow = [button, action, followsActionHint] {
+        // Without a hint of its own a button is read out by its command's name.
+        if (button->toolTip().isEmpty())
+            button->setAccessibleName(action->iconText());
         button->setEnabled(action->isEnabled());
         button->setIcon(action->icon());
         button->setChecked(action->isChecked());

@@ -8,12 +8,14 @@
 #include "keyboardcues.h"
 #include "linkopener.h"
 #include "pagewidgets.h"
+#include "readablecolours.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "recordlist.h"
 
 #include <QComboBox>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -105,23 +107,24 @@ void AddressPage::setupRecordBar()
     });
     // Only the user's own picks move to a card, never the page's updates.
     connect(m_names, &QComboBox::activated, this, &AddressPage::ComboBox3Change);
+    nameField(m_names, "LabelNoms", "Liste des noms");
 }
 
 void AddressPage::setupFields()
 {
     for (const Card &card : Cards) {
-        placeLabel(this, card.label, card.caption, card.labelAt);
+        QLabel *label = placeLabel(this, card.label, card.caption, card.labelAt);
         m_fields.push_back(placeBoundField(this, card.edit, m_source, card.field, card.geometry,
                                            card.inputLimit, FieldColour));
+        label->setBuddy(m_fields.back());
     }
     m_notes = new DBMemo(this);
     m_notes->setObjectName(QStringLiteral("DBMemo1"));
     m_notes->setGeometry(48, 216, 609, 153);
-    QPalette palette = m_notes->palette();
-    palette.setColor(QPalette::Base, FieldColour);
-    m_notes->setPalette(palette);
+    setReadableColours(m_notes, QPalette::Base, FieldColour);
     m_notes->setDataSource(m_source);
     m_notes->setDataField(QStringLiteral("NOTES"));
+    nameField(m_notes, "LabelNotes", "Notes");
     setupLinkButtons();
 }
 

@@ -112,7 +112,12 @@ FormatBar::FormatBar(int number, FormatActions &commands, QWidget *parent)
     setFloatable(false);
     setContentsMargins(0, 0, 0, 0);
     setAttribute(Qt::WA_TranslucentBackground);
-    setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
+    // A style sheet hands its widgets the desktop's palette, whose checked face and separator may
+    // be dark beside our dark icons: both are the page's own.
+    setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
+                                 "QToolButton:checked { background: #e4dcc4; border: 1px solid #a0926a;"
+                                 " border-radius: 2px; }"
+                                 "QToolBar::separator { background: #c4bca4; width: 1px; margin: 4px 3px 4px 2px; }"));
     setupClipboardActions();
     setupButtons(commands);
     updateClipboardActions();
@@ -141,12 +146,12 @@ QAction *FormatBar::addClipboardAction(const char *name, const char *caption, co
 
 void FormatBar::setupClipboardActions()
 {
-    EditCut = addClipboardAction("EditCut", "&Couper", "Couper", QKeySequence(Qt::CTRL | Qt::Key_X), 5);
-    EditCopy = addClipboardAction("EditCopy", "Copi&er", "Copier", QKeySequence(Qt::CTRL | Qt::Key_C), 4);
-    EditPaste = addClipboardAction("EditPaste", "C&oller", "Coller", QKeySequence(Qt::CTRL | Qt::Key_V), 6);
-    connect(EditCut, &QAction::triggered, this, [] { cutFocused(); });
-    connect(EditCopy, &QAction::triggered, this, [] { copyFocused(); });
-    connect(EditPaste, &QAction::triggered, this, [] { pasteFocused(); });
+    m_editCut = addClipboardAction("EditCut", "&Couper", "Couper", QKeySequence(Qt::CTRL | Qt::Key_X), 5);
+    m_editCopy = addClipboardAction("EditCopy", "Copi&er", "Copier", QKeySequence(Qt::CTRL | Qt::Key_C), 4);
+    m_editPaste = addClipboardAction("EditPaste", "C&oller", "Coller", QKeySequence(Qt::CTRL | Qt::Key_V), 6);
+    connect(m_editCut, &QAction::triggered, this, [] { cutFocused(); });
+    connect(m_editCopy, &QAction::triggered, this, [] { copyFocused(); });
+    connect(m_editPaste, &QAction::triggered, this, [] { pasteFocused(); });
 
     // Enabled states follow the focus, the focused field's selection and the clipboard.
     auto *app = qApp;
@@ -167,10 +172,10 @@ void FormatBar::updateClipboardActions()
 {
     QWidget *focused = QApplication::focusWidget();
     const bool selection = isTextField(focused) && hasSelection(focused);
-    EditCut->setEnabled(selection);
-    EditCopy->setEnabled(selection);
+    m_editCut->setEnabled(selection);
+    m_editCopy->setEnabled(selection);
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    EditPaste->setEnabled(data && data->hasText());
+    m_editPaste->setEnabled(data && data->hasText());
 }
 
 QToolButton *FormatBar::addButton(const char *name, QAction *action, const char *hint)
@@ -185,31 +190,31 @@ QToolButton *FormatBar::addButton(const char *name, QAction *action, const char 
 void FormatBar::setupButtons(FormatActions &commands)
 {
     const bool first = m_number == 1;
-    ToolButtonCut = addButton(first ? "ToolButton10" : "ToolButton36", EditCut, "Couper");
-    ToolButtonCopy = addButton(first ? "ToolButton9" : "ToolButton38", EditCopy, "Copier");
-    ToolButtonPaste = addButton(first ? "ToolButton11" : "ToolButton39", EditPaste, "Coller");
+    addButton(first ? "ToolButton10" : "ToolButton36", m_editCut, "Couper");
+    addButton(first ? "ToolButton9" : "ToolButton38", m_editCopy, "Copier");
+    addButton(first ? "ToolButton11" : "ToolButton39", m_editPaste, "Coller");
     addSeparator();
-    BoldButton = addButton(first ? "BoldButton1" : "BoldButton2", commands.Bold, "gras");
-    ItalicButton = addButton(first ? "italicbutton1" : "ItalicButton2", commands.Italic, "italic");
-    UnderlineButton =
-        addButton(first ? "UnderlineButton1" : "UnderlineButton2", commands.Underline, "souligner");
+    m_boldButton = addButton(first ? "BoldButton1" : "BoldButton2", commands.Bold(), "gras");
+    m_italicButton = addButton(first ? "italicbutton1" : "ItalicButton2", commands.Italic(), "italic");
+    m_underlineButton =
+        addButton(first ? "UnderlineButton1" : "UnderlineButton2", commands.Underline(), "souligner");
     addSeparator();
     if (!first) {
-        ToolButtonFont = addButton("ToolButtonFont", commands.Font, "police de caractères");
+        m_fontButton = addButton("ToolButtonFont", commands.Font(), "police de caractères");
         addSeparator();
     }
-    AlignLeftButton = addButton(first ? "AlignLeftButton1" : "AlignLeftButton2", commands.AlignLeft,
-                                "aligner à gauche");
-    AlignCenterButton = addButton(first ? "AlignCenterButton1" : "AlignCenterButton2",
-                                  commands.AlignCenter, first ? nullptr : "aligner au centre");
-    AlignRightButton = addButton(first ? "AlignRightButton1" : "AlignRightButton2",
-                                 commands.AlignRight, "aligner à droite");
-    AlignLeftButton->setProperty("Tag", 0);
-    AlignCenterButton->setProperty("Tag", 2);
-    AlignRightButton->setProperty("Tag", 1);
+    m_alignLeftButton = addButton(first ? "AlignLeftButton1" : "AlignLeftButton2",
+                                  commands.AlignLeft(), "aligner à gauche");
+    m_alignCenterButton = addButton(first ? "AlignCenterButton1" : "AlignCenterButton2",
+                                    commands.AlignCenter(), first ? nullptr : "aligner au centre");
+    m_alignRightButton = addButton(first ? "AlignRightButton1" : "AlignRightButton2",
+                                   commands.AlignRight(), "aligner à droite");
+    m_alignLeftButton->setProperty("Tag", 0);
+    m_alignCenterButton->setProperty("Tag", 2);
+    m_alignRightButton->setProperty("Tag", 1);
     addSeparator();
-    BulletButton =
-        addButton(first ? "BulletButton1" : "BulletButton2", commands.Bullets, first ? "liste" : "list");
+    m_bulletButton =
+        addButton(first ? "BulletButton1" : "BulletButton2", commands.Bullets(), first ? "liste" : "list");
 }
 
 // ---- FormatActions ---------------------------------------------------------------------------------
@@ -217,34 +222,34 @@ void FormatBar::setupButtons(FormatActions &commands)
 FormatActions::FormatActions(PageMode &mode, QObject *parent) : QObject(parent), m_mode(mode)
 {
     setObjectName(QStringLiteral("FormatActions"));
-    Bold = makeAction("FormatBold", "gras", 12, true);
-    Italic = makeAction("FormatItalic", "italic", 13, true);
-    Underline = makeAction("FormatUnderline", "souligner", 14, true);
-    AlignLeft = makeAction("FormatAlignLeft", "aligner à gauche", 16, true);
-    AlignCenter = makeAction("FormatAlignCenter", "aligner au centre", 17, true);
-    AlignRight = makeAction("FormatAlignRight", "aligner à droite", 18, true);
-    Bullets = makeAction("FormatBullets", "liste", 15, true);
-    Font = makeAction("FormatFont", "police de caractères", 19, false);
-    Bold->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    Italic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    Underline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_bold = makeAction("FormatBold", "gras", 12, true);
+    m_italic = makeAction("FormatItalic", "italic", 13, true);
+    m_underline = makeAction("FormatUnderline", "souligner", 14, true);
+    m_alignLeft = makeAction("FormatAlignLeft", "aligner à gauche", 16, true);
+    m_alignCenter = makeAction("FormatAlignCenter", "aligner au centre", 17, true);
+    m_alignRight = makeAction("FormatAlignRight", "aligner à droite", 18, true);
+    m_bullets = makeAction("FormatBullets", "liste", 15, true);
+    m_font = makeAction("FormatFont", "police de caractères", 19, false);
+    m_bold->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_italic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    m_underline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     // The keys belong to the editors: Ctrl+U in a title field keeps its own meaning.
-    for (QAction *style : {Bold, Italic, Underline})
+    for (QAction *style : {m_bold, m_italic, m_underline})
         style->setShortcutContext(Qt::WidgetShortcut);
-    AlignLeft->setProperty("Tag", 0);
-    AlignCenter->setProperty("Tag", 2);
-    AlignRight->setProperty("Tag", 1);
+    m_alignLeft->setProperty("Tag", 0);
+    m_alignCenter->setProperty("Tag", 2);
+    m_alignRight->setProperty("Tag", 1);
     // Exactly one alignment is checked once one was chosen; choosing the checked one keeps it.
     auto *alignments = new QActionGroup(this);
-    for (QAction *align : {AlignLeft, AlignCenter, AlignRight}) {
+    for (QAction *align : {m_alignLeft, m_alignCenter, m_alignRight}) {
         alignments->addAction(align);
         connect(align, &QAction::triggered, this, [this, align] { AlignButtonClick(align); });
     }
-    connect(Bold, &QAction::triggered, this, &FormatActions::BoldButton1Click);
-    connect(Italic, &QAction::triggered, this, &FormatActions::italicbutton1Click);
-    connect(Underline, &QAction::triggered, this, &FormatActions::UnderlineButton1Click);
-    connect(Bullets, &QAction::triggered, this, &FormatActions::BulletsButtonClick);
-    connect(Font, &QAction::triggered, this, &FormatActions::ToolButtonFontClick);
+    connect(m_bold, &QAction::triggered, this, &FormatActions::BoldButton1Click);
+    connect(m_italic, &QAction::triggered, this, &FormatActions::italicbutton1Click);
+    connect(m_underline, &QAction::triggered, this, &FormatActions::UnderlineButton1Click);
+    connect(m_bullets, &QAction::triggered, this, &FormatActions::BulletsButtonClick);
+    connect(m_font, &QAction::triggered, this, &FormatActions::ToolButtonFontClick);
     // A new page shows its own editor's format.
     connect(&m_mode, &PageMode::modeChanged, this, [this] { editor1SelectionChange(nullptr); });
 
@@ -273,7 +278,7 @@ void FormatActions::setEditor(int mode, TRxCustomRichEdit *editor)
     if (mode < 0 || mode >= int(m_editors.size()) || !editor)
         return;
     m_editors[size_t(mode)] = editor;
-    editor->addActions({Bold, Italic, Underline});
+    editor->addActions({m_bold, m_italic, m_underline});
     connect(editor, &TRxCustomRichEdit::selectionChange, this, &FormatActions::editor1SelectionChange);
     connect(editor, &TRxCustomRichEdit::urlClick, this, &FormatActions::editor1URLClick);
 }
@@ -319,24 +324,24 @@ void FormatActions::toggleStyle(int style, QAction *command)
 
 void FormatActions::BoldButton1Click()
 {
-    toggleStyle(fsBold, Bold);
+    toggleStyle(fsBold, m_bold);
 }
 
 void FormatActions::italicbutton1Click()
 {
-    toggleStyle(fsItalic, Italic);
+    toggleStyle(fsItalic, m_italic);
 }
 
 void FormatActions::UnderlineButton1Click()
 {
-    toggleStyle(fsUnderline, Underline);
+    toggleStyle(fsUnderline, m_underline);
 }
 
 void FormatActions::BulletsButtonClick()
 {
     if (guarded() || !editor())
         return;
-    editor()->Paragraph().setNumbering(Bullets->isChecked() ? 1 : 0);
+    editor()->Paragraph().setNumbering(m_bullets->isChecked() ? 1 : 0);
 }
 
 void FormatActions::AlignButtonClick(QObject *sender)
@@ -366,19 +371,19 @@ void FormatActions::editor1SelectionChange(QObject *)
     if (!target)
         return;
     SyncGuard guard(m_mode);
-    Bold->setChecked(target->SelAttributes().style() & fsBold);
-    Italic->setChecked(target->SelAttributes().style() & fsItalic);
-    Underline->setChecked(target->SelAttributes().style() & fsUnderline);
-    Bullets->setChecked(target->Paragraph().numbering() != 0);
+    m_bold->setChecked(target->SelAttributes().style() & fsBold);
+    m_italic->setChecked(target->SelAttributes().style() & fsItalic);
+    m_underline->setChecked(target->SelAttributes().style() & fsUnderline);
+    m_bullets->setChecked(target->Paragraph().numbering() != 0);
     switch (target->Paragraph().alignment()) {
     case 0:
-        AlignLeft->setChecked(true);
+        m_alignLeft->setChecked(true);
         break;
     case 1:
-        AlignRight->setChecked(true);
+        m_alignRight->setChecked(true);
         break;
     case 2:
-        AlignCenter->setChecked(true);
+        m_alignCenter->setChecked(true);
         break;
     default:
         break; // justified shows no alignment of its own

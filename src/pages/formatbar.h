@@ -40,14 +40,15 @@ public:
     void setEditor(int mode, TRxCustomRichEdit *editor);
     PageMode &pageMode() const { return m_mode; }
 
-    QAction *Bold = nullptr;
-    QAction *Italic = nullptr;
-    QAction *Underline = nullptr;
-    QAction *AlignLeft = nullptr;   // Tag 0
-    QAction *AlignCenter = nullptr; // Tag 2
-    QAction *AlignRight = nullptr;  // Tag 1
-    QAction *Bullets = nullptr;
-    QAction *Font = nullptr;
+    // The commands, shared by both bars.
+    QAction *Bold() const { return m_bold; }
+    QAction *Italic() const { return m_italic; }
+    QAction *Underline() const { return m_underline; }
+    QAction *AlignLeft() const { return m_alignLeft; }     // Tag 0
+    QAction *AlignCenter() const { return m_alignCenter; } // Tag 2
+    QAction *AlignRight() const { return m_alignRight; }   // Tag 1
+    QAction *Bullets() const { return m_bullets; }
+    QAction *Font() const { return m_font; }
 
     // Handlers.
     void BoldButton1Click();
@@ -79,6 +80,14 @@ private:
     void toggleStyle(int style, QAction *command);
 
     PageMode &m_mode;
+    QAction *m_bold = nullptr;
+    QAction *m_italic = nullptr;
+    QAction *m_underline = nullptr;
+    QAction *m_alignLeft = nullptr;
+    QAction *m_alignCenter = nullptr;
+    QAction *m_alignRight = nullptr;
+    QAction *m_bullets = nullptr;
+    QAction *m_font = nullptr;
     std::array<QPointer<TRxCustomRichEdit>, 2> m_editors;
     FontChooser m_fontChooser;
     UrlOpener m_urlOpener;
@@ -94,21 +103,18 @@ public:
 
     int number() const { return m_number; }
 
-    QToolButton *ToolButtonCut = nullptr;   // ToolButton10 / ToolButton36
-    QToolButton *ToolButtonCopy = nullptr;  // ToolButton9 / ToolButton38
-    QToolButton *ToolButtonPaste = nullptr; // ToolButton11 / ToolButton39
-    QToolButton *BoldButton = nullptr;
-    QToolButton *ItalicButton = nullptr;
-    QToolButton *UnderlineButton = nullptr;
-    QToolButton *ToolButtonFont = nullptr; // bar 2 only
-    QToolButton *AlignLeftButton = nullptr;
-    QToolButton *AlignCenterButton = nullptr;
-    QToolButton *AlignRightButton = nullptr;
-    QToolButton *BulletButton = nullptr;
+    QToolButton *BoldButton() const { return m_boldButton; }
+    QToolButton *ItalicButton() const { return m_italicButton; }
+    QToolButton *UnderlineButton() const { return m_underlineButton; }
+    QToolButton *ToolButtonFont() const { return m_fontButton; } // bar 2 only
+    QToolButton *AlignLeftButton() const { return m_alignLeftButton; }
+    QToolButton *AlignCenterButton() const { return m_alignCenterButton; }
+    QToolButton *AlignRightButton() const { return m_alignRightButton; }
+    QToolButton *BulletButton() const { return m_bulletButton; }
 
-    QAction *EditCut = nullptr;   // EditCut1 / EditCut2
-    QAction *EditCopy = nullptr;  // EditCopy1 / EditCopy2
-    QAction *EditPaste = nullptr; // EditPaste1 / EditPaste2
+    QAction *EditCut() const { return m_editCut; }     // EditCut1 / EditCut2
+    QAction *EditCopy() const { return m_editCopy; }   // EditCopy1 / EditCopy2
+    QAction *EditPaste() const { return m_editPaste; } // EditPaste1 / EditPaste2
 
     // Sets the clipboard actions' enabled state from the focused text field and the clipboard.
     void updateClipboardActions();
@@ -124,4 +130,15 @@ private:
     void setupButtons(FormatActions &commands);
 
     int m_number;
+    QToolButton *m_boldButton = nullptr;
+    QToolButton *m_italicButton = nullptr;
+    QToolButton *m_underlineButton = nullptr;
+    QToolButton *m_fontButton = nullptr;
+    QToolButton *m_alignLeftButton = nullptr;
+    QToolButton *m_alignCenterButton = nullptr;
+    QToolButton *m_alignRightButton = nullptr;
+    QToolButton *m_bulletButton = nullptr;
+    QAction *m_editCut = nullptr;
+    QAction *m_editCopy = nullptr;
+    QAction *m_editPaste = nullptr;
 };

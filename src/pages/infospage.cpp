@@ -8,11 +8,13 @@
 #include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
+#include "readablecolours.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSet>
 #include <QStringListModel>
@@ -28,11 +30,6 @@ QString fieldText(TDbf &table, int index)
 {
     return index < table.fieldCount() ? QString::fromStdString(table.field(index).asString())
                                       : QString();
-}
-
-QColor infoColour()
-{
-    return QPalette().color(QPalette::ToolTipBase);
 }
 
 } // namespace
@@ -89,22 +86,27 @@ InfosPage::~InfosPage()
 
 void InfosPage::setupFields()
 {
-    placeLabel(this, "Label7", "Catégorie : ", {13, 36});
+    QLabel *category = placeLabel(this, "Label7", "Catégorie : ", {13, 36});
     m_category = placeBoundField(this, "DBEdit3", m_source, "CATEG", {85, 33, 180, 19}, TextWidth, Qt::white);
-    placeLabel(this, "Label5", "Titre : ", {11, 71});
+    category->setBuddy(m_category);
+    QLabel *title = placeLabel(this, "Label5", "Titre : ", {11, 71});
     m_title = placeBoundField(this, "DBEdit2", m_source, "TITRE", {86, 67, 179, 19}, TextWidth, Qt::white);
+    title->setBuddy(m_title);
 }
 
 void InfosPage::setupLists()
 {
-    m_categories = placeEntryList(this, "ComboBox1", {304, 33, 161, 21}, infoColour(),
-                                  QPalette().color(QPalette::ToolTipText), &m_categoryEntries);
+    const ColourPair info = infoColours();
+    m_categories = placeEntryList(this, "ComboBox1", {304, 33, 161, 21}, info.background, info.text,
+                                  &m_categoryEntries);
     m_categoryEntries->setStringList({QString::fromLatin1(AllCategories)});
     showListText(m_categories, QString());
+    nameField(m_categories, "LabelCategories", "Liste des catégories");
 
-    m_titles = placeEntryList(this, "ComboBox2", {304, 66, 161, 21}, infoColour(),
-                              QPalette().color(QPalette::ToolTipText), &m_titleEntries);
+    m_titles = placeEntryList(this, "ComboBox2", {304, 66, 161, 21}, info.background, info.text,
+                              &m_titleEntries);
     m_titles->lineEdit()->setMaxLength(TextWidth);
+    nameField(m_titles, "LabelTitres2", "Liste des titres");
     // Only the user's own picks and keystrokes jump to a sheet, never the page's updates.
     connect(m_titles, &QComboBox::activated, this, [this] { ComboBox2Change(); });
     connect(m_titles->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox2Change(); });
@@ -116,13 +118,14 @@ void InfosPage::setupText(FormatActions &format)
 {
     m_formatBar = new FormatBar(2, format, this);
     m_formatBar->move(89, 92);
-    placeLabel(this, "Label6", "Information : ", {14, 119});
+    QLabel *text = placeLabel(this, "Label6", "Information : ", {14, 119});
     m_editor = new TRxDBRichEdit(this);
     m_editor->setObjectName(QStringLiteral("editor2"));
     m_editor->setGeometry(88, 128, 593, 241);
     m_editor->setDataField(QStringLiteral("INFOS"));
     m_editor->setDataSource(m_source);
     format.setEditor(PageMode::InfosEditor, m_editor);
+    text->setBuddy(m_editor);
     leaveWithCtrlTab(m_editor);
 }
 

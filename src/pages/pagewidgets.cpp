@@ -1,6 +1,7 @@
 #include "pagewidgets.h"
 
 #include "dblineedit.h"
+#include "readablecolours.h"
 
 #include <QCollator>
 #include <QAbstractItemView>
@@ -20,6 +21,15 @@ QLabel *placeLabel(QWidget *page, const char *name, const char *text, QPoint at)
     return label;
 }
 
+QLabel *nameField(QWidget *field, const char *name, const char *caption)
+{
+    auto *label = new QLabel(QString::fromUtf8(caption), field->parentWidget());
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(field);
+    label->hide();
+    return label;
+}
+
 DBLineEdit *placeBoundField(QWidget *page, const char *name, TDataSource *source, const char *field,
                             QRect geometry, int inputLimit, const QColor &background)
 {
@@ -27,9 +37,7 @@ DBLineEdit *placeBoundField(QWidget *page, const char *name, TDataSource *source
     edit->setObjectName(QLatin1String(name));
     edit->setGeometry(geometry);
     edit->setInputLimit(inputLimit);
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, background);
-    edit->setPalette(palette);
+    setReadableColours(edit, QPalette::Base, background);
     edit->setDataSource(source);
     edit->setDataField(QLatin1String(field));
     return edit;
@@ -47,13 +55,9 @@ QComboBox *placeEntryList(QWidget *page, const char *name, QRect geometry, const
     // Measuring thousands of entries for a size hint would slow every rebuild down.
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setCursor(Qt::PointingHandCursor);
-    QPalette palette = list->palette();
-    palette.setColor(QPalette::Base, background);
-    palette.setColor(QPalette::Button, background);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::ButtonText, text);
-    list->setPalette(palette);
-    list->lineEdit()->setPalette(palette);
+    for (QWidget *part : {static_cast<QWidget *>(list), static_cast<QWidget *>(list->lineEdit())})
+        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::Window})
+            setReadableColours(part, role, ColourPair{background, text});
     *model = new QStringListModel(list);
     list->setModel(*model);
     // A long entry keeps its beginning in the drop-down too.

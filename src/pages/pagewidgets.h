@@ -18,6 +18,10 @@ class TDataSource;
 // A label of `text` whose top left corner is at `at`, as wide as its text.
 QLabel *placeLabel(QWidget *page, const char *name, const char *text, QPoint at);
 
+// The label a screen reader reads for `field` where the page shows none: hidden, with a caption
+// that language files replace as any other.
+QLabel *nameField(QWidget *field, const char *name, const char *caption);
+
 // A single-line field bound to `field` of `source`, on a `background` colour. `inputLimit` 0
 // takes the width of the field.
 DBLineEdit *placeBoundField(QWidget *page, const char *name, TDataSource *source, const char *field,

@@ -1,5 +1,6 @@
 #include "rxrichedit.h"
 
+#include "readablecolours.h"
 #include "rtfformat.h"
 #include "rtfpicture.h"
 #include "rtfreader.h"
@@ -314,8 +315,8 @@ void TRxCustomRichEdit::applySettings()
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameShape(QFrame::NoFrame);
     setAcceptRichText(true);
+    setReadableColours(this, QPalette::Base, Qt::white);
     QPalette colours = palette();
-    colours.setColor(QPalette::Base, Qt::white);
     // The selection is not shown while the editor has no focus.
     colours.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
     colours.setColor(QPalette::Inactive, QPalette::HighlightedText, colours.color(QPalette::Active, QPalette::Text));

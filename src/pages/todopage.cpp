@@ -7,6 +7,7 @@
 #include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
+#include "readablecolours.h"
 #include "recordactions.h"
 #include "recordbar.h"
 #include "recordlist.h"
@@ -62,12 +63,12 @@ TodoPage::~TodoPage()
 void TodoPage::setupTitleList()
 {
     QStringListModel *model = nullptr;
-    const QPalette colours;
+    const ColourPair info = infoColours();
     m_titles = placeEntryList(m_recordBar, "ComboBoxTitres",
                               {m_recordBar->contentRight() + TitleListGap, 3, 204, 21},
-                              colours.color(QPalette::ToolTipBase),
-                              colours.color(QPalette::ToolTipText), &model);
+                              info.background, info.text, &model);
     m_titles->lineEdit()->setMaxLength(TitleWidth);
+    nameField(m_titles, "LabelTitres1", "Liste des notes");
     m_titleList = new RecordList(m_titles, model, m_table, [](TDbf &table) {
         TDbfField *title = table.findField("TITRE");
         return RecordList::Entry{title ? QString::fromStdString(title->asString()) : QString(), {}};
@@ -82,11 +83,10 @@ void TodoPage::setupTitle()
     m_title->setObjectName(QStringLiteral("DBEdit1"));
     m_title->setGeometry(120, 33, 281, 19);
     m_title->setInputLimit(TitleWidth);
-    QPalette palette = m_title->palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    m_title->setPalette(palette);
+    setReadableColours(m_title, QPalette::Base, Qt::white);
     m_title->setDataSource(m_source);
     m_title->setDataField(QStringLiteral("TITRE"));
+    nameField(m_title, "LabelTitre1", "Titre de la note");
 }
 
 void TodoPage::setupText(FormatActions &format)
@@ -99,6 +99,7 @@ void TodoPage::setupText(FormatActions &format)
     m_editor->setDataField(QStringLiteral("MEMO"));
     m_editor->setDataSource(m_source);
     format.setEditor(PageMode::TodoEditor, m_editor);
+    nameField(m_editor, "LabelTexte1", "Texte de la note");
     leaveWithCtrlTab(m_editor);
 }
 

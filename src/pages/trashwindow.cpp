@@ -3,6 +3,7 @@
 #include "actionbutton.h"
 #include "compaction.h"
 #include "dbf.h"
+#include "pagewidgets.h"
 #include "rtfreader.h"
 
 #include <QAction>
@@ -66,6 +67,8 @@ void TrashWindow::setupList()
     m_preview->setGeometry(220, 10, 330, 270);
     m_preview->setReadOnly(true);
     m_preview->setFocusPolicy(Qt::ClickFocus);
+    nameField(m_list, "LabelListeCorbeille", "Éléments supprimés");
+    nameField(m_preview, "LabelApercuCorbeille", "Aperçu");
 
     // Inside the empty list, where the records would be.
     m_emptyNote = new QLabel(QStringLiteral("La corbeille est vide."), m_list->viewport());

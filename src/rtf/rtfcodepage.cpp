@@ -22,12 +22,32 @@ constexpr std::array<CharsetPage, 16> CharsetPages{{
 RtfCodePage::RtfCodePage(int number) : m_number(number), m_page(number)
 {
     m_valid = m_page.valid();
+    if (m_page.singleByte()) {
+        auto bytes = std::make_unique<std::array<char16_t, 256>>();
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const std::u16string one = m_page.decode(&byte, 1);
+            (*bytes)[std::size_t(b)] = one.size() == 1 ? one[0] : u'\xFFFD';
+        }
+        m_bytes = std::move(bytes);
+    }
+    QByteArray ascii("\t");
+    for (char c = 0x20; c < 0x7F; ++c)
+        ascii += c;
+    m_keepsAscii = decode(ascii) == QLatin1StringView(ascii);
 }
 
 RtfCodePage::~RtfCodePage() = default;
 
 QString RtfCodePage::decode(const QByteArray &bytes) const
 {
+    if (m_bytes) {
+        QString text(bytes.size(), Qt::Uninitialized);
+        char16_t *out = reinterpret_cast<char16_t *>(text.data());
+        for (const char b : bytes)
+            *out++ = (*m_bytes)[static_cast<unsigned char>(b)];
+        return text;
+    }
     const std::u16string text = m_page.decode(bytes.constData(), std::size_t(bytes.size()));
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }

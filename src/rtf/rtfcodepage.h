@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,9 @@ public:
 
     int number() const { return m_number; }
     bool isValid() const { return m_valid; }
+    // True when the printable ASCII bytes and the tab stand for themselves in this page, so
+    // that a run of them needs no decoding.
+    bool keepsAscii() const { return m_keepsAscii; }
 
     // Decodes bytes of this page; bytes the page does not map become U+FFFD.
     QString decode(const QByteArray &bytes) const;
@@ -41,6 +45,9 @@ public:
 private:
     int m_number;
     bool m_valid = false;
+    bool m_keepsAscii = false;
     TIcuCodePage m_page;
+    // A single-byte page's characters by byte, so that decoding needs no converter call.
+    std::unique_ptr<std::array<char16_t, 256>> m_bytes;
     mutable QHash<char32_t, std::optional<QByteArray>> m_encodeCache;
 };

@@ -45,8 +45,11 @@ char16_t shownCharacter(char16_t c)
 class RtfPlainText::Pass
 {
 public:
-    Pass(RtfPlainText &owner, QByteArrayView bytes) : m_owner(owner), m_tokens(bytes) {}
-    std::optional<QString> run();
+    Pass(RtfPlainText &owner, QByteArrayView bytes, Sink &sink)
+        : m_owner(owner), m_tokens(bytes), m_sink(sink)
+    {
+    }
+    bool run();
 
 private:
     bool openGroup();
@@ -62,6 +65,7 @@ private:
 
     RtfPlainText &m_owner;
     RtfTokenizer m_tokens;
+    Sink &m_sink;
     std::vector<Group> m_stack;
     std::map<int, Font> m_fonts;
     int m_fontNumber = -1;
@@ -71,12 +75,47 @@ private:
     bool m_starPending = false;
     bool m_started = false;
     QByteArray m_pending; // bytes in the current font's code page
-    QString m_out;        // the paragraphs so far, each followed by a line feed, then the current one
+};
+
+namespace {
+
+// The text as one QString, paragraphs joined by line feeds.
+class StringSink : public RtfPlainText::Sink
+{
+public:
+    void ascii(std::string_view text) override
+    {
+        m_out += QLatin1StringView(text.data(), qsizetype(text.size()));
+        m_paragraphHasText = m_paragraphHasText || !text.empty();
+    }
+    void text(QStringView text) override
+    {
+        m_out += text;
+        m_paragraphHasText = m_paragraphHasText || !text.isEmpty();
+    }
+    void paragraph() override
+    {
+        m_out += QLatin1Char('\n');
+        m_paragraphHasText = false;
+        ++m_paragraphs;
+    }
+    QString take()
+    {
+        // The text after the last paragraph mark is a paragraph only when there is some.
+        if (!m_paragraphHasText && m_paragraphs > 0)
+            m_out.chop(1);
+        return std::move(m_out);
+    }
+
+private:
+    QString m_out;
     bool m_paragraphHasText = false;
     int m_paragraphs = 0;
 };
 
-std::optional<QString> RtfPlainText::Pass::run()
+} // namespace
+
+bool RtfPlainText::Pass::run()
 {
     for (;;) {
         const RtfToken token = m_tokens.next();
@@ -84,7 +123,7 @@ std::optional<QString> RtfPlainText::Pass::run()
             break;
         if (token.kind == RtfToken::GroupStart) {
             if (!openGroup())
-                return std::nullopt;
+                return false;
             continue;
         }
         if (token.kind == RtfToken::GroupEnd) {
@@ -101,7 +140,7 @@ std::optional<QString> RtfPlainText::Pass::run()
         switch (token.kind) {
         case RtfToken::ControlWord:
             if (!word(token))
-                return std::nullopt;
+                return false;
             break;
         case RtfToken::ControlSymbol:
             symbol(token.byte);
@@ -112,7 +151,7 @@ std::optional<QString> RtfPlainText::Pass::run()
                 m_pending.append(char(token.byte));
             break;
         case RtfToken::Binary:
-            return std::nullopt;
+            return false;
         default:
             m_starPending = false;
             text(token.text);
@@ -120,10 +159,7 @@ std::optional<QString> RtfPlainText::Pass::run()
         }
     }
     flush();
-    // The text after the last paragraph mark is a paragraph only when there is some.
-    if (!m_paragraphHasText && m_paragraphs > 0)
-        m_out.chop(1);
-    return std::move(m_out);
+    return true;
 }
 
 bool RtfPlainText::Pass::openGroup()
@@ -263,33 +299,51 @@ void RtfPlainText::Pass::flush()
 {
     if (m_pending.isEmpty() || m_stack.empty())
         return;
+    if (top().dest != Dest::Text) {
+        m_pending.clear();
+        return;
+    }
     int page = m_docCodePage;
     if (const auto font = m_fonts.find(top().font); font != m_fonts.end())
         if (const int fontPage = RtfWords::fontCodePage(font->second.codePage, font->second.charset))
             page = fontPage;
-    const QString decoded = m_owner.codePage(page).decode(m_pending);
+    const RtfCodePage &codePage = m_owner.codePage(page);
+    // Most of a note's text is plain ASCII, which every page but a few keeps as it is.
+    const bool plain = std::all_of(m_pending.cbegin(), m_pending.cend(), [](char c) {
+        return (c >= 0x20 && c < 0x7F) || c == '\t';
+    });
+    if (plain && codePage.keepsAscii())
+        m_sink.ascii(std::string_view(m_pending.constData(), std::size_t(m_pending.size())));
+    else
+        append(codePage.decode(m_pending));
     m_pending.clear();
-    append(decoded);
 }
 
 void RtfPlainText::Pass::append(QStringView text)
 {
     if (top().dest != Dest::Text)
         return;
-    for (const QChar c : text) {
-        if (const char16_t shown = shownCharacter(c.unicode())) {
-            m_out += QChar(shown);
-            m_paragraphHasText = true;
-        }
+    const auto changed = std::find_if(text.begin(), text.end(),
+                                      [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 || u >= 0xA0) && (u == 0 || shownCharacter(u) != u);
+    });
+    if (changed == text.end()) {
+        m_sink.text(text);
+        return;
     }
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text)
+        if (const char16_t s = shownCharacter(c.unicode()))
+            shown += QChar(s);
+    m_sink.text(shown);
 }
 
 void RtfPlainText::Pass::endParagraph()
 {
     flush();
-    m_out += QLatin1Char('\n');
-    m_paragraphHasText = false;
-    ++m_paragraphs;
+    m_sink.paragraph();
 }
 
 RtfPlainText::RtfPlainText() = default;
@@ -305,7 +359,13 @@ RtfCodePage &RtfPlainText::codePage(int number)
 
 std::optional<QString> RtfPlainText::read(QByteArrayView rtf)
 {
-    if (!rtf.startsWith("{\\rtf"))
+    StringSink sink;
+    if (!read(rtf, sink))
         return std::nullopt;
-    return Pass(*this, rtf).run();
+    return sink.take();
+}
+
+bool RtfPlainText::read(QByteArrayView rtf, Sink &sink)
+{
+    return rtf.startsWith("{\\rtf") && Pass(*this, rtf, sink).run();
 }

@@ -7,6 +7,8 @@
 // (tables, fields, pictures, objects, shapes, headers, footers, notes) gives nothing, and the
 // caller builds the document.
 //
+// The search reads the text as it comes, into a Sink of its own, without making a QString of it.
+//
 //     RtfPlainText reader;   // one per thread: it keeps the code pages it met
 //     if (std::optional<QString> text = reader.read(memoBytes))
 //         ...
@@ -14,10 +16,12 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 class RtfCodePage;
 
@@ -29,8 +33,22 @@ public:
     RtfPlainText(const RtfPlainText &) = delete;
     RtfPlainText &operator=(const RtfPlainText &) = delete;
 
+    // Receives the text in order: the characters toPlainText() would give, paragraphs ended by
+    // paragraph(). Runs of printable ASCII (and tabs) come as the bytes they are.
+    class Sink
+    {
+    public:
+        virtual ~Sink() = default;
+        virtual void ascii(std::string_view text) = 0;
+        virtual void text(QStringView text) = 0;
+        virtual void paragraph() = 0;
+    };
+
     // Nothing when the bytes are not RTF or need the full reader.
     std::optional<QString> read(QByteArrayView rtf);
+    // The same text into `sink`. False when the bytes are not RTF or need the full reader; the
+    // sink may then have received the beginning of the text.
+    bool read(QByteArrayView rtf, Sink &sink);
 
 private:
     class Pass;

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 
 namespace RtfWords {
 
@@ -39,37 +40,37 @@ bool isOneOf(QByteArrayView word, std::initializer_list<std::string_view> names)
 
 Destination destinationOf(QByteArrayView word)
 {
-    static constexpr struct
-    {
-        std::string_view name;
-        Destination destination;
-    } named[] = {{"fonttbl", Destination::FontTable},
-                 {"colortbl", Destination::ColorTable},
-                 {"listtable", Destination::ListTable},
-                 {"listoverridetable", Destination::ListOverrideTable},
-                 {"pn", Destination::Numbering},
-                 {"field", Destination::Field},
-                 {"fldinst", Destination::FieldInstruction},
-                 {"fldrslt", Destination::FieldResult},
-                 {"pict", Destination::Picture},
-                 {"object", Destination::Object}};
-    const std::string_view name = view(word);
-    for (const auto &entry : named)
-        if (name == entry.name)
-            return entry.destination;
-    if (isOneOf(word, {"shppict", "shp", "shpinst", "result"}))
-        return Destination::Container;
-    if (isOneOf(word, {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
-                       "footnote", "annotation", "shptxt"}))
-        return Destination::Aside;
-    if (isOneOf(word, {"stylesheet", "info", "xe", "tc", "txe", "rxe", "pntext", "listtext", "pntxta", "pntxtb",
-                       "themedata", "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
-                       "revtbl", "filetbl", "nonshppict", "shprslt", "objdata", "mmathPr", "do", "bkmkstart",
-                       "bkmkend", "template", "userprops", "docvar", "generator", "pgdsctbl", "fchars",
-                       "lchars", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "atnid",
-                       "atnauthor", "atrfstart", "atrfend", "listpicture", "wgrffmtfilter", "ud"}))
-        return Destination::Skipped;
-    return Destination::None;
+    // Every control word of a document is looked up here: one hash lookup rather than a walk
+    // through the names.
+    static const std::unordered_map<std::string_view, Destination> named = [] {
+        std::unordered_map<std::string_view, Destination> names = {
+            {"fonttbl", Destination::FontTable},
+            {"colortbl", Destination::ColorTable},
+            {"listtable", Destination::ListTable},
+            {"listoverridetable", Destination::ListOverrideTable},
+            {"pn", Destination::Numbering},
+            {"field", Destination::Field},
+            {"fldinst", Destination::FieldInstruction},
+            {"fldrslt", Destination::FieldResult},
+            {"pict", Destination::Picture},
+            {"object", Destination::Object}};
+        for (std::string_view name : {"shppict", "shp", "shpinst", "result"})
+            names.emplace(name, Destination::Container);
+        for (std::string_view name : {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
+                                      "footerf", "footnote", "annotation", "shptxt"})
+            names.emplace(name, Destination::Aside);
+        for (std::string_view name :
+             {"stylesheet", "info", "xe", "tc", "txe", "rxe", "pntext", "listtext", "pntxta", "pntxtb",
+              "themedata", "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
+              "revtbl", "filetbl", "nonshppict", "shprslt", "objdata", "mmathPr", "do", "bkmkstart",
+              "bkmkend", "template", "userprops", "docvar", "generator", "pgdsctbl", "fchars",
+              "lchars", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "atnid",
+              "atnauthor", "atrfstart", "atrfend", "listpicture", "wgrffmtfilter", "ud"})
+            names.emplace(name, Destination::Skipped);
+        return names;
+    }();
+    const auto found = named.find(view(word));
+    return found == named.end() ? Destination::None : found->second;
 }
 
 bool isTableWord(QByteArrayView word)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -133,23 +134,39 @@ void mergeRanges(std::vector<std::pair<int, int>> &ranges)
 
 } // namespace
 
-SearchIndex::SearchIndex(const QString &dataDirectory)
+// The helper's build: its own tables, which nothing else touches until the thread is joined.
+struct SearchIndex::Build
 {
-    const std::string folder = dataDirectory.toStdString();
-    for (int t = 0; t < TableCount; ++t)
-        m_tables[t] = std::make_unique<TableIndex>(folder, layoutOf(static_cast<Table>(t)));
+    Tables tables;
+    std::thread thread;
+};
+
+SearchIndex::SearchIndex(const QString &dataDirectory, QObject *parent)
+    : QObject(parent), m_folder(dataDirectory.toStdString())
+{
+    for (auto &flag : m_changed)
+        flag = std::make_shared<std::atomic<bool>>(false);
 }
 
 SearchIndex::~SearchIndex()
 {
-    if (m_preparing.valid())
-        m_preparing.wait();
+    // Before QObject's destructor, which drops the handover the helper may have posted.
+    if (m_build)
+        m_build->thread.join();
+}
+
+SearchIndex::Tables SearchIndex::makeTables() const
+{
+    Tables tables;
+    for (int t = 0; t < TableCount; ++t)
+        tables[t] = std::make_unique<TableIndex>(m_folder, layoutOf(static_cast<Table>(t)), m_changed[t]);
+    return tables;
 }
 
 void SearchIndex::watch(TDbf &programTable, Table table)
 {
     // The listener stays with the dataset; once the index is gone it finds its flag gone too.
-    std::weak_ptr<std::atomic<bool>> flag = m_tables[table]->changedFlag();
+    std::weak_ptr<std::atomic<bool>> flag = m_changed[table];
     programTable.addDataListener([flag](TDataEvent event, TDbfField *) {
         if (event == TDataEvent::DataSetChange || event == TDataEvent::UpdateState)
             if (auto changed = flag.lock())
@@ -157,58 +174,92 @@ void SearchIndex::watch(TDbf &programTable, Table table)
     });
 }
 
+void SearchIndex::build(Tables &tables, unsigned threads)
+{
+    if (threads <= 1) {
+        for (auto &table : tables)
+            table->refresh(1);
+        return;
+    }
+    // Side by side: most of a table's walk is reading, which its own workers cannot share.
+    std::vector<std::thread> readers;
+    for (int t = 1; t < TableCount; ++t)
+        readers.emplace_back([&, t] { tables[t]->refresh(threads); });
+    tables[0]->refresh(threads);
+    for (std::thread &reader : readers)
+        reader.join();
+}
+
 void SearchIndex::prepare()
 {
-    if (m_preparing.valid() || m_built) // m_built is the build's to write until it is joined
+    if (m_build || m_tables[0])
         return;
-    m_preparing = std::async(std::launch::async, [this] { refreshTables(); });
+    auto build = std::make_unique<Build>();
+    build->tables = makeTables();
+    // A keystroke must find a processor free.
+    const unsigned threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
+    try {
+        build->thread = std::thread([this, tables = &build->tables, threads] {
+            SearchIndex::build(*tables, threads);
+            QMetaObject::invokeMethod(this, &SearchIndex::adoptBuild, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error &) {
+        return; // the first search builds it
+    }
+    m_build = std::move(build);
+}
+
+void SearchIndex::adoptBuild()
+{
+    if (!m_build)
+        return;
+    m_build->thread.join();
+    m_tables = std::move(m_build->tables);
+    m_build.reset();
+    forgetLastSearch();
+    emit ready();
+}
+
+void SearchIndex::forgetLastSearch()
+{
+    m_lastWords.clear();
+    m_lastMatches.clear();
 }
 
 void SearchIndex::releaseTables()
 {
-    if (m_preparing.valid())
-        m_preparing.get();
+    adoptBuild();
     for (const auto &table : m_tables)
-        table->release();
+        if (table)
+            table->release();
 }
 
 void SearchIndex::refresh()
 {
-    if (m_preparing.valid())
-        m_preparing.get();
-    refreshTables();
-}
-
-void SearchIndex::refreshTables()
-{
+    adoptBuild();
+    const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
+    if (!m_tables[0]) {
+        // Just read: checking the files again at once would read every memo twice whenever
+        // they changed within the last second.
+        m_tables = makeTables();
+        build(m_tables, threads);
+        forgetLastSearch();
+        return;
+    }
     bool changed = false;
-    if (!m_built) {
-        // The first build reads the three tables side by side: each has its own dataset.
-        std::array<bool, TableCount> done{};
-        std::vector<std::thread> readers;
-        for (int t = 1; t < TableCount; ++t)
-            readers.emplace_back([&, t] { done[t] = m_tables[t]->refresh(); });
-        done[0] = m_tables[0]->refresh();
-        for (std::thread &reader : readers)
-            reader.join();
-        m_built = true;
-        changed = true;
-    }
     for (auto &table : m_tables)
-        changed = table->refresh() || changed;
-    if (changed) {
-        m_lastWords.clear();
-        m_lastMatches.clear();
-    }
+        changed = table->refresh(threads) || changed;
+    if (changed)
+        forgetLastSearch();
 }
 
-int SearchIndex::recordCount() const
+int SearchIndex::recordCount()
 {
-    if (m_preparing.valid())
-        m_preparing.wait();
+    adoptBuild();
     int count = 0;
     for (const auto &table : m_tables)
-        count += static_cast<int>(table->records().size());
+        if (table)
+            count += static_cast<int>(table->records().size());
     return count;
 }
 
@@ -257,6 +308,8 @@ void SearchIndex::describe(Row &row, const QString &query)
 {
     row.described = true;
     row.bold.clear();
+    if (!m_tables[row.table])
+        return;
     const std::vector<std::string> words = queryWords(query);
     const QString body = m_tables[row.table]->body(static_cast<std::uint32_t>(row.recNo));
     std::vector<int> origin;

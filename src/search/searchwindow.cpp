@@ -17,10 +17,10 @@ constexpr QSize WindowSize(440, 330);
 
 // The program's look: the hub's beige and brown, the notebook's pale yellow for the list.
 const char *const StyleSheet = R"(
-SearchWindow { background: #f5ecd4; border: 1px solid #b39b68; }
-QLineEdit#EditRecherche { background: #ffffff; border: 1px solid #c9b486; border-radius: 4px;
-                          padding: 3px 4px 3px 2px; font-size: 13px; }
-QListView#ListeResultats { background: #ffffe1; border: 1px solid #c9b486; }
+SearchWindow { background: #f5ecd4; color: #000000; border: 1px solid #b39b68; }
+QLineEdit#EditRecherche { background: #ffffff; color: #000000; border: 1px solid #c9b486;
+                          border-radius: 4px; padding: 3px 4px 3px 2px; font-size: 13px; }
+QListView#ListeResultats { background: #ffffe1; color: #000000; border: 1px solid #c9b486; }
 QLabel#LabelAucunResultat, QLabel#LabelAutres { color: #804000; }
 )";
 
@@ -46,7 +46,12 @@ SearchWindow::SearchWindow(const QString &dataDirectory, QWidget *parent)
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_pause->setInterval(DebounceMilliseconds);
-    connect(m_pause, &QTimer::timeout, this, &SearchWindow::runSearch);
+    connect(m_pause, &QTimer::timeout, this, &SearchWindow::searchWhenReady);
+    // Queued: the index may be handed over inside a search.
+    connect(m_index.get(), &SearchIndex::ready, this, [this] {
+        if (m_searchPending && isVisible())
+            runSearch();
+    }, Qt::QueuedConnection);
     connect(EditRecherche, &QLineEdit::textChanged, m_pause, qOverload<>(&QTimer::start));
 }
 
@@ -58,6 +63,11 @@ void SearchWindow::setupEdit()
     EditRecherche->setObjectName(QStringLiteral("EditRecherche"));
     EditRecherche->setToolTip(QStringLiteral("Rechercher"));
     EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+    setAccessibleName(EditRecherche->toolTip()); // the popup is read out as what it does
+    // The sheet's black on white, softened; the desktop's own hint colour may be meant for dark.
+    QPalette hint = EditRecherche->palette();
+    hint.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x6e));
+    EditRecherche->setPalette(hint);
     EditRecherche->addAction(QIcon(artPixmap(QStringLiteral("hub-search"), QSize(18, 18))),
                              QLineEdit::LeadingPosition);
     EditRecherche->setClearButtonEnabled(true);
@@ -75,6 +85,11 @@ void SearchWindow::setupResults()
     ListeResultats->setFocusPolicy(Qt::NoFocus); // typing stays in the line edit
     ListeResultats->setCursor(Qt::PointingHandCursor);
     ListeResultats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // What a screen reader calls the list, which shows no label.
+    auto *name = new QLabel(QStringLiteral("Résultats"), this);
+    name->setObjectName(QStringLiteral("LabelResultats"));
+    name->setBuddy(ListeResultats);
+    name->hide();
     connect(ListeResultats, &QListView::clicked, this,
             [this](const QModelIndex &index) { openRow(index.row()); });
 }
@@ -105,12 +120,21 @@ void SearchWindow::popup(QPoint globalTopLeft)
     EditRecherche->setFocus(Qt::PopupFocusReason);
     EditRecherche->selectAll();
     if (!EditRecherche->text().isEmpty())
-        runSearch(); // the tables may have changed since the window was last open
+        searchWhenReady(); // the tables may have changed since the window was last open
+}
+
+void SearchWindow::searchWhenReady()
+{
+    if (m_index->isBuilding())
+        m_searchPending = true;
+    else
+        runSearch();
 }
 
 void SearchWindow::runSearch()
 {
     m_pause->stop();
+    m_searchPending = false;
     if (EditRecherche->text().trimmed().isEmpty()) {
         showResult({});
         LabelAucunResultat->hide();
@@ -166,12 +190,14 @@ bool SearchWindow::moveSelection(int key)
 
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange)
-        EditRecherche->setPlaceholderText(EditRecherche->toolTip()); // a language file replaced it
+    if (watched == EditRecherche && event->type() == QEvent::ToolTipChange) { // a language file replaced it
+        EditRecherche->setPlaceholderText(EditRecherche->toolTip());
+        setAccessibleName(EditRecherche->toolTip());
+    }
     if (watched == EditRecherche && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_pause->isActive())
+            if (m_pause->isActive() || m_searchPending)
                 runSearch(); // Enter right after typing opens what was typed, not the rows before
             openRow(ListeResultats->currentIndex().row());
             return true;

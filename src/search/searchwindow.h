@@ -2,7 +2,8 @@
 //
 // Results follow the typing after a short pause. Enter or a click on a row asks for that record
 // (recordRequested) and closes the window; Escape or a click outside closes it. The window owns
-// the index, which is built at the first search and kept for the run.
+// the index, kept for the run. While the index is still being built, typing is not held up: the
+// results come once it is ready (Enter waits for them).
 //
 //     auto *search = new SearchWindow(dataDirectory(), this);
 //     search->index().watch(*Dbfmemo, SearchIndex::Notes);
@@ -62,9 +63,12 @@ private:
     void setupResults();
     void setupTexts();
     void showResult(const SearchIndex::Result &result);
+    // After the pause: at once, or when the index is ready.
+    void searchWhenReady();
     bool moveSelection(int key);
 
     std::unique_ptr<SearchIndex> m_index;
     SearchResultModel *m_model = nullptr;
     QTimer *m_pause = nullptr;
+    bool m_searchPending = false; // typed while the index was being built
 };

@@ -45,18 +45,56 @@ class MemoText
 public:
     QString of(const std::string &bytes)
     {
-        const QByteArrayView rtf(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        if (std::optional<QString> text = m_fast.read(rtf))
+        if (std::optional<QString> text = m_fast.read(view(bytes)))
             return *std::move(text);
-        if (!m_doc)
-            m_doc = std::make_unique<QTextDocument>();
-        RtfReader::read(rtf, m_doc.get());
-        return m_doc->toPlainText();
+        return fullText(bytes);
+    }
+
+    // Appends the folded text of the memo to `folded`, straight from its tokens where it can.
+    void fold(const std::string &bytes, std::string &folded)
+    {
+        const std::size_t start = folded.size();
+        FoldingSink sink(folded);
+        if (m_fast.read(view(bytes), sink))
+            return;
+        folded.resize(start);
+        TextFold::appendFolded(fullText(bytes), folded);
     }
 
 private:
+    class FoldingSink : public RtfPlainText::Sink
+    {
+    public:
+        explicit FoldingSink(std::string &folded) : m_folded(folded) {}
+        void ascii(std::string_view text) override { TextFold::appendFoldedUtf8(text, m_folded); }
+        void text(QStringView text) override { TextFold::appendFolded(text, m_folded); }
+        void paragraph() override { m_folded += ' '; }
+
+    private:
+        std::string &m_folded;
+    };
+
+    static QByteArrayView view(const std::string &bytes)
+    {
+        return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    QString fullText(const std::string &bytes)
+    {
+        if (!m_doc)
+            m_doc = std::make_unique<QTextDocument>();
+        RtfReader::read(view(bytes), m_doc.get());
+        return m_doc->toPlainText();
+    }
+
     RtfPlainText m_fast;
     std::unique_ptr<QTextDocument> m_doc;
+};
+
+// What turning records into words needs, for one thread.
+struct TableIndex::Composer
+{
+    MemoText memos;
+    std::string folded;
 };
 
 // One record's values as read from the table, before its memos are turned into plain text.
@@ -68,9 +106,11 @@ struct TableIndex::RawRecord
     std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
-TableIndex::TableIndex(std::string dataDirectory, TableLayout layout)
+TableIndex::TableIndex(std::string dataDirectory, TableLayout layout,
+                       std::shared_ptr<std::atomic<bool>> changed)
     : m_tablePath(dataDirectory + layout.tableName), m_memoPath(memoPathOf(m_tablePath)),
-      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage()))
+      m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage())),
+      m_changed(std::move(changed))
 {
 }
 
@@ -97,7 +137,7 @@ TableIndex::Stamp TableIndex::stampOf(const std::string &path, bool readHeader)
     return stamp;
 }
 
-bool TableIndex::refresh()
+bool TableIndex::refresh(unsigned threads)
 {
     const Stamp table = stampOf(m_tablePath, true);
     const Stamp memo = stampOf(m_memoPath, false);
@@ -112,7 +152,7 @@ bool TableIndex::refresh()
     m_tableStamp = table;
     m_memoStamp = memo;
     m_scanned = true;
-    rescan(!memoSame || ownChange);
+    rescan(!memoSame || ownChange, threads);
     return true;
 }
 
@@ -132,7 +172,7 @@ void TableIndex::openTable()
             m_fields.push_back(m_dbf->findField(name));
 }
 
-void TableIndex::rescan(bool memosMayHaveChanged)
+void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
 {
     std::vector<RawRecord> raw;
     std::vector<IndexedRecord> fresh;
@@ -143,7 +183,17 @@ void TableIndex::rescan(bool memosMayHaveChanged)
             return;
         }
         openTable();
-        readRecords(memosMayHaveChanged, raw, fresh);
+        // A first reading on one thread turns each record into words as it goes: holding every
+        // memo of the table until the walk ends costs more memory than it saves.
+        if (m_records.empty() && threads <= 1) {
+            m_words.clear();
+            Composer now;
+            readRecords(memosMayHaveChanged, raw, fresh, &now);
+            gatherWordNumbers(raw, fresh);
+            m_records = std::move(fresh);
+            return;
+        }
+        readRecords(memosMayHaveChanged, raw, fresh, nullptr);
     } catch (const std::exception &) {
         // A damaged or vanished table finds nothing; the next refresh tries it again.
         m_dbf.reset();
@@ -158,18 +208,11 @@ void TableIndex::rescan(bool memosMayHaveChanged)
         m_words.clear();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        MemoText memos;
-        QString body;
-        std::string folded;
-        for (std::size_t i = next++; i < raw.size(); i = next++) {
-            IndexedRecord &out = fresh[raw[i].slot];
-            joinTexts(raw[i], memos, out.title, body);
-            raw[i].values = {};
-            numberWords(out.title, body, folded, raw[i].words);
-        }
+        Composer composer;
+        for (std::size_t i = next++; i < raw.size(); i = next++)
+            compose(raw[i], fresh[raw[i].slot], composer);
     };
-    const unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
-    if (raw.size() < ParallelThreshold || threads == 1) {
+    if (raw.size() < ParallelThreshold || threads <= 1) {
         work();
     } else {
         std::vector<std::thread> pool;
@@ -230,13 +273,44 @@ void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title
     }
 }
 
-void TableIndex::numberWords(const QString &title, const QString &body, std::string &folded,
-                             std::vector<std::uint32_t> &words)
+void TableIndex::compose(RawRecord &raw, IndexedRecord &out, Composer &composer)
 {
+    foldTexts(raw, composer.memos, out.title, composer.folded);
+    raw.values = {};
+    numberWords(composer.folded, raw.words);
+}
+
+// The words are those of the title and text that joinTexts() gives: blanks, the separators and
+// line breaks alike, only part words.
+void TableIndex::foldTexts(const RawRecord &raw, MemoText &memos, QString &title,
+                           std::string &folded) const
+{
+    title.clear();
     folded.clear();
-    TextFold::appendFolded(title, folded);
-    folded += ' ';
-    TextFold::appendFolded(body, folded);
+    const std::size_t titleCount = m_layout.titleFields.size();
+    for (std::size_t i = 0; i < raw.values.size(); ++i) {
+        const std::string &value = raw.values[i];
+        if (i < titleCount) {
+            const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())).trimmed();
+            if (!title.isEmpty() && !text.isEmpty())
+                title += QLatin1Char(' ');
+            title += text;
+            continue;
+        }
+        if (i == titleCount)
+            TextFold::appendFolded(title, folded);
+        folded += ' ';
+        if (raw.rtf[i])
+            memos.fold(value, folded);
+        else
+            TextFold::appendFoldedUtf8(value, folded);
+    }
+    if (raw.values.size() <= titleCount)
+        TextFold::appendFolded(title, folded);
+}
+
+void TableIndex::numberWords(const std::string &folded, std::vector<std::uint32_t> &words)
+{
     words.clear();
     {
         const std::lock_guard lock(m_wordsLock);
@@ -302,9 +376,10 @@ QString TableIndex::body(std::uint32_t recNo)
 
 // Walks the live records. A record whose values and memo block numbers are those of the last walk
 // keeps its text without reading its memos when the memo file did not change; otherwise its
-// memos are read and, when their bytes differ, it goes to `raw` to be composed again.
+// memos are read and, when their bytes differ, it goes to `raw` to be composed again (at once
+// with `composeNow`).
 void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
-                             std::vector<IndexedRecord> &fresh)
+                             std::vector<IndexedRecord> &fresh, Composer *composeNow)
 {
     TDbf &t = *m_dbf;
     auto old = m_records.begin();
@@ -330,6 +405,8 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
         record.recNo = recNo;
         record.key = key;
         record.memoHash = hash;
+        if (composeNow)
+            compose(r, record, *composeNow);
         raw.push_back(std::move(r));
         r = RawRecord{};
     }

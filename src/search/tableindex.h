@@ -54,15 +54,18 @@ struct IndexedRecord
 class TableIndex
 {
 public:
-    TableIndex(std::string dataDirectory, TableLayout layout);
+    // changed: raised by the program's own dataset of the table on a post or delete (see
+    // SearchIndex::watch), read and cleared by refresh(); it outlives any one TableIndex.
+    TableIndex(std::string dataDirectory, TableLayout layout, std::shared_ptr<std::atomic<bool>> changed);
     ~TableIndex();
     TableIndex(const TableIndex &) = delete;
     TableIndex &operator=(const TableIndex &) = delete;
 
     // Brings the records up to date when the table changed since the last refresh. Returns true
     // when the records may differ from before. A table that cannot be read has no records (and is
-    // tried again at the next refresh); the refresh never throws.
-    bool refresh();
+    // tried again at the next refresh); the refresh never throws. It turns the memos into words on
+    // at most `threads` threads, this one included.
+    bool refresh(unsigned threads);
     // Closes the table until the next refresh, so that a compaction may replace its files.
     void release() { m_dbf.reset(); }
 
@@ -79,9 +82,6 @@ public:
     // table: only the few records shown need it, so the index does not keep it. Empty when the
     // record is gone.
     QString body(std::uint32_t recNo);
-
-    // Raised by the program's own dataset on a post or delete; read and cleared by refresh().
-    std::shared_ptr<std::atomic<bool>> changedFlag() const { return m_changed; }
 
 private:
     struct Stamp
@@ -101,13 +101,16 @@ private:
         }
     };
     struct RawRecord;
+    struct Composer;
 
     static Stamp stampOf(const std::string &path, bool readHeader);
-    void rescan(bool memosMayHaveChanged);
+    void rescan(bool memosMayHaveChanged, unsigned threads);
     // Lays the word numbers of the records out end to end, the new records' from `raw`.
     void gatherWordNumbers(std::vector<RawRecord> &raw, std::vector<IndexedRecord> &fresh);
     void readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
-                     std::vector<IndexedRecord> &fresh);
+                     std::vector<IndexedRecord> &fresh, Composer *composeNow);
+    // The title and word numbers of a record read, its values let go.
+    void compose(RawRecord &raw, IndexedRecord &out, Composer &composer);
     void openTable();
     // The values of the current record of m_dbf but its memos, and `key`: those values and the
     // memos' block numbers.
@@ -115,9 +118,10 @@ private:
     // The memos of the current record into `raw`; returns the hash of their bytes.
     std::uint64_t readMemos(RawRecord &raw) const;
     void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
-    // Folds the title and body into `folded` (scratch space) and numbers its distinct words.
-    void numberWords(const QString &title, const QString &body, std::string &folded,
-                     std::vector<std::uint32_t> &words);
+    // The title, and the folded title and text.
+    void foldTexts(const RawRecord &raw, MemoText &memos, QString &title, std::string &folded) const;
+    // Numbers the distinct words of `folded`.
+    void numberWords(const std::string &folded, std::vector<std::uint32_t> &words);
 
     std::string m_tablePath;
     std::string m_memoPath;
@@ -133,5 +137,5 @@ private:
     Stamp m_tableStamp;
     Stamp m_memoStamp;
     bool m_scanned = false;
-    std::shared_ptr<std::atomic<bool>> m_changed = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> m_changed;
 };

@@ -112,6 +112,42 @@ inline const Entry &entryOf(char16_t c)
     return table[c];
 }
 
+inline void appendAscii(char16_t c, std::string &out)
+{
+    if (c >= 'A' && c <= 'Z')
+        out += static_cast<char>(c + 32);
+    else
+        out += (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+}
+
+// The code point of the UTF-8 sequence at text[i] (not ASCII), i moved past it; -1 for a byte
+// that begins no valid sequence, i moved past that byte alone.
+UChar32 nextCodePoint(std::string_view text, std::size_t &i)
+{
+    const auto b = static_cast<unsigned char>(text[i]);
+    const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+    UChar32 c = b & (0x3F >> (length - 1));
+    if (b < 0xC2 || b > 0xF4 || i + length > text.size()) {
+        ++i;
+        return -1;
+    }
+    for (int k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return -1;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    static constexpr UChar32 least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < least[length] || c > 0x10FFFF || U_IS_SURROGATE(c)) {
+        ++i;
+        return -1;
+    }
+    i += length;
+    return c;
+}
+
 template <typename Mark>
 void foldInto(QStringView text, std::string &out, Mark mark)
 {
@@ -120,10 +156,7 @@ void foldInto(QStringView text, std::string &out, Mark mark)
         const char16_t c = text[i].unicode();
         const std::size_t before = out.size();
         if (c < 0x80) {
-            if (c >= 'A' && c <= 'Z')
-                out += static_cast<char>(c + 32);
-            else
-                out += (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+            appendAscii(c, out);
         } else if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
             foldSlow(QChar::surrogateToUcs4(c, text[i + 1].unicode()), out);
             mark(before, i);
@@ -157,6 +190,28 @@ std::string fold(QStringView text, std::vector<int> *origin)
 void appendFolded(QStringView text, std::string &out)
 {
     foldInto(text, out, [](std::size_t, qsizetype) {});
+}
+
+void appendFoldedUtf8(std::string_view text, std::string &out)
+{
+    out.reserve(out.size() + text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            appendAscii(b, out);
+            ++i;
+            continue;
+        }
+        const UChar32 c = nextCodePoint(text, i);
+        if (c < 0) {
+            out += ' ';
+        } else if (c > 0xFFFF) {
+            foldSlow(c, out);
+        } else {
+            const Entry &entry = entryOf(static_cast<char16_t>(c));
+            out.append(entry.bytes, entry.length);
+        }
+    }
 }
 
 } // namespace TextFold

@@ -13,6 +13,7 @@
 #include <QStringView>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace TextFold {
@@ -23,6 +24,9 @@ std::string fold(QStringView text, std::vector<int> *origin = nullptr);
 
 // Appends the folded text to `out` (the index's bulk path).
 void appendFolded(QStringView text, std::string &out);
+// The same for UTF-8 text, as the table engine gives it; a byte that begins no valid sequence
+// folds as an unknown character would, to a blank.
+void appendFoldedUtf8(std::string_view text, std::string &out);
 
 // True when folded byte `b` can be part of a word.
 inline bool isWordByte(unsigned char b)

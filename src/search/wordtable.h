@@ -41,8 +41,14 @@ public:
     void clear();
 
 private:
-    std::string_view wordAt(std::uint32_t n) const;
+    struct Word
+    {
+        std::size_t at;
+        std::size_t length;
+        std::uint32_t hash;
+    };
     void grow();
+    std::uint32_t insert(std::string_view word, std::uint32_t hash);
 
     std::string m_text;                  // every word followed by one blank
     std::vector<std::uint32_t> m_starts; // where word n begins in m_text
@@ -52,4 +58,5 @@ private:
     // The last addText call that met word n, to keep each number once without sorting.
     std::vector<std::uint32_t> m_seen;
     std::uint32_t m_call = 0;
+    std::vector<Word> m_batch; // addText's words, kept for the next call
 };

@@ -75,8 +75,12 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
     setFixedSize(401, 213);
     move(329, 224);
     setAutoFillBackground(true);
+    // White, so black text whatever the desktop's colours.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base}) {
+        pal.setColor(role, Qt::white);
+        pal.setColor(role == QPalette::Window ? QPalette::WindowText : QPalette::Text, Qt::black);
+    }
     setPalette(pal);
 
     m_network = new QNetworkAccessManager(this);
@@ -106,6 +110,7 @@ void TMAJ::setupControls()
     Memo1->setReadOnly(true);
     Memo1->setPalette(palette());
     Memo1->document()->setDocumentMargin(6); // the details line up with the status line
+    Label1->setBuddy(Memo1);                 // the details read under the status they explain
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("Progress"));

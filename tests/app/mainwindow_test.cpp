@@ -246,7 +246,7 @@ TEST_F(MainWindow, BoldOnTheInformationPageActsOnItsOwnTable)
     QTest::keyClicks(editor2, QStringLiteral("Banque"));
     EXPECT_NE(form->tables().Dbfinfos().state(), TDataSetState::dsBrowse) << "typing must start a new sheet";
     editor2->selectAll();
-    form->infosPage()->ToolBar4()->BoldButton->click();
+    form->infosPage()->ToolBar4()->BoldButton()->click();
     EXPECT_EQ(editor2->fontWeight(), QFont::Bold);
     EXPECT_EQ(form->tables().Dbfmemo().state(), TDataSetState::dsBrowse) << "the to-do table is not touched";
 }

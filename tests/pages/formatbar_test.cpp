@@ -90,13 +90,13 @@ TEST(FormatBar, BoldWithoutSelectionGoesToTheDefaultFormatAndEntersEditState)
     MemoTable table({rtf("abcdef")});
     Pages pages(table.source.get());
     pages.select(pages.editor1, 2, 2);
-    pages.bar1->BoldButton->click();
+    pages.bar1->BoldButton()->click();
     EXPECT_TRUE(pages.editor1->DefAttributes().style() & fsBold);
-    EXPECT_TRUE(pages.bar1->BoldButton->isChecked()); // until the next selection change
+    EXPECT_TRUE(pages.bar1->BoldButton()->isChecked()); // until the next selection change
     EXPECT_EQ(table.state(), TDataSetState::dsEdit);
     QTest::keyClicks(pages.editor1, QStringLiteral("Z"));
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsBold); // the caret now sits after a bold Z
-    EXPECT_TRUE(pages.bar1->BoldButton->isChecked());
+    EXPECT_TRUE(pages.bar1->BoldButton()->isChecked());
 }
 
 TEST(FormatBar, BoldOverMixedItalicMakesItalicUniformAsReported)
@@ -104,19 +104,19 @@ TEST(FormatBar, BoldOverMixedItalicMakesItalicUniformAsReported)
     MemoTable table({rtf("ab{\\i cd}ef")});
     Pages pages(table.source.get());
     pages.select(pages.editor1, 0, 6);
-    EXPECT_FALSE(pages.bar1->ItalicButton->isChecked()); // mixed reads as not italic
-    pages.bar1->BoldButton->click();
+    EXPECT_FALSE(pages.bar1->ItalicButton()->isChecked()); // mixed reads as not italic
+    pages.bar1->BoldButton()->click();
     const QTextDocument *doc = pages.editor1->document();
     EXPECT_FALSE(anyFragment(doc, [](const QTextCharFormat &f) { return f.fontItalic(); }));
     EXPECT_FALSE(anyFragment(doc, [](const QTextCharFormat &f) { return f.fontWeight() < QFont::DemiBold; }));
 
     // A selection that is italic throughout keeps its italic.
     pages.select(pages.editor1, 2, 4);
-    pages.bar1->ItalicButton->click(); // italic on for "cd"
+    pages.bar1->ItalicButton()->click(); // italic on for "cd"
     pages.select(pages.editor1, 0, 6);
     pages.select(pages.editor1, 2, 4);
-    EXPECT_TRUE(pages.bar1->ItalicButton->isChecked());
-    pages.bar1->UnderlineButton->click();
+    EXPECT_TRUE(pages.bar1->ItalicButton()->isChecked());
+    pages.bar1->UnderlineButton()->click();
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsItalic);
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsUnderline);
     table.dataset->post();
@@ -128,17 +128,17 @@ TEST(FormatBar, AlignmentButtonsFollowTheParagraphButJustifiedLeavesThemAlone)
     MemoTable table({rtf("\\pard\\qj justifie\\par\\pard\\qc centre\\par\\pard\\qr droite\\par")});
     Pages pages(table.source.get());
     pages.select(pages.editor1, 12, 12); // in "centre"
-    EXPECT_TRUE(pages.bar1->AlignCenterButton->isChecked());
+    EXPECT_TRUE(pages.bar1->AlignCenterButton()->isChecked());
     pages.select(pages.editor1, 2, 2); // in the justified paragraph
-    EXPECT_TRUE(pages.bar1->AlignCenterButton->isChecked());
-    EXPECT_FALSE(pages.bar1->AlignLeftButton->isChecked());
+    EXPECT_TRUE(pages.bar1->AlignCenterButton()->isChecked());
+    EXPECT_FALSE(pages.bar1->AlignLeftButton()->isChecked());
     pages.select(pages.editor1, 17, 17); // in "droite"
-    EXPECT_TRUE(pages.bar1->AlignRightButton->isChecked());
+    EXPECT_TRUE(pages.bar1->AlignRightButton()->isChecked());
 
-    pages.bar1->AlignLeftButton->click();
+    pages.bar1->AlignLeftButton()->click();
     EXPECT_EQ(pages.editor1->Paragraph().alignment(), 0);
     EXPECT_EQ(table.state(), TDataSetState::dsEdit);
-    pages.bar1->AlignCenterButton->click();
+    pages.bar1->AlignCenterButton()->click();
     EXPECT_EQ(pages.editor1->Paragraph().alignment(), 2);
 }
 
@@ -147,7 +147,7 @@ TEST(FormatBar, BulletButtonSetsABulletWithItsHangingIndentAndTakesItAway)
     MemoTable table({rtf("\\pard\\li400 un\\par deux\\par")});
     Pages pages(table.source.get());
     pages.select(pages.editor1, 0, 5);
-    pages.bar1->BulletButton->click();
+    pages.bar1->BulletButton()->click();
     const QTextDocument *doc = pages.editor1->document();
     for (int i = 0; i < 2; ++i) {
         const QTextBlock block = doc->findBlockByNumber(i);
@@ -158,7 +158,7 @@ TEST(FormatBar, BulletButtonSetsABulletWithItsHangingIndentAndTakesItAway)
     }
     EXPECT_EQ(pages.editor1->Paragraph().numbering(), 1);
 
-    pages.bar1->BulletButton->click();
+    pages.bar1->BulletButton()->click();
     EXPECT_EQ(pages.editor1->Paragraph().numbering(), 0);
     EXPECT_EQ(doc->firstBlock().textList(), nullptr);
     EXPECT_EQ(RtfFormat::pixelsToTwips(doc->firstBlock().blockFormat().leftMargin()), 400);
@@ -173,15 +173,15 @@ TEST(FormatBar, HandlersFollowTheActivePageAndStopWhileTheGuardIsSet)
     pages.editor2->setPlainText(QStringLiteral("libre"));
     pages.mode.setMode(PageMode::InfosEditor);
     pages.select(pages.editor2, 0, 5);
-    pages.actions.Bold->setChecked(true);
+    pages.actions.Bold()->setChecked(true);
     pages.actions.BoldButton1Click(); // as if a button of either bar was clicked
     EXPECT_TRUE(pages.editor2->SelAttributes().style() & fsBold);
     EXPECT_EQ(table.state(), TDataSetState::dsBrowse);
 
     pages.mode.setSyncGuard(true);
-    pages.actions.Italic->setChecked(true);
+    pages.actions.Italic()->setChecked(true);
     pages.actions.italicbutton1Click();
-    pages.actions.AlignButtonClick(pages.actions.AlignRight);
+    pages.actions.AlignButtonClick(pages.actions.AlignRight());
     pages.actions.BulletsButtonClick();
     EXPECT_FALSE(pages.editor2->SelAttributes().style() & fsItalic);
     EXPECT_EQ(pages.editor2->Paragraph().alignment(), 0);
@@ -201,7 +201,7 @@ TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
         return std::nullopt;
     });
     const QString before = pages.editor2->document()->toHtml();
-    pages.bar2->ToolButtonFont->click();
+    pages.bar2->ToolButtonFont()->click();
     EXPECT_EQ(pages.editor2->document()->toHtml(), before);
     EXPECT_EQ(QApplication::focusWidget(), pages.editor2);
 
@@ -212,7 +212,7 @@ TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
         return font;
     });
     pages.select(pages.editor2, 0, 5);
-    pages.bar2->ToolButtonFont->click();
+    pages.bar2->ToolButtonFont()->click();
     const QFont chosen = pages.editor2->SelAttributes().toFont();
     EXPECT_EQ(chosen.family(), QStringLiteral("Courier New"));
     EXPECT_EQ(chosen.pointSize(), 14);
@@ -253,24 +253,24 @@ TEST(FormatBar, ClipboardActionsActOnTheFocusedFieldAndFollowItsSelection)
     pages.title->setFocus();
     pages.title->setSelection(0, 2);
     pages.bar1->updateClipboardActions();
-    EXPECT_TRUE(pages.bar1->EditCopy->isEnabled());
-    pages.bar1->EditCopy->trigger();
+    EXPECT_TRUE(pages.bar1->EditCopy()->isEnabled());
+    pages.bar1->EditCopy()->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ti"));
     pages.title->deselect();
     pages.bar1->updateClipboardActions();
-    EXPECT_FALSE(pages.bar1->EditCut->isEnabled());
-    EXPECT_TRUE(pages.bar1->EditPaste->isEnabled());
+    EXPECT_FALSE(pages.bar1->EditCut()->isEnabled());
+    EXPECT_TRUE(pages.bar1->EditPaste()->isEnabled());
 
     // Cutting from the editor of a browsing table puts the table into edit state first.
     pages.editor1->setFocus();
     pages.select(pages.editor1, 0, 3);
     pages.bar1->updateClipboardActions();
-    EXPECT_TRUE(pages.bar1->EditCut->isEnabled());
-    pages.bar1->EditCut->trigger();
+    EXPECT_TRUE(pages.bar1->EditCut()->isEnabled());
+    pages.bar1->EditCut()->trigger();
     EXPECT_EQ(table.state(), TDataSetState::dsEdit);
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("def"));
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("abc"));
-    pages.bar1->EditPaste->trigger();
+    pages.bar1->EditPaste()->trigger();
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
     table.dataset->post();
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
@@ -291,19 +291,19 @@ TEST(FormatBar, BothBarsShowTheEditorOfTheSelectedPage)
     Pages pages(table.source.get());
     pages.editor2->setHtml(QStringLiteral("<p align=\"right\"><b>gras</b></p>"));
     pages.select(pages.editor1, 1, 1);
-    EXPECT_FALSE(pages.bar2->BoldButton->isChecked());
+    EXPECT_FALSE(pages.bar2->BoldButton()->isChecked());
 
     pages.mode.setMode(PageMode::InfosEditor); // the hub selects the information page
     pages.select(pages.editor2, 2, 2);
     pages.mode.setMode(PageMode::TodoEditor);
     pages.mode.setMode(PageMode::InfosEditor);
     for (FormatBar *bar : {pages.bar1, pages.bar2}) {
-        EXPECT_TRUE(bar->BoldButton->isChecked()) << bar->objectName().toStdString();
-        EXPECT_TRUE(bar->AlignRightButton->isChecked()) << bar->objectName().toStdString();
+        EXPECT_TRUE(bar->BoldButton()->isChecked()) << bar->objectName().toStdString();
+        EXPECT_TRUE(bar->AlignRightButton()->isChecked()) << bar->objectName().toStdString();
     }
     EXPECT_FALSE(pages.mode.syncGuard()) << "the guard is down again after the update";
 
     pages.mode.setMode(PageMode::TodoEditor);
-    EXPECT_FALSE(pages.bar2->BoldButton->isChecked());
-    EXPECT_TRUE(pages.bar1->AlignLeftButton->isChecked());
+    EXPECT_FALSE(pages.bar2->BoldButton()->isChecked());
+    EXPECT_TRUE(pages.bar1->AlignLeftButton()->isChecked());
 }

@@ -119,7 +119,7 @@ TEST(RoadOfOneEvent, NewFormattedNoteReachesTheDiskAndComesBackAfterARestart)
         page->editor1()->setFocus();
         QTest::keyClicks(page->editor1(), Text);
         page->editor1()->selectAll();
-        QTest::mouseClick(page->ToolBar2()->BoldButton, Qt::LeftButton);
+        QTest::mouseClick(page->ToolBar2()->BoldButton(), Qt::LeftButton);
         EXPECT_EQ(window.tables().Dbfmemo().state(), TDataSetState::dsInsert);
 
         QTest::mouseClick(page->ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"

@@ -2,6 +2,7 @@
 #include "searchtestutil.h"
 #include "textfold.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,6 +79,21 @@ TEST_P(MatchingRules, FindsExactlyTheRecordsHoldingEveryWord)
         found.emplace_back(row.table, row.recNo);
     EXPECT_EQ(found, GetParam().expected) << "query: " << GetParam().query;
     EXPECT_EQ(result.more, 0);
+}
+
+// The same records, whether the first search builds the index or the helper thread did.
+TEST_P(MatchingRules, HelperThreadsBuildFindsTheSame)
+{
+    SearchIndex index(folder->qdata());
+    QSignalSpy ready(&index, &SearchIndex::ready);
+    index.prepare();
+    ASSERT_TRUE(index.isBuilding());
+    ASSERT_TRUE(ready.wait(10000)) << "the helper's index never came back";
+    ASSERT_TRUE(index.isReady());
+    std::vector<std::pair<SearchIndex::Table, int>> found;
+    for (const SearchIndex::Row &row : index.search(QString::fromUtf8(GetParam().query)).rows)
+        found.emplace_back(row.table, row.recNo);
+    EXPECT_EQ(found, GetParam().expected) << "query: " << GetParam().query;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,6 +236,49 @@ TEST(SearchIndexUpdates, ThisProgramsEditsAndDeletesShowAtOnce)
     program.deleteRecord();
     EXPECT_TRUE(index.search(QStringLiteral("omega")).rows.empty());
     EXPECT_EQ(index.search(QStringLiteral("beta")).rows.size(), 1u);
+}
+
+// The program goes on posting while the helper reads: nothing it posts may be missing from the
+// index it hands back, whichever way the two interleave.
+TEST(SearchIndexUpdates, PostsAndDeletesMadeWhileTheHelperBuildsAreFound)
+{
+    TestTables folder;
+    TDbf program("Dbfmemo");
+    program.setFilePath(folder.data());
+    program.setTableName("memo.dbf");
+    program.open();
+    const std::string memo = rtf(QStringLiteral("Un texte assez long pour que la lecture prenne "
+                                                "un moment, avec des mots répétés répétés répétés."));
+    for (int i = 0; i < 1500; ++i) {
+        program.insert();
+        program.fieldByName("TITRE").setAsString("Note " + std::to_string(i));
+        program.fieldByName("MEMO").setMemoBytes(memo);
+        program.post();
+    }
+    folder.age();
+    SearchIndex index(folder.qdata());
+    index.watch(program, SearchIndex::Notes);
+    QSignalSpy ready(&index, &SearchIndex::ready);
+    index.prepare();
+
+    program.insert();
+    program.fieldByName("TITRE").setAsString("Ajoutée pendant la lecture");
+    program.post();
+    program.setRecNo(1);
+    program.edit(); // same length, same memo
+    program.fieldByName("TITRE").setAsString("Zèbre");
+    program.post();
+    program.setRecNo(2);
+    program.deleteRecord();
+    const bool changedDuringBuild = index.isBuilding();
+
+    ASSERT_TRUE(ready.wait(10000) || index.isReady());
+    EXPECT_EQ(index.search(QStringLiteral("ajoutee lecture")).rows.size(), 1u);
+    EXPECT_EQ(index.search(QStringLiteral("zebre")).rows.size(), 1u);
+    const SearchIndex::Result notes = index.search(QStringLiteral("note"));
+    EXPECT_EQ(notes.rows.size() + notes.more, 1498u) << "1500 notes, one renamed, one deleted";
+    if (!changedDuringBuild)
+        std::printf("note: the helper finished before the changes; they were checked after it\n");
 }
 
 TEST(SearchIndexUpdates, MissingOrDamagedTablesFindNothingAndDoNotFail)

@@ -120,6 +120,20 @@ TEST(SearchJumpFocus, WordsFoundInTheTextPutTheFocusInTheText)
     EXPECT_EQ(form.focusWidget()->objectName(), QStringLiteral("editor1"));
 }
 
+// Once the window has opened its tables the index is read without anyone asking, so that the
+// first Ctrl+F finds it ready; the first frame never waits for it.
+TEST(SearchJumpFocus, TheIndexIsReadyAfterStartWithoutASearch)
+{
+    TestTables folder;
+    folder.add("infos.dbf", {{"TITRE", "Prêt"}, {"INFOS", rtf(QStringLiteral("lu d'avance"))}});
+    Form1 form(folder.path());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.activated(); }, 5000));
+    SearchIndex &index = form.searchWindow()->index();
+    QTRY_VERIFY_WITH_TIMEOUT(index.isReady(), 10000);
+    EXPECT_EQ(index.search(QStringLiteral("avance")).rows.size(), 1u);
+}
+
 TEST(SearchWindowUse, EscapeClosesAndNoMatchSaysSo)
 {
     TestTables folder;
