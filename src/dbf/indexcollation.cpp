@@ -197,9 +197,31 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
         }
         return 0;
     }
-    Probe probe;
-    prepare(b, length, probe);
-    return compareToProbe(a, length, probe);
+    length = std::min(length, kDecodedBytes);
+    const std::optional<std::size_t> left = asciiLength(a, length);
+    const std::optional<std::size_t> right = left ? asciiLength(b, length) : std::nullopt;
+    if (right) {
+        if (const std::optional<int> order = collateAscii(a, *left, b, *right))
+            return *order;
+    }
+    char16_t leftText[kDecodedUnits];
+    char16_t rightText[kDecodedUnits];
+    const std::size_t leftLength = decode(a, length, leftText);
+    return collate(leftText, leftLength, rightText, decode(b, length, rightText));
+}
+
+// ASCII text is the same text in UTF-8, which the collator reads as it stands: most keys need no
+// decoding at all.
+std::optional<int> IndexCollation::collateAscii(const std::uint8_t *a, std::size_t aLength, const std::uint8_t *b,
+                                                std::size_t bLength) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult order =
+        ucol_strcollUTF8(m_collator.get(), reinterpret_cast<const char *>(a), static_cast<int32_t>(aLength),
+                         reinterpret_cast<const char *>(b), static_cast<int32_t>(bLength), &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
 }
 
 void IndexCollation::prepare(const std::uint8_t *key, std::size_t length, Probe &out) const
@@ -212,19 +234,14 @@ void IndexCollation::prepare(const std::uint8_t *key, std::size_t length, Probe 
     out.decoded = false;
 }
 
-// ASCII text is the same text in UTF-8, which the collator reads as it stands: most keys need no
-// decoding at all.
 int IndexCollation::compareToProbe(const std::uint8_t *a, std::size_t length, const Probe &b) const
 {
     length = std::min(length, kDecodedBytes);
     if (b.isAscii) {
         if (const std::optional<std::size_t> ascii = asciiLength(a, length)) {
-            UErrorCode status = U_ZERO_ERROR;
-            const UCollationResult order =
-                ucol_strcollUTF8(m_collator.get(), reinterpret_cast<const char *>(a), static_cast<int32_t>(*ascii),
-                                 b.bytes.data(), static_cast<int32_t>(b.asciiLength), &status);
-            if (U_SUCCESS(status))
-                return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+            const auto *probe = reinterpret_cast<const std::uint8_t *>(b.bytes.data());
+            if (const std::optional<int> order = collateAscii(a, *ascii, probe, b.asciiLength))
+                return *order;
         }
     }
     if (!b.decoded) {

@@ -59,6 +59,9 @@ public:
 private:
     std::size_t decode(const std::uint8_t *key, std::size_t length, char16_t *out) const;
     int collate(const char16_t *a, std::size_t aLength, const char16_t *b, std::size_t bLength) const;
+    // Two ASCII texts as UTF-8; nothing when the collator fails.
+    std::optional<int> collateAscii(const std::uint8_t *a, std::size_t aLength, const std::uint8_t *b,
+                                    std::size_t bLength) const;
     // The length up to the first NUL when the bytes read the same as ASCII text, else nothing.
     std::optional<std::size_t> asciiLength(const std::uint8_t *key, std::size_t length) const;
 
