@@ -177,7 +177,7 @@ void TFormPlacement::restoreState(const IniFile &ini)
 
 void TFormPlacement::save(bool atEnd)
 {
-    if (!m_restored || !m_form || m_iniFileName.isEmpty())
+    if (!m_restored || !m_form || m_iniFileName.isEmpty() || !m_savesPlacement)
         return;
     const bool minimized = m_form->isMinimized();
     const int showCmd = minimized               ? ShowMinimized

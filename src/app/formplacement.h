@@ -51,6 +51,10 @@ public:
     bool restoresPosition() const { return m_restoresPosition; }
     void setRestoresPosition(bool on) { m_restoresPosition = on; }
 
+    // Whether save() writes; off over a data folder opened read-only, where nothing is written.
+    bool savesPlacement() const { return m_savesPlacement; }
+    void setSavesPlacement(bool on) { m_savesPlacement = on; }
+
     // Reads the placement back onto the window (see above); restored() is true afterwards.
     void restore();
     // Writes the placement, once restored() is true. atEnd: the program is ending ("Visible").
@@ -81,6 +85,7 @@ private:
     QString m_iniSection = QStringLiteral("place");
     int m_version = 0;
     bool m_restoresPosition;
+    bool m_savesPlacement = true;
     bool m_restored = false;
     bool m_saved = false;
     // The parts of the window placement that have no meaning here but travel with it.

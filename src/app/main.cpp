@@ -55,7 +55,7 @@ int main(int argc, char **argv)
     BuiltInMessageTranslator::instance().start(sharedDirectory(appDir) + QLatin1String("Language/"));
     fontConfiguration.finish();
     Form1 window(appDir, data.path);
-    window.tables().setReadOnly(!data.writable);
+    window.setReadOnlyData(!data.writable);
     QObject::connect(&XJustOne1, &TXJustOne::activationRequested, &window, &Form1::Ouvrir1Click);
     // The delete question lives from the making of the pages (which ask it) to the end, hidden
     // until a delete asks it; the first frame does not wait for it.

@@ -441,6 +441,12 @@ QString Form1::settingsFile() const
     return dataDirectory() + QLatin1String(ini::SettingsFileName);
 }
 
+void Form1::setReadOnlyData(bool readOnly)
+{
+    m_tables->setReadOnly(readOnly);
+    m_placement->setSavesPlacement(!readOnly);
+}
+
 void Form1::showAtStart()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())

@@ -72,6 +72,8 @@ public:
     QString settingsFile() const;
 
     NotebookTables &tables() const { return *m_tables; }
+    // Over a data folder that cannot be written: the tables and the window's placement are only read.
+    void setReadOnlyData(bool readOnly);
     // Which editor the formatting commands act on, and their sync guard.
     PageMode &pageMode() const { return *m_pageMode; }
     // The formatting commands, the pages and the search window are made once the first frame
@@ -114,7 +116,6 @@ public:
 
     // The interface language; 99 while none was chosen.
     int languageCode() const { return m_languageCode; }
-    void setLanguageCode(int code) { m_languageCode = code; }
 
     bool activated() const { return m_activated; }
 

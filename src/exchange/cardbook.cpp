@@ -142,9 +142,7 @@ CardBook::Prepared CardBook::prepare(const ContactCard &card) const
         p.values[f] = fit;
     }
     for (const CardExtra &e : card.extras) {
-        const QString label = e.field < 0 ? e.label
-            : e.label.isEmpty()           ? m_labels[e.field]
-                                          : m_labels[e.field] + QLatin1String(" (") + e.label + QLatin1Char(')');
+        const QString label = extraLabel(e, m_labels);
         lines << label + QLatin1String(" : ") + e.value;
         p.moved << label;
     }

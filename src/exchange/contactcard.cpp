@@ -21,6 +21,14 @@ QString ContactCard::displayName() const
     return {};
 }
 
+QString extraLabel(const CardExtra &extra, const CardLabels &labels)
+{
+    if (extra.field < 0)
+        return extra.label;
+    const QString &field = labels[static_cast<std::size_t>(extra.field)];
+    return extra.label.isEmpty() ? field : field + QLatin1String(" (") + extra.label + QLatin1Char(')');
+}
+
 ReadCards ReadCards::refused(int line, const QString &message)
 {
     ReadCards r;

@@ -50,6 +50,9 @@ struct ContactCard
     QString displayName() const;
 };
 
+// How an extra is named on its line of the notes: its own label, or its field's qualified by it.
+QString extraLabel(const CardExtra &extra, const CardLabels &labels);
+
 // What a reader made of a file: every card, or the first fault and its line (and no cards).
 struct ReadCards
 {

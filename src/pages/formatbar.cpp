@@ -36,6 +36,16 @@ QString suffixed(const char *base, int number)
     return QLatin1String(base) + QString::number(number);
 }
 
+// Runs `op` on `widget` when it is a `Field`; false when it is not.
+template <class Field, class Op>
+bool on(QWidget *widget, Op Field::*op)
+{
+    auto *field = qobject_cast<Field *>(widget);
+    if (field)
+        (field->*op)();
+    return field;
+}
+
 bool hasSelection(QWidget *widget)
 {
     if (auto *line = qobject_cast<QLineEdit *>(widget))
@@ -47,55 +57,27 @@ bool hasSelection(QWidget *widget)
     return false;
 }
 
-bool isTextField(QWidget *widget)
-{
-    return qobject_cast<QLineEdit *>(widget) || qobject_cast<QTextEdit *>(widget) ||
-           qobject_cast<QPlainTextEdit *>(widget);
-}
-
 // The clipboard operations on whichever text field has the focus; the bound controls first ask
 // their table to begin editing.
 void cutFocused()
 {
     QWidget *focused = QApplication::focusWidget();
-    if (auto *rich = qobject_cast<TRxCustomRichEdit *>(focused))
-        rich->cutToClipboard();
-    else if (auto *bound = qobject_cast<DBLineEdit *>(focused))
-        bound->cutToClipboard();
-    else if (auto *memo = qobject_cast<DBMemo *>(focused))
-        memo->cutToClipboard();
-    else if (auto *line = qobject_cast<QLineEdit *>(focused))
-        line->cut();
-    else if (auto *text = qobject_cast<QTextEdit *>(focused))
-        text->cut();
-    else if (auto *plain = qobject_cast<QPlainTextEdit *>(focused))
-        plain->cut();
+    on(focused, &TRxCustomRichEdit::cutToClipboard) || on(focused, &DBLineEdit::cutToClipboard) ||
+        on(focused, &DBMemo::cutToClipboard) || on(focused, &QLineEdit::cut) ||
+        on(focused, &QTextEdit::cut) || on(focused, &QPlainTextEdit::cut);
 }
 
 void copyFocused()
 {
     QWidget *focused = QApplication::focusWidget();
-    if (auto *line = qobject_cast<QLineEdit *>(focused))
-        line->copy();
-    else if (auto *text = qobject_cast<QTextEdit *>(focused))
-        text->copy();
-    else if (auto *plain = qobject_cast<QPlainTextEdit *>(focused))
-        plain->copy();
+    on(focused, &QLineEdit::copy) || on(focused, &QTextEdit::copy) || on(focused, &QPlainTextEdit::copy);
 }
 
 void pasteFocused()
 {
     QWidget *focused = QApplication::focusWidget();
-    if (auto *rich = qobject_cast<TRxCustomRichEdit *>(focused))
-        rich->pasteFromClipboard();
-    else if (auto *bound = qobject_cast<DBLineEdit *>(focused))
-        bound->pasteFromClipboard();
-    else if (auto *line = qobject_cast<QLineEdit *>(focused))
-        line->paste();
-    else if (auto *text = qobject_cast<QTextEdit *>(focused))
-        text->paste();
-    else if (auto *plain = qobject_cast<QPlainTextEdit *>(focused))
-        plain->paste();
+    on(focused, &TRxCustomRichEdit::pasteFromClipboard) || on(focused, &DBLineEdit::pasteFromClipboard) ||
+        on(focused, &QLineEdit::paste) || on(focused, &QTextEdit::paste) || on(focused, &QPlainTextEdit::paste);
 }
 
 } // namespace
@@ -171,7 +153,7 @@ void FormatBar::setupClipboardActions()
 void FormatBar::updateClipboardActions()
 {
     QWidget *focused = QApplication::focusWidget();
-    const bool selection = isTextField(focused) && hasSelection(focused);
+    const bool selection = hasSelection(focused);
     m_editCut->setEnabled(selection);
     m_editCopy->setEnabled(selection);
     const QMimeData *data = QApplication::clipboard()->mimeData();

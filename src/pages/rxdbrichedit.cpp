@@ -56,23 +56,41 @@ void TRxDBRichEdit::loadMemo()
     applyReadOnly();
 }
 
-// Over the text rather than in it, so that it is never saved with the note.
+// Above the text rather than in it, so that it is never saved with the note; the text moves down
+// to make room, so that none of it is hidden.
 void TRxDBRichEdit::showPartialNotice(bool shown)
 {
     if (!shown) {
-        if (m_partialNotice)
+        if (m_partialNotice && m_partialNotice->isVisible()) {
             m_partialNotice->hide();
+            setViewportMargins(SelectionBarWidth, 0, 0, 0);
+        }
         return;
     }
     if (!m_partialNotice) {
-        m_partialNotice = new QLabel(QString::fromUtf8(PartialMemoText), viewport());
+        m_partialNotice = new QLabel(QString::fromUtf8(PartialMemoText), this);
         m_partialNotice->setObjectName(QStringLiteral("PartialMemoNotice"));
         m_partialNotice->setWordWrap(true);
         m_partialNotice->setStyleSheet(
             QStringLiteral("QLabel { background: #fff3c4; color: #8a1c1c; padding: 3px; }"));
     }
-    m_partialNotice->setGeometry(0, 0, viewport()->width(), m_partialNotice->heightForWidth(viewport()->width()));
     m_partialNotice->show();
+    placePartialNotice();
+}
+
+void TRxDBRichEdit::placePartialNotice()
+{
+    const QRect inside = contentsRect();
+    const int height = m_partialNotice->heightForWidth(inside.width());
+    m_partialNotice->setGeometry(inside.left(), inside.top(), inside.width(), height);
+    setViewportMargins(SelectionBarWidth, height, 0, 0);
+}
+
+void TRxDBRichEdit::resizeEvent(QResizeEvent *event)
+{
+    TRxCustomRichEdit::resizeEvent(event);
+    if (m_partialNotice && m_partialNotice->isVisible())
+        placePartialNotice();
 }
 
 void TRxDBRichEdit::updateData()

@@ -48,7 +48,7 @@ public:
 
     static constexpr const char *LoadErrorText = "Erreur au chargement de flux";
     static constexpr const char *SaveErrorText = "Erreur à l'enregistrement de flux";
-    // Shown over a memo that the memo file could only give in part.
+    // Shown above a memo that the memo file could only give in part.
     static constexpr const char *PartialMemoText =
         "Cette note n'a pu être lue qu'en partie : son fichier de mémos est endommagé.";
     // The notice above, while it is shown.
@@ -61,12 +61,14 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void dataChange();
     void updateData();
     void applyReadOnly();
     void showPartialNotice(bool shown);
+    void placePartialNotice();
     void textChanged();
     // The request to begin editing; true when the table is editing.
     bool editCanModify();

@@ -82,3 +82,10 @@ int RtfCodePage::fromCharset(int charset)
     return 0;
 }
 
+RtfCodePage &RtfCodePages::operator[](int number)
+{
+    std::unique_ptr<RtfCodePage> &page = m_pages[number];
+    if (!page)
+        page = std::make_unique<RtfCodePage>(number);
+    return *page;
+}

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -50,4 +51,14 @@ private:
     // A single-byte page's characters by byte, so that decoding needs no converter call.
     std::unique_ptr<std::array<char16_t, 256>> m_bytes;
     mutable QHash<char32_t, std::optional<QByteArray>> m_encodeCache;
+};
+
+// The pages a pass over a document has met, each opened once: opening a converter is costly.
+class RtfCodePages
+{
+public:
+    RtfCodePage &operator[](int number);
+
+private:
+    std::map<int, std::unique_ptr<RtfCodePage>> m_pages;
 };

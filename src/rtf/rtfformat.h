@@ -27,6 +27,22 @@ inline int pixelsToTwips(double pixels)
     return int(qRound(pixels * TwipsPerPixel));
 }
 
+// A run's character formatting as RTF words give it: \fN, \fsN (half points), \b, \i, \ul,
+// \strike, \cfN and \highlightN (colour table indexes, 0 automatic), \sub and \super.
+struct Character
+{
+    int font = -1; // none yet
+    int halfPoints = 24;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    int foreground = 0;
+    int background = 0;
+    int vertical = 0; // 1 subscript, 2 superscript
+    bool operator==(const Character &) const = default;
+};
+
 // The hanging indent given to a bullet that has none (10 points), as the rich-edit control did.
 constexpr int DefaultBulletIndentTwips = 200;
 

@@ -1,12 +1,12 @@
 #include "rtfplaintext.h"
 
 #include "rtfcodepage.h"
-#include "rtftokenizer.h"
+#include "rtfgroupwalk.h"
 #include "rtfwords.h"
 
 #include <algorithm>
+#include <map>
 #include <string_view>
-#include <vector>
 
 namespace {
 
@@ -25,9 +25,6 @@ struct Font
     int codePage = 0;
 };
 
-// Deeper nesting than the reader keeps: its overflow rules are not worth copying.
-constexpr std::size_t MaxDepth = 256;
-
 // What the document keeps of a character, as its plain text shows it.
 char16_t shownCharacter(char16_t c)
 {
@@ -42,38 +39,33 @@ char16_t shownCharacter(char16_t c)
 
 } // namespace
 
-class RtfPlainText::Pass
+class RtfPlainText::Pass : public RtfGroupWalk<Group>
 {
 public:
     Pass(RtfPlainText &owner, QByteArrayView bytes, Sink &sink)
-        : m_owner(owner), m_tokens(bytes), m_sink(sink)
+        : RtfGroupWalk(bytes), m_owner(owner), m_sink(sink)
     {
     }
     bool run();
 
 private:
-    bool openGroup();
-    bool closeGroup();
-    bool word(const RtfToken &token);
-    bool textWord(QByteArrayView name, bool has, int value);
-    void symbol(std::uint8_t symbol);
-    void text(QByteArrayView bytes);
-    void flush();
+    void flush() override;
+    void unicode(char16_t unit) override { append(QStringView(&unit, 1)); }
+    void word(const RtfToken &token, bool starred) override;
+    void symbol(std::uint8_t symbol) override;
+    void hexByte(std::uint8_t byte) override;
+    void binary(QByteArrayView) override { giveUp(); }
+    void text(QByteArrayView bytes) override;
+    void textWord(QByteArrayView name, bool has, int value);
     void append(QStringView text);
     void endParagraph();
-    Group &top() { return m_stack.back(); }
 
     RtfPlainText &m_owner;
-    RtfTokenizer m_tokens;
     Sink &m_sink;
-    std::vector<Group> m_stack;
     std::map<int, Font> m_fonts;
     int m_fontNumber = -1;
     int m_docCodePage = 1252;
     int m_defaultFont = -1;
-    int m_skip = 0; // fallback characters of \uN still to drop
-    bool m_starPending = false;
-    bool m_started = false;
     QByteArray m_pending; // bytes in the current font's code page
 };
 
@@ -117,120 +109,42 @@ private:
 
 bool RtfPlainText::Pass::run()
 {
-    for (;;) {
-        const RtfToken token = m_tokens.next();
-        if (token.kind == RtfToken::End)
-            break;
-        if (token.kind == RtfToken::GroupStart) {
-            if (!openGroup())
-                return false;
-            continue;
-        }
-        if (token.kind == RtfToken::GroupEnd) {
-            if (!closeGroup())
-                break;
-            continue;
-        }
-        if (m_stack.empty())
-            continue;
-        if (m_skip > 0 && token.kind != RtfToken::Text) {
-            --m_skip;
-            continue;
-        }
-        switch (token.kind) {
-        case RtfToken::ControlWord:
-            if (!word(token))
-                return false;
-            break;
-        case RtfToken::ControlSymbol:
-            symbol(token.byte);
-            break;
-        case RtfToken::HexByte:
-            m_starPending = false;
-            if (top().dest == Dest::Text)
-                m_pending.append(char(token.byte));
-            break;
-        case RtfToken::Binary:
-            return false;
-        default:
-            m_starPending = false;
-            text(token.text);
-            break;
-        }
-    }
+    if (!walk())
+        return false;
     flush();
     return true;
 }
 
-bool RtfPlainText::Pass::openGroup()
+// Gives up when the document needs the full reader.
+void RtfPlainText::Pass::word(const RtfToken &token, bool starred)
 {
-    flush();
-    m_skip = 0;
-    m_starPending = false;
-    if (m_stack.empty()) {
-        if (!m_started)
-            m_stack.emplace_back();
-        m_started = true;
-        return true;
-    }
-    if (m_stack.size() >= MaxDepth)
-        return false;
-    m_stack.push_back(m_stack.back());
-    return true;
-}
-
-// False when the document's outermost group has closed.
-bool RtfPlainText::Pass::closeGroup()
-{
-    flush();
-    m_skip = 0;
-    m_starPending = false;
-    if (m_stack.empty())
-        return false;
-    m_stack.pop_back();
-    return !m_stack.empty();
-}
-
-// False when the document needs the full reader.
-bool RtfPlainText::Pass::word(const RtfToken &token)
-{
-    flush();
     const QByteArrayView name = token.text;
     const int value = token.hasParameter ? token.parameter : 0;
-    if (name == "u") {
-        if (const char16_t c = RtfWords::unicodeUnit(token.hasParameter, token.parameter))
-            append(QStringView(&c, 1));
-        m_skip = top().uc;
-        m_starPending = false;
-        return true;
-    }
-    const bool starred = m_starPending;
-    m_starPending = false;
     if (top().dest == Dest::Skip)
-        return true;
+        return;
     using RtfWords::Destination;
     switch (RtfWords::destinationOf(name)) {
     case Destination::None:
         if (RtfWords::isTableWord(name))
-            return false;
+            return giveUp();
         break;
     case Destination::FontTable:
         top().dest = Dest::FontTable;
-        return true;
+        return;
     case Destination::Skipped:
     case Destination::ColorTable:
     case Destination::ListTable:
     case Destination::ListOverrideTable:
     case Destination::Numbering:
         top().dest = Dest::Skip;
-        return true;
+        return;
     default: // fields, pictures, objects, headers and notes are placed by the full reader
-        return false;
+        return giveUp();
     }
     if (starred) {
         top().dest = Dest::Skip;
     } else if (top().dest == Dest::Text) {
-        return textWord(name, token.hasParameter, value);
+        textWord(name, token.hasParameter, value);
     } else if (name == "f" && token.hasParameter) {
         m_fontNumber = value;
         m_fonts[value] = Font{};
@@ -239,10 +153,9 @@ bool RtfPlainText::Pass::word(const RtfToken &token)
     } else if (name == "cpg" && m_fonts.contains(m_fontNumber)) {
         m_fonts[m_fontNumber].codePage = value;
     }
-    return true;
 }
 
-bool RtfPlainText::Pass::textWord(QByteArrayView name, bool has, int value)
+void RtfPlainText::Pass::textWord(QByteArrayView name, bool has, int value)
 {
     if (name == "par" || name == "page") {
         endParagraph();
@@ -261,17 +174,10 @@ bool RtfPlainText::Pass::textWord(QByteArrayView name, bool has, int value)
         if (top().font < 0)
             top().font = value;
     }
-    return true;
 }
 
 void RtfPlainText::Pass::symbol(std::uint8_t symbol)
 {
-    if (symbol == '*') {
-        flush();
-        m_starPending = true;
-        return;
-    }
-    m_starPending = false;
     if (top().dest != Dest::Text)
         return;
     if (RtfWords::isEscapedByte(symbol)) {
@@ -284,14 +190,15 @@ void RtfPlainText::Pass::symbol(std::uint8_t symbol)
     }
 }
 
+void RtfPlainText::Pass::hexByte(std::uint8_t byte)
+{
+    if (top().dest == Dest::Text)
+        m_pending.append(char(byte));
+}
+
 void RtfPlainText::Pass::text(QByteArrayView bytes)
 {
-    if (m_skip > 0) {
-        const qsizetype skipped = std::min<qsizetype>(m_skip, bytes.size());
-        bytes = bytes.sliced(skipped);
-        m_skip -= int(skipped);
-    }
-    if (!bytes.isEmpty() && top().dest == Dest::Text)
+    if (top().dest == Dest::Text)
         m_pending.append(bytes.data(), bytes.size());
 }
 
@@ -307,7 +214,7 @@ void RtfPlainText::Pass::flush()
     if (const auto font = m_fonts.find(top().font); font != m_fonts.end())
         if (const int fontPage = RtfWords::fontCodePage(font->second.codePage, font->second.charset))
             page = fontPage;
-    const RtfCodePage &codePage = m_owner.codePage(page);
+    const RtfCodePage &codePage = m_owner.m_codePages[page];
     // Most of a note's text is plain ASCII, which every page but a few keeps as it is.
     const bool plain = std::all_of(m_pending.cbegin(), m_pending.cend(), [](char c) {
         return (c >= 0x20 && c < 0x7F) || c == '\t';
@@ -348,14 +255,6 @@ void RtfPlainText::Pass::endParagraph()
 
 RtfPlainText::RtfPlainText() = default;
 RtfPlainText::~RtfPlainText() = default;
-
-RtfCodePage &RtfPlainText::codePage(int number)
-{
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
-}
 
 std::optional<QString> RtfPlainText::read(QByteArrayView rtf)
 {

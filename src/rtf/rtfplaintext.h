@@ -14,16 +14,14 @@
 //         ...
 #pragma once
 
+#include "rtfcodepage.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
-#include <map>
-#include <memory>
 #include <optional>
 #include <string_view>
-
-class RtfCodePage;
 
 class RtfPlainText
 {
@@ -52,7 +50,6 @@ public:
 
 private:
     class Pass;
-    RtfCodePage &codePage(int number);
 
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    RtfCodePages m_codePages;
 };

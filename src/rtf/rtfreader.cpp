@@ -76,60 +76,19 @@ QString hyperlinkTarget(const QString &instruction)
 void Reader::run()
 {
     m_cursor.beginEditBlock();
-    for (;;) {
-        const qsizetype from = m_tokens.position();
-        const RtfToken token = m_tokens.next();
-        m_tokenStart = from;
-        if (token.kind == RtfToken::End)
-            break;
-        if (token.kind == RtfToken::GroupStart) {
-            openGroup();
-            continue;
-        }
-        if (token.kind == RtfToken::GroupEnd) {
-            if (!closeGroup())
-                break;
-            continue;
-        }
-        if (m_stack.empty())
-            continue; // text before the first brace
-        if (m_skip > 0 && token.kind != RtfToken::Text) {
-            --m_skip;
-            continue;
-        }
-        switch (token.kind) {
-        case RtfToken::ControlWord:
-            handleWord(token);
-            break;
-        case RtfToken::ControlSymbol:
-            handleSymbol(token.byte);
-            break;
-        case RtfToken::HexByte:
-            m_starPending = false;
-            handleByte(token.byte);
-            break;
-        case RtfToken::Binary:
-            m_starPending = false;
-            handleBinary(token.text, from);
-            break;
-        default:
-            m_starPending = false;
-            handleText(token.text);
-            break;
-        }
-    }
+    walk();
     finishDocument();
     m_cursor.endEditBlock();
 }
 
 void Reader::finishDocument()
 {
-    flushBytes();
+    flush();
     // A truncated document still keeps the picture and the object it was reading.
     if (m_picture.active)
-        finishPicture(m_bytes.size(), int(m_stack.size() - m_picture.depth) + 1 + m_overflow);
+        finishPicture(m_bytes.size(), int(m_stack.size() - m_picture.depth) + 1 + overflow());
     if (m_object.active)
-        finishObject(m_bytes.size(), int(m_stack.size() - m_object.depth) + 1 + m_overflow);
+        finishObject(m_bytes.size(), int(m_stack.size() - m_object.depth) + 1 + overflow());
     const GroupState &last = m_stack.empty() ? m_rootState : top();
     if (last.para.inTable && !m_runs.empty())
         endCell();
@@ -142,73 +101,42 @@ void Reader::finishDocument()
     finishAside();
 }
 
-void Reader::openGroup()
+void Reader::groupOpened()
 {
-    flushBytes();
-    m_skip = 0;
-    m_starPending = false;
-    if (m_stack.empty()) {
-        if (m_started)
-            return;
-        m_started = true;
-        m_stack.emplace_back();
-        return;
-    }
-    if (int(m_stack.size()) >= MaxDepth) {
-        ++m_overflow;
-        return;
-    }
-    m_stack.push_back(m_stack.back());
-    top().start = m_tokens.position() - 1;
+    top().start = position() - 1;
 }
 
-// Returns false when the document's outermost group has closed.
-bool Reader::closeGroup()
+void Reader::groupClosing()
 {
-    flushBytes();
-    m_skip = 0;
-    m_starPending = false;
-    if (m_overflow > 0) {
-        --m_overflow;
-        return true;
-    }
-    if (m_stack.empty())
-        return false;
-    const GroupState closed = m_stack.back();
-    if (closed.dest == Dest::FontTable && !m_fontName.isEmpty())
+    if (top().dest == Dest::FontTable && !m_fontName.isEmpty())
         finishFont();
     if (m_picture.active && m_stack.size() == m_picture.depth)
-        finishPicture(m_tokens.position(), 0);
+        finishPicture(position(), 0);
     if (m_object.active && m_stack.size() == m_object.depth)
-        finishObject(m_tokens.position(), 0);
-    m_stack.pop_back();
+        finishObject(position(), 0);
+}
+
+void Reader::groupClosed(const GroupState &closed)
+{
     if (m_stack.empty()) {
         m_rootState = closed; // the last paragraph still needs its format
-        return false;
+        return;
     }
     // A {\*\pn ...} group describes the numbering of the paragraph around it.
     if (closed.dest == Dest::Pn && top().dest != Dest::Pn)
         top().para.pnKind = closed.para.pnKind;
     if (closed.dest == Dest::Aside && top().dest != Dest::Aside)
         m_aside += QLatin1Char('\n');
-    return true;
 }
 
-void Reader::handleWord(const RtfToken &token)
+void Reader::unicode(char16_t unit)
 {
-    flushBytes();
+    appendText(QString(QChar(unit)));
+}
+
+void Reader::word(const RtfToken &token, bool starred)
+{
     const QByteArrayView name = token.text;
-    if (name == "u") {
-        const char16_t unit = RtfWords::unicodeUnit(token.hasParameter, token.parameter);
-        const Dest dest = top().dest;
-        if (unit && (dest == Dest::Text || dest == Dest::FieldInst || dest == Dest::Aside))
-            appendText(QString(QChar(unit)));
-        m_skip = top().uc;
-        m_starPending = false;
-        return;
-    }
-    const bool starred = m_starPending;
-    m_starPending = false;
     if (top().dest == Dest::Skip)
         return;
     if (handleDestination(name))
@@ -247,7 +175,7 @@ void Reader::handleWord(const RtfToken &token)
 bool Reader::handleDestination(QByteArrayView name)
 {
     using RtfWords::Destination;
-    Dest dest;
+    Dest dest = Dest::Skip;
     switch (RtfWords::destinationOf(name)) {
     case Destination::None:
         return false;
@@ -485,14 +413,8 @@ void Reader::numberingWord(QByteArrayView name)
     }
 }
 
-void Reader::handleSymbol(uint8_t symbol)
+void Reader::symbol(uint8_t symbol)
 {
-    if (symbol == '*') {
-        flushBytes();
-        m_starPending = true;
-        return;
-    }
-    m_starPending = false;
     const Dest dest = top().dest;
     if (dest == Dest::FontTable) {
         if (RtfWords::isEscapedByte(symbol))
@@ -504,10 +426,10 @@ void Reader::handleSymbol(uint8_t symbol)
     if (RtfWords::isEscapedByte(symbol)) {
         m_pendingBytes.append(char(symbol));
     } else if (const char16_t ch = RtfWords::symbolCharacter(symbol)) {
-        flushBytes();
+        flush();
         appendText(QString(QChar(ch)));
     } else if (symbol == '\n') {
-        flushBytes();
+        flush();
         if (dest == Dest::Text)
             endParagraph();
         else if (dest == Dest::Aside)
@@ -515,15 +437,8 @@ void Reader::handleSymbol(uint8_t symbol)
     }
 }
 
-void Reader::handleText(QByteArrayView bytes)
+void Reader::text(QByteArrayView bytes)
 {
-    if (m_skip > 0) {
-        const qsizetype skipped = std::min<qsizetype>(m_skip, bytes.size());
-        bytes = bytes.sliced(skipped);
-        m_skip -= int(skipped);
-    }
-    if (bytes.isEmpty())
-        return;
     switch (top().dest) {
     case Dest::Text:
     case Dest::FieldInst:
@@ -544,7 +459,7 @@ void Reader::handleText(QByteArrayView bytes)
     }
 }
 
-void Reader::handleByte(uint8_t byte)
+void Reader::hexByte(uint8_t byte)
 {
     switch (top().dest) {
     case Dest::Text:
@@ -575,7 +490,7 @@ void Reader::finishFont()
     if (m_fonts.contains(m_fontNumber)) {
         FontDef &font = m_fonts[m_fontNumber];
         const int page = RtfWords::fontCodePage(font.codePage, font.charset);
-        font.name = codePage(page ? page : m_docCodePage).decode(m_fontName).trimmed();
+        font.name = m_codePages[page ? page : m_docCodePage].decode(m_fontName).trimmed();
     }
     m_fontName.clear();
 }
@@ -601,21 +516,13 @@ int Reader::codePageOf(const CharState &chr)
     return m_docCodePage;
 }
 
-RtfCodePage &Reader::codePage(int number)
-{
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
-}
-
-void Reader::flushBytes()
+void Reader::flush()
 {
     if (m_pendingBytes.isEmpty() || m_stack.empty())
         return;
     const QByteArray bytes = std::move(m_pendingBytes);
     m_pendingBytes.clear();
-    appendText(codePage(codePageOf(top().chr)).decode(bytes));
+    appendText(m_codePages[codePageOf(top().chr)].decode(bytes));
 }
 
 void Reader::appendText(const QString &input)
@@ -646,7 +553,7 @@ void Reader::appendText(const QString &input)
 
 void Reader::endParagraph()
 {
-    flushBytes();
+    flush();
     const GroupState &state = m_stack.empty() ? m_rootState : top();
     Paragraph paragraph{state.para, state.chr, std::move(m_runs)};
     m_runs.clear();

@@ -1,7 +1,8 @@
-// Where things are in src/rtf: the tokenizer (rtftokenizer) and what its words mean (rtfwords),
-// this reader (rtfreader, rtfreadermedia, with its state in rtfreaderimpl) and its tables and
-// pictures (rtftable, rtfpicture), the writer (rtfwriter), the code pages (rtfcodepage), the
-// formats both sides share (rtfformat) and the search's plain-text pass (rtfplaintext).
+// Where things are in src/rtf: the tokenizer (rtftokenizer), the walk over its tokens that both
+// readers share (rtfgroupwalk) and what its words mean (rtfwords), this reader (rtfreader,
+// rtfreadermedia, with its state in rtfreaderimpl) and its tables and pictures (rtftable,
+// rtfpicture), the writer (rtfwriter), the code pages (rtfcodepage), the formats both sides share
+// (rtfformat) and the search's plain-text pass (rtfplaintext).
 //
 // Reads Rich Text Format documents into a QTextDocument.
 //

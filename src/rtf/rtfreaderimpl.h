@@ -3,9 +3,10 @@
 #pragma once
 
 #include "rtfcodepage.h"
+#include "rtfformat.h"
+#include "rtfgroupwalk.h"
 #include "rtfpicture.h"
 #include "rtftable.h"
-#include "rtftokenizer.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -16,8 +17,6 @@
 #include <QTextFormat>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,18 +30,9 @@ enum class Dest { Text, Skip, FontTable, ColorTable, FieldInst, ListTable, ListO
 
 enum class ListKind { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
 
-struct CharState
+struct CharState : RtfFormat::Character
 {
-    int font = -1;
-    int halfPoints = 24;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    int foreground = 0;
-    int background = 0;
-    int vertical = 0; // 1 subscript, 2 superscript
-    int link = -1;    // field whose result this text is
+    int link = -1; // field whose result this text is
     bool operator==(const CharState &) const = default;
 };
 
@@ -134,8 +124,6 @@ struct Field
     QString instruction;
 };
 
-// Nesting beyond this is counted but not stored: content that deep keeps its parent's state.
-constexpr int MaxDepth = 256;
 // Twips bounds for indents and spacing (22 inches): beyond them a layout makes no sense.
 constexpr int MaxTwips = 31680;
 constexpr int MaxFieldCount = 100000;
@@ -148,20 +136,25 @@ inline int clampTwips(int value)
     return std::clamp(value, -MaxTwips, MaxTwips);
 }
 
-class Reader
+class Reader : public RtfGroupWalk<GroupState>
 {
 public:
-    Reader(QByteArrayView bytes, QTextDocument *doc) : m_bytes(bytes), m_tokens(bytes), m_cursor(doc) {}
+    Reader(QByteArrayView bytes, QTextDocument *doc) : RtfGroupWalk(bytes), m_bytes(bytes), m_cursor(doc) {}
 
     void run();
     void finishDocument();
 
 private:
-    GroupState &top() { return m_stack.back(); }
-
-    void openGroup();
-    bool closeGroup();
-    void handleWord(const RtfToken &token);
+    void flush() override;
+    void groupOpened() override;
+    void groupClosing() override;
+    void groupClosed(const GroupState &closed) override;
+    void unicode(char16_t unit) override;
+    void word(const RtfToken &token, bool starred) override;
+    void symbol(uint8_t symbol) override;
+    void hexByte(uint8_t byte) override;
+    void binary(QByteArrayView bytes) override;
+    void text(QByteArrayView bytes) override;
     bool handleDestination(QByteArrayView name);
     void handleTextWord(const RtfToken &token);
     bool handleCharWord(QByteArrayView name, bool has, int value);
@@ -171,10 +164,6 @@ private:
     void fontTableWord(QByteArrayView name, bool has, int value);
     void listTableWord(QByteArrayView name, int value);
     void numberingWord(QByteArrayView name);
-    void handleSymbol(uint8_t symbol);
-    void handleText(QByteArrayView bytes);
-    void handleByte(uint8_t byte);
-    void handleBinary(QByteArrayView bytes, qsizetype from);
     void asideWord(QByteArrayView name, bool has, int value);
 
     bool handleRowWord(QByteArrayView name, bool has, int value);
@@ -201,8 +190,6 @@ private:
     void colorTableText(QByteArrayView bytes);
 
     int codePageOf(const CharState &chr);
-    RtfCodePage &codePage(int number);
-    void flushBytes();
     void appendText(const QString &text);
     void endParagraph();
     void writeParagraph(QTextCursor &cursor, bool reuseBlock, const Paragraph &paragraph);
@@ -212,16 +199,9 @@ private:
     QTextBlockFormat blockFormat(const ParaState &para, bool inList) const;
 
     QByteArrayView m_bytes;
-    RtfTokenizer m_tokens;
     QTextCursor m_cursor;
     bool m_blockUnused = true; // the cursor's block holds no paragraph yet
-    qsizetype m_tokenStart = 0;
-    std::vector<GroupState> m_stack;
     GroupState m_rootState;
-    int m_overflow = 0;
-    bool m_started = false;
-    bool m_starPending = false;
-    int m_skip = 0;
 
     int m_docCodePage = 1252;
     int m_defaultFont = -1;
@@ -233,7 +213,7 @@ private:
     std::vector<ListDef> m_lists;
     QHash<int, int> m_overrides; // \ls number -> \listid
     std::vector<Field> m_fields;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    RtfCodePages m_codePages;
 
     QByteArray m_pendingBytes;
     std::vector<Run> m_runs;

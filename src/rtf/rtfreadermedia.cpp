@@ -64,7 +64,7 @@ bool Reader::handleCellWord(QByteArrayView name, bool, int)
 
 void Reader::endCell()
 {
-    flushBytes();
+    flush();
     const GroupState &state = m_stack.empty() ? m_rootState : top();
     m_cellParagraphs.push_back(Paragraph{state.para, state.chr, std::move(m_runs)});
     m_runs.clear();
@@ -80,7 +80,7 @@ void Reader::endCell()
 
 void Reader::endRow()
 {
-    flushBytes();
+    flush();
     if (!m_cellParagraphs.empty() || !m_runs.empty())
         endCell(); // the row's last cell lacks its \cell
     m_table.endRow();
@@ -125,7 +125,7 @@ Dest Reader::mediaDestination(QByteArrayView name)
     if (kind == RtfWords::Destination::Picture) {
         if (!inBody || !startsGroup())
             return Dest::Skip;
-        flushBytes();
+        flush();
         startPicture();
         return Dest::Pict;
     }
@@ -133,7 +133,7 @@ Dest Reader::mediaDestination(QByteArrayView name)
         return around == Dest::Text || (around == Dest::Container && !m_object.active) ? Dest::Aside : Dest::Skip;
     if (kind == RtfWords::Destination::Object && !m_object.active && !m_picture.active && around == Dest::Text &&
         startsGroup()) {
-        flushBytes();
+        flush();
         startObject();
         return Dest::Container;
     }
@@ -144,9 +144,9 @@ Dest Reader::mediaDestination(QByteArrayView name)
 // group, which must then hold nothing else.
 bool Reader::startsGroup() const
 {
-    if (m_stack.size() < 2 || m_overflow > 0)
+    if (m_stack.size() < 2 || overflow() > 0)
         return false;
-    for (qsizetype at = m_stack.back().start + 1; at < m_tokenStart; ++at)
+    for (qsizetype at = m_stack.back().start + 1; at < tokenStart(); ++at)
         if (m_bytes[at] != '\r' && m_bytes[at] != '\n') // a space would be text of the group
             return false;
     return true;
@@ -206,10 +206,10 @@ void Reader::pictureText(QByteArrayView bytes)
     }
 }
 
-void Reader::handleBinary(QByteArrayView bytes, qsizetype from)
+void Reader::binary(QByteArrayView bytes)
 {
-    const qsizetype to = m_tokens.position();
-    const BinaryRun run{from, to - bytes.size(), to};
+    const qsizetype to = position();
+    const BinaryRun run{tokenStart(), to - bytes.size(), to};
     // Every \bin of a group kept whole is noted, wherever it sits in the group: left as raw
     // bytes, one that runs to the end of the group would swallow what is written after it.
     if (m_object.active)

@@ -12,8 +12,6 @@
 #include <QTextList>
 #include <QTextTable>
 
-#include <map>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -25,19 +23,7 @@ struct FontEntry
 };
 
 // The character formatting as RTF sees it, resolved against the document's default font.
-struct CharOut
-{
-    int font = 0;
-    int halfPoints = 24;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    int foreground = 0;
-    int background = 0;
-    int vertical = 0;
-    bool operator==(const CharOut &) const = default;
-};
+using CharOut = RtfFormat::Character;
 
 constexpr int SymbolCharset = 2;
 // The width given to a table whose columns state none: the text width of a note.
@@ -112,10 +98,10 @@ private:
     std::vector<QColor> m_colors{QColor()};
     QHash<QRgb, int> m_colorIndex;
     int m_symbolFont = -1;
-    CharOut m_state;
+    CharOut m_state{.font = 0}; // \deff0
     CharOut m_savedState;
     QString m_link;
-    std::map<int, std::unique_ptr<RtfCodePage>> m_codePages;
+    RtfCodePages m_codePages;
     bool m_inTable = false;
 };
 
@@ -639,10 +625,7 @@ RtfCodePage &Writer::codePage(int charset)
     int number = RtfCodePage::fromCharset(charset);
     if (number == 0 || charset == SymbolCharset)
         number = m_codePage;
-    std::unique_ptr<RtfCodePage> &page = m_codePages[number];
-    if (!page)
-        page = std::make_unique<RtfCodePage>(number);
-    return *page;
+    return m_codePages[number];
 }
 
 } // namespace

@@ -151,15 +151,17 @@ SearchIndex::SearchIndex(const QString &dataDirectory, QObject *parent)
 SearchIndex::~SearchIndex()
 {
     // Before QObject's destructor, which drops the handover the helper may have posted.
-    if (m_build)
+    if (m_build) {
+        m_stop->store(true);
         m_build->thread.join();
+    }
 }
 
 SearchIndex::Tables SearchIndex::makeTables() const
 {
     Tables tables;
     for (int t = 0; t < TableCount; ++t)
-        tables[t] = std::make_unique<TableIndex>(m_folder, layoutOf(static_cast<Table>(t)), m_changed[t]);
+        tables[t] = std::make_unique<TableIndex>(m_folder, layoutOf(static_cast<Table>(t)), m_changed[t], m_stop);
     return tables;
 }
 

@@ -117,6 +117,8 @@ private:
     std::string m_folder;
     // Raised by the program's datasets (watch()); each TableIndex of its table reads them.
     std::array<std::shared_ptr<std::atomic<bool>>, TableCount> m_changed;
+    // Raised as the index goes: a helper still reading stops rather than holding up the exit.
+    std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
     Tables m_tables; // this thread's; empty until built
     std::unique_ptr<Build> m_build;
     // The last query's words and matches, reused while the user keeps typing the same words.

@@ -28,6 +28,11 @@ constexpr long long FineRacyNanoseconds = 50'000'000;
 // Below this many memos, starting threads costs more than it saves.
 constexpr std::size_t ParallelThreshold = 64;
 
+// A walk given up because the index is going away.
+struct Stopped : std::exception
+{
+};
+
 long long nowNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -107,10 +112,11 @@ struct TableIndex::RawRecord
 };
 
 TableIndex::TableIndex(std::string dataDirectory, TableLayout layout,
-                       std::shared_ptr<std::atomic<bool>> changed)
+                       std::shared_ptr<std::atomic<bool>> changed,
+                       std::shared_ptr<const std::atomic<bool>> stop)
     : m_tablePath(dataDirectory + layout.tableName), m_memoPath(memoPathOf(m_tablePath)),
       m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage())),
-      m_changed(std::move(changed))
+      m_changed(std::move(changed)), m_stop(std::move(stop))
 {
 }
 
@@ -195,7 +201,8 @@ void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
         }
         readRecords(memosMayHaveChanged, raw, fresh, nullptr);
     } catch (const std::exception &) {
-        // A damaged or vanished table finds nothing; the next refresh tries it again.
+        // A damaged or vanished table finds nothing (nor one whose walk was stopped); the next
+        // refresh tries it again.
         m_dbf.reset();
         m_records.clear();
         m_scanned = false;
@@ -209,7 +216,7 @@ void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         Composer composer;
-        for (std::size_t i = next++; i < raw.size(); i = next++)
+        for (std::size_t i = next++; i < raw.size() && !m_stop->load(std::memory_order_relaxed); i = next++)
             compose(raw[i], fresh[raw[i].slot], composer);
     };
     if (raw.size() < ParallelThreshold || threads <= 1) {
@@ -221,6 +228,11 @@ void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
         work();
         for (std::thread &t : pool)
             t.join();
+    }
+    if (m_stop->load()) {
+        m_records.clear();
+        m_scanned = false;
+        return;
     }
     gatherWordNumbers(raw, fresh);
     m_records = std::move(fresh);
@@ -386,6 +398,8 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
     RawRecord r;
     std::string key;
     for (t.first(); !t.eof(); t.next()) {
+        if (m_stop->load(std::memory_order_relaxed))
+            throw Stopped();
         const auto recNo = static_cast<std::uint32_t>(t.recNo());
         readFields(r, key);
         while (old != m_records.end() && old->recNo < recNo)

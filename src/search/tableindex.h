@@ -56,7 +56,9 @@ class TableIndex
 public:
     // changed: raised by the program's own dataset of the table on a post or delete (see
     // SearchIndex::watch), read and cleared by refresh(); it outlives any one TableIndex.
-    TableIndex(std::string dataDirectory, TableLayout layout, std::shared_ptr<std::atomic<bool>> changed);
+    // stop: once raised, a refresh under way ends soon, the table then unread.
+    TableIndex(std::string dataDirectory, TableLayout layout, std::shared_ptr<std::atomic<bool>> changed,
+               std::shared_ptr<const std::atomic<bool>> stop);
     ~TableIndex();
     TableIndex(const TableIndex &) = delete;
     TableIndex &operator=(const TableIndex &) = delete;
@@ -138,4 +140,5 @@ private:
     Stamp m_memoStamp;
     bool m_scanned = false;
     std::shared_ptr<std::atomic<bool>> m_changed;
+    std::shared_ptr<const std::atomic<bool>> m_stop;
 };

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 namespace TextFold {
 namespace {
@@ -112,12 +113,31 @@ inline const Entry &entryOf(char16_t c)
     return table[c];
 }
 
+// The folded byte of each ASCII character.
+constexpr std::array<char, 128> AsciiFolds = [] {
+    std::array<char, 128> folds{};
+    for (int c = 0; c < 128; ++c)
+        folds[c] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+    return folds;
+}();
+
 inline void appendAscii(char16_t c, std::string &out)
 {
-    if (c >= 'A' && c <= 'Z')
-        out += static_cast<char>(c + 32);
-    else
-        out += (c > 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
+    out += AsciiFolds[c];
+}
+
+// Folds the run of ASCII characters at text[i] in one go; i moves past it.
+template <typename Unit>
+void appendAsciiRun(const Unit *text, std::size_t size, std::size_t &i, std::string &out)
+{
+    std::size_t end = i;
+    while (end < size && static_cast<std::make_unsigned_t<Unit>>(text[end]) < 0x80)
+        ++end;
+    const std::size_t at = out.size();
+    out.resize(at + (end - i));
+    char *o = out.data() + at;
+    for (; i < end; ++i)
+        *o++ = AsciiFolds[static_cast<std::make_unsigned_t<Unit>>(text[i])];
 }
 
 // The code point of the UTF-8 sequence at text[i] (not ASCII), i moved past it; -1 for a byte
@@ -189,17 +209,28 @@ std::string fold(QStringView text, std::vector<int> *origin)
 
 void appendFolded(QStringView text, std::string &out)
 {
-    foldInto(text, out, [](std::size_t, qsizetype) {});
+    // As foldInto, with the runs of ASCII folded in one go.
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    const auto size = static_cast<std::size_t>(text.size());
+    for (std::size_t i = 0; i < size;) {
+        if (units[i] < 0x80) {
+            appendAsciiRun(units, size, i, out);
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < size && units[end] >= 0x80)
+            ++end;
+        foldInto(text.sliced(static_cast<qsizetype>(i), static_cast<qsizetype>(end - i)), out,
+                 [](std::size_t, qsizetype) {});
+        i = end;
+    }
 }
 
 void appendFoldedUtf8(std::string_view text, std::string &out)
 {
-    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            appendAscii(b, out);
-            ++i;
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            appendAsciiRun(text.data(), text.size(), i, out);
             continue;
         }
         const UChar32 c = nextCodePoint(text, i);

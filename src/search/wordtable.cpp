@@ -3,13 +3,16 @@
 #include "textfold.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
 
 // Words are short: a multiply-and-shift hash over eight bytes at a time, inlined, costs far less
 // than the library's general one, and a build hashes every word of every record.
-inline std::uint32_t hashOf(std::string_view word)
+// `end` is where the bytes readable after the word end: the last few are read as one load and
+// masked when eight of them are there, rather than copied one by one.
+inline std::uint32_t hashOf(std::string_view word, const char *end)
 {
     const char *p = word.data();
     std::size_t n = word.size();
@@ -21,7 +24,13 @@ inline std::uint32_t hashOf(std::string_view word)
         h ^= h >> 32;
     }
     std::uint64_t v = 0;
-    std::memcpy(&v, p, n);
+    if (std::endian::native == std::endian::little && n > 0 && end - p >= 8) {
+        std::memcpy(&v, p, 8);
+        v &= ~std::uint64_t{0} >> (64 - 8 * n); // the first n bytes
+    } else {
+        for (std::size_t k = 0; k < n; ++k)
+            v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    }
     h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 29;
     return static_cast<std::uint32_t>(h ^ (h >> 32));
@@ -46,14 +55,14 @@ inline bool sameBytes(const char *a, const char *b, std::size_t n)
 
 void WordTable::grow()
 {
-    std::vector<std::uint64_t> old = std::move(m_slots);
-    m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
+    std::vector<Slot> old = std::move(m_slots);
+    m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
     const std::size_t mask = m_slots.size() - 1;
-    for (std::uint64_t slot : old) {
-        if (!slot)
+    for (const Slot &slot : old) {
+        if (!slot.number)
             continue;
-        std::size_t i = (slot >> 32) & mask;
-        while (m_slots[i])
+        std::size_t i = slot.hash & mask;
+        while (m_slots[i].number)
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
@@ -63,30 +72,36 @@ std::uint32_t WordTable::add(std::string_view word)
 {
     if (m_starts.size() * 2 >= m_slots.size())
         grow();
-    return insert(word, hashOf(word));
+    return insert(word, hashOf(word, word.data() + word.size()));
 }
 
 // The table has room for one more word.
 std::uint32_t WordTable::insert(std::string_view word, std::uint32_t hash)
 {
+    // Folded text holds no zero byte, so the zero-padded first eight bytes tell a word of seven
+    // bytes or fewer from every other; a longer one is compared whole.
+    std::uint64_t prefix = 0;
+    std::memcpy(&prefix, word.data(), std::min<std::size_t>(word.size(), 8));
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint64_t slot = m_slots[i];
-        if (!slot) {
+        Slot &slot = m_slots[i];
+        if (!slot.number) {
             const auto n = static_cast<std::uint32_t>(m_starts.size());
             m_starts.push_back(static_cast<std::uint32_t>(m_text.size()));
             m_text.append(word);
             m_text += ' ';
-            m_slots[i] = std::uint64_t{hash} << 32 | (n + 1);
+            slot = {hash, n + 1, prefix};
             return n;
         }
-        const auto n = static_cast<std::uint32_t>(slot) - 1;
-        if (slot >> 32 == hash) {
-            const std::size_t end = n + 1 < m_starts.size() ? m_starts[n + 1] : m_text.size();
-            if (end - m_starts[n] - 1 == word.size()
-                && sameBytes(m_text.data() + m_starts[n], word.data(), word.size()))
-                return n;
-        }
+        if (slot.hash != hash || slot.prefix != prefix)
+            continue;
+        const std::uint32_t n = slot.number - 1;
+        if (word.size() < 8)
+            return n;
+        const std::size_t end = n + 1 < m_starts.size() ? m_starts[n + 1] : m_text.size();
+        if (end - m_starts[n] - 1 == word.size()
+            && sameBytes(m_text.data() + m_starts[n] + 8, word.data() + 8, word.size() - 8))
+            return n;
     }
 }
 
@@ -100,7 +115,7 @@ void WordTable::addText(std::string_view text, std::vector<std::uint32_t> &numbe
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t blank = std::min(text.find(' ', at), text.size());
         if (blank > at)
-            m_batch.push_back({at, blank - at, hashOf(text.substr(at, blank - at))});
+            m_batch.push_back({at, blank - at, hashOf(text.substr(at, blank - at), text.data() + text.size())});
         at = blank + 1;
     }
     while ((m_starts.size() + m_batch.size()) * 2 >= m_slots.size())

@@ -31,7 +31,7 @@ public:
         }
     };
 
-    // The number of `word` (which holds no blank), added when new.
+    // The number of `word` (which holds no blank and no zero byte, as folded text), added when new.
     std::uint32_t add(std::string_view word);
     // Appends to `numbers` the number of every word of `text` (words between blanks), each once.
     void addText(std::string_view text, std::vector<std::uint32_t> &numbers);
@@ -52,9 +52,16 @@ private:
 
     std::string m_text;                  // every word followed by one blank
     std::vector<std::uint32_t> m_starts; // where word n begins in m_text
-    // Open addressing: a slot holds a word's 32-bit hash above its number + 1 (0: empty). A
-    // library map would allocate a node per word, and a table is built of a million of them.
-    std::vector<std::uint64_t> m_slots;
+    // Open addressing: a slot holds a word's 32-bit hash, its number + 1 (0: empty) and its
+    // first eight bytes, zero-padded. A library map would allocate a node per word, and a table
+    // is built of a million of them; the bytes in the slot spare most lookups a visit to m_text.
+    struct Slot
+    {
+        std::uint32_t hash = 0;
+        std::uint32_t number = 0;
+        std::uint64_t prefix = 0;
+    };
+    std::vector<Slot> m_slots;
     // The last addText call that met word n, to keep each number once without sorting.
     std::vector<std::uint32_t> m_seen;
     std::uint32_t m_call = 0;

@@ -95,6 +95,22 @@ TEST_F(Placement, UnwritableFileStillLetsTheWindowClose)
     EXPECT_TRUE(shown.startsWith("Impossible d'écrire dans")) << shown.toStdString();
 }
 
+// Over a read-only data folder the placement is read as usual and never written.
+TEST_F(Placement, ReadOnlyDataRestoresButWritesNothing)
+{
+    store("FormVersion=0\nShowCmd=2");
+    const QByteArray before = [this] { QFile f(m_file); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    TFormPlacement *placement = attach(m_window);
+    placement->setSavesPlacement(false);
+    m_window.show();
+    EXPECT_TRUE(m_window.isMinimized());
+    m_window.showNormal();
+    m_window.close();
+    QFile after(m_file);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
 struct RestoreCase
 {
     const char *name;

@@ -12,9 +12,7 @@ struct Writer
 {
     explicit Writer(const TempDir &dir)
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName("memo.dbf");
-        ds.open();
+        openTable(ds, dir, "memo.dbf");
     }
     void post(const std::vector<std::string> &ids, bool batch)
     {

@@ -17,9 +17,7 @@ struct BadFileTest : ::testing::Test
     {
         createDbfTable(path, 0x8B, 0x57, memoSchema());
         TDbf ds("Dbft");
-        ds.setFilePath(dir.path());
-        ds.setTableName("t.dbf");
-        ds.open();
+        openTable(ds, dir, "t.dbf");
         for (const char *t : {"alpha", "beta"}) {
             ds.insert();
             ds.fieldByName("TITRE").setAsString(t);
@@ -170,9 +168,7 @@ TEST_F(BadFileTest, BadMemoReferencesReadAsEmptyMemos)
     std::memcpy(b.data() + rec1 + recLen + 81, "0000099999", 10); // far past the memo file
     writeBytes(path, b);
     TDbf ds("Dbft");
-    ds.setFilePath(dir.path());
-    ds.setTableName("t.dbf");
-    ds.open();
+    openTable(ds, dir, "t.dbf");
     EXPECT_EQ(ds.fieldByName("MEMO").asString(), "");
     EXPECT_EQ(ds.fieldByName("MEMO").memoBlock(), 0u);
     ds.next();
@@ -188,9 +184,7 @@ TEST_F(BadFileTest, MemoLengthLargerThanTheFileStopsAtTheEndOfTheFile)
     memo[512 + 4] = 0xFF, memo[512 + 5] = 0xFF, memo[512 + 6] = 0xFF, memo[512 + 7] = 0x7F;
     writeBytes(dir.file("t.dbt"), memo);
     TDbf ds("Dbft");
-    ds.setFilePath(dir.path());
-    ds.setTableName("t.dbf");
-    ds.open();
+    openTable(ds, dir, "t.dbf");
     const std::string text = ds.fieldByName("MEMO").asString();
     EXPECT_EQ(text.substr(0, 13), "text of alpha");
     EXPECT_LE(text.size(), memo.size());

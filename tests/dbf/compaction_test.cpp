@@ -26,9 +26,7 @@ void fillNotes(const TempDir &dir, int count, int edits)
 {
     createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
     TDbf ds("Dbfmemo");
-    ds.setFilePath(dir.path());
-    ds.setTableName("memo.dbf");
-    ds.open();
+    openTable(ds, dir, "memo.dbf");
     ds.beginBatch();
     for (int i = 0; i < count; ++i) {
         ds.append();
@@ -118,9 +116,7 @@ TEST(Compaction, RebuildsTheIndexFromTheRecords)
     createDbfTable(dir.file("infos.dbf"), 0x8B, 0x57, infosSchema());
     createProductionIndex(dir.file("infos.dbf"), "", "TITRE", ixDescending);
     TDbf ds("Dbfinfos");
-    ds.setFilePath(dir.path());
-    ds.setTableName("infos.dbf");
-    ds.open();
+    openTable(ds, dir, "infos.dbf");
     for (int i = 0; i < 300; ++i) {
         ds.append();
         ds.fieldByName("TITRE").setAsString("Fiche " + std::to_string(1000 + (i * 37) % 300));
@@ -175,9 +171,7 @@ TEST(Trash, RestoreBringsBackTheRecordItsMemoAndItsKeyForAnotherProcessToo)
     createDbfTable(dir.file("infos.dbf"), 0x8B, 0x57, infosSchema());
     createProductionIndex(dir.file("infos.dbf"), "", "TITRE", ixDescending);
     TDbf ds("Dbfinfos");
-    ds.setFilePath(dir.path());
-    ds.setTableName("infos.dbf");
-    ds.open();
+    openTable(ds, dir, "infos.dbf");
     for (const char *title : {"Alpha", "Gamma", "Beta"}) {
         ds.append();
         ds.fieldByName("TITRE").setAsString(title);
@@ -195,9 +189,7 @@ TEST(Trash, RestoreBringsBackTheRecordItsMemoAndItsKeyForAnotherProcessToo)
     const pid_t child = runChild([&] {
         restored.closeSender();
         TDbf other("Dbfinfos");
-        other.setFilePath(dir.path());
-        other.setTableName("infos.dbf");
-        other.open();
+        openTable(other, dir, "infos.dbf");
         restored.wait();
         std::string seen;
         for (other.first(); !other.eof(); other.next())

@@ -52,9 +52,7 @@ Journal readJournal(const std::string &path)
     std::vector<std::pair<std::string, Found>> old(live.begin(), live.end());
     std::mt19937 random(99 + round);
     TDbf ds("Dbfmemo");
-    ds.setFilePath(dir.path());
-    ds.setTableName("memo.dbf");
-    ds.open();
+    openTable(ds, dir, "memo.dbf");
     for (int i = 0;; ++i) {
         std::string id = "R" + std::to_string(round) + "-" + std::to_string(i);
         int version = 0;

@@ -15,9 +15,7 @@ struct DatasetTest : ::testing::Test
     void SetUp() override
     {
         createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
-        ds.setFilePath(dir.path());
-        ds.setTableName("memo.dbf");
-        ds.open();
+        openTable(ds, dir, "memo.dbf");
     }
 
     void add(const std::string &title)
@@ -274,9 +272,7 @@ TEST_F(DatasetTest, SecondOpenOfTheTableFindsTheRecordLocked)
 {
     add("a");
     TDbf other("Dbfother");
-    other.setFilePath(dir.path());
-    other.setTableName("memo.dbf");
-    other.open();
+    openTable(other, dir, "memo.dbf");
     ds.edit();
     try {
         other.edit();

@@ -27,9 +27,7 @@ struct TableFileTest : ::testing::Test
 
     void openDataset(TDbf &ds)
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName("memo.dbf");
-        ds.open();
+        openTable(ds, dir, "memo.dbf");
     }
 
     void appendTitles(std::initializer_list<const char *> titles)

@@ -1,6 +1,7 @@
 // Shared helpers of the table engine tests: a temporary directory and whole-file access.
 #pragma once
 
+#include "dbf.h"
 #include "dbffile.h"
 
 #include <cerrno>
@@ -69,6 +70,14 @@ inline std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t off)
 }
 
 // The schemas of the shipped tables.
+// Opens `table` of `dir` through the dataset, as the pages open their tables.
+inline void openTable(TDbf &ds, const TempDir &dir, const std::string &table)
+{
+    ds.setFilePath(dir.path());
+    ds.setTableName(table);
+    ds.open();
+}
+
 inline std::vector<TDbfCreateField> memoSchema()
 {
     return {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}};

@@ -221,9 +221,7 @@ TEST_F(MemoFileTest, CancelledEditLeavesTheStoredMemo)
 {
     create(false);
     TDbf ds("Dbfmemo");
-    ds.setFilePath(dir.path());
-    ds.setTableName("memo.dbf");
-    ds.open();
+    openTable(ds, dir, "memo.dbf");
     ds.insert();
     ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 first}");
     ds.post();

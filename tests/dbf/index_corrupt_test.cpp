@@ -244,9 +244,7 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
     createDbfTable(table, 0x8B, 0x57, {{"CATEG", 'C', 80}, {"TITRE", 'C', 80}, {"INFOS", 'M', 10}});
     {
         TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
+        openTable(ds, dir, "infos.dbf");
         for (const char *title : {"Alpha", "Gamma", "Beta"}) {
             ds.insert();
             ds.fieldByName("TITRE").setAsString(title);
@@ -265,9 +263,7 @@ TEST(IndexCorrupt, ADatasetWithADamagedIndexOpensInStoredOrder)
     writeBytes(table, tableBytes);
 
     TDbf ds("Dbfinfos");
-    ds.setFilePath(dir.path());
-    ds.setTableName("infos.dbf");
-    ds.open();
+    openTable(ds, dir, "infos.dbf");
     std::vector<std::string> titles;
     for (ds.first(); !ds.eof(); ds.next())
         titles.push_back(ds.fieldByName("TITRE").asString());

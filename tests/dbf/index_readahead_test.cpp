@@ -25,9 +25,7 @@ struct Walker
 {
     explicit Walker(const TempDir &dir)
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
+        openTable(ds, dir, "infos.dbf");
     }
     std::string title() { return ds.fieldByName("TITRE").asString(); }
     std::string categ() { return ds.fieldByName("CATEG").asString(); }

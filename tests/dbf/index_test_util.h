@@ -84,37 +84,6 @@ inline void makeInfosTable(const TempDir &dir)
     writeBytes(table, bytes);
 }
 
-// infos.dbf opened through the dataset, as the program opens it.
-struct InfosDataset
-{
-    explicit InfosDataset(const TempDir &dir)
-    {
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
-    }
-    void post(const std::vector<std::string> &titles, bool batch)
-    {
-        if (batch)
-            ds.beginBatch();
-        for (const std::string &t : titles) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(t);
-            ds.post();
-        }
-        if (batch)
-            ds.endBatch();
-    }
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(ds.fieldByName("TITRE").asString());
-        return titles;
-    }
-    TDbf ds{"Dbfinfos"};
-};
-
 // infos.dbf (dBase IV) with these titles in stored order, each sheet's memo "{\rtf1 <title>}"
 // when withMemos; titles starting with "*" are stored deleted. With a tag name, infos.mdx holds
 // that one tag on TITRE, descending, built over the records as they are, and byte 28 announces it.
@@ -126,9 +95,7 @@ inline void makeInfos(const TempDir &dir, const std::vector<std::string> &titles
     createDbfTable(table, 0x8B, languageDriver, infosSchema());
     {
         TDbf ds("Dbfinfos");
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        ds.open();
+        openTable(ds, dir, "infos.dbf");
         for (const std::string &title : titles) {
             const std::string stored = title[0] == '*' ? title.substr(1) : title;
             ds.insert();
@@ -156,14 +123,16 @@ inline void makeInfos(const TempDir &dir, const std::vector<std::string> &titles
     writeBytes(table, bytes);
 }
 
-// Dbfinfos as the main window sets it up: the TITRE definition, no index name.
+// Dbfinfos as the main window sets it up: the TITRE definition, no index name; without
+// titleIndex, with no definition, as the table file alone announces its index.
 struct Infos
 {
-    explicit Infos(const TempDir &dir)
+    explicit Infos(const TempDir &dir, bool titleIndex = true)
     {
         ds.setFilePath(dir.path());
         ds.setTableName("infos.dbf");
-        ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
+        if (titleIndex)
+            ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
         ds.open();
     }
 
@@ -182,7 +151,22 @@ struct Infos
         ds.post();
     }
 
+    void post(const std::vector<std::string> &titles, bool batch)
+    {
+        if (batch)
+            ds.beginBatch();
+        for (const std::string &title : titles)
+            add(title);
+        if (batch)
+            ds.endBatch();
+    }
+
     TDbf ds{"Dbfinfos"};
+};
+
+struct InfosDataset : Infos
+{
+    explicit InfosDataset(const TempDir &dir) : Infos(dir, false) {}
 };
 
 } // namespace indextest

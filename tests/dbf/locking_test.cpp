@@ -47,9 +47,7 @@ struct LockingTest : ::testing::Test
 
     void openTable(TDbf &ds)
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName("memo.dbf");
-        ds.open();
+        ::openTable(ds, dir, "memo.dbf");
     }
 };
 

@@ -23,9 +23,7 @@ struct Table
 {
     explicit Table(const TempDir &dir, const std::string &name = "memo.dbf")
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName(name);
-        ds.open();
+        openTable(ds, dir, name);
     }
     void append(const std::string &title, const std::string &memo = {})
     {

@@ -68,9 +68,7 @@ TEST_F(ShippedDataTest, EmptyTablesHaveTheirSchemas)
 TEST_F(ShippedDataTest, RecordsWrittenByTheEngineReadBackElsewhere)
 {
     TDbf infos("Dbfinfos");
-    infos.setFilePath(dir.path());
-    infos.setTableName("infos.dbf");
-    infos.open();
+    openTable(infos, dir, "infos.dbf");
     const std::string longText = "{\\rtf1\\ansi " + std::string(700, 'x') + "}";
     const std::vector<std::array<std::string, 3>> rows = {
         {"Maison", "Noël à Évian", "{\\rtf1 été}"}, {"Travail", "Réunion", longText},

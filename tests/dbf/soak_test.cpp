@@ -20,9 +20,7 @@ class Worker
 public:
     Worker(const TempDir &dir, int process) : m_process(process), m_random(1234 + process)
     {
-        m_ds.setFilePath(dir.path());
-        m_ds.setTableName("memo.dbf");
-        m_ds.open();
+        openTable(m_ds, dir, "memo.dbf");
     }
 
     // Runs `ops` operations and returns what the table must hold of this process: id -> version,

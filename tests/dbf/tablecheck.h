@@ -53,9 +53,7 @@ inline std::map<std::string, Found> liveRecords(const TempDir &dir)
 {
     std::map<std::string, Found> found;
     TDbf ds("Dbfmemo");
-    ds.setFilePath(dir.path());
-    ds.setTableName("memo.dbf");
-    ds.open();
+    openTable(ds, dir, "memo.dbf");
     for (ds.first(); !ds.eof(); ds.next()) {
         const std::string title = ds.fieldByName("TITRE").asString();
         const std::size_t hash = title.find('#');

@@ -199,6 +199,9 @@ TEST(RxDBRichEdit, AMemoTheFileGivesOnlyInPartIsShownWithANotice)
     table.dataset->next();
     EXPECT_TRUE(noticeShown());
     EXPECT_TRUE(view.editor->toPlainText().startsWith(QStringLiteral("xxx")));
+    const QRect notice = view.editor->partialMemoNotice()->geometry();
+    EXPECT_GE(view.editor->viewport()->geometry().top(), notice.bottom()) << "the notice hides the first line";
     table.dataset->prior();
     EXPECT_FALSE(noticeShown());
+    EXPECT_EQ(view.editor->viewport()->geometry().top(), 0);
 }

@@ -34,6 +34,13 @@ std::string editorMemo()
     return RtfWriter::write(&doc).toStdString();
 }
 
+// Groups nested deeper than either pass keeps, with a destination and fallback text among them.
+std::string deeplyNested()
+{
+    const std::string open(300, '{'), close(300, '}');
+    return "{\\rtf1 a" + open + "deep{\\*\\unknown x}\\uc1\\u233?\\par" + close + "after}";
+}
+
 } // namespace
 
 class RtfPlainTextSame : public ::testing::TestWithParam<std::string>
@@ -52,7 +59,7 @@ TEST_P(RtfPlainTextSame, GivesTheDocumentsPlainText)
 INSTANTIATE_TEST_SUITE_P(
     Memos, RtfPlainTextSame,
     ::testing::Values(
-        editorMemo(),
+        editorMemo(), deeplyNested(),
         std::string("{\\rtf1\\ansi\\ansicpg1250\\deff0{\\fonttbl{\\f0\\fcharset238 Arial;}"
                    "{\\f1\\fcharset0 Times;}}\\f0 \\'9a\\'e8\\'ed {\\f1 \\'e9t\\'e9}\\par}"),
         std::string("{\\rtf1\\ansi{\\fonttbl{\\f0\\cpg1251 X;}}\\f0\\'c4\\'e0 \\plain\\'e9}"),

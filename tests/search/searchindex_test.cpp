@@ -1,6 +1,7 @@
 #include "searchindex.h"
 #include "searchtestutil.h"
 #include "textfold.h"
+#include "wordtable.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -120,6 +121,31 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"jeudi",
                   {{SearchIndex::Notes, 1}, {SearchIndex::Notes, 3}, {SearchIndex::Sheets, 1},
                    {SearchIndex::Cards, 1}}}));                         // notes, sheets, cards
+
+// A word is numbered once wherever it stands: in the middle of a record's text, at its very end
+// (where fewer than eight bytes follow it), or added on its own.
+TEST(WordNumbering, EachWordIsKeptOnceWhereverItStands)
+{
+    WordTable table;
+    std::vector<std::string> words;
+    std::string text;
+    for (int length = 1; length <= 20; ++length)
+        words.push_back(std::string(static_cast<std::size_t>(length), static_cast<char>('a' + length)));
+    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij"}) // one beginning
+        words.push_back(sharing);
+    for (const std::string &word : words)
+        text += word + ' ';
+    std::vector<std::uint32_t> first;
+    table.addText(text, first);
+    ASSERT_EQ(first.size(), words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::vector<std::uint32_t> alone;
+        table.addText(words[i], alone); // the word ends the text
+        EXPECT_EQ(alone, std::vector<std::uint32_t>{first[i]}) << words[i];
+        EXPECT_EQ(table.add(words[i]), first[i]) << words[i];
+    }
+    EXPECT_EQ(table.size(), words.size());
+}
 
 TEST(TextFolding, DropsCaseAndAccentsAndKeepsWordsApart)
 {
