@@ -13,6 +13,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -638,8 +639,14 @@ void TDbfFile::writeCount(std::uint32_t count)
 // behind the records (corrected at the next open), never one ahead of them. The count is what the
 // file holds once ours is in: at least our slot, never past the end of the file. A slot below ours
 // that another appender still holds is counted with it; its own update finds the count in place.
+// Without indexes the header lock stays from the choice of the slot to the count: the record is
+// two writes, and no appender of ours comes in between, so a slot that ended the file is the
+// count. An index's update may wait for other processes; others must not wait for it.
 std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
 {
+    std::optional<HeaderLock> throughout;
+    if (m_indexes.empty())
+        throughout.emplace(*this);
     const std::uint32_t n = lockNewSlot();
     const bool atEnd = m_slotAtEnd;
     struct RecordLock
@@ -668,7 +675,7 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         return n;
     }
     HeaderLock lock(*this);
-    const std::uint32_t count = std::max(n, freshUnitCount());
+    const std::uint32_t count = throughout && atEnd ? n : std::max(n, freshUnitCount());
     m_knownEnd = std::max(m_knownEnd, count);
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);

@@ -115,8 +115,6 @@ std::uint32_t TDbtFile::allocate(std::uint32_t blocks)
         m_batchAppended = true;
         return start;
     }
-    if (shared())
-        readHeader(); // another program may have appended since we last looked
     // The file's end decides where a memo goes: a header that lags behind it would make us write
     // over memos that are there, one that runs ahead of it (blanks, say) would place the memo
     // gigabytes into the file.
@@ -162,7 +160,9 @@ std::uint32_t TDbtFile::write(const std::string &bytes)
     } unlock{this};
     const std::uint32_t start = allocate(static_cast<std::uint32_t>(blocks));
     writeAt(static_cast<std::uint64_t>(start) * B, run.data(), run.size());
-    writeHeader();
+    // Only the next free block: the rest of the header stays as the file has it, so it needs no
+    // reading first.
+    writeHeaderBytes(0, 4);
     return start;
 }
 
@@ -172,7 +172,11 @@ void TDbtFile::beginBatch()
         return;
     if (!lockUnit(0, true))
         throw EDbfError("Cannot lock memo file \"" + path() + "\".");
-    allocate(0); // the header as it is now, moved past memos it does not count
+    // The batch writes the whole header at its end: as it is now, moved past memos it does not
+    // count.
+    if (shared())
+        readHeader();
+    allocate(0);
     m_inBatch = true;
     m_batchAppended = false;
 }

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -124,6 +122,9 @@ std::optional<IndexCollation> IndexCollation::forLanguageDriver(std::uint8_t lan
         const std::u16string out = page->decode(&in, 1);
         result.m_table[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
     }
+    result.m_asciiAsIs = true;
+    for (int byte = 1; byte < 0x80; ++byte)
+        result.m_asciiAsIs = result.m_asciiAsIs && result.m_table[byte] == static_cast<char16_t>(byte);
     return result;
 }
 
@@ -145,12 +146,45 @@ std::size_t IndexCollation::decode(const std::uint8_t *key, std::size_t length, 
 
 namespace {
 
-// Enough for the branch pages of a large tree and the leaves an import is busy with; a small
-// table never needs that many, so the table grows as keys miss it.
-constexpr std::size_t kFirstSlots = 512;
-constexpr std::size_t kMaxSlots = 16384;
+// Keys are at most 100 bytes; only the first 128 reach the collator, and a byte never decodes to
+// more than two UTF-16 units.
+constexpr std::size_t kDecodedBytes = 128;
+constexpr std::size_t kDecodedUnits = 2 * kDecodedBytes + 2;
 
 } // namespace
+
+// The collator compares the two texts directly: it stops at the first difference that decides,
+// where a sort key would weigh every character of both keys, the padding included, on every
+// level. Its order is the order of its sort keys.
+int IndexCollation::collate(const char16_t *a, std::size_t aLength, const char16_t *b,
+                            std::size_t bLength) const
+{
+    const UCollationResult order =
+        ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar *>(a), static_cast<int32_t>(aLength),
+                     reinterpret_cast<const UChar *>(b), static_cast<int32_t>(bLength));
+    return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+}
+
+std::optional<std::size_t> IndexCollation::asciiLength(const std::uint8_t *key, std::size_t length) const
+{
+    if (!m_asciiAsIs)
+        return std::nullopt;
+    const void *nul = std::memchr(key, 0, length);
+    const std::size_t used = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(nul) - key) : length;
+    // Eight bytes at a time: a key is searched against on every step of a descent.
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= used; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, key + i, 8);
+        high |= word;
+    }
+    for (; i < used; ++i)
+        high |= key[i];
+    if ((high & 0x8080808080808080ull) != 0)
+        return std::nullopt;
+    return used;
+}
 
 int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const
 {
@@ -163,53 +197,58 @@ int IndexCollation::compare(const std::uint8_t *a, const std::uint8_t *b, std::s
         }
         return 0;
     }
-    // The second look-up may take the first one's slot.
-    m_left.assign(sortKey(a, length));
-    return -compareToSortKey(b, length, m_left);
-}
-
-int IndexCollation::compareToSortKey(const std::uint8_t *a, std::size_t length, std::string_view b) const
-{
-    // Byte order of the sort keys is the collator's order of the keys.
-    const int order = sortKey(a, length).compare(b);
-    return order < 0 ? -1 : order > 0 ? 1 : 0;
-}
-
-std::string_view IndexCollation::sortKey(const std::uint8_t *key, std::size_t length) const
-{
-    // Only the first bytes reach the collator (makeSortKey).
-    length = std::min(length, sizeof Slot::key);
-    if (m_slots.empty() || (m_misses > 2 * m_slots.size() && m_slots.size() < kMaxSlots)) {
-        // Callers hold copies of earlier results, never references, so the slots may go.
-        m_slots = std::vector<Slot>(m_slots.empty() ? kFirstSlots : 2 * m_slots.size());
-        m_misses = 0;
+    length = std::min(length, kDecodedBytes);
+    const std::optional<std::size_t> left = asciiLength(a, length);
+    const std::optional<std::size_t> right = left ? asciiLength(b, length) : std::nullopt;
+    if (right) {
+        if (const std::optional<int> order = collateAscii(a, *left, b, *right))
+            return *order;
     }
-    const std::string_view bytes(reinterpret_cast<const char *>(key), length);
-    Slot &slot = m_slots[std::hash<std::string_view>{}(bytes) & (m_slots.size() - 1)];
-    if (slot.length == length && std::memcmp(slot.key, key, length) == 0)
-        return slot.sortKey;
-    ++m_misses;
-    makeSortKey(key, length, slot.sortKey);
-    std::memcpy(slot.key, key, length);
-    slot.length = static_cast<std::uint8_t>(length);
-    return slot.sortKey;
+    char16_t leftText[kDecodedUnits];
+    char16_t rightText[kDecodedUnits];
+    const std::size_t leftLength = decode(a, length, leftText);
+    return collate(leftText, leftLength, rightText, decode(b, length, rightText));
 }
 
-void IndexCollation::makeSortKey(const std::uint8_t *key, std::size_t length, std::string &out) const
+// ASCII text is the same text in UTF-8, which the collator reads as it stands: most keys need no
+// decoding at all.
+std::optional<int> IndexCollation::collateAscii(const std::uint8_t *a, std::size_t aLength, const std::uint8_t *b,
+                                                std::size_t bLength) const
 {
-    // Keys are at most 100 bytes; a byte never decodes to more than two UTF-16 units.
-    char16_t text[2 * 128 + 2];
-    const std::size_t textLength = decode(key, length < 128 ? length : 128, text);
-    out.resize(64 + 4 * textLength);
-    for (;;) {
-        const int32_t need = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar *>(text),
-                                             static_cast<int32_t>(textLength),
-                                             reinterpret_cast<uint8_t *>(out.data()),
-                                             static_cast<int32_t>(out.size()));
-        if (need <= static_cast<int32_t>(out.size())) {
-            out.resize(need > 0 ? static_cast<std::size_t>(need) : 0);
-            return;
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult order =
+        ucol_strcollUTF8(m_collator.get(), reinterpret_cast<const char *>(a), static_cast<int32_t>(aLength),
+                         reinterpret_cast<const char *>(b), static_cast<int32_t>(bLength), &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
+}
+
+void IndexCollation::prepare(const std::uint8_t *key, std::size_t length, Probe &out) const
+{
+    length = std::min(length, kDecodedBytes);
+    out.bytes.assign(reinterpret_cast<const char *>(key), length);
+    const std::optional<std::size_t> ascii = asciiLength(key, length);
+    out.isAscii = ascii.has_value();
+    out.asciiLength = ascii.value_or(0);
+    out.decoded = false;
+}
+
+int IndexCollation::compareToProbe(const std::uint8_t *a, std::size_t length, const Probe &b) const
+{
+    length = std::min(length, kDecodedBytes);
+    if (b.isAscii) {
+        if (const std::optional<std::size_t> ascii = asciiLength(a, length)) {
+            const auto *probe = reinterpret_cast<const std::uint8_t *>(b.bytes.data());
+            if (const std::optional<int> order = collateAscii(a, *ascii, probe, b.asciiLength))
+                return *order;
         }
-        out.resize(static_cast<std::size_t>(need));
     }
+    if (!b.decoded) {
+        b.text.resize(kDecodedUnits);
+        b.text.resize(decode(reinterpret_cast<const std::uint8_t *>(b.bytes.data()), b.bytes.size(), b.text.data()));
+        b.decoded = true;
+    }
+    char16_t text[kDecodedUnits];
+    return collate(text, decode(a, length, text), b.text.data(), b.text.size());
 }

@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class IndexCollation
 {
@@ -44,29 +43,30 @@ public:
     // <0, 0, >0 as a orders before, with or after b; both are `length` bytes long.
     int compare(const std::uint8_t *a, const std::uint8_t *b, std::size_t length) const;
 
-    // Locale rule only: the collator's sort key of a key, valid until the next call of this or
-    // compare. A search takes its probe's sort key once and compares it with compareToSortKey.
-    std::string_view sortKey(const std::uint8_t *key, std::size_t length) const;
-    // <0, 0, >0 as key a orders before, with or after the key whose sort key is `b`.
-    int compareToSortKey(const std::uint8_t *a, std::size_t length, std::string_view b) const;
+    // Locale rule only: a key made ready to be compared with many others (a search's probe).
+    struct Probe
+    {
+        std::string bytes;           // the key (its first 128 bytes)
+        std::size_t asciiLength = 0; // up to the first NUL, when those bytes are ASCII
+        bool isAscii = false;
+        mutable bool decoded = false;
+        mutable std::u16string text; // as the collator reads it, decoded when first needed
+    };
+    void prepare(const std::uint8_t *key, std::size_t length, Probe &out) const;
+    // <0, 0, >0 as key a orders before, with or after the prepared key b.
+    int compareToProbe(const std::uint8_t *a, std::size_t length, const Probe &b) const;
 
 private:
     std::size_t decode(const std::uint8_t *key, std::size_t length, char16_t *out) const;
-    void makeSortKey(const std::uint8_t *key, std::size_t length, std::string &out) const;
+    int collate(const char16_t *a, std::size_t aLength, const char16_t *b, std::size_t bLength) const;
+    // Two ASCII texts as UTF-8; nothing when the collator fails.
+    std::optional<int> collateAscii(const std::uint8_t *a, std::size_t aLength, const std::uint8_t *b,
+                                    std::size_t bLength) const;
+    // The length up to the first NUL when the bytes read the same as ASCII text, else nothing.
+    std::optional<std::size_t> asciiLength(const std::uint8_t *key, std::size_t length) const;
 
     TCollatorHandle m_collator;
     std::unique_ptr<TIcuCodePage> m_page; // multi-byte code pages only
     std::unique_ptr<char16_t[]> m_table;  // single-byte code pages: byte -> UTF-16 unit
-    // Sort keys of the keys met lately, one per slot chosen by the key's hash: a search compares
-    // one key with many, the same pages are searched again and again, and a hit costs a hash and
-    // a memcmp, never an allocation.
-    struct Slot
-    {
-        std::uint8_t length = 0xFF; // 0xFF: empty
-        std::uint8_t key[128];
-        std::string sortKey;
-    };
-    mutable std::vector<Slot> m_slots; // a power of two of them
-    mutable std::size_t m_misses = 0;
-    mutable std::string m_left; // compare's first sort key, while the second is looked up
+    bool m_asciiAsIs = false;             // bytes below 0x80 decode to themselves
 };

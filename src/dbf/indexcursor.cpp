@@ -43,13 +43,11 @@ bool TIndexCursor::move(bool forward)
     if (m_where != Where::At) {
         dropReadAhead();
         const bool found = m_index.seekEdge(m_tag, forward ? TIndexFile::Edge::First : TIndexFile::Edge::Last,
-                                            m_position.path);
+                                            m_position);
         if (!found) {
             m_where = forward ? Where::AfterLast : Where::BeforeFirst;
             return false;
         }
-        m_position.recNo = m_index.entryAt(m_tag, m_position.path, &m_position.key);
-        m_position.onEntry = true;
         m_where = Where::At;
         return true;
     }
@@ -233,12 +231,10 @@ void TIndexCursor::setSequentialRecNo(std::uint32_t n)
         m_where = Where::BeforeFirst;
         return;
     }
-    if (!m_index.seekOrdinal(m_tag, n, m_position.path)) {
+    if (!m_index.seekOrdinal(m_tag, n, m_position)) {
         m_where = Where::AfterLast;
         return;
     }
-    m_position.recNo = m_index.entryAt(m_tag, m_position.path, &m_position.key);
-    m_position.onEntry = true;
     m_where = Where::At;
 }
 

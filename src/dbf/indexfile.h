@@ -219,6 +219,9 @@ public:
     enum class Edge { First, Last };
     // Positions on the first or last entry of the tag; false when the tag is empty.
     bool seekEdge(int tag, Edge edge, TIndexPath &path);
+    // As seekEdge, and reads the entry under the same lock: between two locks another process
+    // may take that entry away.
+    bool seekEdge(int tag, Edge edge, TIndexPosition &pos);
     // Positions on the first entry not smaller than key in the tag's order; with a record number,
     // on that entry among the equal keys. Returns true when an entry was found: the exact entry
     // with recNo, or (without recNo) any entry; path then points at it. Otherwise path points
@@ -228,7 +231,8 @@ public:
     bool step(int tag, TIndexPath &path, bool forward);
     // True when path still points at an entry holding (key, recNo): nobody moved it.
     bool stillAt(int tag, const TIndexPath &path, const std::uint8_t *key, std::uint32_t recNo);
-    // The entry at path (which must point at one): its record number and key.
+    // The entry at path (which must point at one): its record number and key. A path taken under
+    // an earlier lock may have been moved since: use the position forms of the seeks instead.
     std::uint32_t entryAt(int tag, const TIndexPath &path, std::vector<std::uint8_t> *key = nullptr);
     // Finds (key, recNo) and stands there; false when the tag has no such entry (pos is then the
     // place where it would be).
@@ -250,6 +254,7 @@ public:
     // 1-based place of the entry at path in the tag's order, and the path of the n-th entry.
     std::uint32_t ordinalOf(int tag, const TIndexPath &path);
     bool seekOrdinal(int tag, std::uint32_t n, TIndexPath &path);
+    bool seekOrdinal(int tag, std::uint32_t n, TIndexPosition &pos);
 
     // Holds the lock until endBatch; changed pages are written at endBatch (also when it throws,
     // as far as they can be). Nested calls count.
@@ -321,8 +326,10 @@ private:
     [[noreturn]] void damaged(std::uint32_t block, const std::string &what) const;
 
     // Tree work (indextree.cpp).
+    // The probe is the key prepared once for the whole descent (locale rule).
     std::uint32_t searchPage(const TIndexTag &tag, const TMdxPage &page, const std::uint8_t *key,
-                             bool after) const;
+                             const IndexCollation::Probe &probe, bool after) const;
+    void prepareSearch(const TIndexTag &tag, const std::uint8_t *key);
     void descendToEdge(const TIndexTag &tag, TIndexPath &path, bool last);
     enum class Move { Moved, End, Stale };
     Move forwardFrom(const TIndexTag &tag, TIndexPath &path);
@@ -351,7 +358,7 @@ private:
     mutable std::unordered_map<std::uint32_t, TMdxPage> m_pageCache;
     mutable std::optional<TMdxPage> m_uncached; // the page read last without the lock
     TIndexPath m_probe;                         // scratch of the steps
-    mutable std::string m_probeSortKey;         // scratch of searchPage
+    IndexCollation::Probe m_searchProbe;        // the key a search descends with
     std::vector<std::uint8_t> m_seenBlock0;
     std::vector<std::uint8_t> m_block0Scratch; // validateCache's read
     bool m_bumped = false; // the counter moved under the current lock

@@ -33,21 +33,24 @@ void TIndexFile::refreshRoot(TIndexTag &tag)
     tag.rootBlock = readLE32(header.data() + kTagRoot);
 }
 
+void TIndexFile::prepareSearch(const TIndexTag &tag, const std::uint8_t *key)
+{
+    if (!m_collation.isBinary())
+        m_collation.prepare(key, tag.keyLength, m_searchProbe);
+}
+
 // First entry whose key is not smaller than `key` (after = false) or greater than it (after =
 // true); keyCount() when there is none.
 std::uint32_t TIndexFile::searchPage(const TIndexTag &tag, const TMdxPage &page, const std::uint8_t *key,
-                                     bool after) const
+                                     const IndexCollation::Probe &probe, bool after) const
 {
     std::uint32_t low = 0;
     std::uint32_t high = page.keyCount();
-    // The probe's sort key once, not once per comparison.
     const bool binary = m_collation.isBinary();
-    if (!binary)
-        m_probeSortKey.assign(m_collation.sortKey(key, tag.keyLength));
     while (low < high) {
         const std::uint32_t mid = low + (high - low) / 2;
         int order = binary ? compareKeys(tag, page.key(mid), key)
-                           : m_collation.compareToSortKey(page.key(mid), tag.keyLength, m_probeSortKey);
+                           : m_collation.compareToProbe(page.key(mid), tag.keyLength, probe);
         if (!binary && tag.descending())
             order = -order;
         if (order < 0 || (after && order == 0))
@@ -169,12 +172,13 @@ bool TIndexFile::seek(int tagIndex, const std::uint8_t *key, std::optional<std::
     TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     refreshRoot(tag);
     path.clear();
+    prepareSearch(tag, key);
     std::uint32_t block = tag.rootBlock;
     for (;;) {
         if (path.size() >= kMaxDepth || onPath(path, block))
             damaged(block, "the pages of the tree form a cycle");
         const TMdxPage &p = page(tag, block);
-        const std::uint32_t index = searchPage(tag, p, key, false);
+        const std::uint32_t index = searchPage(tag, p, key, m_searchProbe, false);
         path.push_back({block, index});
         if (!p.isBranch())
             break;
@@ -252,8 +256,27 @@ bool TIndexFile::stillAt(int tagIndex, const TIndexPath &path, const std::uint8_
            std::equal(key, key + tag.keyLength, leaf.key(index));
 }
 
+bool TIndexFile::seekEdge(int tagIndex, Edge edge, TIndexPosition &pos)
+{
+    Lock lock(*this);
+    pos.onEntry = seekEdge(tagIndex, edge, pos.path);
+    if (pos.onEntry)
+        pos.recNo = entryAt(tagIndex, pos.path, &pos.key);
+    return pos.onEntry;
+}
+
+bool TIndexFile::seekOrdinal(int tagIndex, std::uint32_t n, TIndexPosition &pos)
+{
+    Lock lock(*this);
+    pos.onEntry = seekOrdinal(tagIndex, n, pos.path);
+    if (pos.onEntry)
+        pos.recNo = entryAt(tagIndex, pos.path, &pos.key);
+    return pos.onEntry;
+}
+
 std::uint32_t TIndexFile::entryAt(int tagIndex, const TIndexPath &path, std::vector<std::uint8_t> *key)
 {
+    Lock lock(*this);
     const TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     const TMdxPage &leaf = page(tag, path.back().block);
     const std::uint32_t index = path.back().index;

@@ -83,14 +83,17 @@ void TIndexFile::insertUnlocked(int tagIndex, const std::uint8_t *key, std::uint
     TIndexTag &tag = m_tags.at(static_cast<std::size_t>(tagIndex));
     refreshRoot(tag);
     TIndexPath path;
+    path.reserve(8);
+    prepareSearch(tag, key);
     std::uint32_t block = tag.rootBlock;
     std::size_t splits = 0;
     for (;;) {
         if (path.size() >= kMaxDepth || std::any_of(path.begin(), path.end(),
                                                     [block](const TIndexLevel &l) { return l.block == block; }))
             damaged(block, "the pages of the tree form a cycle");
-        TMdxPage page = readPage(tag, block);
-        const std::uint32_t index = searchPage(tag, page, key, true);
+        // Valid until the next page is read or written: only the leaf is copied, to be changed.
+        const TMdxPage &page = this->page(tag, block);
+        const std::uint32_t index = searchPage(tag, page, key, m_searchProbe, true);
         path.push_back({block, index});
         if (page.isFull()) {
             // Top-down: the parent has room, so the split never climbs. Then start again from
@@ -106,10 +109,11 @@ void TIndexFile::insertUnlocked(int tagIndex, const std::uint8_t *key, std::uint
             block = page.number(index);
             continue;
         }
-        page.openGap(index);
-        page.setNumber(index, recNo);
-        page.setKey(index, key, tag.keyLength);
-        writePage(page);
+        TMdxPage leaf = page;
+        leaf.openGap(index);
+        leaf.setNumber(index, recNo);
+        leaf.setKey(index, key, tag.keyLength);
+        writePage(leaf);
         m_lastTag = tagIndex;
         m_lastInserted.path = path;
         m_lastInserted.key.assign(key, key + tag.keyLength);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <csignal>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -184,4 +185,54 @@ TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
         if (mine.live.count(recNo))
             ours.push_back(recNo);
     EXPECT_EQ(mine.order(), ours);
+}
+
+// The first and the last key are found and read under one lock: another process that takes the
+// edge keys away in between must not make the walk's start look like a damaged page.
+TEST(IndexModel, TheEdgesOfTheTagAreFoundWhileAnotherProcessTakesThemAway)
+{
+    TempDir dir;
+    makeInfosTable(dir);
+    {
+        InfosDataset data(dir);
+        data.post({"M1", "M2", "M3"}, false);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int code = 0;
+        try {
+            InfosDataset data(dir);
+            for (int i = 0; i < 4000; ++i) {
+                for (const char *edge : {"Z", "A"}) {
+                    data.post({edge}, false); // stands on it: a tag-walked table follows the post
+                    data.ds.deleteRecord();
+                }
+            }
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "child: %s\n", error.what());
+            code = 1;
+        }
+        _exit(code);
+    }
+    InfosDataset data(dir);
+    int status = 0;
+    std::string failure;
+    for (int rounds = 0; waitpid(child, &status, WNOHANG) == 0; ++rounds) {
+        try {
+            data.ds.first();
+            data.ds.last();
+        } catch (const std::exception &error) {
+            failure = error.what();
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+    }
+    EXPECT_EQ("", failure);
+    ASSERT_TRUE(failure.empty() || WIFSIGNALED(status));
+    if (failure.empty()) {
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process failed";
+        EXPECT_EQ((std::vector<std::string>{"M3", "M2", "M1"}), data.walk());
+    }
 }
