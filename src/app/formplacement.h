@@ -48,11 +48,9 @@ public:
     int Version() const { return m_version; }
 
     // Whether a stored position is applied; true on X11 only.
-    bool restoresPosition() const { return m_restoresPosition; }
     void setRestoresPosition(bool on) { m_restoresPosition = on; }
 
     // Whether save() writes; off over a data folder opened read-only, where nothing is written.
-    bool savesPlacement() const { return m_savesPlacement; }
     void setSavesPlacement(bool on) { m_savesPlacement = on; }
 
     // Reads the placement back onto the window (see above); restored() is true afterwards.

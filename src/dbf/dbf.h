@@ -80,7 +80,6 @@ public:
     char typeLetter() const { return m_letter; }
     TFieldType dataType() const { return m_type; }
     int size() const { return m_size; }          // width in the record
-    int precision() const { return m_decimals; } // decimal count
     int index() const { return m_index; }        // position among the fields, from 0
     bool isBlob() const;                         // M, B, G
 

@@ -44,7 +44,6 @@ public:
     // post, and nothing is stored.
     static constexpr qint64 MemoFileLimit = qint64(TDbtFile::kMaxMemoBytes);
     void setMaxMemoBytes(qint64 bytes) { m_maxMemoBytes = bytes; }
-    qint64 maxMemoBytes() const { return m_maxMemoBytes; }
 
     static constexpr const char *LoadErrorText = "Erreur au chargement de flux";
     static constexpr const char *SaveErrorText = "Erreur à l'enregistrement de flux";
