@@ -138,12 +138,18 @@ QFont TScrollingLabel::stripFont() const
     return font;
 }
 
+// Only marks it: the dialog sets caption, colours and font one after another as it is made, long
+// before it shows, and each drawing of the strip would be thrown away by the next.
 void TScrollingLabel::buildStrip()
 {
     m_stale = true;
-    if (m_offset > stripLength())
-        m_offset = 0;
     update();
+}
+
+int TScrollingLabel::offset() const
+{
+    ensureStrip();
+    return m_offset;
 }
 
 void TScrollingLabel::ensureStrip() const
@@ -165,7 +171,10 @@ void TScrollingLabel::ensureStrip() const
 
     const int stripWidth = metrics.horizontalAdvance(padded);
     const int stripHeight = metrics.height();
-    if (stripWidth <= 0 || stripHeight <= 0) {
+    const bool empty = stripWidth <= 0 || stripHeight <= 0;
+    if (m_offset > (empty ? 0 : stripWidth))
+        m_offset = 0;
+    if (empty) {
         m_strip = QImage();
         return;
     }

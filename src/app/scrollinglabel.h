@@ -64,7 +64,7 @@ public:
     void setScreenMode(ScreenMode mode);
 
     // Offset above the strip length becomes 0, a negative one the strip length.
-    int offset() const { return m_offset; }
+    int offset() const;
     void setOffset(int offset);
     bool scroll() const { return m_scroll; }
     // Whether the timer runs now: Scroll on and the label on screen.
@@ -114,7 +114,7 @@ private:
     int m_textSize = 10;
     TextStyles m_textStyle;
     ScreenMode m_screenMode = Normal;
-    int m_offset = 0;
+    mutable int m_offset = 0; // brought back to 0 when a new strip is shorter
     int m_interval = 50;
     int m_step = 2;
     bool m_goAndBack = false;

@@ -202,8 +202,12 @@ void SearchIndex::prepare()
     const unsigned threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
     try {
         build->thread = std::thread([this, tables = &build->tables, threads] {
-            *tables = makeTables(); // their code pages' converters are opened here too
-            SearchIndex::build(*tables, threads);
+            try {
+                *tables = makeTables(); // their code pages' converters are opened here too
+                SearchIndex::build(*tables, threads);
+            } catch (...) {
+                *tables = {}; // the first search builds it again, where its error can be shown
+            }
             QMetaObject::invokeMethod(this, &SearchIndex::adoptBuild, Qt::QueuedConnection);
         });
     } catch (const std::system_error &) {
