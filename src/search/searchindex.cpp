@@ -34,16 +34,7 @@ TableLayout layoutOf(SearchIndex::Table table)
 
 std::vector<std::string> queryWords(const QString &query)
 {
-    std::vector<std::string> words;
-    const std::string folded = TextFold::fold(query);
-    std::size_t at = 0;
-    while (at < folded.size()) {
-        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
-        if (blank > at)
-            words.push_back(folded.substr(at, blank - at));
-        at = blank + 1;
-    }
-    return words;
+    return TextFold::splitWords(TextFold::fold(query));
 }
 
 // The first place at or after `from` where a word of `folded` begins with `word`.

@@ -7,6 +7,7 @@
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <mutex>
@@ -243,6 +244,19 @@ void appendFoldedUtf8(std::string_view text, std::string &out)
             out.append(entry.bytes, entry.length);
         }
     }
+}
+
+std::vector<std::string> splitWords(const std::string &folded)
+{
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < folded.size()) {
+        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
+        if (blank > at)
+            words.push_back(folded.substr(at, blank - at));
+        at = blank + 1;
+    }
+    return words;
 }
 
 } // namespace TextFold

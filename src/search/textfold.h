@@ -28,6 +28,9 @@ void appendFolded(QStringView text, std::string &out);
 // folds as an unknown character would, to a blank.
 void appendFoldedUtf8(std::string_view text, std::string &out);
 
+// The words of folded text: its runs between blanks.
+std::vector<std::string> splitWords(const std::string &folded);
+
 // True when folded byte `b` can be part of a word.
 inline bool isWordByte(unsigned char b)
 {
