@@ -29,6 +29,7 @@ public:
         createDbfTable(path() + m_file, 0x8B, 0x57, fields, 512);
     }
     std::string path() const { return m_dir.path().toStdString() + "/"; }
+    QString qpath() const { return m_dir.path() + QLatin1Char('/'); }
 
     std::unique_ptr<TDbf> open() const
     {

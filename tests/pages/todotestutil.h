@@ -4,12 +4,10 @@
 
 #include "application.h"
 #include "dbf.h"
-#include "dbffile.h"
+#include "recordpagetestutil.h"
 
 #include <QStringList>
-#include <QTemporaryDir>
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,41 +15,18 @@
 namespace todotest {
 
 // A data folder holding an empty memo.dbf / memo.dbt as the program ships them.
-class MemoFolder
+struct MemoFolder : recordtest::TableFolder
 {
-public:
-    MemoFolder()
-    {
-        createDbfTable(path() + "memo.dbf", 0x8B, 0x57, {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}},
-                       512);
-    }
-    std::string path() const { return m_dir.path().toStdString() + "/"; }
-    QString qpath() const { return m_dir.path() + QLatin1Char('/'); }
-
-    // An open dataset on the table, named as the main window names it.
-    std::unique_ptr<TDbf> open() const
-    {
-        auto dataset = std::make_unique<TDbf>("Dbfmemo");
-        dataset->setFilePath(path());
-        dataset->setTableName("memo.dbf");
-        dataset->open();
-        return dataset;
-    }
+    MemoFolder() : TableFolder("memo.dbf", "Dbfmemo", {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}}) {}
 
     // Appends notes with these titles and no text.
     void addNotes(std::initializer_list<const char *> titles) const
     {
-        auto dataset = open();
-        for (const char *title : titles) {
-            dataset->insert();
-            dataset->fieldByName("TITRE").setAsString(title);
-            dataset->post();
-        }
-        dataset->close();
+        std::vector<recordtest::Row> rows;
+        for (const char *title : titles)
+            rows.push_back({title});
+        add(rows);
     }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 // Another copy of the program, in a real child process, editing (and so locking) the first note
