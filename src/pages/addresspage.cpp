@@ -1,15 +1,12 @@
 #include "addresspage.h"
 
-#include "trashwindow.h"
 #include "databinding.h"
 #include "dblineedit.h"
 #include "dbmemo.h"
 #include "dbf.h"
-#include "keyboardcues.h"
 #include "linkopener.h"
 #include "pagewidgets.h"
 #include "readablecolours.h"
-#include "recordactions.h"
 #include "recordbar.h"
 #include "recordlist.h"
 
@@ -64,18 +61,11 @@ QString fieldText(TDbf &table, int index)
 } // namespace
 
 AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *parent)
-    : QWidget(parent), m_table(Dbfadbook), m_askDelete(std::move(askDelete))
+    : TablePage(Dbfadbook, std::move(askDelete), {"PageAdresses", "DataSource3", 3, ToolBar5Layout}, parent)
 {
-    setObjectName(QStringLiteral("PageAdresses"));
-    m_source = new TDataSource(&m_table, this);
-    m_source->setObjectName(QStringLiteral("DataSource3"));
-    m_source->setAutoEdit(true);
     setupRecordBar();
     setupFields();
-    m_actions->attachTo(this);
-    connect(TrashWindow::attach(m_table, TrashWindow::Cards, this, m_recordBar), &TrashWindow::tableChanged,
-            this, &AddressPage::RebuildNameList);
-    travelParts(this, {m_recordBar});
+    finishSetup(TrashWindow::Cards, {m_recordBar}, [this] { RebuildNameList(); });
 
     m_table.AfterScroll = [this](TDbf &table) { DbfadbookAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfadbookBeforeDelete(table); };
@@ -83,20 +73,8 @@ AddressPage::AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *par
     m_table.AfterDelete = [this](TDbf &table) { DbfadbookAfterDelete(table); };
 }
 
-AddressPage::~AddressPage()
-{
-    m_table.AfterScroll = nullptr;
-    m_table.BeforeDelete = nullptr;
-    m_table.AfterPost = nullptr;
-    m_table.AfterDelete = nullptr;
-}
-
 void AddressPage::setupRecordBar()
 {
-    m_actions = new RecordActions(m_table, 3, this);
-    m_recordBar = new RecordBar(*m_actions, ToolBar5Layout, this);
-    m_recordBar->move(0, 0);
-
     const int left = m_recordBar->contentRight() + NameListGap;
     m_names = placeEntryList(m_recordBar, "ComboBox3", {left, 4, 204, 21}, Lime, Maroon, &m_nameEntries);
     // Sorted by name, then first name; the entry reads first name, then name.
@@ -196,12 +174,6 @@ DBLineEdit *AddressPage::fieldEdit(const QString &fieldName) const
     return nullptr;
 }
 
-void AddressPage::postPendingEdit()
-{
-    if (m_table.active())
-        m_table.checkBrowseMode();
-}
-
 const std::vector<int> &AddressPage::entryRecords() const
 {
     return m_nameList->records();
@@ -221,7 +193,7 @@ void AddressPage::DbfadbookAfterScroll(TDbf &table)
 
 void AddressPage::DbfadbookBeforeDelete(TDbf &)
 {
-    confirmDelete(m_askDelete);
+    askDelete();
 }
 
 void AddressPage::DbfadbookAfterDelete(TDbf &)

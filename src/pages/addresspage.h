@@ -11,10 +11,8 @@
 //     page->RebuildNameList();
 #pragma once
 
-#include "deletequestion.h"
 #include "linkopener.h"
-
-#include <QWidget>
+#include "tablepage.h"
 
 #include <vector>
 
@@ -24,20 +22,14 @@ class QComboBox;
 class QLocale;
 class RecordList;
 class QStringListModel;
-class RecordActions;
-class RecordBar;
-class TDataSource;
-class TDbf;
 
-class AddressPage : public QWidget
+class AddressPage : public TablePage
 {
     Q_OBJECT
 public:
     // The table must outlive the page.
     AddressPage(TDbf &Dbfadbook, DeleteQuestion askDelete, QWidget *parent = nullptr);
-    ~AddressPage() override;
 
-    TDbf &table() const { return m_table; }
     TDataSource *DataSource3() const { return m_source; }
     RecordActions *ActionList3() const { return m_actions; } // the record actions with suffix 3
     RecordBar *ToolBar5() const { return m_recordBar; }
@@ -52,10 +44,6 @@ public:
     // What opens the e-mail and web addresses (`ButtonEmail`, `ButtonWeb`, Ctrl+click); tests
     // replace it. Empty: the desktop.
     void setLinkOpener(DesktopOpener opener) { m_linkOpener = std::move(opener); }
-
-    // Ends an edit or insert in progress as a move would: a changed card is posted, an
-    // unchanged one cancelled.
-    void postPendingEdit();
 
     // Rebuilds the name list from the table. A closed table leaves it empty.
     void RebuildNameList();
@@ -73,11 +61,6 @@ private:
     void setupFields();
     void setupLinkButtons();
 
-    TDbf &m_table;
-    DeleteQuestion m_askDelete;
-    TDataSource *m_source = nullptr;
-    RecordActions *m_actions = nullptr;
-    RecordBar *m_recordBar = nullptr;
     QComboBox *m_names = nullptr;
     QStringListModel *m_nameEntries = nullptr;
     RecordList *m_nameList = nullptr;

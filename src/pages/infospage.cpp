@@ -1,15 +1,11 @@
 #include "infospage.h"
 
-#include "trashwindow.h"
-#include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
-#include "formatbar.h"
-#include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
 #include "readablecolours.h"
-#include "recordactions.h"
+#include "formatbar.h"
 #include "recordbar.h"
 #include "rxdbrichedit.h"
 
@@ -46,15 +42,8 @@ struct InfosPage::Lists
 
 InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDelete,
                      QWidget *parent)
-    : QWidget(parent), m_table(Dbfinfos), m_askDelete(std::move(askDelete))
+    : TablePage(Dbfinfos, std::move(askDelete), {"PageInfos", "DataSource2", 2, ToolBar3Layout}, parent)
 {
-    setObjectName(QStringLiteral("PageInfos"));
-    m_source = new TDataSource(&m_table, this);
-    m_source->setObjectName(QStringLiteral("DataSource2"));
-    m_source->setAutoEdit(true);
-    m_actions = new RecordActions(m_table, 2, this);
-    m_recordBar = new RecordBar(*m_actions, ToolBar3Layout, this);
-    m_recordBar->move(0, 0);
     setupFields();
     setupLists();
     setupText(format);
@@ -63,25 +52,12 @@ InfosPage::InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDe
     setTabOrder(m_categories, m_title);
     setTabOrder(m_title, m_titles);
     setTabOrder(m_titles, m_editor);
-    m_actions->attachTo(this);
-    connect(TrashWindow::attach(m_table, TrashWindow::Sheets, this, m_recordBar), &TrashWindow::tableChanged,
-            this, &InfosPage::RebuildInfoLists);
-    travelParts(this, {m_recordBar, m_formatBar});
+    finishSetup(TrashWindow::Sheets, {m_recordBar, m_formatBar}, [this] { RebuildInfoLists(); });
 
     m_table.AfterScroll = [this](TDbf &table) { DbfinfosAfterScroll(table); };
     m_table.BeforeDelete = [this](TDbf &table) { DbfinfosBeforeDelete(table); };
     m_table.AfterPost = [this](TDbf &table) { DbfinfosAfterPost(table); };
     m_table.AfterDelete = [this](TDbf &table) { DbfinfosAfterDelete(table); };
-}
-
-InfosPage::~InfosPage()
-{
-    // The formatting commands may outlive the page; they must not hear the editor dying.
-    m_editor->blockSignals(true);
-    m_table.AfterScroll = nullptr;
-    m_table.BeforeDelete = nullptr;
-    m_table.AfterPost = nullptr;
-    m_table.AfterDelete = nullptr;
 }
 
 void InfosPage::setupFields()
@@ -116,23 +92,8 @@ void InfosPage::setupLists()
 
 void InfosPage::setupText(FormatActions &format)
 {
-    m_formatBar = new FormatBar(2, format, this);
-    m_formatBar->move(89, 92);
-    QLabel *text = placeLabel(this, "Label6", "Information : ", {14, 119});
-    m_editor = new TRxDBRichEdit(this);
-    m_editor->setObjectName(QStringLiteral("editor2"));
-    m_editor->setGeometry(88, 128, 593, 241);
-    m_editor->setDataField(QStringLiteral("INFOS"));
-    m_editor->setDataSource(m_source);
-    format.setEditor(PageMode::InfosEditor, m_editor);
-    text->setBuddy(m_editor);
-    leaveWithCtrlTab(m_editor);
-}
-
-void InfosPage::postPendingEdit()
-{
-    if (m_table.active())
-        m_table.checkBrowseMode();
+    placeEditor(format, 2, {89, 92}, PageMode::InfosEditor, "editor2", {88, 128, 593, 241}, "INFOS");
+    placeLabel(this, "Label6", "Information : ", {14, 119})->setBuddy(m_editor);
 }
 
 // Its text as the language file last gave it ("items[0]"), which a rebuild keeps.
@@ -264,7 +225,7 @@ void InfosPage::DbfinfosAfterScroll(TDbf &table)
 
 void InfosPage::DbfinfosBeforeDelete(TDbf &)
 {
-    confirmDelete(m_askDelete);
+    askDelete();
 }
 
 void InfosPage::DbfinfosAfterPost(TDbf &)

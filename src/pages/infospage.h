@@ -14,26 +14,18 @@
 //     page->RebuildInfoLists();
 #pragma once
 
-#include "deletequestion.h"
+#include "tablepage.h"
 
 #include <QLocale>
-#include <QWidget>
 
 #include <optional>
 #include <vector>
 
 class DBLineEdit;
-class FormatActions;
-class FormatBar;
 class QComboBox;
 class QStringListModel;
-class RecordActions;
-class RecordBar;
-class TDataSource;
-class TDbf;
-class TRxDBRichEdit;
 
-class InfosPage : public QWidget
+class InfosPage : public TablePage
 {
     Q_OBJECT
 public:
@@ -43,9 +35,7 @@ public:
     // The table and the commands must outlive the page.
     InfosPage(TDbf &Dbfinfos, FormatActions &format, DeleteQuestion askDelete,
               QWidget *parent = nullptr);
-    ~InfosPage() override;
 
-    TDbf &table() const { return m_table; }
     TDataSource *DataSource2() const { return m_source; }
     RecordActions *ActionList2() const { return m_actions; } // the record actions with suffix 2
     RecordBar *ToolBar3() const { return m_recordBar; }
@@ -55,10 +45,6 @@ public:
     QComboBox *ComboBox2() const { return m_titles; }
     FormatBar *ToolBar4() const { return m_formatBar; }
     TRxDBRichEdit *editor2() const { return m_editor; }
-
-    // Ends an edit or insert in progress as a move would: a changed sheet is posted, an
-    // unchanged one cancelled.
-    void postPendingEdit();
 
     // Rebuilds both lists from the table. A closed table leaves them with "Tous" alone.
     void RebuildInfoLists();
@@ -94,19 +80,12 @@ private:
     void showTitleEntries(const QString &text);
     std::optional<QString> chosenCategory() const;
 
-    TDbf &m_table;
-    DeleteQuestion m_askDelete;
-    TDataSource *m_source = nullptr;
-    RecordActions *m_actions = nullptr;
-    RecordBar *m_recordBar = nullptr;
     DBLineEdit *m_category = nullptr;
     QComboBox *m_categories = nullptr;
     QStringListModel *m_categoryEntries = nullptr;
     DBLineEdit *m_title = nullptr;
     QComboBox *m_titles = nullptr;
     QStringListModel *m_titleEntries = nullptr;
-    FormatBar *m_formatBar = nullptr;
-    TRxDBRichEdit *m_editor = nullptr;
     bool m_rebuilding = false;
     std::vector<Sheet> m_sheets;      // every sheet, in the title list's order
     std::vector<int> m_titleRecords;  // the record of each entry shown in the title list

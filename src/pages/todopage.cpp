@@ -1,18 +1,14 @@
 #include "todopage.h"
 
-#include "databinding.h"
 #include "dblineedit.h"
 #include "dbf.h"
-#include "formatbar.h"
-#include "keyboardcues.h"
 #include "pagemode.h"
 #include "pagewidgets.h"
 #include "readablecolours.h"
-#include "recordactions.h"
+#include "formatbar.h"
 #include "recordbar.h"
 #include "recordlist.h"
 #include "rxdbrichedit.h"
-#include "trashwindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -26,38 +22,17 @@ constexpr int TitleListGap = 8;
 } // namespace
 
 TodoPage::TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelete, QWidget *parent)
-    : QWidget(parent), m_table(Dbfmemo), m_askDelete(std::move(askDelete))
+    : TablePage(Dbfmemo, std::move(askDelete), {"PageMemo", "DataSource1", 1, ToolBar1Layout}, parent)
 {
-    setObjectName(QStringLiteral("PageMemo"));
-    m_source = new TDataSource(&m_table, this);
-    m_source->setObjectName(QStringLiteral("DataSource1"));
-    m_source->setAutoEdit(true);
-
-    m_actions = new RecordActions(m_table, 1, this);
-    m_recordBar = new RecordBar(*m_actions, ToolBar1Layout, this);
-    m_recordBar->move(0, 0);
     setupTitleList();
     setupTitle();
     setupText(format);
-    m_actions->attachTo(this);
-    connect(TrashWindow::attach(m_table, TrashWindow::Notes, this, m_recordBar), &TrashWindow::tableChanged,
-            this, &TodoPage::RebuildTitleList);
-    travelParts(this, {m_recordBar, m_formatBar});
+    finishSetup(TrashWindow::Notes, {m_recordBar, m_formatBar}, [this] { RebuildTitleList(); });
 
     m_table.BeforeDelete = [this](TDbf &table) { DbfmemoBeforeDelete(table); };
     m_table.AfterScroll = [this](TDbf &table) { DbfmemoAfterScroll(table); };
     m_table.AfterPost = [this](TDbf &) { RebuildTitleList(); };
     m_table.AfterDelete = [this](TDbf &) { RebuildTitleList(); };
-}
-
-TodoPage::~TodoPage()
-{
-    // The formatting commands may outlive the page; they must not hear the editor dying.
-    m_editor->blockSignals(true);
-    m_table.BeforeDelete = nullptr;
-    m_table.AfterScroll = nullptr;
-    m_table.AfterPost = nullptr;
-    m_table.AfterDelete = nullptr;
 }
 
 void TodoPage::setupTitleList()
@@ -91,27 +66,13 @@ void TodoPage::setupTitle()
 
 void TodoPage::setupText(FormatActions &format)
 {
-    m_formatBar = new FormatBar(1, format, this);
-    m_formatBar->move(32, 57);
-    m_editor = new TRxDBRichEdit(this);
-    m_editor->setObjectName(QStringLiteral("editor1"));
-    m_editor->setGeometry(40, 96, 641, 265);
-    m_editor->setDataField(QStringLiteral("MEMO"));
-    m_editor->setDataSource(m_source);
-    format.setEditor(PageMode::TodoEditor, m_editor);
+    placeEditor(format, 1, {32, 57}, PageMode::TodoEditor, "editor1", {40, 96, 641, 265}, "MEMO");
     nameField(m_editor, "LabelTexte1", "Texte de la note");
-    leaveWithCtrlTab(m_editor);
-}
-
-void TodoPage::postPendingEdit()
-{
-    if (m_table.active())
-        m_table.checkBrowseMode();
 }
 
 void TodoPage::DbfmemoBeforeDelete(TDbf &)
 {
-    confirmDelete(m_askDelete);
+    askDelete();
 }
 
 void TodoPage::DbfmemoAfterScroll(TDbf &table)

@@ -12,34 +12,23 @@
 //     auto *page = new TodoPage(tables.Dbfmemo(), format, [&question] { return question.ask(); }, notebook);
 #pragma once
 
-#include "deletequestion.h"
-
-#include <QWidget>
+#include "tablepage.h"
 
 #include <vector>
 
 class DBLineEdit;
-class FormatActions;
-class FormatBar;
 class QComboBox;
 class QLocale;
 class RecordList;
-class RecordActions;
-class RecordBar;
-class TDataSource;
-class TDbf;
-class TRxDBRichEdit;
 
-class TodoPage : public QWidget
+class TodoPage : public TablePage
 {
     Q_OBJECT
 public:
     // The table and the commands must outlive the page.
     TodoPage(TDbf &Dbfmemo, FormatActions &format, DeleteQuestion askDelete,
              QWidget *parent = nullptr);
-    ~TodoPage() override;
 
-    TDbf &table() const { return m_table; }
     TDataSource *DataSource1() const { return m_source; }
     RecordActions *ActionList1() const { return m_actions; } // the record actions with suffix 1
     RecordBar *ToolBar1() const { return m_recordBar; }
@@ -49,10 +38,6 @@ public:
     QComboBox *ComboBoxTitres() const { return m_titles; }
     // The physical record number of each entry of the title list.
     const std::vector<int> &titleRecords() const;
-
-    // Ends an edit or insert in progress as a move would: the controls write what they hold,
-    // then a changed record is posted and an unchanged one cancelled.
-    void postPendingEdit();
 
     // Rebuilds the title list from the table. A closed table leaves it empty.
     void RebuildTitleList();
@@ -68,14 +53,7 @@ private:
     void setupText(FormatActions &format);
     void setupTitleList();
 
-    TDbf &m_table;
-    DeleteQuestion m_askDelete;
-    TDataSource *m_source = nullptr;
-    RecordActions *m_actions = nullptr;
-    RecordBar *m_recordBar = nullptr;
     DBLineEdit *m_title = nullptr;
-    FormatBar *m_formatBar = nullptr;
-    TRxDBRichEdit *m_editor = nullptr;
     QComboBox *m_titles = nullptr;
     RecordList *m_titleList = nullptr;
 };
