@@ -59,7 +59,7 @@ public:
     void fold(const std::string &bytes, std::string &folded)
     {
         const std::size_t start = folded.size();
-        FoldingSink sink(folded);
+        FoldingSink sink(*this, folded);
         if (m_fast.read(view(bytes), sink))
             return;
         folded.resize(start);
@@ -70,14 +70,30 @@ private:
     class FoldingSink : public RtfPlainText::Sink
     {
     public:
-        explicit FoldingSink(std::string &folded) : m_folded(folded) {}
+        FoldingSink(MemoText &owner, std::string &folded) : m_owner(owner), m_folded(folded) {}
         void ascii(std::string_view text) override { TextFold::appendFoldedUtf8(text, m_folded); }
         void text(QStringView text) override { TextFold::appendFolded(text, m_folded); }
         void paragraph() override { m_folded += ' '; }
+        void singleBytes(std::string_view bytes, const std::array<char16_t, 256> &characters) override
+        {
+            m_owner.foldsOf(characters).append(bytes, m_folded);
+        }
 
     private:
+        MemoText &m_owner;
         std::string &m_folded;
     };
+
+    // The reader keeps one table per code page for as long as it lives, as this does its folds.
+    const TextFold::ByteFolds &foldsOf(const std::array<char16_t, 256> &characters)
+    {
+        for (const auto &[table, folds] : m_folds)
+            if (table == &characters)
+                return *folds;
+        std::array<char32_t, 256> wide{};
+        std::copy(characters.begin(), characters.end(), wide.begin());
+        return *m_folds.emplace_back(&characters, std::make_unique<TextFold::ByteFolds>(wide)).second;
+    }
 
     static QByteArrayView view(const std::string &bytes)
     {
@@ -93,6 +109,7 @@ private:
 
     RtfPlainText m_fast;
     std::unique_ptr<QTextDocument> m_doc;
+    std::vector<std::pair<const std::array<char16_t, 256> *, std::unique_ptr<TextFold::ByteFolds>>> m_folds;
 };
 
 // What turning records into words needs, for one thread.

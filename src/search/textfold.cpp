@@ -246,6 +246,41 @@ void appendFoldedUtf8(std::string_view text, std::string &out)
     }
 }
 
+ByteFolds::ByteFolds(const std::array<char32_t, 256> &characters)
+{
+    std::string bytes;
+    for (std::size_t b = 0; b < 256; ++b) {
+        const char32_t c = characters[b];
+        bytes.clear();
+        if (c == 0)
+            ;
+        else if (c < 0x80)
+            bytes += AsciiFolds[c];
+        else if (c > 0xFFFF)
+            foldSlow(static_cast<UChar32>(c), bytes);
+        else
+            bytes.assign(entryOf(static_cast<char16_t>(c)).bytes, entryOf(static_cast<char16_t>(c)).length);
+        Entry &entry = m_entries[b];
+        entry.length = static_cast<std::uint8_t>(std::min(bytes.size(), sizeof entry.bytes));
+        std::memcpy(entry.bytes, bytes.data(), entry.length);
+        m_longest = std::max<std::size_t>(m_longest, entry.length);
+    }
+}
+
+void ByteFolds::append(std::string_view bytes, std::string &out) const
+{
+    // Room for the longest fold of every byte, and for a whole entry copied at the last one.
+    const std::size_t at = out.size();
+    out.resize(at + bytes.size() * m_longest + sizeof(Entry));
+    char *o = out.data() + at;
+    for (const char b : bytes) {
+        const Entry &entry = m_entries[static_cast<unsigned char>(b)];
+        std::memcpy(o, entry.bytes, sizeof entry.bytes);
+        o += entry.length;
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
 std::vector<std::string> splitWords(const std::string &folded)
 {
     std::vector<std::string> words;

@@ -1,3 +1,4 @@
+#include "codepage.h"
 #include "searchindex.h"
 #include "searchtestutil.h"
 #include "textfold.h"
@@ -169,6 +170,32 @@ TEST(TextFolding, Utf8BytesGiveTheWordsOfTheSameText)
         std::string fromBytes;
         TextFold::appendFoldedUtf8(text, fromBytes);
         EXPECT_EQ(TextFold::splitWords(fromBytes), TextFold::splitWords(TextFold::fold(QString::fromUtf8(text)))) << text;
+    }
+}
+
+// A memo's bytes fold through their code page's table: each byte must give what folding the
+// character it stands for gives, for every byte of the pages notes are written in.
+TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
+{
+    for (const int number : {1252, 1250, 1251, 1253, 437, 850}) {
+        const TCodePage page(number);
+        ASSERT_TRUE(page.singleByte()) << number;
+        std::array<char32_t, 256> characters{};
+        for (int b = 0; b < 256; ++b)
+            characters[b] = page.decodeByte(static_cast<std::uint8_t>(b));
+        characters[0] = 0; // nothing
+        const TextFold::ByteFolds folds(characters);
+        for (int b = 1; b < 256; ++b) {
+            std::string bytes{'a', static_cast<char>(b), 'z'};
+            std::string folded = "kept ";
+            folds.append(bytes, folded);
+            const char32_t c = characters[b];
+            EXPECT_EQ(folded, "kept " + TextFold::fold(QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("z")))
+                << "code page " << number << ", byte " << b;
+        }
+        std::string empty;
+        folds.append(std::string(1, '\0'), empty);
+        EXPECT_EQ(empty, "") << "a byte standing for nothing";
     }
 }
 
