@@ -123,8 +123,9 @@ struct TableIndex::Composer
 struct TableIndex::RawRecord
 {
     std::size_t slot = 0;             // its place in the new record list
-    std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i]
+    std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i], ANSI where ansi[i]
     std::vector<bool> rtf;
+    std::vector<bool> ansi;
     std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
@@ -135,6 +136,13 @@ TableIndex::TableIndex(std::string dataDirectory, TableLayout layout,
       m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage())),
       m_changed(std::move(changed)), m_stop(std::move(stop))
 {
+    if (m_ansi->singleByte()) {
+        std::array<char32_t, 256> characters{};
+        for (std::size_t b = 0; b < 256; ++b)
+            characters[b] = m_ansi->decodeByte(static_cast<std::uint8_t>(b));
+        characters[0] = U' '; // a zero byte is a control character, which folds to a blank
+        m_ansiFolds = std::make_unique<TextFold::ByteFolds>(characters);
+    }
 }
 
 TableIndex::~TableIndex() = default;
@@ -210,9 +218,9 @@ void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
         // memo of the table until the walk ends costs more memory than it saves.
         if (m_records.empty() && threads <= 1) {
             m_words.clear();
+            m_wordNumbers.clear();
             Composer now;
             readRecords(memosMayHaveChanged, raw, fresh, &now);
-            gatherWordNumbers(raw, fresh);
             m_records = std::move(fresh);
             return;
         }
@@ -287,8 +295,9 @@ void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title
     const std::size_t titleCount = m_layout.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
-        const QString text = (raw.rtf[i] ? memos.of(value)
-                                         : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
+        const QString text = (raw.rtf[i]    ? memos.of(value)
+                              : raw.ansi[i] ? QString::fromStdString(m_ansi->toUtf8(value))
+                                            : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
                                  .trimmed();
         if (i < titleCount) {
             if (!title.isEmpty() && !text.isEmpty())
@@ -306,6 +315,7 @@ void TableIndex::compose(RawRecord &raw, IndexedRecord &out, Composer &composer)
 {
     foldTexts(raw, composer.memos, out.title, composer.folded);
     raw.values = {};
+    raw.words.clear();
     numberWords(composer.folded, raw.words);
 }
 
@@ -331,6 +341,8 @@ void TableIndex::foldTexts(const RawRecord &raw, MemoText &memos, QString &title
         folded += ' ';
         if (raw.rtf[i])
             memos.fold(value, folded);
+        else if (raw.ansi[i])
+            m_ansiFolds->append(value, folded);
         else
             TextFold::appendFoldedUtf8(value, folded);
     }
@@ -340,17 +352,15 @@ void TableIndex::foldTexts(const RawRecord &raw, MemoText &memos, QString &title
 
 void TableIndex::numberWords(const std::string &folded, std::vector<std::uint32_t> &words)
 {
-    words.clear();
-    {
-        const std::lock_guard lock(m_wordsLock);
-        m_words.addText(folded, words);
-    }
+    const std::lock_guard lock(m_wordsLock);
+    m_words.addText(folded, words);
 }
 
 void TableIndex::readFields(RawRecord &raw, std::string &key) const
 {
     raw.values.assign(m_fields.size(), {});
     raw.rtf.assign(m_fields.size(), false);
+    raw.ansi.assign(m_fields.size(), false);
     key.clear();
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         if (TDbfField *f = m_fields[i]) {
@@ -375,7 +385,9 @@ std::uint64_t TableIndex::readMemos(RawRecord &raw) const
         std::string value = f->memoBytes();
         hash = hash * 1000003u ^ std::hash<std::string>{}(value);
         raw.rtf[i] = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
-        raw.values[i] = raw.rtf[i] ? std::move(value) : m_ansi->toUtf8(value); // else plain text
+        // Plain text is folded straight from its bytes where the code page has one byte a character.
+        raw.ansi[i] = !raw.rtf[i] && m_ansiFolds;
+        raw.values[i] = raw.rtf[i] || raw.ansi[i] ? std::move(value) : m_ansi->toUtf8(value);
     }
     return hash;
 }
@@ -405,8 +417,9 @@ QString TableIndex::body(std::uint32_t recNo)
 
 // Walks the live records. A record whose values and memo block numbers are those of the last walk
 // keeps its text without reading its memos when the memo file did not change; otherwise its
-// memos are read and, when their bytes differ, it goes to `raw` to be composed again (at once
-// with `composeNow`).
+// memos are read and, when their bytes differ, it goes to `raw` to be composed again. With
+// `composeNow` (only when no record was read before) each record is composed at once instead,
+// its word numbers appended to m_wordNumbers.
 void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                              std::vector<IndexedRecord> &fresh, Composer *composeNow)
 {
@@ -436,8 +449,15 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
         record.recNo = recNo;
         record.key = key;
         record.memoHash = hash;
-        if (composeNow)
-            compose(r, record, *composeNow);
+        if (composeNow) {
+            // Every record is new: its numbers go straight after those of the one before, and
+            // `r` keeps its buffers for the next.
+            foldTexts(r, composeNow->memos, record.title, composeNow->folded);
+            record.wordsAt = static_cast<std::uint32_t>(m_wordNumbers.size());
+            numberWords(composeNow->folded, m_wordNumbers);
+            record.wordCount = static_cast<std::uint32_t>(m_wordNumbers.size() - record.wordsAt);
+            continue;
+        }
         raw.push_back(std::move(r));
         r = RawRecord{};
     }
