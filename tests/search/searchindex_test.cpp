@@ -193,6 +193,17 @@ TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
             EXPECT_EQ(folded, "kept " + TextFold::fold(QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("z")))
                 << "code page " << number << ", byte " << b;
         }
+        // Every byte in one run, among runs of ASCII long enough to be folded eight at a time.
+        std::string all;
+        QString decoded;
+        for (int b = 1; b < 256; ++b) {
+            all += "Hello, WORLD~" + std::string(1, static_cast<char>(b));
+            const char32_t c = characters[b];
+            decoded += QStringLiteral("Hello, WORLD~") + QString::fromUcs4(&c, 1);
+        }
+        std::string folded;
+        folds.append(all, folded);
+        EXPECT_EQ(folded, TextFold::fold(decoded)) << "code page " << number << ", all bytes in one run";
         std::string empty;
         folds.append(std::string(1, '\0'), empty);
         EXPECT_EQ(empty, "") << "a byte standing for nothing";
