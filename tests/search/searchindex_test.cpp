@@ -386,26 +386,10 @@ const char *const TypedTitles[] = {
 // A naive reference: every query word begins a word of the folded title.
 std::vector<int> expectedRecords(const QString &query)
 {
-    const std::string folded = TextFold::fold(query);
-    std::vector<std::string> words;
-    for (std::size_t at = 0; at < folded.size();) {
-        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
-        if (blank > at)
-            words.push_back(folded.substr(at, blank - at));
-        at = blank + 1;
-    }
     std::vector<int> records;
-    for (std::size_t r = 0; r < std::size(TypedTitles) && !words.empty(); ++r) {
-        const std::string text = TextFold::fold(QString::fromUtf8(TypedTitles[r]));
-        const bool all = std::all_of(words.begin(), words.end(), [&](const std::string &w) {
-            for (std::size_t p = text.find(w); p != std::string::npos; p = text.find(w, p + 1))
-                if (TextFold::startsWord(text, p))
-                    return true;
-            return false;
-        });
-        if (all)
+    for (std::size_t r = 0; r < std::size(TypedTitles); ++r)
+        if (searchtest::holdsEveryWord(QString::fromUtf8(TypedTitles[r]), query))
             records.push_back(static_cast<int>(r) + 1);
-    }
     return records;
 }
 

@@ -90,19 +90,10 @@ private:
 // The records of one table that hold every word of the query at a word's beginning.
 std::vector<int> expectedRecords(const std::vector<Record> &records, const QString &query)
 {
-    const std::vector<std::string> words = TextFold::splitWords(TextFold::fold(query));
     std::vector<int> found;
-    for (std::size_t r = 0; r < records.size() && !words.empty(); ++r) {
-        const std::string text = TextFold::fold(records[r].text);
-        const bool all = std::all_of(words.begin(), words.end(), [&](const std::string &w) {
-            for (std::size_t p = text.find(w); p != std::string::npos; p = text.find(w, p + 1))
-                if (TextFold::startsWord(text, p))
-                    return true;
-            return false;
-        });
-        if (all)
+    for (std::size_t r = 0; r < records.size(); ++r)
+        if (searchtest::holdsEveryWord(records[r].text, query))
             found.push_back(int(r) + 1);
-    }
     return found;
 }
 
