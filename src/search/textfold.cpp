@@ -246,19 +246,6 @@ void appendFoldedUtf8(std::string_view text, std::string &out)
     }
 }
 
-namespace {
-
-// True when each of the eight bytes is printable ASCII (0x20-0x7E).
-inline bool isPrintableAscii(std::uint64_t v)
-{
-    constexpr std::uint64_t Ones = 0x0101010101010101ull;
-    constexpr std::uint64_t Highs = Ones << 7;
-    const std::uint64_t del = v ^ (Ones * 0x7F);
-    return (v & Highs) == 0 && ((v - Ones * 0x20) & ~v & Highs) == 0 && ((del - Ones) & ~del & Highs) == 0;
-}
-
-} // namespace
-
 ByteFolds::ByteFolds(const std::array<char32_t, 256> &characters)
 {
     std::string bytes;
@@ -276,36 +263,28 @@ ByteFolds::ByteFolds(const std::array<char32_t, 256> &characters)
         Entry &entry = m_entries[b];
         entry.length = static_cast<std::uint8_t>(std::min(bytes.size(), sizeof entry.bytes));
         std::memcpy(entry.bytes, bytes.data(), entry.length);
-        m_longest = std::max<std::size_t>(m_longest, entry.length);
-        if (b >= 0x20 && b < 0x7F && (entry.length != 1 || entry.bytes[0] != AsciiFolds[b]))
-            m_asciiOne = false;
     }
 }
 
 void ByteFolds::append(std::string_view bytes, std::string &out) const
 {
-    // Room for the longest fold of every byte, and for a whole entry copied at the last one.
-    const std::size_t at = out.size();
-    out.resize(at + bytes.size() * m_longest + sizeof(Entry));
-    char *o = out.data() + at;
+    // Folded a piece at a time into a buffer with room for the longest fold of each byte and a
+    // whole entry copied at the last one: growing the string for the worst case would clear
+    // several times the bytes it keeps.
+    constexpr std::size_t Piece = 256;
+    char buffer[Piece * sizeof(Entry) + sizeof(Entry)];
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
     while (p < end) {
-        // Eight ASCII bytes at a time: each gives one byte, so none waits for the length of the
-        // one before.
-        std::uint64_t eight;
-        if (m_asciiOne && end - p >= 8 && (std::memcpy(&eight, p, 8), isPrintableAscii(eight))) {
-            for (int k = 0; k < 8; ++k)
-                o[k] = AsciiFolds[static_cast<unsigned char>(p[k])];
-            o += 8;
-            p += 8;
-            continue;
+        const char *const pieceEnd = p + std::min<std::size_t>(Piece, static_cast<std::size_t>(end - p));
+        char *o = buffer;
+        for (; p < pieceEnd; ++p) {
+            const Entry &entry = m_entries[static_cast<unsigned char>(*p)];
+            std::memcpy(o, entry.bytes, sizeof entry.bytes);
+            o += entry.length;
         }
-        const Entry &entry = m_entries[static_cast<unsigned char>(*p++)];
-        std::memcpy(o, entry.bytes, sizeof entry.bytes);
-        o += entry.length;
+        out.append(buffer, static_cast<std::size_t>(o - buffer));
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::vector<std::string> splitWords(const std::string &folded)

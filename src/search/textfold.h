@@ -48,8 +48,6 @@ private:
         std::uint8_t length;
     };
     std::array<Entry, 256> m_entries{};
-    std::size_t m_longest = 1;
-    bool m_asciiOne = true; // every printable ASCII byte folds as the character it is
 };
 
 // The words of folded text: its runs between blanks.
