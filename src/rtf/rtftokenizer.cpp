@@ -1,7 +1,6 @@
 #include "rtftokenizer.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
 namespace {
@@ -15,14 +14,6 @@ bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
-
-// The bytes that end a run of text: one table lookup a byte rather than six comparisons.
-constexpr std::array<bool, 256> EndsText = [] {
-    std::array<bool, 256> ends{};
-    for (const char c : {'{', '}', '\\', '\r', '\n', '\0'})
-        ends[static_cast<unsigned char>(c)] = true;
-    return ends;
-}();
 
 int hexValue(char c)
 {
@@ -68,10 +59,12 @@ RtfToken RtfTokenizer::next()
 RtfToken RtfTokenizer::readText()
 {
     const qsizetype start = m_pos;
-    const char *data = m_data.data();
-    const qsizetype size = m_data.size();
-    while (m_pos < size && !EndsText[static_cast<unsigned char>(data[m_pos])])
+    while (m_pos < m_data.size()) {
+        const char c = m_data[m_pos];
+        if (c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0')
+            break;
         ++m_pos;
+    }
     RtfToken token(RtfToken::Text);
     token.text = m_data.sliced(start, m_pos - start);
     return token;

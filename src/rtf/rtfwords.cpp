@@ -18,8 +18,6 @@
 #include "rtfcodepage.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 
@@ -71,20 +69,7 @@ Destination destinationOf(QByteArrayView word)
             names.emplace(name, Destination::Skipped);
         return names;
     }();
-    // Most words of a note are formatting (\par, \b, \fs20): a word whose length no destination
-    // beginning with its letter has is none, without a hash of it. Every name begins with a
-    // lower-case letter and is shorter than 32.
-    static const std::array<std::uint32_t, 26> lengths = [] {
-        std::array<std::uint32_t, 26> bits{};
-        for (const auto &entry : named)
-            bits[std::size_t(entry.first[0] - 'a')] |= 1u << entry.first.size();
-        return bits;
-    }();
-    const std::string_view name = view(word);
-    if (name.empty() || name.size() >= 32 || name[0] < 'a' || name[0] > 'z'
-        || !(lengths[std::size_t(name[0] - 'a')] >> name.size() & 1u))
-        return Destination::None;
-    const auto found = named.find(name);
+    const auto found = named.find(view(word));
     return found == named.end() ? Destination::None : found->second;
 }
 
