@@ -34,6 +34,8 @@ public:
 
     // Decodes bytes of this page; bytes the page does not map become U+FFFD.
     QString decode(const QByteArray &bytes) const;
+    // A single-byte page's character of each byte (U+FFFD where it has none); null for other pages.
+    const std::array<char16_t, 256> *byteCharacters() const { return m_bytes.get(); }
 
     // The bytes of one character in this page, or nothing when the page cannot hold it exactly
     // (no best-fit substitutes: a character written as a look-alike would not read back).

@@ -43,8 +43,9 @@ class RtfPlainText::Pass : public RtfGroupWalk<Group>
 {
 public:
     Pass(RtfPlainText &owner, QByteArrayView bytes, Sink &sink)
-        : RtfGroupWalk(bytes), m_owner(owner), m_sink(sink)
+        : RtfGroupWalk(bytes), m_owner(owner), m_sink(sink), m_pending(owner.m_pending)
     {
+        m_pending.clear();
     }
     bool run();
 
@@ -66,7 +67,7 @@ private:
     int m_fontNumber = -1;
     int m_docCodePage = 1252;
     int m_defaultFont = -1;
-    QByteArray m_pending; // bytes in the current font's code page
+    std::string &m_pending; // bytes in the current font's code page
 };
 
 namespace {
@@ -181,7 +182,7 @@ void RtfPlainText::Pass::symbol(std::uint8_t symbol)
     if (top().dest != Dest::Text)
         return;
     if (RtfWords::isEscapedByte(symbol)) {
-        m_pending.append(char(symbol));
+        m_pending += char(symbol);
     } else if (const char16_t c = RtfWords::symbolCharacter(symbol)) {
         flush();
         append(QStringView(&c, 1));
@@ -193,18 +194,18 @@ void RtfPlainText::Pass::symbol(std::uint8_t symbol)
 void RtfPlainText::Pass::hexByte(std::uint8_t byte)
 {
     if (top().dest == Dest::Text)
-        m_pending.append(char(byte));
+        m_pending += char(byte);
 }
 
 void RtfPlainText::Pass::text(QByteArrayView bytes)
 {
     if (top().dest == Dest::Text)
-        m_pending.append(bytes.data(), bytes.size());
+        m_pending.append(bytes.data(), std::size_t(bytes.size()));
 }
 
 void RtfPlainText::Pass::flush()
 {
-    if (m_pending.isEmpty() || m_stack.empty())
+    if (m_pending.empty() || m_stack.empty())
         return;
     if (top().dest != Dest::Text) {
         m_pending.clear();
@@ -220,9 +221,11 @@ void RtfPlainText::Pass::flush()
         return (c >= 0x20 && c < 0x7F) || c == '\t';
     });
     if (plain && codePage.keepsAscii())
-        m_sink.ascii(std::string_view(m_pending.constData(), std::size_t(m_pending.size())));
+        m_sink.ascii(m_pending);
+    else if (const std::array<char16_t, 256> *shown = m_owner.shownBytes(page))
+        m_sink.singleBytes(m_pending, *shown);
     else
-        append(codePage.decode(m_pending));
+        append(codePage.decode(QByteArray(m_pending.data(), qsizetype(m_pending.size()))));
     m_pending.clear();
 }
 
@@ -251,6 +254,30 @@ void RtfPlainText::Pass::endParagraph()
 {
     flush();
     m_sink.paragraph();
+}
+
+void RtfPlainText::Sink::singleBytes(std::string_view bytes, const std::array<char16_t, 256> &characters)
+{
+    QString shown;
+    shown.reserve(qsizetype(bytes.size()));
+    for (const char b : bytes)
+        if (const char16_t c = characters[static_cast<unsigned char>(b)])
+            shown += QChar(c);
+    text(shown);
+}
+
+const std::array<char16_t, 256> *RtfPlainText::shownBytes(int page)
+{
+    auto [entry, added] = m_shown.try_emplace(page);
+    if (added) {
+        if (const std::array<char16_t, 256> *characters = m_codePages[page].byteCharacters()) {
+            auto shown = std::make_unique<std::array<char16_t, 256>>();
+            for (std::size_t b = 0; b < 256; ++b)
+                (*shown)[b] = shownCharacter((*characters)[b]);
+            entry->second = std::move(shown);
+        }
+    }
+    return entry->second.get();
 }
 
 RtfPlainText::RtfPlainText() = default;

@@ -20,7 +20,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 class RtfPlainText
@@ -40,6 +44,9 @@ public:
         virtual void ascii(std::string_view text) = 0;
         virtual void text(QStringView text) = 0;
         virtual void paragraph() = 0;
+        // Text of a single-byte code page: each byte stands for characters[byte], a zero
+        // character for nothing. Handed on as text() unless the sink reads the bytes itself.
+        virtual void singleBytes(std::string_view bytes, const std::array<char16_t, 256> &characters);
     };
 
     // Nothing when the bytes are not RTF or need the full reader.
@@ -50,6 +57,11 @@ public:
 
 private:
     class Pass;
+    // What each byte of a single-byte page shows as text (0: nothing), by page number; null for
+    // other pages.
+    const std::array<char16_t, 256> *shownBytes(int page);
 
     RtfCodePages m_codePages;
+    std::map<int, std::unique_ptr<std::array<char16_t, 256>>> m_shown;
+    std::string m_pending; // a pass's bytes not yet decoded, kept for the next pass
 };

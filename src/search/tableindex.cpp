@@ -59,7 +59,7 @@ public:
     void fold(const std::string &bytes, std::string &folded)
     {
         const std::size_t start = folded.size();
-        FoldingSink sink(folded);
+        FoldingSink sink(*this, folded);
         if (m_fast.read(view(bytes), sink))
             return;
         folded.resize(start);
@@ -70,14 +70,30 @@ private:
     class FoldingSink : public RtfPlainText::Sink
     {
     public:
-        explicit FoldingSink(std::string &folded) : m_folded(folded) {}
+        FoldingSink(MemoText &owner, std::string &folded) : m_owner(owner), m_folded(folded) {}
         void ascii(std::string_view text) override { TextFold::appendFoldedUtf8(text, m_folded); }
         void text(QStringView text) override { TextFold::appendFolded(text, m_folded); }
         void paragraph() override { m_folded += ' '; }
+        void singleBytes(std::string_view bytes, const std::array<char16_t, 256> &characters) override
+        {
+            m_owner.foldsOf(characters).append(bytes, m_folded);
+        }
 
     private:
+        MemoText &m_owner;
         std::string &m_folded;
     };
+
+    // The reader keeps one table per code page for as long as it lives, as this does its folds.
+    const TextFold::ByteFolds &foldsOf(const std::array<char16_t, 256> &characters)
+    {
+        for (const auto &[table, folds] : m_folds)
+            if (table == &characters)
+                return *folds;
+        std::array<char32_t, 256> wide{};
+        std::copy(characters.begin(), characters.end(), wide.begin());
+        return *m_folds.emplace_back(&characters, std::make_unique<TextFold::ByteFolds>(wide)).second;
+    }
 
     static QByteArrayView view(const std::string &bytes)
     {
@@ -93,6 +109,7 @@ private:
 
     RtfPlainText m_fast;
     std::unique_ptr<QTextDocument> m_doc;
+    std::vector<std::pair<const std::array<char16_t, 256> *, std::unique_ptr<TextFold::ByteFolds>>> m_folds;
 };
 
 // What turning records into words needs, for one thread.
@@ -106,8 +123,9 @@ struct TableIndex::Composer
 struct TableIndex::RawRecord
 {
     std::size_t slot = 0;             // its place in the new record list
-    std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i]
+    std::vector<std::string> values;  // UTF-8 text, or RTF bytes where rtf[i], ANSI where ansi[i]
     std::vector<bool> rtf;
+    std::vector<bool> ansi;
     std::vector<std::uint32_t> words; // numbers of its distinct words, once composed
 };
 
@@ -118,6 +136,13 @@ TableIndex::TableIndex(std::string dataDirectory, TableLayout layout,
       m_layout(std::move(layout)), m_ansi(std::make_unique<TCodePage>(TDbf::ansiCodePage())),
       m_changed(std::move(changed)), m_stop(std::move(stop))
 {
+    if (m_ansi->singleByte()) {
+        std::array<char32_t, 256> characters{};
+        for (std::size_t b = 0; b < 256; ++b)
+            characters[b] = m_ansi->decodeByte(static_cast<std::uint8_t>(b));
+        characters[0] = U' '; // a zero byte is a control character, which folds to a blank
+        m_ansiFolds = std::make_unique<TextFold::ByteFolds>(characters);
+    }
 }
 
 TableIndex::~TableIndex() = default;
@@ -193,9 +218,9 @@ void TableIndex::rescan(bool memosMayHaveChanged, unsigned threads)
         // memo of the table until the walk ends costs more memory than it saves.
         if (m_records.empty() && threads <= 1) {
             m_words.clear();
+            m_wordNumbers.clear();
             Composer now;
             readRecords(memosMayHaveChanged, raw, fresh, &now);
-            gatherWordNumbers(raw, fresh);
             m_records = std::move(fresh);
             return;
         }
@@ -270,8 +295,9 @@ void TableIndex::joinTexts(const RawRecord &raw, MemoText &memos, QString &title
     const std::size_t titleCount = m_layout.titleFields.size();
     for (std::size_t i = 0; i < raw.values.size(); ++i) {
         const std::string &value = raw.values[i];
-        const QString text = (raw.rtf[i] ? memos.of(value)
-                                         : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
+        const QString text = (raw.rtf[i]    ? memos.of(value)
+                              : raw.ansi[i] ? QString::fromStdString(m_ansi->toUtf8(value))
+                                            : QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))
                                  .trimmed();
         if (i < titleCount) {
             if (!title.isEmpty() && !text.isEmpty())
@@ -289,6 +315,7 @@ void TableIndex::compose(RawRecord &raw, IndexedRecord &out, Composer &composer)
 {
     foldTexts(raw, composer.memos, out.title, composer.folded);
     raw.values = {};
+    raw.words.clear();
     numberWords(composer.folded, raw.words);
 }
 
@@ -314,6 +341,8 @@ void TableIndex::foldTexts(const RawRecord &raw, MemoText &memos, QString &title
         folded += ' ';
         if (raw.rtf[i])
             memos.fold(value, folded);
+        else if (raw.ansi[i])
+            m_ansiFolds->append(value, folded);
         else
             TextFold::appendFoldedUtf8(value, folded);
     }
@@ -323,17 +352,15 @@ void TableIndex::foldTexts(const RawRecord &raw, MemoText &memos, QString &title
 
 void TableIndex::numberWords(const std::string &folded, std::vector<std::uint32_t> &words)
 {
-    words.clear();
-    {
-        const std::lock_guard lock(m_wordsLock);
-        m_words.addText(folded, words);
-    }
+    const std::lock_guard lock(m_wordsLock);
+    m_words.addText(folded, words);
 }
 
 void TableIndex::readFields(RawRecord &raw, std::string &key) const
 {
     raw.values.assign(m_fields.size(), {});
     raw.rtf.assign(m_fields.size(), false);
+    raw.ansi.assign(m_fields.size(), false);
     key.clear();
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         if (TDbfField *f = m_fields[i]) {
@@ -358,7 +385,9 @@ std::uint64_t TableIndex::readMemos(RawRecord &raw) const
         std::string value = f->memoBytes();
         hash = hash * 1000003u ^ std::hash<std::string>{}(value);
         raw.rtf[i] = RtfReader::isRtf(QByteArrayView(value.data(), static_cast<qsizetype>(value.size())));
-        raw.values[i] = raw.rtf[i] ? std::move(value) : m_ansi->toUtf8(value); // else plain text
+        // Plain text is folded straight from its bytes where the code page has one byte a character.
+        raw.ansi[i] = !raw.rtf[i] && m_ansiFolds;
+        raw.values[i] = raw.rtf[i] || raw.ansi[i] ? std::move(value) : m_ansi->toUtf8(value);
     }
     return hash;
 }
@@ -388,8 +417,9 @@ QString TableIndex::body(std::uint32_t recNo)
 
 // Walks the live records. A record whose values and memo block numbers are those of the last walk
 // keeps its text without reading its memos when the memo file did not change; otherwise its
-// memos are read and, when their bytes differ, it goes to `raw` to be composed again (at once
-// with `composeNow`).
+// memos are read and, when their bytes differ, it goes to `raw` to be composed again. With
+// `composeNow` (only when no record was read before) each record is composed at once instead,
+// its word numbers appended to m_wordNumbers.
 void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &raw,
                              std::vector<IndexedRecord> &fresh, Composer *composeNow)
 {
@@ -419,8 +449,15 @@ void TableIndex::readRecords(bool memosMayHaveChanged, std::vector<RawRecord> &r
         record.recNo = recNo;
         record.key = key;
         record.memoHash = hash;
-        if (composeNow)
-            compose(r, record, *composeNow);
+        if (composeNow) {
+            // Every record is new: its numbers go straight after those of the one before, and
+            // `r` keeps its buffers for the next.
+            foldTexts(r, composeNow->memos, record.title, composeNow->folded);
+            record.wordsAt = static_cast<std::uint32_t>(m_wordNumbers.size());
+            numberWords(composeNow->folded, m_wordNumbers);
+            record.wordCount = static_cast<std::uint32_t>(m_wordNumbers.size() - record.wordsAt);
+            continue;
+        }
         raw.push_back(std::move(r));
         r = RawRecord{};
     }

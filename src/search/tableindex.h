@@ -15,6 +15,7 @@
 // in one array, in record order, so that a search reads them as one stream.
 #pragma once
 
+#include "textfold.h"
 #include "wordtable.h"
 
 #include <QString>
@@ -122,7 +123,7 @@ private:
     void joinTexts(const RawRecord &raw, MemoText &memos, QString &title, QString &body) const;
     // The title, and the folded title and text.
     void foldTexts(const RawRecord &raw, MemoText &memos, QString &title, std::string &folded) const;
-    // Numbers the distinct words of `folded`.
+    // Appends to `words` the numbers of the distinct words of `folded`.
     void numberWords(const std::string &folded, std::vector<std::uint32_t> &words);
 
     std::string m_tablePath;
@@ -131,6 +132,7 @@ private:
     std::unique_ptr<TDbf> m_dbf;
     std::vector<TDbfField *> m_fields; // title fields, then body fields; null when missing
     std::unique_ptr<TCodePage> m_ansi;
+    std::unique_ptr<TextFold::ByteFolds> m_ansiFolds; // when m_ansi has one byte a character
     std::vector<IndexedRecord> m_records;
     WordTable m_words;
     std::vector<std::uint32_t> m_wordNumbers; // every record's, end to end

@@ -246,6 +246,47 @@ void appendFoldedUtf8(std::string_view text, std::string &out)
     }
 }
 
+ByteFolds::ByteFolds(const std::array<char32_t, 256> &characters)
+{
+    std::string bytes;
+    for (std::size_t b = 0; b < 256; ++b) {
+        const char32_t c = characters[b];
+        bytes.clear();
+        if (c == 0)
+            ;
+        else if (c < 0x80)
+            bytes += AsciiFolds[c];
+        else if (c > 0xFFFF)
+            foldSlow(static_cast<UChar32>(c), bytes);
+        else
+            bytes.assign(entryOf(static_cast<char16_t>(c)).bytes, entryOf(static_cast<char16_t>(c)).length);
+        Entry &entry = m_entries[b];
+        entry.length = static_cast<std::uint8_t>(std::min(bytes.size(), sizeof entry.bytes));
+        std::memcpy(entry.bytes, bytes.data(), entry.length);
+    }
+}
+
+void ByteFolds::append(std::string_view bytes, std::string &out) const
+{
+    // Folded a piece at a time into a buffer with room for the longest fold of each byte and a
+    // whole entry copied at the last one: growing the string for the worst case would clear
+    // several times the bytes it keeps.
+    constexpr std::size_t Piece = 256;
+    char buffer[Piece * sizeof(Entry) + sizeof(Entry)];
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        const char *const pieceEnd = p + std::min<std::size_t>(Piece, static_cast<std::size_t>(end - p));
+        char *o = buffer;
+        for (; p < pieceEnd; ++p) {
+            const Entry &entry = m_entries[static_cast<unsigned char>(*p)];
+            std::memcpy(o, entry.bytes, sizeof entry.bytes);
+            o += entry.length;
+        }
+        out.append(buffer, static_cast<std::size_t>(o - buffer));
+    }
+}
+
 std::vector<std::string> splitWords(const std::string &folded)
 {
     std::vector<std::string> words;

@@ -12,6 +12,8 @@
 
 #include <QStringView>
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,26 @@ void appendFolded(QStringView text, std::string &out);
 // The same for UTF-8 text, as the table engine gives it; a byte that begins no valid sequence
 // folds as an unknown character would, to a blank.
 void appendFoldedUtf8(std::string_view text, std::string &out);
+
+// The folded bytes of each byte of a single-byte code page, so that its text folds without being
+// decoded first: the same bytes as folding the characters the page gives the bytes.
+//
+//     TextFold::ByteFolds folds(characters);   // characters[b]: the character of byte b, 0 none
+//     folds.append(memoBytes, folded);
+class ByteFolds
+{
+public:
+    explicit ByteFolds(const std::array<char32_t, 256> &characters);
+    void append(std::string_view bytes, std::string &out) const;
+
+private:
+    struct Entry
+    {
+        char bytes[15];
+        std::uint8_t length;
+    };
+    std::array<Entry, 256> m_entries{};
+};
 
 // The words of folded text: its runs between blanks.
 std::vector<std::string> splitWords(const std::string &folded);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,29 +42,37 @@ public:
     void clear();
 
 private:
+    // Open addressing: a slot holds a word's 32-bit hash, its number + 1 (0: empty), where it
+    // lies in m_text, the last addText call that met it, and its first sixteen bytes,
+    // zero-padded. A library map would allocate a node per word, and a table is built of a
+    // million of them. Everything a lookup reads lies in the slot's half of a cache line: for
+    // the rare words of a large vocabulary (names, places, codes) each other array visited
+    // would be one more wait on memory.
+    struct alignas(32) Slot
+    {
+        char prefix[16];
+        std::uint32_t hash;
+        std::uint32_t number;
+        std::uint32_t at;
+        std::uint32_t seen;
+    };
     struct Word
     {
-        std::size_t at;
-        std::size_t length;
+        std::uint32_t at;
+        std::uint32_t length;
         std::uint32_t hash;
     };
-    void grow();
-    std::uint32_t insert(std::string_view word, std::uint32_t hash);
+    struct FreeSlots
+    {
+        void operator()(Slot *slots) const;
+    };
+    void grow(std::size_t words);
+    Slot &insert(std::string_view word, std::uint32_t hash, const char *end);
 
     std::string m_text;                  // every word followed by one blank
     std::vector<std::uint32_t> m_starts; // where word n begins in m_text
-    // Open addressing: a slot holds a word's 32-bit hash, its number + 1 (0: empty) and its
-    // first eight bytes, zero-padded. A library map would allocate a node per word, and a table
-    // is built of a million of them; the bytes in the slot spare most lookups a visit to m_text.
-    struct Slot
-    {
-        std::uint32_t hash = 0;
-        std::uint32_t number = 0;
-        std::uint64_t prefix = 0;
-    };
-    std::vector<Slot> m_slots;
-    // The last addText call that met word n, to keep each number once without sorting.
-    std::vector<std::uint32_t> m_seen;
-    std::uint32_t m_call = 0;
-    std::vector<Word> m_batch; // addText's words, kept for the next call
+    std::unique_ptr<Slot[], FreeSlots> m_slots;
+    std::size_t m_slotCount = 0; // a power of two, or 0
+    std::uint32_t m_call = 0;    // addText calls since the slots' stamps were last cleared
+    std::vector<Word> m_batch;   // addText's words, kept for the next call
 };

@@ -1,3 +1,4 @@
+#include "codepage.h"
 #include "searchindex.h"
 #include "searchtestutil.h"
 #include "textfold.h"
@@ -169,6 +170,43 @@ TEST(TextFolding, Utf8BytesGiveTheWordsOfTheSameText)
         std::string fromBytes;
         TextFold::appendFoldedUtf8(text, fromBytes);
         EXPECT_EQ(TextFold::splitWords(fromBytes), TextFold::splitWords(TextFold::fold(QString::fromUtf8(text)))) << text;
+    }
+}
+
+// A memo's bytes fold through their code page's table: each byte must give what folding the
+// character it stands for gives, for every byte of the pages notes are written in.
+TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
+{
+    for (const int number : {1252, 1250, 1251, 1253, 437, 850}) {
+        const TCodePage page(number);
+        ASSERT_TRUE(page.singleByte()) << number;
+        std::array<char32_t, 256> characters{};
+        for (int b = 0; b < 256; ++b)
+            characters[b] = page.decodeByte(static_cast<std::uint8_t>(b));
+        characters[0] = 0; // nothing
+        const TextFold::ByteFolds folds(characters);
+        for (int b = 1; b < 256; ++b) {
+            std::string bytes{'a', static_cast<char>(b), 'z'};
+            std::string folded = "kept ";
+            folds.append(bytes, folded);
+            const char32_t c = characters[b];
+            EXPECT_EQ(folded, "kept " + TextFold::fold(QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("z")))
+                << "code page " << number << ", byte " << b;
+        }
+        // Every byte in one run, among runs of ASCII long enough to be folded eight at a time.
+        std::string all;
+        QString decoded;
+        for (int b = 1; b < 256; ++b) {
+            all += "Hello, WORLD~" + std::string(1, static_cast<char>(b));
+            const char32_t c = characters[b];
+            decoded += QStringLiteral("Hello, WORLD~") + QString::fromUcs4(&c, 1);
+        }
+        std::string folded;
+        folds.append(all, folded);
+        EXPECT_EQ(folded, TextFold::fold(decoded)) << "code page " << number << ", all bytes in one run";
+        std::string empty;
+        folds.append(std::string(1, '\0'), empty);
+        EXPECT_EQ(empty, "") << "a byte standing for nothing";
     }
 }
 
@@ -348,26 +386,10 @@ const char *const TypedTitles[] = {
 // A naive reference: every query word begins a word of the folded title.
 std::vector<int> expectedRecords(const QString &query)
 {
-    const std::string folded = TextFold::fold(query);
-    std::vector<std::string> words;
-    for (std::size_t at = 0; at < folded.size();) {
-        const std::size_t blank = std::min(folded.find(' ', at), folded.size());
-        if (blank > at)
-            words.push_back(folded.substr(at, blank - at));
-        at = blank + 1;
-    }
     std::vector<int> records;
-    for (std::size_t r = 0; r < std::size(TypedTitles) && !words.empty(); ++r) {
-        const std::string text = TextFold::fold(QString::fromUtf8(TypedTitles[r]));
-        const bool all = std::all_of(words.begin(), words.end(), [&](const std::string &w) {
-            for (std::size_t p = text.find(w); p != std::string::npos; p = text.find(w, p + 1))
-                if (TextFold::startsWord(text, p))
-                    return true;
-            return false;
-        });
-        if (all)
+    for (std::size_t r = 0; r < std::size(TypedTitles); ++r)
+        if (searchtest::holdsEveryWord(QString::fromUtf8(TypedTitles[r]), query))
             records.push_back(static_cast<int>(r) + 1);
-    }
     return records;
 }
 

@@ -5,16 +5,31 @@
 #include "dbf.h"
 #include "dbffile.h"
 #include "rtfwriter.h"
+#include "textfold.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
 namespace searchtest {
+
+// The long road of a match: the query has words, and each begins a word of the folded text.
+inline bool holdsEveryWord(const QString &text, const QString &query)
+{
+    const std::string folded = TextFold::fold(text);
+    const std::vector<std::string> words = TextFold::splitWords(TextFold::fold(query));
+    return !words.empty() && std::all_of(words.begin(), words.end(), [&](const std::string &w) {
+        for (std::size_t p = folded.find(w); p != std::string::npos; p = folded.find(w, p + 1))
+            if (TextFold::startsWord(folded, p))
+                return true;
+        return false;
+    });
+}
 
 // The RTF the rich-text editor stores for a plain text.
 inline std::string rtf(const QString &text)
