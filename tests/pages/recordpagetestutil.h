@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -82,6 +84,12 @@ struct AddressFolder : TableFolder
     explicit AddressFolder(const std::vector<std::string> &missing = {})
         : TableFolder("adbook.dbf", "Dbfadbook", addressFields(missing)) {}
 };
+
+inline std::string fileBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 inline QStringList entries(const QComboBox *list)
 {

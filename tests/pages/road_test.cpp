@@ -10,6 +10,7 @@
 #include "rxdbrichedit.h"
 #include "notebooktables.h"
 #include "pagemode.h"
+#include "recordpagetestutil.h"
 #include "todopage.h"
 #include "ualarm.h"
 
@@ -20,21 +21,15 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <regex>
+
+using recordtest::fileBytes;
 
 namespace {
 
 const std::string Title = "Acheter du pain";
 const QString Text = QStringLiteral("Farine et levure");
-
-std::string fileBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::uint32_t le32(const std::string &b, size_t at)
 {

@@ -17,30 +17,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 using todotest::ErrorReports;
 using todotest::MemoFolder;
 
-namespace {
-QStringList entries(const QComboBox *list)
-{
-    QStringList all;
-    for (int i = 0; i < list->count(); ++i)
-        all << list->itemText(i);
-    return all;
-}
-} // namespace
+using recordtest::entries;
+using recordtest::fileBytes;
 
 namespace {
-
-std::string fileBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The deletion flag of physical record n (1-based) of a table file.
 char deletionFlag(const std::string &table, int n)
