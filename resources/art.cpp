@@ -50,7 +50,15 @@ QImage rawPicture(const QString &resourcePath)
     return quintptr(data + Header) % alignof(quint32) == 0 ? view : view.copy();
 }
 
+RunPicture skinRuns()
+{
+    const QResource resource(QStringLiteral(":/art/skin.runs"));
+    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression)
+        return {};
+    return RunPicture::view(resource.data(), resource.size());
+}
+
 QImage skinPicture()
 {
-    return rawPicture(QStringLiteral(":/art/skin.raw"));
+    return skinRuns().toImage();
 }

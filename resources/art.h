@@ -1,6 +1,8 @@
 // Our bundled pictures, drawn from their SVG sources at the size a control shows them.
 #pragma once
 
+#include "runpicture.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -14,5 +16,6 @@ QPixmap artPixmap(const QString &name, QSize size, qreal ratio = 0);
 // nothing is decoded or copied. Null when missing or damaged.
 QImage rawPicture(const QString &resourcePath);
 
-// The window's skin, ":/art/skin.raw".
+// The window's skin, ":/art/skin.runs", as the program's own data holds it and decoded whole.
+RunPicture skinRuns();
 QImage skinPicture();

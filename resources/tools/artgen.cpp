@@ -1,17 +1,20 @@
 // Build-time art generator: turns an SVG drawing into the lossless picture the program ships.
 //
-//   velmora_artgen skin <input.svg> <output.png | output.raw>
+//   velmora_artgen skin <input.svg> <output.png | output.raw | output.runs>
 //   velmora_artgen icon <input.svg> <output.png> <size>
 //   velmora_artgen picture <input.svg> <output.raw> <width> <height>
 //
 // A ".raw" output is the picture as the program holds it in memory (see rawPicture() in art.h):
-// nothing to decode at start, where every millisecond before the first frame counts. "picture"
+// nothing to decode at start, where every millisecond before the first frame counts; a ".runs"
+// output holds it as runs of one colour per row (runpicture.h). "picture"
 // draws a drawing as artPixmap() would at that size, for the pictures of the first frame.
 //
 // "skin" renders the drawing over transparency and then decides each pixel hard: a pixel that the
 // drawing covers less than half becomes pure white (cut out of the window later), every other
 // pixel becomes fully opaque. Soft edges would otherwise blend into white and leave a pale halo
 // around the window on a dark desktop.
+#include "runpicture.h"
+
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -108,7 +111,7 @@ int main(int argc, char **argv)
                                         : QSize();
     if (!((mode == "skin" && argc == 4) || (mode == "icon" && argc == 5 && iconSize > 0) ||
           (mode == "picture" && argc == 6 && !pictureSize.isEmpty()))) {
-        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png|.raw>\n"
+        std::fprintf(stderr, "usage: velmora_artgen skin <input.svg> <output.png|.raw|.runs>\n"
                              "       velmora_artgen icon <input.svg> <output.png> <size>\n"
                              "       velmora_artgen picture <input.svg> <output.raw> <width> <height>\n");
         return 2;
@@ -122,8 +125,15 @@ int main(int argc, char **argv)
                            : mode == "picture" ? renderPicture(svg, pictureSize)
                                                : renderIcon(svg, iconSize);
     const QString output = QString::fromLocal8Bit(argv[3]);
-    const bool saved = output.endsWith(QLatin1String(".raw")) ? saveRaw(picture, output)
-                                                                 : picture.save(output, "PNG");
+    bool saved = false;
+    if (output.endsWith(QLatin1String(".runs"))) {
+        const QByteArray runs = RunPicture::encode(picture);
+        QFile file(output);
+        saved = !runs.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                file.write(runs) == runs.size() && file.flush();
+    } else {
+        saved = output.endsWith(QLatin1String(".raw")) ? saveRaw(picture, output) : picture.save(output, "PNG");
+    }
     if (!saved) {
         std::fprintf(stderr, "velmora_artgen: cannot write %s\n", argv[3]);
         return 1;

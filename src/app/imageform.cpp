@@ -3,7 +3,10 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
 #include <vector>
 
 TO32CustomImageForm::TO32CustomImageForm(QWidget *window) : QWidget(window)
@@ -19,7 +22,20 @@ TO32CustomImageForm::TO32CustomImageForm(QWidget *window) : QWidget(window)
 
 void TO32CustomImageForm::setPicture(const QImage &picture)
 {
+    m_runs = RunPicture();
+    m_band = QImage();
     m_picture = picture.convertToFormat(QImage::Format_RGB32);
+    if (m_autoSize)
+        fitWindowToPicture();
+    m_shapeOutOfDate = true;
+    update();
+}
+
+void TO32CustomImageForm::setPicture(const RunPicture &runs)
+{
+    m_picture = QImage();
+    m_band = QImage();
+    m_runs = runs;
     if (m_autoSize)
         fitWindowToPicture();
     m_shapeOutOfDate = true;
@@ -38,7 +54,7 @@ void TO32CustomImageForm::setTransparentColor(const QColor &color)
 void TO32CustomImageForm::setAutoSize(bool on)
 {
     m_autoSize = on;
-    if (on && !m_picture.isNull()) {
+    if (on && !pictureSize().isEmpty()) {
         fitWindowToPicture();
         update();
     }
@@ -46,27 +62,27 @@ void TO32CustomImageForm::setAutoSize(bool on)
 
 void TO32CustomImageForm::fitWindowToPicture()
 {
-    if (m_picture.isNull())
+    const QSize size = pictureSize();
+    if (size.isEmpty())
         return;
-    parentWidget()->setFixedSize(m_picture.size());
-    setGeometry(0, 0, m_picture.width(), m_picture.height());
+    parentWidget()->setFixedSize(size);
+    setGeometry(QRect(QPoint(0, 0), size));
 }
 
-std::optional<QRegion> TO32CustomImageForm::buildShape(const QImage &picture,
-                                                       const QColor &transparent)
-{
-    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
-    const QRgb key = transparent.rgb() & 0x00FFFFFF;
-    const int width = image.width();
-    const int height = image.height();
+namespace {
 
+// rowOf(y) gives row y of a picture of width x height pixels.
+template <typename RowOf>
+std::optional<QRegion> shapeOf(int width, int height, const QColor &transparent, RowOf rowOf)
+{
+    const QRgb key = transparent.rgb() & 0x00FFFFFF;
     // The runs of one row are disjoint and lie inside the rectangle, so removing them one by one
     // with exclusive-or equals removing their union; collecting them in banded order lets the
     // region be built in one go instead of one costly combination per run.
     std::vector<QRect> runs;
     qint64 cutPixels = 0;
     for (int y = 0; y < height; ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const QRgb *row = rowOf(y);
         int x = 0;
         while (x < width) {
             if ((row[x] & 0x00FFFFFF) != key) {
@@ -87,12 +103,36 @@ std::optional<QRegion> TO32CustomImageForm::buildShape(const QImage &picture,
     return QRegion(0, 0, width, height).subtracted(cut);
 }
 
+// Rows painted from runs at a time: few enough to stay small, enough to keep the calls few.
+constexpr int BandRows = 16;
+
+} // namespace
+
+std::optional<QRegion> TO32CustomImageForm::buildShape(const QImage &picture,
+                                                       const QColor &transparent)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    return shapeOf(image.width(), image.height(), transparent,
+                   [&image](int y) { return reinterpret_cast<const QRgb *>(image.constScanLine(y)); });
+}
+
+std::optional<QRegion> TO32CustomImageForm::buildShape(const RunPicture &picture,
+                                                       const QColor &transparent)
+{
+    std::vector<QRgb> row(size_t(picture.width()));
+    return shapeOf(picture.width(), picture.height(), transparent, [&](int y) {
+        picture.decodeRow(y, row.data());
+        return row.data();
+    });
+}
+
 void TO32CustomImageForm::updateShape()
 {
     m_shapeOutOfDate = false;
-    if (m_picture.isNull())
+    if (pictureSize().isEmpty())
         return;
-    const std::optional<QRegion> shape = buildShape(m_picture, m_transparentColor);
+    const std::optional<QRegion> shape = m_runs.isNull() ? buildShape(m_picture, m_transparentColor)
+                                                         : buildShape(m_runs, m_transparentColor);
     if (!shape)
         return;
     m_shape = *shape;
@@ -108,14 +148,27 @@ bool TO32CustomImageForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TO32CustomImageForm::paintEvent(QPaintEvent *)
+void TO32CustomImageForm::paintEvent(QPaintEvent *event)
 {
     if (m_shapeOutOfDate)
         updateShape();
     QPainter painter(this);
     if (m_shapeApplied)
         painter.setClipRegion(m_shape);
-    painter.drawImage(0, 0, m_picture);
+    if (m_runs.isNull()) {
+        painter.drawImage(0, 0, m_picture);
+        return;
+    }
+    const QRect area = event->rect() & QRect(QPoint(0, 0), m_runs.size());
+    if (area.isEmpty())
+        return;
+    if (m_band.isNull())
+        m_band = QImage(m_runs.width(), BandRows, QImage::Format_RGB32);
+    for (int y = area.top(); y <= area.bottom(); y += BandRows) {
+        const int rows = std::min(BandRows, area.bottom() + 1 - y);
+        m_runs.decode(y, rows, m_band);
+        painter.drawImage(QPoint(area.left(), y), m_band, QRect(area.left(), 0, area.width(), rows));
+    }
 }
 
 void TO32CustomImageForm::mousePressEvent(QMouseEvent *event)

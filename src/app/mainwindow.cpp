@@ -205,8 +205,8 @@ void Form1::setupSkin()
     m_skin = new TO32ImageForm(this);
     m_skin->setObjectName(QStringLiteral("O32ImageForm1"));
     m_skin->setTransparentColor(Qt::white);
-    m_skin->setPicture(skinPicture());
-    if (m_skin->Picture().isNull())
+    m_skin->setPicture(skinRuns());
+    if (m_skin->pictureSize().isEmpty())
         setFixedSize(800, 432);
     connect(m_skin, &TO32ImageForm::mousePressed, this, &Form1::O32ImageForm1MouseDown);
     m_skin->installEventFilter(this);
