@@ -29,6 +29,14 @@ QPixmap artPixmap(const QString &name, QSize size, qreal ratio)
     return pixmap;
 }
 
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int side : {16, 22, 32, 48, 64, 128})
+        icon.addPixmap(artPixmap(QStringLiteral("velmora"), {side, side}, 1.0));
+    return icon;
+}
+
 QImage rawPicture(const QString &resourcePath)
 {
     const QResource resource(resourcePath);

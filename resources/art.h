@@ -3,6 +3,7 @@
 
 #include "runpicture.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -11,6 +12,9 @@
 // (0: the application's). A missing picture gives a null pixmap. At ratio 1, a picture drawn at
 // build time at that size (":/art/<name>@<width>x<height>.raw") is taken instead.
 QPixmap artPixmap(const QString &name, QSize size, qreal ratio = 0);
+
+// The program's icon, from pictures drawn at build time: showing it draws nothing.
+QIcon programIcon();
 
 // A picture drawn at build time (velmora_artgen), as a read-only view of the program's own data:
 // nothing is decoded or copied. Null when missing or damaged.

@@ -610,7 +610,7 @@ void Form1::finishActivation()
     m_desktopSwitchesDue = true;
     if (m_optionsPage)
         showDesktopSwitches();
-    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
+    setWindowIcon(programIcon());
     m_tray->setIcone(windowIcon());
     m_activated = true;
     // Each table opens on its own; the error box names those that failed. The search's index is

@@ -47,6 +47,23 @@ TEST_P(PicturesDrawnAtBuild, EqualTheirDrawingAtThatSize)
 INSTANTIATE_TEST_SUITE_P(FirstFrame, PicturesDrawnAtBuild,
                          ::testing::Values(Drawn{"hub-open", {45, 36}}, Drawn{"deco-notes", {166, 250}},
                                            Drawn{"deco-pen", {199, 132}}));
+INSTANTIATE_TEST_SUITE_P(ProgramIcon, PicturesDrawnAtBuild,
+                         ::testing::Values(Drawn{"velmora", {16, 16}}, Drawn{"velmora", {22, 22}},
+                                           Drawn{"velmora", {32, 32}}, Drawn{"velmora", {48, 48}},
+                                           Drawn{"velmora", {64, 64}}, Drawn{"velmora", {128, 128}}));
+
+// The window system picks the icon's size; each it may ask for is there, none drawn blank.
+TEST(Art, ProgramIconHoldsEverySizeDrawnAtBuild)
+{
+    const QIcon icon = programIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    for (int side : {16, 22, 32, 48, 64, 128}) {
+        EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+        const QImage image = icon.pixmap(QSize(side, side), 1.0).toImage();
+        EXPECT_EQ(image.size(), QSize(side, side));
+        EXPECT_GT(qAlpha(image.pixel(side / 2, side / 2)), 0) << side << ": the middle is drawn";
+    }
+}
 
 TEST(Art, OtherSizesAndRatiosAreDrawnFromTheSource)
 {
