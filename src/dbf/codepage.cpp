@@ -190,17 +190,59 @@ std::size_t asciiPrefix(const std::string &text)
 
 } // namespace
 
-TCodePage::TCodePage(int codePage) : m_number(codePage), m_icu(codePage)
+namespace {
+
+struct BuiltInPage
 {
-    m_valid = m_icu.valid();
-    m_singleByte = m_icu.singleByte();
-    if (m_singleByte)
-        buildTables();
+    int number;
+    std::array<char16_t, 256> decoded;
+};
+
+constexpr BuiltInPage kBuiltInPages[] = {
+#include "codepagetables.inc"
+};
+
+const BuiltInPage *builtInPage(int number)
+{
+    for (const BuiltInPage &page : kBuiltInPages)
+        if (page.number == number)
+            return &page;
+    return nullptr;
+}
+
+} // namespace
+
+const std::array<char16_t, 256> *codepage::builtInDecoding(int codePage)
+{
+    const BuiltInPage *known = builtInPage(codePage);
+    return known ? &known->decoded : nullptr;
+}
+
+TCodePage::TCodePage(int codePage) : m_number(codePage)
+{
+    if (const BuiltInPage *known = builtInPage(codePage)) {
+        m_valid = true;
+        m_singleByte = true;
+        buildTables(known->decoded);
+        return;
+    }
+    m_icu = std::make_unique<TIcuCodePage>(codePage);
+    m_valid = m_icu->valid();
+    m_singleByte = m_icu->singleByte();
+    if (m_singleByte) {
+        std::array<char16_t, 256> decoded{};
+        for (int b = 0; b < 256; ++b) {
+            const char in = static_cast<char>(b);
+            const std::u16string out = m_icu->decode(&in, 1);
+            decoded[b] = out.size() == 1 ? out[0] : char16_t(0xFFFD);
+        }
+        buildTables(decoded);
+    }
 }
 
 TCodePage::~TCodePage() = default;
 
-void TCodePage::buildTables()
+void TCodePage::buildTables(const std::array<char16_t, 256> &decoded)
 {
     m_encodePages.assign(1, EncodePage{});
     m_encodePages[0].fill(-1);
@@ -209,11 +251,8 @@ void TCodePage::buildTables()
         char32_t u = 0xFFFD;
         if (b < 0x20 || b == 0x7F) {
             u = static_cast<char32_t>(b); // controls stay themselves (ICU swaps some of them)
-        } else {
-            const char in = static_cast<char>(b);
-            const std::u16string out = m_icu.decode(&in, 1);
-            if (out.size() == 1 && out[0] != 0xFFFD && out[0] != 0x1A)
-                u = out[0];
+        } else if (decoded[b] != 0xFFFD && decoded[b] != 0x1A) {
+            u = decoded[b];
         }
         m_toUnicode[b] = u;
         if (u == 0xFFFD)
@@ -292,7 +331,7 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
             return bytes;
         return singleByteToUtf8(bytes, plain);
     }
-    const std::u16string wide = m_icu.decode(bytes);
+    const std::u16string wide = m_icu->decode(bytes);
     std::string out(wide.size() * 3 + 1, '\0');
     int32_t len = 0;
     UErrorCode err = U_ZERO_ERROR;
@@ -320,7 +359,7 @@ std::string TCodePage::fromUtf8(const std::string &utf8) const
         return out;
     }
     bool ok = false;
-    return m_icu.encodeLossy(toUtf16(utf8, ok));
+    return m_icu->encodeLossy(toUtf16(utf8, ok));
 }
 
 bool TCodePage::canEncode(const std::string &utf8) const
@@ -337,7 +376,7 @@ bool TCodePage::canEncode(const std::string &utf8) const
     }
     bool ok = false;
     const std::u16string wide = toUtf16(utf8, ok);
-    return ok && m_icu.encode(wide).has_value();
+    return ok && m_icu->encode(wide).has_value();
 }
 
 TMemoTranslation::TMemoTranslation(const TCodePage &table, const TCodePage &ansi)

@@ -27,13 +27,18 @@ int systemOem();
 // Replaces the code pages taken from the locale (tests; 0 restores the locale's choice).
 void setSystem(int ansi, int oem);
 
+// What ICU reads each byte of a single-byte code page as (U+FFFD where undefined), taken at
+// build time; nothing for a code page not known then.
+const std::array<char16_t, 256> *builtInDecoding(int codePage);
+
 // Appends the UTF-8 bytes of one code point.
 void appendUtf8(std::string &out, char32_t cp);
 
 } // namespace codepage
 
 // Conversion between one code page and UTF-8. Single-byte code pages go through tables built once
-// from ICU (the ASCII control bytes map to themselves, bytes the code page leaves undefined map to
+// from what ICU reads each byte as, taken at build time for the code pages tables and locales name
+// (ICU itself is then not touched), else from ICU at run time (the ASCII control bytes map to themselves, bytes the code page leaves undefined map to
 // U+0080-U+00FF so that they survive a round trip): each byte to its whole UTF-8 sequence, and each
 // character of the Basic Multilingual Plane back to its byte through a two-level table, with runs
 // of ASCII copied eight bytes at a time. Multi-byte code pages go through ICU. A code page ICU
@@ -73,7 +78,8 @@ private:
     // Bytes of the characters U+xx00-U+xxFF for one high byte xx; -1 where the page has none.
     using EncodePage = std::array<std::int16_t, 256>;
 
-    void buildTables();
+    // decoded[b]: what ICU reads byte b as, U+FFFD where the page leaves it undefined.
+    void buildTables(const std::array<char16_t, 256> &decoded);
     void addEncoding(char32_t c, std::uint8_t byte);
     std::string singleByteToUtf8(const std::string &bytes, std::size_t plain) const;
 
@@ -87,7 +93,7 @@ private:
     // byte the code page never reaches.
     std::array<std::uint8_t, 256> m_encodePageOf{};
     std::vector<EncodePage> m_encodePages;
-    TIcuCodePage m_icu;
+    std::unique_ptr<TIcuCodePage> m_icu; // none for a single-byte page known at build time
 };
 
 // Byte-to-byte translation of memo text from a table's code page to the program's ANSI code page

@@ -82,7 +82,8 @@ TEST_P(CodePageBytesTest, EveryByteReadsAsIcuHasItAndWritesBackTheSame)
 INSTANTIATE_TEST_SUITE_P(SingleByte, CodePageBytesTest,
                          testing::Values(437, 720, 737, 775, 850, 852, 857, 860, 862, 863, 865, 866,
                                          867, 868, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256,
-                                         1257, 1258));
+                                         1257, 1258, 28591, 28592, 28593, 28594, 28595, 28596, 28597,
+                                         28598, 28599, 28600, 28601, 28603, 28604, 28605));
 
 // Memo bytes between a DOS table and the Windows page: each character the other page holds keeps
 // its identity, the others become '?', and bad UTF-8 never reaches the file as such.
