@@ -1,10 +1,14 @@
 #include "indexcollation.h"
 
+#include "codepage.h"
+#include "dbferrors.h"
+
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -74,6 +78,13 @@ TCollatorHandle openCollator(const std::string &locale)
 
 } // namespace
 
+struct IndexCollation::Collator
+{
+    std::string locale;
+    std::once_flag opened;
+    TCollatorHandle handle;
+};
+
 IndexCollation::IndexCollation() = default;
 
 IndexCollation::~IndexCollation() = default;
@@ -107,20 +118,31 @@ std::optional<IndexCollation> IndexCollation::forLanguageDriver(std::uint8_t lan
     if (!lcid)
         return std::nullopt;
     IndexCollation result;
-    result.m_collator = openCollator(icuLocaleName(*lcid));
-    if (!result.m_collator)
-        return std::nullopt;
-    auto page = std::make_unique<TIcuCodePage>(codePage);
-    if (!page->singleByte()) {
-        result.m_page = std::move(page);
-        return result;
+    result.m_collator = std::make_unique<Collator>();
+    result.m_collator->locale = icuLocaleName(*lcid);
+    // Only a locale's own rules may be missing here; they are looked for at once, so that an index
+    // ordered by them is known to be unusable when it opens.
+    if (result.m_collator->locale != kRootLocale) {
+        std::call_once(result.m_collator->opened, [&c = *result.m_collator] { c.handle = openCollator(c.locale); });
+        if (!result.m_collator->handle)
+            return std::nullopt;
     }
     // Single-byte code pages decode through a table: keys are compared on every step of a search.
     result.m_table = std::make_unique<char16_t[]>(256);
-    for (int byte = 0; byte < 256; ++byte) {
-        const char in = static_cast<char>(byte);
-        const std::u16string out = page->decode(&in, 1);
-        result.m_table[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
+    if (const std::array<char16_t, 256> *known = codepage::builtInDecoding(codePage)) {
+        std::copy(known->begin(), known->end(), result.m_table.get());
+    } else {
+        auto page = std::make_unique<TIcuCodePage>(codePage);
+        if (!page->singleByte()) {
+            result.m_table.reset();
+            result.m_page = std::move(page);
+            return result;
+        }
+        for (int byte = 0; byte < 256; ++byte) {
+            const char in = static_cast<char>(byte);
+            const std::u16string out = page->decode(&in, 1);
+            result.m_table[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
+        }
     }
     result.m_asciiAsIs = true;
     for (int byte = 1; byte < 0x80; ++byte)
@@ -156,11 +178,20 @@ constexpr std::size_t kDecodedUnits = 2 * kDecodedBytes + 2;
 // The collator compares the two texts directly: it stops at the first difference that decides,
 // where a sort key would weigh every character of both keys, the padding included, on every
 // level. Its order is the order of its sort keys.
+const UCollator *IndexCollation::collator() const
+{
+    Collator &c = *m_collator;
+    std::call_once(c.opened, [&c] { c.handle = openCollator(c.locale); });
+    if (!c.handle)
+        throw EDbfError("The collation of the index (" + c.locale + ") is not available");
+    return c.handle.get();
+}
+
 int IndexCollation::collate(const char16_t *a, std::size_t aLength, const char16_t *b,
                             std::size_t bLength) const
 {
     const UCollationResult order =
-        ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar *>(a), static_cast<int32_t>(aLength),
+        ucol_strcoll(collator(), reinterpret_cast<const UChar *>(a), static_cast<int32_t>(aLength),
                      reinterpret_cast<const UChar *>(b), static_cast<int32_t>(bLength));
     return order == UCOL_LESS ? -1 : order == UCOL_GREATER ? 1 : 0;
 }
@@ -217,7 +248,7 @@ std::optional<int> IndexCollation::collateAscii(const std::uint8_t *a, std::size
 {
     UErrorCode status = U_ZERO_ERROR;
     const UCollationResult order =
-        ucol_strcollUTF8(m_collator.get(), reinterpret_cast<const char *>(a), static_cast<int32_t>(aLength),
+        ucol_strcollUTF8(collator(), reinterpret_cast<const char *>(a), static_cast<int32_t>(aLength),
                          reinterpret_cast<const char *>(b), static_cast<int32_t>(bLength), &status);
     if (U_FAILURE(status))
         return std::nullopt;

@@ -3,7 +3,8 @@
 // Two rules exist. The binary rule compares unsigned bytes and stops at a NUL byte; it serves
 // tables without a language driver. The locale rule decodes the key bytes from the table's code
 // page and compares them with an ICU collator at tertiary strength (letter case and accents
-// count), for the locale that the table's language driver byte names.
+// count), for the locale that the table's language driver byte names. The root collation, which
+// every installation of ICU has, is opened when a first key is compared rather than with the file.
 #pragma once
 
 #include "icucodepage.h"
@@ -65,7 +66,12 @@ private:
     // The length up to the first NUL when the bytes read the same as ASCII text, else nothing.
     std::optional<std::size_t> asciiLength(const std::uint8_t *key, std::size_t length) const;
 
-    TCollatorHandle m_collator;
+    // The collator, opened once by whichever thread compares first; throws EDbfError when ICU
+    // cannot give it.
+    const UCollator *collator() const;
+
+    struct Collator;
+    std::unique_ptr<Collator> m_collator; // none: the binary rule
     std::unique_ptr<TIcuCodePage> m_page; // multi-byte code pages only
     std::unique_ptr<char16_t[]> m_table;  // single-byte code pages: byte -> UTF-16 unit
     bool m_asciiAsIs = false;             // bytes below 0x80 decode to themselves
