@@ -1,9 +1,8 @@
 #include "art.h"
 
 #include <QGuiApplication>
-#include <QPainter>
+#include <QImageReader>
 #include <QResource>
-#include <QSvgRenderer>
 
 #include <cstring>
 
@@ -17,15 +16,15 @@ QPixmap artPixmap(const QString &name, QSize size, qreal ratio)
         if (!drawn.isNull())
             return QPixmap::fromImage(drawn);
     }
-    QSvgRenderer renderer(QStringLiteral(":/art/%1.svg").arg(name));
-    if (!renderer.isValid())
+    // Through the picture format plugin: the vector renderer is loaded the first time a drawing
+    // is asked for, not with the program.
+    QImageReader reader(QStringLiteral(":/art/%1.svg").arg(name), "svg");
+    reader.setScaledSize(size * ratio);
+    QImage image = reader.read();
+    if (image.isNull())
         return {};
-    QPixmap pixmap(size * ratio);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
 
