@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // Windows compares these names ignoring case; folding both sides does the same for every script.
@@ -97,8 +99,10 @@ std::shared_ptr<const LanguageFile> LoadLanguageFile(const QString &directory,
     QFile file(directory + fileName);
     if (!QFileInfo(file).isFile() || file.size() > MaxLanguageFileBytes || !file.open(QIODevice::ReadOnly))
         return nullptr;
-    const QByteArray bytes = file.read(MaxLanguageFileBytes + 1);
-    if (bytes.size() > MaxLanguageFileBytes)
+    // What the file holds and a byte more, to see it did not grow meanwhile: a buffer of the
+    // largest size allowed would stay as heap the program never gives back.
+    const QByteArray bytes = file.read(std::min<qint64>(file.size(), MaxLanguageFileBytes) + 1);
+    if (bytes.size() > MaxLanguageFileBytes || !file.atEnd())
         return nullptr;
     return std::make_shared<const LanguageFile>(LanguageFile::parse(bytes));
 }
