@@ -3,16 +3,22 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +28,31 @@ namespace {
 constexpr int ConnectPatienceMs = 2000;
 constexpr int ReplyPatienceMs = 1000;
 constexpr int MaxRequestLength = 64;
+
+// The socket's address; false when the path does not fit in one.
+bool socketAddress(const QString &path, sockaddr_un &address)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (bytes.isEmpty() || size_t(bytes.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+// Waits until fd is ready for `events`; false once `deadline` has passed.
+bool waitFor(int fd, short events, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int ready = ::poll(&p, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready > 0)
+            return (p.revents & (events | POLLERR | POLLHUP)) != 0;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
 
 void warn(const QString &line)
 {
@@ -80,7 +111,19 @@ TXJustOne::TXJustOne(const QString &name, const QString &runtimeDirectory, QObje
     }
 }
 
-TXJustOne::~TXJustOne() = default;
+TXJustOne::~TXJustOne()
+{
+    for (auto &[fd, connection] : m_connections) {
+        delete connection.notifier;
+        ::close(fd);
+    }
+    if (m_server >= 0) {
+        delete m_serverNotifier;
+        ::close(m_server);
+        // Ours while the lock is: nobody else listens there.
+        ::unlink(QFile::encodeName(serverName()).constData());
+    }
+}
 
 QString TXJustOne::lockFileName() const
 {
@@ -128,49 +171,118 @@ TXJustOne::Outcome TXJustOne::Loaded()
 // The lock is ours, so a socket file still there was left by a copy that died.
 void TXJustOne::listen()
 {
-    QLocalServer::removeServer(serverName());
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, &TXJustOne::readRequest);
+    const QByteArray path = QFile::encodeName(serverName());
+    sockaddr_un address;
+    QString failure;
+    if (!socketAddress(serverName(), address)) {
+        failure = QStringLiteral("the path %1 is too long for a socket").arg(serverName());
+    } else {
+        ::unlink(path.constData());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        // The folder is the user's alone; the socket too, whatever the umask.
+        if (fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+            ::chmod(path.constData(), 0600) == 0 && ::listen(fd, 8) == 0) {
+            m_server = fd;
+        } else {
+            failure = QString::fromLocal8Bit(std::strerror(errno));
+            if (fd >= 0)
+                ::close(fd);
         }
-    });
-    if (!m_server->listen(serverName()))
-        warn(QStringLiteral("%1: a second start cannot reach this copy (%2)")
-                 .arg(m_name, m_server->errorString()));
+    }
+    if (m_server < 0) {
+        warn(QStringLiteral("%1: a second start cannot reach this copy (%2)").arg(m_name, failure));
+        return;
+    }
+    m_serverNotifier = new QSocketNotifier(m_server, QSocketNotifier::Read, this);
+    connect(m_serverNotifier, &QSocketNotifier::activated, this, &TXJustOne::acceptRequests);
 }
 
-void TXJustOne::readRequest()
+void TXJustOne::acceptRequests()
 {
-    auto *socket = qobject_cast<QLocalSocket *>(sender());
-    if (!socket)
-        return;
-    while (socket->canReadLine()) {
-        if (socket->readLine(MaxRequestLength + 1) == ActivateMessage)
-            emit activationRequested();
+    for (;;) {
+        const int fd = ::accept4(m_server, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return; // EAGAIN: none left (or a failed one, which the caller retries)
+        auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        m_connections[fd] = {notifier, {}};
+        connect(notifier, &QSocketNotifier::activated, this, [this, fd] { readRequest(fd); });
     }
-    if (socket->bytesAvailable() > MaxRequestLength)
-        socket->abort(); // not one of ours
+}
+
+void TXJustOne::readRequest(int fd)
+{
+    const auto found = m_connections.find(fd);
+    if (found == m_connections.end())
+        return;
+    QByteArray &pending = found->second.pending;
+    char buffer[MaxRequestLength + 1];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            pending.append(buffer, got);
+            for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
+                if (pending.left(end + 1) == ActivateMessage)
+                    emit activationRequested();
+                pending.remove(0, end + 1);
+            }
+            if (pending.size() > MaxRequestLength) {
+                dropConnection(fd); // not one of ours
+                return;
+            }
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        dropConnection(fd); // the other side is done, or failed
+        return;
+    }
+}
+
+void TXJustOne::dropConnection(int fd)
+{
+    const auto found = m_connections.find(fd);
+    if (found == m_connections.end())
+        return;
+    found->second.notifier->setEnabled(false);
+    found->second.notifier->deleteLater();
+    ::close(fd);
+    m_connections.erase(found);
 }
 
 bool TXJustOne::askFirstCopyForward() const
 {
-    QLocalSocket socket;
+    sockaddr_un address;
+    if (!socketAddress(serverName(), address))
+        return false;
     const QDeadlineTimer deadline(ConnectPatienceMs);
+    int fd = -1;
     for (;;) {
-        socket.connectToServer(serverName());
-        if (socket.waitForConnected(ReplyPatienceMs))
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
             break;
+        ::close(fd);
         if (deadline.hasExpired())
             return false;
         QThread::msleep(20);
     }
-    socket.write(ActivateMessage);
-    socket.waitForBytesWritten(ReplyPatienceMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(ReplyPatienceMs);
+    // Sent whole, or the copy is not answering; then the other side reads it and hangs up.
+    const QDeadlineTimer reply(ReplyPatienceMs);
+    const char *message = ActivateMessage;
+    size_t left = std::strlen(message);
+    bool sent = true;
+    while (left > 0 && sent) {
+        const ssize_t written = ::send(fd, message, left, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (written > 0) {
+            message += written;
+            left -= size_t(written);
+        } else if (written < 0 && errno != EINTR) {
+            sent = (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, reply);
+        }
+    }
+    ::close(fd);
     return true;
 }

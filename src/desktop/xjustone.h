@@ -26,12 +26,15 @@
 //     connect(&guard, &TXJustOne::activationRequested, &window, &Window::bringForward);
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include <map>
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
+class QSocketNotifier;
 
 class TXJustOne : public QObject
 {
@@ -71,7 +74,9 @@ signals:
 
 private:
     void listen();
-    void readRequest();
+    void acceptRequests();
+    void readRequest(int connection);
+    void dropConnection(int connection);
     // False when nobody answers on the socket.
     bool askFirstCopyForward() const;
 
@@ -80,5 +85,14 @@ private:
     QString m_refusedDirectory; // a folder that was not private, for the message
     bool m_switchToPrevious = true;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer *m_server = nullptr;
+    // The listening socket and each second copy's connection, with what it sent so far. Plain
+    // sockets: the program then needs no network library to start.
+    int m_server = -1;
+    QSocketNotifier *m_serverNotifier = nullptr;
+    struct Connection
+    {
+        QSocketNotifier *notifier;
+        QByteArray pending;
+    };
+    std::map<int, Connection> m_connections;
 };
