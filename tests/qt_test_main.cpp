@@ -1,6 +1,7 @@
 // Shared main of the widget tests: the real application object on the offscreen platform, so
 // that event-handler errors travel the same road as in the program.
 #include "application.h"
+#include "updatenetwork.h"
 
 #include <QTemporaryDir>
 
@@ -30,6 +31,8 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("user"))));
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(xdg.filePath(QStringLiteral("system"))));
     Application app(argc, argv);
+    // The update dialogs under test load the module this build made.
+    UpdateNetwork::setModulePath(QStringLiteral(VELMORA_NETWORK_MODULE));
     // Tests check the error box by its text; a real modal box would block the run.
     app.setErrorReporter([](const QString &) {});
     return RUN_ALL_TESTS();

@@ -4,14 +4,13 @@
 #include "catalogue.h"
 #include "inisyntax.h"
 #include "profilestring.h"
-#include "updatefetch.h"
 #include "updateserver.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
-#include <QNetworkAccessManager>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -63,7 +62,10 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
     if (!m_setup.languageNumber)
         m_setup.languageNumber = SystemLanguageNumber;
     if (!m_setup.internetConnected)
-        m_setup.internetConnected = InternetConnected;
+        m_setup.internetConnected = [this] {
+            UpdateNetwork *net = network();
+            return net && net->connected();
+        };
     if (!m_setup.endApplication)
         m_setup.endApplication = postApplicationExit;
 
@@ -83,13 +85,29 @@ TMAJ::TMAJ(UpdateSetup setup, QWidget *owner) : QDialog(owner), m_setup(std::mov
     }
     setPalette(pal);
 
-    m_network = new QNetworkAccessManager(this);
-    m_fetch = new UpdateFetch(m_network, this);
-    connect(this, &TMAJ::closing, m_fetch, &UpdateFetch::abort);
+    connect(this, &TMAJ::closing, this, [this] {
+        if (m_network)
+            m_network->abort();
+    });
     setupControls();
 }
 
 TMAJ::~TMAJ() = default;
+
+UpdateNetwork *TMAJ::network()
+{
+    if (!m_network && !m_networkMissing) {
+        QString error;
+        m_network = UpdateNetwork::load(&error);
+        if (!m_network) {
+            // An installation without its module: said once, the dialog then reports no connection.
+            m_networkMissing = true;
+            std::fprintf(stderr, "velmora: %s\n", qPrintable(error));
+            QMessageBox::warning(this, QStringLiteral("Velmora"), error);
+        }
+    }
+    return m_network.get();
+}
 
 void TMAJ::setupControls()
 {
@@ -243,28 +261,29 @@ bool TMAJ::FetchVersionFile()
         return false;
     }
     m_downloadPath = m_setup.applicationDirectory + QLatin1String(VersionFileName);
-    UpdateFetch::Result result = UpdateFetch::Failed;
-    if (UpdateServer::isAllowedBase(m_setup.base)) {
+    UpdateNetwork::Result result = UpdateNetwork::Failed;
+    UpdateNetwork *net = network();
+    if (net && net->isAllowedBase(m_setup.base)) {
         QFile file(m_downloadPath);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            result = m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::VersionFilePath),
-                                  &file, MaxVersionFileSize, m_setup.versionFileDeadline);
+            result = net->fetch(UpdateServer::fileUrl(m_setup.base, UpdateServer::VersionFilePath),
+                                &file, MaxVersionFileSize, m_setup.versionFileDeadline, {});
             if (!file.flush())
-                result = UpdateFetch::Failed;
+                result = UpdateNetwork::Failed;
         }
     }
-    if (result == UpdateFetch::Done) {
+    if (result == UpdateNetwork::Done) {
         m_remoteVersion = readProfileString(m_downloadPath, "options", "version");
         m_remoteText = readProfileString(m_downloadPath, "options", "text");
         m_remoteSha256 = readProfileString(m_downloadPath, "options", "sha256").toLower();
         m_installerLimit = installerLimit(readProfileString(m_downloadPath, "options", "size"));
     }
     QFile::remove(m_downloadPath);
-    if (result == UpdateFetch::Failed)
+    if (result == UpdateNetwork::Failed)
         setStatus(CatalogueIndex::FileUnreadable);
-    else if (result == UpdateFetch::Unreachable)
+    else if (result == UpdateNetwork::Unreachable)
         setStatus(CatalogueIndex::NoConnection);
-    return result == UpdateFetch::Done;
+    return result == UpdateNetwork::Done;
 }
 
 void TMAJ::Timer1Timer()
@@ -272,15 +291,15 @@ void TMAJ::Timer1Timer()
     Timer1->stop();
     m_downloadPath = m_setup.applicationDirectory + QLatin1String(InstallerFileName);
     setStatus(CatalogueIndex::Downloading);
-    const UpdateFetch::Result fetched = fetchInstaller();
+    const UpdateNetwork::Result fetched = fetchInstaller();
     if (m_closed)
         return;
-    if (fetched == UpdateFetch::Done && startInstaller()) {
+    if (fetched == UpdateNetwork::Done && startInstaller()) {
         m_setup.endApplication();
         accept();
         return;
     }
-    setStatus(fetched == UpdateFetch::Unreachable ? CatalogueIndex::NoConnection
+    setStatus(fetched == UpdateNetwork::Unreachable ? CatalogueIndex::NoConnection
                                                   : CatalogueIndex::FileUnreadable);
     if (pause(m_setup.failureCloseDelay))
         reject();
@@ -289,33 +308,33 @@ void TMAJ::Timer1Timer()
 // Fetches the installer under a temporary name beside its final one, so that the rename that
 // gives it its name is atomic, and lets it have that name only when its digest is the one the
 // version file announced. Anything else removes the temporary file.
-UpdateFetch::Result TMAJ::fetchInstaller()
+UpdateNetwork::Result TMAJ::fetchInstaller()
 {
-    if (!UpdateServer::isAllowedBase(m_setup.base))
-        return UpdateFetch::Failed;
+    UpdateNetwork *net = network();
+    if (!net || !net->isAllowedBase(m_setup.base))
+        return UpdateNetwork::Failed;
     QTemporaryFile part(m_downloadPath + QLatin1String(".XXXXXX"));
     if (!part.open())
-        return UpdateFetch::Failed;
+        return UpdateNetwork::Failed;
     m_progress->setRange(0, 0);
     m_progress->show();
-    const auto shown = connect(m_fetch, &UpdateFetch::progress, this, &TMAJ::showProgress);
-    const UpdateFetch::Result result =
-        m_fetch->run(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part,
-                     m_installerLimit, m_setup.installerDeadline);
-    disconnect(shown);
+    const UpdateNetwork::Result result =
+        net->fetch(UpdateServer::fileUrl(m_setup.base, UpdateServer::InstallerPath), &part,
+                   m_installerLimit, m_setup.installerDeadline,
+                   [this](qint64 received, qint64 total) { showProgress(received, total); });
     m_progress->hide();
-    if (result != UpdateFetch::Done)
+    if (result != UpdateNetwork::Done)
         return result;
-    if (m_fetch->sha256() != m_remoteSha256 || !part.flush()
+    if (net->sha256() != m_remoteSha256 || !part.flush()
         || !part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return UpdateFetch::Failed;
+        return UpdateNetwork::Failed;
     part.close();
     if (std::rename(QFile::encodeName(part.fileName()).constData(),
                     QFile::encodeName(m_downloadPath).constData())
         != 0)
-        return UpdateFetch::Failed;
+        return UpdateNetwork::Failed;
     part.setAutoRemove(false);
-    return UpdateFetch::Done;
+    return UpdateNetwork::Done;
 }
 
 bool TMAJ::startInstaller()

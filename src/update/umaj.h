@@ -20,16 +20,16 @@
 // the size the version file gives under "size" (512 MiB when it gives none).
 #pragma once
 
-#include "updatefetch.h"
+#include "updatenetwork.h"
 
 #include <QByteArray>
 #include <QDialog>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
-class QNetworkAccessManager;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -44,7 +44,7 @@ struct UpdateSetup
     QByteArray programVersion;
     QUrl base;                    // empty: the address the program was built with
     std::function<int()> languageNumber;    // of the messages; empty: the user's locale
-    std::function<bool()> internetConnected; // empty: the system's answer
+    std::function<bool()> internetConnected; // empty: the system's answer (through the network module)
     std::function<void()> endApplication;   // empty: the event loop is asked to end
     // The waits of the check, in milliseconds.
     int checkDelay = 1000;        // shown to the first step
@@ -86,7 +86,9 @@ private:
     void setStatus(int index);
     QByteArray ReadLocalVersion() const;
     bool FetchVersionFile();
-    UpdateFetch::Result fetchInstaller();
+    UpdateNetwork::Result fetchInstaller();
+    // The network module, loaded on first use; null (its reason shown once) when it cannot be.
+    UpdateNetwork *network();
     bool startInstaller();
     bool pause(int milliseconds);
     void showProgress(qint64 received, qint64 total);
@@ -99,8 +101,8 @@ private:
     QProgressBar *m_progress = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
-    QNetworkAccessManager *m_network = nullptr;
-    UpdateFetch *m_fetch = nullptr;
+    std::unique_ptr<UpdateNetwork> m_network;
+    bool m_networkMissing = false;
 
     bool m_activated = false;
     bool m_closed = false;

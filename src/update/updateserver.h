@@ -15,6 +15,9 @@ inline constexpr const char *InstallerPath = "/french/download/updatevelmora.exe
 // The base address the program was built with.
 QUrl defaultBase();
 
+// The checks below and InternetConnected() need Qt Network: they are part of the network module
+// (updatereach.cpp), which the dialog reaches through UpdateNetwork.
+
 // True for an https:// address with a host, or an http:// one whose host is this machine
 // (localhost, 127.0.0.0/8, ::1).
 bool isAllowedBase(const QUrl &base);
