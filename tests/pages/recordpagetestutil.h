@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -89,6 +90,15 @@ inline std::string fileBytes(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Shows a page at the size the notebook gives it, and waits until it takes the keyboard.
+inline void showPage(QWidget &page)
+{
+    page.resize(705, 377);
+    page.show();
+    page.activateWindow();
+    (void)QTest::qWaitForWindowActive(&page);
 }
 
 inline QStringList entries(const QComboBox *list)

@@ -176,25 +176,20 @@ TEST(RichEditPictures, MemoTooLargeForTheMemoFileIsRefusedAtPostAndNothingIsStor
 {
     todotest::MemoFolder folder;
     folder.addNotes({"photo"});
-    std::unique_ptr<TDbf> dataset = folder.open();
-    PageMode mode;
-    FormatActions format{mode};
-    TodoPage page(*dataset, format, [] { return AnswerYes; });
-    page.resize(705, 377);
-    page.show();
-    page.editor1()->setMaxMemoBytes(4000);
-    page.editor1()->setFocus();
+    todotest::PageFixture f(folder);
+    f.page.editor1()->setMaxMemoBytes(4000);
+    f.page.editor1()->setFocus();
     QApplication::clipboard()->setImage(QImage::fromData(pngBytes(300, 300)));
-    page.editor1()->pasteFromClipboard();
-    ASSERT_EQ(dataset->state(), TDataSetState::dsEdit);
+    f.page.editor1()->pasteFromClipboard();
+    ASSERT_EQ(f.table->state(), TDataSetState::dsEdit);
 
     ErrorReports errors;
-    QTest::mouseClick(page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
     ASSERT_EQ(errors.messages.size(), 1);
     EXPECT_TRUE(errors.messages[0].contains(QStringLiteral("trop volumineuse"))) << errors.messages[0].toStdString();
-    EXPECT_EQ(dataset->state(), TDataSetState::dsEdit) << "the note stays being edited";
-    dataset->cancel();
-    EXPECT_EQ(dataset->fieldByName("MEMO").memoBytes(), "") << "nothing was stored";
+    EXPECT_EQ(f.table->state(), TDataSetState::dsEdit) << "the note stays being edited";
+    f.table->cancel();
+    EXPECT_EQ(f.table->fieldByName("MEMO").memoBytes(), "") << "nothing was stored";
 }
 
 // A memo from another program with a picture and a table, a word added at its end, "Valider":
@@ -215,18 +210,13 @@ TEST(RichEditPictures, ForeignMemoKeepsItsPictureAndTableThroughAnEditOnTheToDoP
         writer->post();
         writer->close();
     }
-    std::unique_ptr<TDbf> dataset = folder.open();
-    PageMode mode;
-    FormatActions format{mode};
-    TodoPage page(*dataset, format, [] { return AnswerYes; });
-    page.resize(705, 377);
-    page.show();
-    page.editor1()->setFocus();
-    moveToEnd(page.editor1());
-    QTest::keyClicks(page.editor1(), QStringLiteral(" merci"));
-    QTest::mouseClick(page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
-    ASSERT_EQ(dataset->state(), TDataSetState::dsBrowse);
-    dataset->close();
+    todotest::PageFixture f(folder);
+    f.page.editor1()->setFocus();
+    moveToEnd(f.page.editor1());
+    QTest::keyClicks(f.page.editor1(), QStringLiteral(" merci"));
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
+    ASSERT_EQ(f.table->state(), TDataSetState::dsBrowse);
+    f.table->close();
 
     auto reader = folder.open();
     const std::string stored = joined(reader->fieldByName("MEMO").memoBytes());

@@ -4,7 +4,11 @@
 
 #include "application.h"
 #include "dbf.h"
+#include "formatbar.h"
+#include "pagemode.h"
 #include "recordpagetestutil.h"
+#include "todopage.h"
+#include "ualarm.h"
 
 #include <QStringList>
 #include <initializer_list>
@@ -29,6 +33,21 @@ struct MemoFolder : recordtest::TableFolder
     }
 };
 
+// The page on the folder's table, shown, asking the real confirmation dialog.
+struct PageFixture
+{
+    explicit PageFixture(const MemoFolder &folder)
+        : table(folder.open()), page(*table, format, [this] { return dialog.ask(); })
+    {
+        recordtest::showPage(page);
+    }
+    std::unique_ptr<TDbf> table;
+    TAvertissement dialog;
+    PageMode mode;
+    FormatActions format{mode};
+    TodoPage page;
+};
+
 // Another copy of the program, in a real child process, editing (and so locking) the first note
 // of the folder's memo table until this object goes away. Start it before this process opens
 // the table: a child forked later would share this process's open files.
@@ -43,12 +62,10 @@ public:
         m_pid = ::fork();
         if (m_pid == 0) {
             char c = 'x';
-            TDbf table("Dbfmemo");
+            std::unique_ptr<TDbf> table;
             try {
-                table.setFilePath(folder.path());
-                table.setTableName("memo.dbf");
-                table.open();
-                table.edit();
+                table = folder.open();
+                table->edit();
                 c = 'L';
             } catch (...) {
             }

@@ -73,10 +73,7 @@ struct Fixture
             page = std::make_unique<AddressPage>(*table, yes);
         trash = page->findChild<TrashWindow *>(QStringLiteral("Corbeille"));
         trash->setQuestion([this](const QString &) { return answer; });
-        page->resize(705, 377);
-        page->show();
-        page->activateWindow();
-        (void)QTest::qWaitForWindowActive(page.get());
+        recordtest::showPage(*page);
     }
     void openTrash()
     {
