@@ -12,6 +12,7 @@ struct MemoFileTest : ::testing::Test
     TempDir dir;
     std::string table = dir.file("memo.dbf");
     std::string memoPath = dir.file("memo.dbt");
+    TDbtFile memo;
 
     void create(bool dBaseIII)
     {
@@ -22,7 +23,6 @@ struct MemoFileTest : ::testing::Test
 TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 512u);
     EXPECT_EQ(memo.write(std::string(504, 'a')), 1u);
@@ -48,7 +48,6 @@ TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
 TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTerminator)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     EXPECT_EQ(memo.write(std::string(510, 'a')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 2u);
@@ -72,7 +71,6 @@ TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTermina
 TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     EXPECT_EQ(memo.write(std::string(512, 'c')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 3u);
@@ -86,7 +84,6 @@ TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
 TEST_F(MemoFileTest, NewTextIsAppendedAndOldBlocksAreLeftAsTheyWere)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     ASSERT_EQ(memo.write(std::string(504, 'a')), 1u);
     ASSERT_EQ(memo.write(std::string(100, 'z')), 2u);
@@ -108,7 +105,6 @@ TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
         b[20] = static_cast<std::uint8_t>(bad);
         b[21] = static_cast<std::uint8_t>(bad >> 8);
         writeBytes(memoPath, b);
-        TDbtFile memo;
         memo.open(memoPath, TDbfAccess::Shared, false);
         EXPECT_EQ(memo.blockSize(), 512u);
         memo.close();
@@ -119,7 +115,6 @@ TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
 TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
 {
     createDbfTable(table, 0x8B, 0x57, memoSchema(), 1024);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 1024u);
     EXPECT_EQ(memo.write(std::string(1016, 'q')), 1u);
@@ -131,7 +126,6 @@ TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
 TEST_F(MemoFileTest, HeaderLaggingBehindTheFileNeverOverwritesMemos)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     ASSERT_EQ(memo.write("first"), 1u);
     memo.close();
@@ -149,7 +143,6 @@ TEST_F(MemoFileTest, NextFreeBlockBeyondTheFileAppendsAtTheFileEnd)
 {
     for (const bool dBaseIII : {true, false}) {
         create(dBaseIII);
-        TDbtFile memo;
         memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
         ASSERT_EQ(memo.write("first"), 1u);
         memo.close();
@@ -170,7 +163,6 @@ TEST_F(MemoFileTest, NextFreeBlockBeyondTheFileAppendsAtTheFileEnd)
 TEST_F(MemoFileTest, AMemoThatCannotBeReadWholeSaysSoAndStaysBounded)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     ASSERT_EQ(memo.write("whole"), 1u);
     ASSERT_EQ(memo.write(std::string(600, 'c')), 2u);
@@ -209,7 +201,6 @@ TEST_F(MemoFileTest, LengthPrefixMissingFallsBackToTerminatorStyle)
     b.resize(1024, ' ');
     std::memcpy(b.data() + 512, "plain\x1A\x1Arest", 11);
     writeBytes(memoPath, b);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::ReadOnly, false);
     EXPECT_EQ(memo.read(1), "plain");
     EXPECT_EQ(memo.read(0), "");
