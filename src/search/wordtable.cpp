@@ -209,13 +209,18 @@ void WordTable::addText(std::string_view text, std::vector<std::uint32_t> &numbe
     const std::size_t mask = m_slotCount - 1;
     for (const Word &w : m_batch)
         __builtin_prefetch(m_slots.get() + (w.key.hash & mask));
+    // A word met again in the same text is common and unforeseeable: its number is written
+    // anyway and kept or not without a branch.
+    const std::size_t had = numbers.size();
+    numbers.resize(had + m_batch.size());
+    std::uint32_t *out = numbers.data() + had;
     for (const Word &w : m_batch) {
         Slot &slot = insert(w.key, text.substr(w.at, w.length));
-        if (slot.seen != m_call) {
-            slot.seen = m_call;
-            numbers.push_back(slot.number - 1);
-        }
+        *out = slot.number - 1;
+        out += slot.seen != m_call;
+        slot.seen = m_call;
     }
+    numbers.resize(static_cast<std::size_t>(out - numbers.data()));
 }
 
 void WordTable::find(const std::string &queryWord, Bits &found) const
