@@ -34,11 +34,12 @@ public:
     std::string path() const { return m_dir.path().toStdString() + "/"; }
     QString qpath() const { return m_dir.path() + QLatin1Char('/'); }
 
-    std::unique_ptr<TDbf> open() const
+    std::unique_ptr<TDbf> open(bool readOnly = false) const
     {
         auto dataset = std::make_unique<TDbf>(m_name);
         dataset->setFilePath(path());
         dataset->setTableName(m_file);
+        dataset->setReadOnly(readOnly);
         dataset->open();
         return dataset;
     }
