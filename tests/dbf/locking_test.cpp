@@ -1,11 +1,11 @@
 // Two real processes on one table: appends under the header lock, record locks on edit.
+#include "childprocess.h"
 #include "dbf.h"
 #include "dbftestutil.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sys/wait.h>
 
 namespace {
 
@@ -14,29 +14,15 @@ std::string memoText(const std::string &title, int i)
     return "{\\rtf1 " + title + "}" + std::string(static_cast<std::size_t>(i * 37 % 1100), 'm');
 }
 
-// Runs `work` in a child process once a byte arrives on `gate`; the exit status says whether
-// it ran without an exception.
+// Runs `work` in a child process once a byte arrives on `gate`.
 pid_t spawn(int gate, const std::function<void()> &work)
 {
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    char c;
-    if (::read(gate, &c, 1) != 1)
-        ::_exit(3);
-    try {
+    return runChild([gate, work] {
+        char c;
+        if (::read(gate, &c, 1) != 1)
+            throw std::runtime_error("the gate closed without a byte");
         work();
-    } catch (...) {
-        ::_exit(1);
-    }
-    ::_exit(0);
-}
-
-bool exitedCleanly(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    });
 }
 
 struct LockingTest : ::testing::Test
