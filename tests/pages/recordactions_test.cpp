@@ -111,8 +111,8 @@ TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
 {
     MemoFolder folder;
     folder.addNotes({"un"});
-    todotest::OtherCopyEditing other(folder);
-    ASSERT_TRUE(other.holdsTheLock());
+    recordtest::OtherCopy other(folder, true);
+    ASSERT_TRUE(other.holds());
     auto table = folder.open();
     RecordActions actions(*table, 1);
     RecordBar bar(actions, ToolBar1Layout);
