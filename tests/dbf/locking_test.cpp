@@ -35,16 +35,11 @@ TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
         children.push_back(runChild([&, p] {
             go.closeSender();
             go.wait();
-            TDbf ds("Dbfmemo");
-            openTable(ds);
+            Table writer(dir);
             for (int i = 0; i < kEach; ++i) {
                 const std::string title = "P" + std::to_string(p) + "-" + std::to_string(i);
-                ds.insert();
-                ds.fieldByName("TITRE").setAsString(title);
-                ds.fieldByName("MEMO").setMemoBytes(memoText(title, i));
-                ds.post();
+                writer.append(title, memoText(title, i));
             }
-            ds.close();
         }));
     }
     go.raise();
@@ -75,13 +70,7 @@ TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
 
 TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
 {
-    {
-        TDbf ds("Dbfmemo");
-        openTable(ds);
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString("shared");
-        ds.post();
-    }
+    { Table(dir).append("shared"); }
     Signal locked, release;
     const pid_t child = runChild([&] {
         release.closeSender();
