@@ -95,11 +95,15 @@ inline std::vector<TDbfCreateField> adbookSchema()
             {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},     {"MOBILE", 'C', 20}};
 }
 
-// A dataset open on the memo table (or `name`) of `dir`, appending notes and reading their titles.
+// A dataset open on the memo table (or `name`) of `dir` with these index definitions, appending
+// notes and reading their titles.
 struct Table
 {
-    explicit Table(const TempDir &dir, const std::string &name = "memo.dbf")
+    explicit Table(const TempDir &dir, const std::string &name = "memo.dbf", const char *dataset = "Dbfmemo",
+                   const std::vector<TDbfIndexDef> &indexes = {})
+        : ds(dataset)
     {
+        ds.indexes() = indexes;
         openTable(ds, dir, name);
     }
     void append(const std::string &title, const std::string &memo = {})
@@ -117,7 +121,7 @@ struct Table
             out.push_back(ds.fieldByName("TITRE").asString());
         return out;
     }
-    TDbf ds{"Dbfmemo"};
+    TDbf ds;
 };
 
 // Today's date as the header stores it (year - 1900, month, day).
