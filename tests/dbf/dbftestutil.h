@@ -95,6 +95,13 @@ inline std::vector<TDbfCreateField> adbookSchema()
             {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},     {"MOBILE", 'C', 20}};
 }
 
+// Makes a new, empty memo table in `dir`; gives `dir` back, for a helper that opens it.
+inline const TempDir &withMemoTable(const TempDir &dir)
+{
+    createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
+    return dir;
+}
+
 // A dataset open on the memo table (or `name`) of `dir` with these index definitions, appending
 // notes and reading their titles.
 struct Table
