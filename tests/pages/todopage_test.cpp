@@ -205,8 +205,8 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
 {
     MemoFolder folder;
     folder.addNotes({"Partagée"});
-    todotest::OtherCopyEditing other(folder);
-    ASSERT_TRUE(other.holdsTheLock());
+    recordtest::OtherCopy other(folder, true);
+    ASSERT_TRUE(other.holds());
     PageFixture f(folder);
     ErrorReports box;
 
