@@ -444,8 +444,18 @@ TDbfFile::HeaderLock::HeaderLock(TDbfFile &file) : m_file(file)
 
 TDbfFile::HeaderLock::~HeaderLock()
 {
-    if (--m_file.m_headerLocks == 0)
+    if (m_held && --m_file.m_headerLocks == 0)
         m_file.unlockUnit(0);
+}
+
+bool TDbfFile::HeaderLock::releaseWithRecord(std::uint32_t n)
+{
+    if (!m_held || m_file.m_headerLocks != 1)
+        return false;
+    m_held = false;
+    m_file.m_headerLocks = 0;
+    m_file.unlockUnitAndHeader(n);
+    return true;
 }
 
 void TDbfFile::beginBatch()
@@ -653,12 +663,13 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     {
         TDbfFile &file;
         std::uint32_t n;
+        bool held;
         ~RecordLock()
         {
-            if (!file.reserved(n))
+            if (held)
                 file.unlockRecord(n);
         }
-    } recordLock{*this, n};
+    } recordLock{*this, n, !reserved(n)};
     if (!indexesAccept(n, buffer))
         return 0;
     try {
@@ -674,11 +685,14 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         m_countPending = true;
         return n;
     }
-    HeaderLock lock(*this);
+    std::optional<HeaderLock> counting;
+    HeaderLock &lock = throughout ? *throughout : counting.emplace(*this);
     const std::uint32_t count = throughout && atEnd ? n : std::max(n, freshUnitCount());
     m_knownEnd = std::max(m_knownEnd, count);
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);
+    if (recordLock.held && lock.releaseWithRecord(n))
+        recordLock.held = false;
     return n;
 }
 
