@@ -84,6 +84,7 @@ public:
     std::uint32_t unitSize() const { return m_unitSize; }
     void setLockStyle(LockStyle style) { m_lockStyle = style; }
 
+    // The size now, 0 when closed. Moves the descriptor's offset, which nothing else uses.
     std::uint64_t fileSize() const;
     std::uint32_t unitCount() const;
     // The count from the file size now, for readers that reached the kept one.
