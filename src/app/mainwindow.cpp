@@ -103,8 +103,11 @@ std::span<const Form1::PageEntry> Form1::pages()
     static const PageEntry entries[] = {
         {PageMemo, "Label3", "A faire", {370, 9, 30, 22}, false, false, &Form1::Label3Click,
          [](Form1 &f) -> QWidget * {
-             return f.m_todoPage = new TodoPage(f.m_tables->Dbfmemo(), *f.m_formatActions, f.deleteQuestion(),
-                                                f.m_notebook);
+             f.m_todoPage = new TodoPage(f.m_tables->Dbfmemo(), f.formatActions(), f.deleteQuestion(), f.m_notebook);
+             f.m_todoPage->setListLocale(f.m_language->locale());
+             f.wireTablePage(f.m_todoPage, f.m_todoPage->ActionList1());
+             attachPageCommands(f.dataDirectory(), f.m_todoPage);
+             return f.m_todoPage;
          },
          [](Form1 &f) {
              f.m_pageMode->setSyncGuard(false);
@@ -115,8 +118,11 @@ std::span<const Form1::PageEntry> Form1::pages()
         {PageInfos, "Label4", "carnet d'informations personnelles", {424, 9, 33, 24}, false, false,
          &Form1::Label4Click,
          [](Form1 &f) -> QWidget * {
-             return f.m_infosPage = new InfosPage(f.m_tables->Dbfinfos(), *f.m_formatActions, f.deleteQuestion(),
-                                                  f.m_notebook);
+             f.m_infosPage = new InfosPage(f.m_tables->Dbfinfos(), f.formatActions(), f.deleteQuestion(), f.m_notebook);
+             f.m_infosPage->setListLocale(f.m_language->locale());
+             f.wireTablePage(f.m_infosPage, f.m_infosPage->ActionList2());
+             attachPageCommands(f.dataDirectory(), f.m_infosPage);
+             return f.m_infosPage;
          },
          [](Form1 &f) {
              f.m_pageMode->setSyncGuard(false);
@@ -128,12 +134,17 @@ std::span<const Form1::PageEntry> Form1::pages()
         {PageParametres, "ImageOptions", "Options", {468, 7, 25, 25}, true, false, &Form1::ImageOptionsClick,
          [](Form1 &f) -> QWidget * {
              f.setupOptionsPage();
+             f.wireOptionsPage();
              return f.m_optionsPage;
          },
          nullptr, nullptr, -1, nullptr, -1},
         {PageAdresses, "Label23", "Carnet d'adresses", {400, 8, 22, 21}, false, true, &Form1::Label23Click,
          [](Form1 &f) -> QWidget * {
-             return f.m_addressPage = new AddressPage(f.m_tables->Dbfadbook(), f.deleteQuestion(), f.m_notebook);
+             f.m_addressPage = new AddressPage(f.m_tables->Dbfadbook(), f.deleteQuestion(), f.m_notebook);
+             f.m_addressPage->setListLocale(f.m_language->locale());
+             f.wireTablePage(f.m_addressPage, f.m_addressPage->ActionList3());
+             attachPageCommands(f.dataDirectory(), f.m_addressPage);
+             return f.m_addressPage;
          },
          [](Form1 &f) { f.m_addressPage->RebuildNameList(); }, &NotebookTables::Dbfadbook, SearchIndex::Cards,
          [](Form1 &f) { f.m_addressPage->postPendingEdit(); }, 2},
@@ -279,7 +290,8 @@ void Form1::setupClockAndFooter()
     m_footer->setUrl(QStringLiteral(VELMORA_MAKER_URL));
 }
 
-// The notebook stays hidden until a page is chosen; its pages come with buildPages().
+// The notebook stays hidden until a page is chosen. Each page's place is held by an empty
+// stand-in until the page is first shown, so that a page's index in the notebook never changes.
 void Form1::setupNotebook()
 {
     m_notebook = new QStackedWidget(this);
@@ -288,50 +300,72 @@ void Form1::setupNotebook()
     m_notebook->setAutoFillBackground(true);
     // The pages' labels and boxes take the text colour of the notebook's own background.
     m_notebook->setPalette(pagePalette());
+    for (size_t i = 0; i < pages().size(); ++i)
+        m_notebook->addWidget(new QWidget(m_notebook));
     m_notebook->hide();
 }
 
-void Form1::buildPages()
+QStackedWidget *Form1::notebook()
 {
-    if (m_pagesBuilt)
-        return;
-    m_pagesBuilt = true;
-    emit buildingPages();
-    // The formatting commands go before the pages: they must not follow editors being destroyed.
-    m_formatActions = new FormatActions(*m_pageMode, m_notebook);
     for (const PageEntry &entry : pages())
-        m_notebook->addWidget(entry.make(*this));
-    // Escape asks the delete question too, before it drops what was typed into a record.
-    for (RecordActions *actions : {m_todoPage->ActionList1(), m_infosPage->ActionList2(),
-                                   m_addressPage->ActionList3()})
-        actions->setDiscardQuestion([this] { return m_deleteQuestion ? m_deleteQuestion->askDiscard() : 0; });
+        buildPage(entry.index);
+    return m_notebook;
+}
+
+bool Form1::pageBuilt(int page) const
+{
+    return page >= 0 && size_t(page) < m_pages.size() && m_pages[size_t(page)];
+}
+
+FormatActions &Form1::formatActions()
+{
+    // Made before the editors it serves: children go in the order they were given their parent,
+    // and the commands must not follow editors being destroyed.
+    if (!m_formatActions)
+        m_formatActions = new FormatActions(*m_pageMode, m_notebook);
+    return *m_formatActions;
+}
+
+void Form1::prepareForPages()
+{
+    if (m_preparedForPages)
+        return;
+    m_preparedForPages = true;
+    emit buildingPages();
     // The lists sort in the order of the interface language, from their next rebuild on.
-    const auto sortLists = [this] {
+    connect(m_language, &InterfaceLanguage::languageChanged, this, [this] {
         const QLocale order = m_language->locale();
-        m_todoPage->setListLocale(order);
-        m_infosPage->setListLocale(order);
-        m_addressPage->setListLocale(order);
-    };
-    sortLists();
-    connect(m_language, &InterfaceLanguage::languageChanged, this, sortLists);
-    // The flags switch the language at once; the code reaches the settings file with the next OK.
-    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
-        if (m_language->applyFlag(code))
-            m_languageCode = code;
+        if (m_todoPage)
+            m_todoPage->setListLocale(order);
+        if (m_infosPage)
+            m_infosPage->setListLocale(order);
+        if (m_addressPage)
+            m_addressPage->setListLocale(order);
     });
-    buildSearchWindow();
-    attachPageCommands(dataDirectory(), m_todoPage, m_infosPage, m_addressPage);
-    drawHiddenArt();
-    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
-    m_tray->setIcone(windowIcon());
+}
+
+void Form1::buildPage(int page)
+{
+    const PageEntry *entry = pageEntry(page);
+    if (!entry || m_pages[size_t(page)])
+        return;
+    if (entry->table)
+        prepareForPages();
+    QWidget *made = entry->make(*this);
+    m_pages[size_t(page)] = made;
+    QWidget *standIn = m_notebook->widget(page);
+    const int current = m_notebook->currentIndex();
+    m_notebook->insertWidget(page, made);
+    m_notebook->removeWidget(standIn);
+    standIn->deleteLater();
+    m_notebook->setCurrentIndex(current);
     // The design texts measured in the fonts found here, as a translation is.
-    for (QLabel *label : m_notebook->findChildren<QLabel *>())
+    for (QLabel *label : made->findChildren<QLabel *>())
         if (!label->text().isEmpty() && label->pixmap().isNull())
             FitCaption(label);
-    // A language applied while they did not exist yet reaches the new controls too.
+    // The language on screen reaches the new controls too.
     if (m_language->current())
         TranslateForms(m_language->windows(), *m_language->current());
-    connect(m_language, &InterfaceLanguage::languageChanged, m_optionsPage, &OptionsPage::explainTray);
     // Children go in the order they were given their parent: the tables and the page mode move
     // back behind everything bound to them.
     for (QObject *last : {static_cast<QObject *>(m_pageMode), static_cast<QObject *>(m_tables)}) {
@@ -340,8 +374,36 @@ void Form1::buildPages()
     }
 }
 
+void Form1::wireTablePage(QWidget *page, RecordActions *actions)
+{
+    // Escape asks the delete question too, before it drops what was typed into a record.
+    actions->setDiscardQuestion([this] { return m_deleteQuestion ? m_deleteQuestion->askDiscard() : 0; });
+    // The trash asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : page->findChildren<TrashWindow *>()) {
+        trash->setQuestion([this](const QString &question) {
+            return m_deleteQuestion ? m_deleteQuestion->ask(question) : 0;
+        });
+        trash->setBeforeCompaction([this] { m_searchIndex->releaseTables(); });
+    }
+}
+
+void Form1::wireOptionsPage()
+{
+    // The flags switch the language at once; the code reaches the settings file with the next OK.
+    connect(m_optionsPage, &OptionsPage::flagClicked, this, [this](int code) {
+        if (m_language->applyFlag(code))
+            m_languageCode = code;
+    });
+    connect(m_language, &InterfaceLanguage::languageChanged, m_optionsPage, &OptionsPage::explainTray);
+    if (m_desktopSwitchesDue)
+        showDesktopSwitches();
+}
+
 void Form1::drawHiddenArt()
 {
+    if (m_hiddenArtDrawn)
+        return;
+    m_hiddenArtDrawn = true;
     static const struct
     {
         const char *name;
@@ -397,7 +459,7 @@ void Form1::setupDesktop()
 }
 
 // The magnifier sits right of ImageOptions and shows with the rest of the hub; Ctrl+F works from
-// the start. The search reads the tables from the data folder itself and hears about this
+// the start, the window being made when it first opens. The search reads the tables from the data folder itself and hears about this
 // program's posts and deletes from the datasets.
 void Form1::setupSearch()
 {
@@ -414,26 +476,26 @@ void Form1::setupSearch()
     find->setShortcutContext(Qt::WindowShortcut);
     addAction(find);
     connect(find, &QAction::triggered, this, &Form1::ImageRechercheClick);
+
+    m_searchIndexToHandOver = std::make_unique<SearchIndex>(dataDirectory());
+    m_searchIndex = m_searchIndexToHandOver.get();
+    for (const PageEntry &entry : pages())
+        if (entry.search >= 0)
+            m_searchIndex->watch((m_tables->*entry.table)(), SearchIndex::Table(entry.search));
 }
 
 void Form1::buildSearchWindow()
 {
-    m_search = new SearchWindow(dataDirectory(), this);
-    for (const PageEntry &entry : pages())
-        if (entry.search >= 0)
-            m_search->index().watch((m_tables->*entry.table)(), SearchIndex::Table(entry.search));
+    if (m_search)
+        return;
+    m_search = new SearchWindow(std::move(m_searchIndexToHandOver), this);
     connect(m_search, &SearchWindow::recordRequested, this, [this](int table, int recNo, bool inText) {
         for (const PageEntry &entry : pages())
             if (entry.search == table)
                 SearchJump(entry.index, recNo, inText);
     });
-    // The trash of each page asks with the delete question and needs its table to itself.
-    for (TrashWindow *trash : m_notebook->findChildren<TrashWindow *>()) {
-        trash->setQuestion([this](const QString &question) {
-            return m_deleteQuestion ? m_deleteQuestion->ask(question) : 0;
-        });
-        trash->setBeforeCompaction([this] { m_search->index().releaseTables(); });
-    }
+    if (m_language->current())
+        TranslateForms(m_language->windows(), *m_language->current());
 }
 
 QString Form1::settingsFile() const
@@ -545,18 +607,21 @@ void Form1::finishActivation()
     if (m_activated)
         return;
     m_finishAfterFirstFrame = false;
-    buildPages();
-    showDesktopSwitches();
+    m_desktopSwitchesDue = true;
+    if (m_optionsPage)
+        showDesktopSwitches();
+    setWindowIcon(QIcon(QStringLiteral(":/art/velmora.svg")));
+    m_tray->setIcone(windowIcon());
     m_activated = true;
     // Each table opens on its own; the error box names those that failed. The search's index is
     // then read on a helper thread, so that Ctrl+F finds it ready, whatever did not open.
     try {
         m_tables->openAll();
     } catch (...) {
-        m_search->index().prepare();
+        m_searchIndex->prepare();
         throw;
     }
-    m_search->index().prepare();
+    m_searchIndex->prepare();
 }
 
 bool Form1::runStartupLock()
@@ -600,7 +665,7 @@ void Form1::setFooterText()
 
 void Form1::Image1Click()
 {
-    buildPages();
+    drawHiddenArt();
     m_openHub->hide();
     for (QWidget *control : m_hub)
         control->show();
@@ -611,7 +676,7 @@ void Form1::selectPage(int page)
     const PageEntry *entry = pageEntry(page);
     if (!entry)
         return;
-    buildPages();
+    buildPage(page);
     // The address book's area works before the hub shows; once a page is open the hub must be
     // there to leave it.
     if (!m_openHub->isHidden())
@@ -646,7 +711,7 @@ void Form1::Label23Click()
 
 void Form1::ImageRechercheClick()
 {
-    buildPages();
+    buildSearchWindow();
     // Under the hub, right-aligned with the notebook.
     const QRect page = m_notebook->geometry();
     m_search->popup(mapToGlobal(QPoint(page.right() + 1 - m_search->width(), 38)));
@@ -689,8 +754,6 @@ void Form1::Label1Click()
 
 bool Form1::postPendingEdits()
 {
-    if (!m_pagesBuilt)
-        return true; // nothing could be typed yet
     // Each table on its own: a failure in one must not cost the others their edits.
     bool posted = true;
     const auto attempt = [&posted](auto &&post) {
@@ -703,7 +766,7 @@ bool Form1::postPendingEdits()
     };
     std::vector<const PageEntry *> withEdits;
     for (const PageEntry &entry : pages())
-        if (entry.postPendingEdit)
+        if (entry.postPendingEdit && pageBuilt(entry.index)) // nothing was typed into the others
             withEdits.push_back(&entry);
     std::sort(withEdits.begin(), withEdits.end(),
               [](const PageEntry *a, const PageEntry *b) { return a->closingRank < b->closingRank; });

@@ -21,6 +21,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <span>
@@ -39,6 +40,8 @@ class TAutoRunner;
 class TFormPlacement;
 class TPiconeBarreTache;
 class QStackedWidget;
+class RecordActions;
+class SearchIndex;
 class SearchWindow;
 class TDbf;
 class TO32ImageForm;
@@ -76,15 +79,18 @@ public:
     void setReadOnlyData(bool readOnly);
     // Which editor the formatting commands act on, and their sync guard.
     PageMode &pageMode() const { return *m_pageMode; }
-    // The formatting commands, the pages and the search window are made once the first frame
-    // is on screen (or sooner, when one of these asks for them).
-    TodoPage *todoPage() { buildPages(); return m_todoPage; }
-    InfosPage *infosPage() { buildPages(); return m_infosPage; }
-    OptionsPage *optionsPage() { buildPages(); return m_optionsPage; }
-    AddressPage *addressPage() { buildPages(); return m_addressPage; }
-    QStackedWidget *notebook() { buildPages(); return m_notebook; }
-    SearchWindow *searchWindow() { buildPages(); return m_search; }
-    bool pagesBuilt() const { return m_pagesBuilt; }
+    // Each page is made the first time it is shown (or asked for here), the search window the
+    // first time it opens: a notebook opened on one page never pays for the others.
+    TodoPage *todoPage() { buildPage(PageMemo); return m_todoPage; }
+    InfosPage *infosPage() { buildPage(PageInfos); return m_infosPage; }
+    OptionsPage *optionsPage() { buildPage(PageParametres); return m_optionsPage; }
+    AddressPage *addressPage() { buildPage(PageAdresses); return m_addressPage; }
+    // With every page made.
+    QStackedWidget *notebook();
+    SearchWindow *searchWindow() { buildSearchWindow(); return m_search; }
+    // The word index, from the start: it is built once the tables are open, window or not.
+    SearchIndex &searchIndex() const { return *m_searchIndex; }
+    bool pageBuilt(int page) const;
 
     // Shows the notebook on `page` as the hub does: the to-do and information pages set the
     // page mode and clear the sync guard; the information and address pages rebuild their lists.
@@ -98,10 +104,10 @@ public:
         const char *hotArea;               // the hub's area that selects it
         const char *hint;                  // the area's tool tip
         QRect geometry;                    // the area's place
-        bool picture;                      // the area shows the hub's art (drawn after the first frame)
+        bool picture;                      // the area shows the hub's art (drawn when the hub first opens)
         bool secret;                       // the area is there from the start, a Tab stop once the hub opens
         void (Form1::*click)();            // the area's handler
-        QWidget *(*make)(Form1 &);         // makes the page (once, in buildPages)
+        QWidget *(*make)(Form1 &);         // makes and wires the page (once, in buildPage)
         void (*selected)(Form1 &);         // what showing the page does, or null
         TDbf &(NotebookTables::*table)();  // its table, or null
         int search;                        // its SearchIndex::Table, -1 when the search has none
@@ -165,8 +171,8 @@ public:
     static QString footerNotice(int currentYear);
 
 signals:
-    // The pages are about to be made (once): what only they need can be made now, in time for
-    // the language to reach it.
+    // The first page is about to be made (once): what only the pages need can be made now, in
+    // time for the language to reach it.
     void buildingPages();
 
 protected:
@@ -188,11 +194,17 @@ private:
     void setupDesktop();
     void setupSessionEnd();
     void setupSearch();
-    // What the first frame does not show: the pages, the search window, the hidden hub's art
-    // and the window icon. Once; the activation steps need the options page.
-    void buildPages();
+    // Makes `page` and wires it to the window, once; the first call also makes what all the
+    // pages share.
+    void buildPage(int page);
+    void prepareForPages();
     void buildSearchWindow();
+    // The hub's art, once, when it first shows.
     void drawHiddenArt();
+    // What a page made after the window was set up needs of it.
+    void wireTablePage(QWidget *page, RecordActions *actions);
+    void wireOptionsPage();
+    FormatActions &formatActions();
     // The activation steps that need the pages; they wait for the first frame.
     void finishActivation();
 
@@ -223,6 +235,9 @@ private:
     InterfaceLanguage *m_language = nullptr;
     AddressPage *m_addressPage = nullptr;
     SearchWindow *m_search = nullptr;
+    SearchIndex *m_searchIndex = nullptr;               // the search window's once it is made
+    std::unique_ptr<SearchIndex> m_searchIndexToHandOver; // until then
+    std::array<QWidget *, 4> m_pages{};                 // by Page, once made
     QPointer<TAvertissement> m_deleteQuestion;
     std::unique_ptr<TProPasswordDialog> m_passwordDialog; // ProPasswordDialog1, on first use
     TPiconeBarreTache *m_tray = nullptr;                  // PiconeBarreTache1 with RxPopupMenu1
@@ -232,7 +247,9 @@ private:
     bool m_activationStarted = false;
     bool m_activated = false; // every step ran, or the lock stopped them
     bool m_finishAfterFirstFrame = false;
-    bool m_pagesBuilt = false;
+    bool m_preparedForPages = false;
+    bool m_hiddenArtDrawn = false;
+    bool m_desktopSwitchesDue = false; // the tray's switches are read: the options page shows them
     bool m_firstFramePainted = false;
     // Dragging by hand, for window systems that do not move windows for us.
     bool m_dragging = false;

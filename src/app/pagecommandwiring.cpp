@@ -49,7 +49,7 @@ void addShown(exchange::NoteDocument &doc, const QString &title, const QString &
 
 } // namespace
 
-void attachPageCommands(const QString &dataDirectory, TodoPage *todo, InfosPage *infos, AddressPage *addresses)
+void attachPageCommands(const QString &dataDirectory, TodoPage *todo)
 {
     PageCommands::Hooks notes;
     notes.postPending = [todo] { todo->postPendingEdit(); };
@@ -57,14 +57,20 @@ void attachPageCommands(const QString &dataDirectory, TodoPage *todo, InfosPage 
         addShown(doc, todo->DBEdit1()->text(), {}, todo->editor1()->document());
     };
     new PageCommands(PageCommands::Notes, 1, dataDirectory, todo, todo->ToolBar1(), notes);
+}
 
+void attachPageCommands(const QString &dataDirectory, InfosPage *infos)
+{
     PageCommands::Hooks sheets;
     sheets.postPending = [infos] { infos->postPendingEdit(); };
     sheets.addCurrent = [infos](exchange::NoteDocument &doc) {
         addShown(doc, infos->DBEdit2()->text(), infos->DBEdit3()->text(), infos->editor2()->document());
     };
     new PageCommands(PageCommands::Sheets, 2, dataDirectory, infos, infos->ToolBar3(), sheets);
+}
 
+void attachPageCommands(const QString &dataDirectory, AddressPage *addresses)
+{
     PageCommands::Hooks cards;
     cards.postPending = [addresses] { addresses->postPendingEdit(); };
     cards.currentCard = [addresses] { return shownCard(addresses); };

@@ -7,4 +7,7 @@ class AddressPage;
 class InfosPage;
 class TodoPage;
 
-void attachPageCommands(const QString &dataDirectory, TodoPage *todo, InfosPage *infos, AddressPage *addresses);
+// Each page when it is made.
+void attachPageCommands(const QString &dataDirectory, TodoPage *todo);
+void attachPageCommands(const QString &dataDirectory, InfosPage *infos);
+void attachPageCommands(const QString &dataDirectory, AddressPage *addresses);

@@ -16,6 +16,7 @@
 
 #include "dbf.h"
 
+#include <QKeyEvent>
 #include <QObject>
 
 // Keeps a dataset's bound controls from being refreshed during a walk through the table.
@@ -128,4 +129,37 @@ private:
     bool m_requesting = false;
     bool m_updating = false;
     bool m_wasEditing = false;
+};
+
+// A control bound to one field through its own field data link: what DBLineEdit, DBMemo and
+// TRxDBRichEdit share. A key the field refuses never reaches the control, and leaving the control
+// writes its change into the record buffer. MultiLine: Return and Enter change the text.
+template <class Control, bool MultiLine>
+class DataBoundControl : public Control
+{
+public:
+    using Control::Control;
+
+    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
+    TDataSource *dataSource() const { return m_link.dataSource(); }
+    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
+    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
+    TFieldDataLink &dataLink() { return m_link; }
+
+protected:
+    bool beginEdit() { return m_link.requestEdit(); }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (m_link.passKey(event, MultiLine))
+            Control::keyPressEvent(event);
+        else
+            event->accept();
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        Control::focusOutEvent(event);
+        m_link.updateRecord();
+    }
+
+    TFieldDataLink m_link;
 };

@@ -1,9 +1,6 @@
 #include "dblineedit.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-
-DBLineEdit::DBLineEdit(QWidget *parent) : QLineEdit(parent)
+DBLineEdit::DBLineEdit(QWidget *parent) : DataBoundControl(parent)
 {
     m_link.onDataChange = [this] { showField(); };
     m_link.onUpdateData = [this] {
@@ -32,26 +29,6 @@ void DBLineEdit::showField()
     setCursorPosition(0);
     // A table whose file lacks the field still opens: its control stays empty and out of reach.
     setEnabled(!m_link.missingField());
-}
-
-bool DBLineEdit::beginEdit()
-{
-    return m_link.requestEdit();
-}
-
-void DBLineEdit::keyPressEvent(QKeyEvent *event)
-{
-    if (!m_link.passKey(event, false)) {
-        event->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(event);
-}
-
-void DBLineEdit::focusOutEvent(QFocusEvent *event)
-{
-    QLineEdit::focusOutEvent(event);
-    m_link.updateRecord();
 }
 
 void DBLineEdit::cutToClipboard()

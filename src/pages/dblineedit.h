@@ -10,17 +10,12 @@
 
 #include <QLineEdit>
 
-class DBLineEdit : public QLineEdit
+class DBLineEdit : public DataBoundControl<QLineEdit, false>
 {
     Q_OBJECT
 public:
     explicit DBLineEdit(QWidget *parent = nullptr);
 
-    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
-    TDataSource *dataSource() const { return m_link.dataSource(); }
-    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
-    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
-    TFieldDataLink &dataLink() { return m_link; }
     // The most characters the user may type; 0 takes the width of the field.
     void setInputLimit(int characters);
 
@@ -29,13 +24,9 @@ public:
     void pasteFromClipboard();
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void showField();
-    bool beginEdit();
 
-    TFieldDataLink m_link;
     int m_inputLimit = 0;
 };

@@ -1,7 +1,6 @@
 #include "dbmemo.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMimeData>
 
 namespace {
@@ -21,7 +20,7 @@ std::string toStored(QString text)
 
 } // namespace
 
-DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
+DBMemo::DBMemo(QWidget *parent) : DataBoundControl(parent)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
@@ -47,26 +46,6 @@ void DBMemo::showField()
     m_showing = true;
     setPlainText(value);
     m_showing = false;
-}
-
-bool DBMemo::beginEdit()
-{
-    return m_link.requestEdit();
-}
-
-void DBMemo::keyPressEvent(QKeyEvent *event)
-{
-    if (!m_link.passKey(event, true)) {
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void DBMemo::focusOutEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusOutEvent(event);
-    m_link.updateRecord();
 }
 
 void DBMemo::insertFromMimeData(const QMimeData *source)

@@ -12,31 +12,22 @@
 
 #include <QPlainTextEdit>
 
-class DBMemo : public QPlainTextEdit
+class DBMemo : public DataBoundControl<QPlainTextEdit, true>
 {
     Q_OBJECT
 public:
     explicit DBMemo(QWidget *parent = nullptr);
 
-    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
-    TDataSource *dataSource() const { return m_link.dataSource(); }
-    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
-    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
-    TFieldDataLink &dataLink() { return m_link; }
 
     // Clipboard operations that first ask to begin editing (the bar's cut and paste actions).
     void cutToClipboard();
     void pasteFromClipboard();
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
     void showField();
-    bool beginEdit();
 
-    TFieldDataLink m_link;
     bool m_showing = false;
 };

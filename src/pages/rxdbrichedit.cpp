@@ -8,7 +8,7 @@
 
 #include <stdexcept>
 
-TRxDBRichEdit::TRxDBRichEdit(QWidget *parent) : TRxCustomRichEdit(parent)
+TRxDBRichEdit::TRxDBRichEdit(QWidget *parent) : DataBoundControl(parent)
 {
     setReadOnly(true);
     m_link.onDataChange = [this] { dataChange(); };

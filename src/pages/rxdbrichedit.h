@@ -21,17 +21,12 @@
 
 class QLabel;
 
-class TRxDBRichEdit : public TRxCustomRichEdit
+class TRxDBRichEdit : public DataBoundControl<TRxCustomRichEdit, true>
 {
     Q_OBJECT
 public:
     explicit TRxDBRichEdit(QWidget *parent = nullptr);
 
-    void setDataSource(TDataSource *source) { m_link.setDataSource(source); }
-    TDataSource *dataSource() const { return m_link.dataSource(); }
-    void setDataField(const QString &name) { m_link.setFieldName(name.toStdString()); }
-    QString dataField() const { return QString::fromStdString(m_link.fieldName()); }
-    TFieldDataLink &dataLink() { return m_link; }
 
     bool memoLoaded() const { return m_memoLoaded; }
     // Loads the memo of the current record when it is not loaded yet.
@@ -74,7 +69,6 @@ private:
     bool handleKeyWhileNotLoaded(QKeyEvent *event);
     bool dropWaitsForEditing(const QDropEvent *event) const;
 
-    TFieldDataLink m_link;
     bool m_memoLoaded = false;
     bool m_loading = false;
     bool m_stateChanging = false;

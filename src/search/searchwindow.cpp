@@ -27,7 +27,12 @@ QLabel#LabelAucunResultat, QLabel#LabelAutres { color: #804000; }
 } // namespace
 
 SearchWindow::SearchWindow(const QString &dataDirectory, QWidget *parent)
-    : QFrame(parent, Qt::Popup), m_index(std::make_unique<SearchIndex>(dataDirectory))
+    : SearchWindow(std::make_unique<SearchIndex>(dataDirectory), parent)
+{
+}
+
+SearchWindow::SearchWindow(std::unique_ptr<SearchIndex> index, QWidget *parent)
+    : QFrame(parent, Qt::Popup), m_index(std::move(index))
 {
     setObjectName(QStringLiteral("SearchWindow"));
     setStyleSheet(QLatin1String(StyleSheet));

@@ -19,6 +19,8 @@
 
 #include <QFrame>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -33,6 +35,8 @@ public:
 
     // dataDirectory: the folder of the tables, ending with "/".
     explicit SearchWindow(const QString &dataDirectory, QWidget *parent = nullptr);
+    // Over an index made (and perhaps built) before the window: it is the window's from now on.
+    explicit SearchWindow(std::unique_ptr<SearchIndex> index, QWidget *parent = nullptr);
     ~SearchWindow() override;
 
     SearchIndex &index() { return *m_index; }

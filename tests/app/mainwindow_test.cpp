@@ -21,7 +21,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -149,29 +151,47 @@ TEST_F(MainWindow, InvisibleAddressAreaWorksBeforeTheHubIsOpenAndRevealsIt)
     EXPECT_TRUE(control("Label3")->isVisible()) << "the hub shows, so that the other pages stay in reach";
 }
 
-// The first frame waits for nothing it does not show: the pages come after it, and then the
-// steps that need them (the options page's switches, the tables).
-TEST_F(MainWindow, PagesAreMadeAfterTheFirstFrame)
+// The first frame waits for nothing it does not show, and a page is made only when it is first
+// shown: it then binds to tables that are open already, in its place in the notebook.
+TEST_F(MainWindow, EachPageIsMadeWhenFirstShown)
 {
+    bool builtAtFirstPaint = true;
     struct FirstPaint : QObject
     {
-        Form1 *form = nullptr;
-        std::optional<bool> pagesBuilt;
-        bool eventFilter(QObject *watched, QEvent *event) override
+        std::function<void()> seen;
+        bool eventFilter(QObject *, QEvent *event) override
         {
-            if (event->type() == QEvent::Paint && !pagesBuilt)
-                pagesBuilt = form->pagesBuilt();
+            if (event->type() == QEvent::Paint && seen)
+                std::exchange(seen, nullptr)();
             return false;
         }
     } spy;
-    spy.form = form.get();
+    spy.seen = [&] {
+        builtAtFirstPaint = false;
+        for (const Form1::PageEntry &entry : Form1::pages())
+            builtAtFirstPaint |= form->pageBuilt(entry.index);
+    };
     form->installEventFilter(&spy);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->activated(); }, 5000));
-    ASSERT_TRUE(spy.pagesBuilt.has_value());
-    EXPECT_FALSE(*spy.pagesBuilt);
-    EXPECT_TRUE(form->pagesBuilt());
-    EXPECT_EQ(form->notebook()->count(), 4);
+    openOnShippedTables();
+    EXPECT_FALSE(builtAtFirstPaint);
+    for (const Form1::PageEntry &entry : Form1::pages())
+        EXPECT_FALSE(form->pageBuilt(entry.index)) << entry.hotArea << " before it was shown";
+
+    int shown = 0;
+    for (const char *area : {"Label23", "Label3", "ImageOptions", "Label4"}) {
+        SCOPED_TRACE(area);
+        click(area);
+        const QStackedWidget *notebook = form->findChild<QStackedWidget *>(QStringLiteral("OvcNotebook1"));
+        ++shown;
+        int built = 0;
+        for (const Form1::PageEntry &entry : Form1::pages())
+            built += form->pageBuilt(entry.index);
+        EXPECT_EQ(built, shown);
+        ASSERT_EQ(notebook->count(), 4);
+        EXPECT_TRUE(form->pageBuilt(notebook->currentIndex()));
+        static const char *const names[] = {"PageMemo", "PageInfos", "PageParametres", "PageAdresses"};
+        EXPECT_EQ(notebook->currentWidget()->objectName(), QLatin1String(names[notebook->currentIndex()]));
+    }
 }
 
 TEST_F(MainWindow, ActivationStepsRunOnceOnFirstShowing)

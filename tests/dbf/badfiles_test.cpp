@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 struct BadFileTest : ::testing::Test
@@ -55,48 +57,34 @@ struct BadFileTest : ::testing::Test
 
 TEST_F(BadFileTest, DamagedHeadersGiveInvalidFileAndLeaveTheFileAlone)
 {
-    const auto good = goodTable();
-    auto text = std::vector<std::uint8_t>{'H', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
-    text.resize(200, 'x');
-    EXPECT_EQ(openOutcome(text), "Invalid DBF file \"<file>\".") << "a text file";
-    EXPECT_EQ(openOutcome({}), "Invalid DBF file \"<file>\".") << "an empty file";
-    EXPECT_EQ(openOutcome(std::vector<std::uint8_t>(good.begin(), good.begin() + 20)),
-              "Invalid DBF file \"<file>\".")
-        << "cut inside the first 32 bytes";
-    EXPECT_EQ(openOutcome(std::vector<std::uint8_t>(good.begin(), good.begin() + 60)),
-              "Invalid DBF file \"<file>\".")
-        << "cut inside the descriptors";
-
-    auto longHeader = good;
-    longHeader[8] = 0xFF, longHeader[9] = 0x7F;
-    EXPECT_EQ(openOutcome(longHeader), "Invalid DBF file \"<file>\".") << "header length past the file";
-
-    auto badType = good;
-    badType[32 + 11] = 'X';
-    EXPECT_EQ(openOutcome(badType), "Invalid DBF file \"<file>\".") << "unknown type letter";
-
-    auto noName = good;
-    std::fill(noName.begin() + 32, noName.begin() + 43, 0);
-    EXPECT_EQ(openOutcome(noName), "Invalid DBF file \"<file>\".") << "empty field name";
-
-    auto wide = good;
-    wide[32 + 16] = 250;
-    EXPECT_EQ(openOutcome(wide), "Invalid DBF file \"<file>\".") << "fields wider than the record";
-
-    auto version = good;
-    version[0] = 0x02;
-    EXPECT_EQ(openOutcome(version), "Invalid DBF file \"<file>\".") << "unknown version byte";
+    using Bytes = std::vector<std::uint8_t>;
+    const std::pair<const char *, std::function<void(Bytes &)>> damages[] = {
+        {"a text file", [](Bytes &b) { b.assign(200, 'x'), std::memcpy(b.data(), "Hello world", 11); }},
+        {"an empty file", [](Bytes &b) { b.clear(); }},
+        {"cut inside the first 32 bytes", [](Bytes &b) { b.resize(20); }},
+        {"cut inside the descriptors", [](Bytes &b) { b.resize(60); }},
+        {"header length past the file", [](Bytes &b) { b[8] = 0xFF, b[9] = 0x7F; }},
+        {"unknown type letter", [](Bytes &b) { b[32 + 11] = 'X'; }},
+        {"empty field name", [](Bytes &b) { std::fill(b.begin() + 32, b.begin() + 43, 0); }},
+        {"fields wider than the record", [](Bytes &b) { b[32 + 16] = 250; }},
+        {"unknown version byte", [](Bytes &b) { b[0] = 0x02; }},
+    };
+    const Bytes good = goodTable();
+    for (const auto &[why, damage] : damages) {
+        Bytes b = good;
+        damage(b);
+        EXPECT_EQ(openOutcome(b), "Invalid DBF file \"<file>\".") << why;
+    }
 }
 
 TEST_F(BadFileTest, ZeroHeaderOrRecordLengthLeavesTheTableClosedSilently)
 {
     const auto good = goodTable();
-    auto noHeader = good;
-    noHeader[8] = noHeader[9] = 0;
-    EXPECT_EQ(openOutcome(noHeader), "closed");
-    auto noRecord = good;
-    noRecord[10] = noRecord[11] = 0;
-    EXPECT_EQ(openOutcome(noRecord), "closed");
+    for (const std::size_t length : {8, 10}) {
+        auto b = good;
+        b[length] = b[length + 1] = 0;
+        EXPECT_EQ(openOutcome(b), "closed") << "the length at byte " << length;
+    }
 }
 
 TEST_F(BadFileTest, DescriptorsPastTheHeaderAreNotRead)

@@ -16,6 +16,7 @@ struct TableFileTest : ::testing::Test
 {
     TempDir dir;
     std::string path = dir.file("memo.dbf");
+    TDbf ds{"Dbfmemo"};
 
     void SetUp() override { codepage::setSystem(1252, 850); }
     void TearDown() override { codepage::setSystem(0, 0); }
@@ -25,21 +26,13 @@ struct TableFileTest : ::testing::Test
         createDbfTable(path, version, ldid, memoSchema());
     }
 
-    void openDataset(TDbf &ds)
-    {
-        openTable(ds, dir, "memo.dbf");
-    }
+    void openDataset() { openTable(ds, dir, "memo.dbf"); }
 
     void appendTitles(std::initializer_list<const char *> titles)
     {
-        TDbf ds("Dbfmemo");
-        openDataset(ds);
-        for (const char *t : titles) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(t);
-            ds.post();
-        }
-        ds.close();
+        Table writer(dir);
+        for (const char *t : titles)
+            writer.append(t);
     }
 };
 
@@ -98,8 +91,7 @@ TEST_F(TableFileTest, RecordCountIsCorrectedFromFileSizeAndStamped)
     b[1] = 90, b[2] = 1, b[3] = 1;
     writeBytes(path, b);
 
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     EXPECT_EQ(ds.visibleRecordCount(), 5);
     const auto after = readBytes(path); // a shared table writes its header at once
     EXPECT_EQ(le32(after, 4), 5u);
@@ -110,8 +102,7 @@ TEST_F(TableFileTest, AppendEndsFileAtLastRecordUntilCloseAddsEndMarker)
 {
     createMemoTable();
     appendTitles({"one", "two"});
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     ds.insert();
     ds.fieldByName("titre").setAsString("three");
     ds.post();
@@ -129,20 +120,13 @@ TEST_F(TableFileTest, AppendEndsFileAtLastRecordUntilCloseAddsEndMarker)
 TEST_F(TableFileTest, CharacterValuesAreCutPaddedAndTrimmed)
 {
     createMemoTable();
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
-    ds.insert();
-    ds.fieldByName("TITRE").setAsString(std::string(85, 'x'));
-    ds.post();
-    ds.insert();
-    ds.fieldByName("TITRE").setAsString("Abc");
-    ds.post();
-    ds.insert();
-    ds.fieldByName("TITRE").setAsString(std::string(80, ' '));
-    ds.post();
-    ds.insert();
-    ds.fieldByName("TITRE").setAsString("  lead");
-    ds.post();
+    openDataset();
+    for (const std::string &title :
+         {std::string(85, 'x'), std::string("Abc"), std::string(80, ' '), std::string("  lead")}) {
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString(title);
+        ds.post();
+    }
     const auto b = readBytes(path);
     EXPECT_EQ(bytesAt(b, 97 + 1, 80), std::string(80, 'x'));
     EXPECT_EQ(bytesAt(b, 97 + 91 + 1, 80), "Abc" + std::string(77, ' '));
@@ -160,8 +144,7 @@ TEST_F(TableFileTest, CharacterValuesAreCutPaddedAndTrimmed)
 TEST_F(TableFileTest, EmptyingAMemoStoresTenZeros)
 {
     createMemoTable();
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     ds.insert();
     ds.fieldByName("MEMO").setAsString("{\\rtf1 hello}");
     ds.post();
@@ -178,8 +161,7 @@ TEST_F(TableFileTest, DBaseIIITableHoldsOemText)
 {
     // Language driver 0: the system OEM code page (850 here), so é is 0x82, not 0xE9.
     createDbfTable(path, 0x83, 0, memoSchema());
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     EXPECT_EQ(ds.codePage(), 850);
     ds.insert();
     ds.fieldByName("TITRE").setAsString("été");
@@ -207,8 +189,7 @@ TEST_F(TableFileTest, EveryLanguageDriverGivesItsCodePage)
         {155, 1250}, {156, 850}, {1, 850},  {200, 850}};
     for (const auto &[ldid, cp] : drivers) {
         createMemoTable(kDBaseIV, static_cast<std::uint8_t>(ldid));
-        TDbf ds("Dbfmemo");
-        openDataset(ds);
+        openDataset();
         EXPECT_EQ(ds.codePage(), cp) << "language driver " << ldid;
         // Every code page ICU converts can be written; the others open read-only.
         EXPECT_EQ(ds.canModify(), cp != 620) << "language driver " << ldid;
@@ -219,8 +200,7 @@ TEST_F(TableFileTest, EveryLanguageDriverGivesItsCodePage)
 TEST_F(TableFileTest, UnconvertibleCodePageOpensReadOnly)
 {
     createMemoTable(kDBaseIV, 105); // Mazovia, which ICU cannot convert
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     EXPECT_FALSE(ds.canModify());
     try {
         ds.insert();
@@ -234,8 +214,7 @@ TEST_F(TableFileTest, UnconvertibleCodePageOpensReadOnly)
 TEST_F(TableFileTest, CharactersTheCodePageLacksAreDetectableBeforeInput)
 {
     createMemoTable();
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     EXPECT_TRUE(ds.canEncode("Noël à 5 €"));
     EXPECT_FALSE(ds.canEncode("日本"));
     EXPECT_FALSE(ds.fieldByName("TITRE").canEncode("Ω"));
@@ -261,8 +240,7 @@ TEST_F(TableFileTest, FieldNamesAreUpperCasedAndTwinsNumbered)
 {
     createDbfTable(path, kDBaseIV, kWin1252,
                    {{"titre", 'C', 10}, {"TITRE", 'C', 10}, {"Titre", 'c', 10}, {"memo", 'm', 10}});
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     ASSERT_EQ(ds.fieldCount(), 4);
     EXPECT_EQ(ds.field(0).fieldName(), "TITRE");
     EXPECT_EQ(ds.field(1).fieldName(), "TITRE2");
@@ -339,9 +317,8 @@ TEST_F(TableFileTest, OtherFieldTypesFollowTheirStorageRules)
     createDbfTable(path, kDBaseIV, kWin1252,
                    {{"N", 'N', 8, 2}, {"S", 'N', 4}, {"L", 'L', 1}, {"D", 'D', 8}, {"I", 'I', 4},
                     {"O", 'O', 8}});
-    TDbf ds("Dbf");
-    openDataset(ds);
-    // The table is named memo.dbf by the fixture; fields come from the file.
+    openDataset();
+    // The fixture's dataset: the table is named memo.dbf, its fields come from the file.
     EXPECT_EQ(ds.field(0).dataType(), TFieldType::ftFloat);
     EXPECT_EQ(ds.field(1).dataType(), TFieldType::ftSmallint);
     ds.insert();
@@ -371,8 +348,7 @@ namespace {
 TEST_F(TableFileTest, MultiByteTextIsCutBetweenCharacters)
 {
     createDbfTable(path, kDBaseIV, 19 /* code page 932 */, {{"TITRE", 'C', 5}});
-    TDbf ds("Dbfmemo");
-    openDataset(ds);
+    openDataset();
     ds.insert();
     ds.fieldByName("TITRE").setAsString("日本語"); // two bytes each: only two fit in five
     ds.post();

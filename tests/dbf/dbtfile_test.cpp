@@ -12,6 +12,7 @@ struct MemoFileTest : ::testing::Test
     TempDir dir;
     std::string table = dir.file("memo.dbf");
     std::string memoPath = dir.file("memo.dbt");
+    TDbtFile memo;
 
     void create(bool dBaseIII)
     {
@@ -22,7 +23,6 @@ struct MemoFileTest : ::testing::Test
 TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 512u);
     EXPECT_EQ(memo.write(std::string(504, 'a')), 1u);
@@ -48,7 +48,6 @@ TEST_F(MemoFileTest, LengthPrefixedMemoOf504BytesFitsOneBlockAnd505TakesTwo)
 TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTerminator)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     EXPECT_EQ(memo.write(std::string(510, 'a')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 2u);
@@ -72,7 +71,6 @@ TEST_F(MemoFileTest, TerminatorMemoOf510BytesFillsOneBlockAnd511SplitsTheTermina
 TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     EXPECT_EQ(memo.write(std::string(512, 'c')), 1u);
     EXPECT_EQ(memo.nextFreeBlock(), 3u);
@@ -86,7 +84,6 @@ TEST_F(MemoFileTest, TerminatorAtTheVeryEndOfABlockGoesToTheNextBlock)
 TEST_F(MemoFileTest, NewTextIsAppendedAndOldBlocksAreLeftAsTheyWere)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     ASSERT_EQ(memo.write(std::string(504, 'a')), 1u);
     ASSERT_EQ(memo.write(std::string(100, 'z')), 2u);
@@ -108,7 +105,6 @@ TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
         b[20] = static_cast<std::uint8_t>(bad);
         b[21] = static_cast<std::uint8_t>(bad >> 8);
         writeBytes(memoPath, b);
-        TDbtFile memo;
         memo.open(memoPath, TDbfAccess::Shared, false);
         EXPECT_EQ(memo.blockSize(), 512u);
         memo.close();
@@ -119,7 +115,6 @@ TEST_F(MemoFileTest, BadBlockSizeIsRepairedTo512)
 TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
 {
     createDbfTable(table, 0x8B, 0x57, memoSchema(), 1024);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     EXPECT_EQ(memo.blockSize(), 1024u);
     EXPECT_EQ(memo.write(std::string(1016, 'q')), 1u);
@@ -131,7 +126,6 @@ TEST_F(MemoFileTest, OtherBlockSizesAreHonoured)
 TEST_F(MemoFileTest, HeaderLaggingBehindTheFileNeverOverwritesMemos)
 {
     create(false);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, false);
     ASSERT_EQ(memo.write("first"), 1u);
     memo.close();
@@ -149,7 +143,6 @@ TEST_F(MemoFileTest, NextFreeBlockBeyondTheFileAppendsAtTheFileEnd)
 {
     for (const bool dBaseIII : {true, false}) {
         create(dBaseIII);
-        TDbtFile memo;
         memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
         ASSERT_EQ(memo.write("first"), 1u);
         memo.close();
@@ -170,7 +163,6 @@ TEST_F(MemoFileTest, NextFreeBlockBeyondTheFileAppendsAtTheFileEnd)
 TEST_F(MemoFileTest, AMemoThatCannotBeReadWholeSaysSoAndStaysBounded)
 {
     create(true);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::Shared, true);
     ASSERT_EQ(memo.write("whole"), 1u);
     ASSERT_EQ(memo.write(std::string(600, 'c')), 2u);
@@ -209,7 +201,6 @@ TEST_F(MemoFileTest, LengthPrefixMissingFallsBackToTerminatorStyle)
     b.resize(1024, ' ');
     std::memcpy(b.data() + 512, "plain\x1A\x1Arest", 11);
     writeBytes(memoPath, b);
-    TDbtFile memo;
     memo.open(memoPath, TDbfAccess::ReadOnly, false);
     EXPECT_EQ(memo.read(1), "plain");
     EXPECT_EQ(memo.read(0), "");
@@ -236,6 +227,64 @@ TEST_F(MemoFileTest, CancelledEditLeavesTheStoredMemo)
     EXPECT_EQ(ds.fieldByName("MEMO").memoBlock(), 2u)
         << "an edited text goes to new blocks, so the stored one stays whole until the record is";
     EXPECT_EQ(ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 second}");
+}
+
+// A walk reads memo after memo into one buffer: whatever the buffer held before, what it holds
+// after is the memo and only the memo, whole or cut, as a fresh read gives it.
+TEST_F(MemoFileTest, ReadingIntoAUsedBufferGivesWhatAFreshReadGives)
+{
+    for (const bool dBaseIII : {false, true}) {
+        SCOPED_TRACE(dBaseIII ? "terminator style" : "length style");
+        create(dBaseIII);
+        TDbtFile memo;
+        memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
+        std::vector<std::uint32_t> blocks = {0};
+        for (const std::size_t size : {std::size_t{1}, std::size_t{503}, std::size_t{4088},
+                                       std::size_t{4095}, std::size_t{9000}, std::size_t{300}})
+            blocks.push_back(memo.write(std::string(size, static_cast<char>('a' + size % 26))));
+        memo.close();
+        auto b = readBytes(memoPath);
+        b.resize(b.size() - 512 + 200); // the last memo cut short
+        writeBytes(memoPath, b);
+        blocks.push_back(static_cast<std::uint32_t>(b.size() / 512 + 5)); // past the end
+
+        memo.open(memoPath, TDbfAccess::ReadOnly, dBaseIII);
+        std::string buffer(20000, 'x');
+        for (const std::uint32_t block : blocks) {
+            bool freshWhole = false;
+            bool whole = true;
+            const std::string fresh = memo.read(block, &freshWhole);
+            memo.read(block, buffer, &whole);
+            EXPECT_EQ(buffer, fresh) << "block " << block;
+            EXPECT_EQ(whole, freshWhole) << "block " << block;
+        }
+        memo.close();
+    }
+}
+
+TEST_F(MemoFileTest, ReadingThroughTheDatasetIntoABufferGivesTheRecordsOwnText)
+{
+    create(false);
+    TDbf ds("Dbfmemo");
+    openTable(ds, dir, "memo.dbf");
+    ds.insert();
+    ds.fieldByName("MEMO").setMemoBytes(std::string(5000, 'l'));
+    ds.post();
+    ds.insert();
+    ds.post(); // no memo
+    std::string buffer;
+    ds.first();
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, std::string(5000, 'l'));
+    ds.next();
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, "");
+    ds.edit();
+    ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 pending}");
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, "{\\rtf1 pending}") << "an edit not yet posted reads as it stands";
+    ds.fieldByName("TITRE").memoBytes(buffer);
+    EXPECT_EQ(buffer, "") << "a field that is no memo";
 }
 
 } // namespace

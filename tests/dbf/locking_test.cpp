@@ -1,4 +1,5 @@
 // Two real processes on one table: appends under the header lock, record locks on edit.
+#include "childprocess.h"
 #include "dbf.h"
 #include "dbffile.h"
 #include "dbftestutil.h"
@@ -8,38 +9,12 @@
 
 #include <algorithm>
 #include <set>
-#include <sys/wait.h>
 
 namespace {
 
 std::string memoText(const std::string &title, int i)
 {
     return "{\\rtf1 " + title + "}" + std::string(static_cast<std::size_t>(i * 37 % 1100), 'm');
-}
-
-// Runs `work` in a child process once a byte arrives on `gate`; the exit status says whether
-// it ran without an exception.
-pid_t spawn(int gate, const std::function<void()> &work)
-{
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    char c;
-    if (::read(gate, &c, 1) != 1)
-        ::_exit(3);
-    try {
-        work();
-    } catch (...) {
-        ::_exit(1);
-    }
-    ::_exit(0);
-}
-
-bool exitedCleanly(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 struct LockingTest : ::testing::Test
@@ -57,24 +32,21 @@ struct LockingTest : ::testing::Test
 TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
 {
     constexpr int kEach = 2000;
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
+    Signal go; // both start at once
     std::vector<pid_t> children;
     for (int p = 0; p < 2; ++p) {
-        children.push_back(spawn(gate[0], [&, p] {
-            TDbf ds("Dbfmemo");
-            openTable(ds);
+        children.push_back(runChild([&, p] {
+            go.closeSender();
+            go.wait();
+            Table writer(dir);
             for (int i = 0; i < kEach; ++i) {
                 const std::string title = "P" + std::to_string(p) + "-" + std::to_string(i);
-                ds.insert();
-                ds.fieldByName("TITRE").setAsString(title);
-                ds.fieldByName("MEMO").setMemoBytes(memoText(title, i));
-                ds.post();
+                writer.append(title, memoText(title, i));
             }
-            ds.close();
         }));
     }
-    ASSERT_EQ(::write(gate[1], "go", 2), 2);
+    go.raise();
+    go.raise();
     for (pid_t c : children)
         EXPECT_TRUE(exitedCleanly(c));
 
@@ -101,32 +73,20 @@ TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
 
 TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
 {
-    {
-        TDbf ds("Dbfmemo");
-        openTable(ds);
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString("shared");
-        ds.post();
-    }
-    int gate[2], locked[2], release[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    ASSERT_EQ(::pipe(locked), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = spawn(gate[0], [&] {
+    { Table(dir).append("shared"); }
+    Signal locked, release;
+    const pid_t child = runChild([&] {
+        release.closeSender();
         TDbf ds("Dbfmemo");
         openTable(ds);
         ds.edit();
-        if (::write(locked[1], "L", 1) != 1)
-            throw std::runtime_error("pipe");
-        char c;
-        if (::read(release[0], &c, 1) != 1)
-            throw std::runtime_error("pipe");
+        locked.raise();
+        release.wait();
         ds.fieldByName("TITRE").setAsString("changed by the child");
         ds.post();
     });
-    ASSERT_EQ(::write(gate[1], "g", 1), 1);
-    char c;
-    ASSERT_EQ(::read(locked[0], &c, 1), 1);
+    locked.closeSender();
+    ASSERT_NO_THROW(locked.wait()) << "the child holds the record";
 
     TDbf ds("Dbfmemo");
     openTable(ds);
@@ -140,7 +100,7 @@ TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
     EXPECT_THROW(ds.deleteRecord(), EDbfError);
     EXPECT_EQ(ds.fieldByName("TITRE").asString(), "shared");
 
-    ASSERT_EQ(::write(release[1], "r", 1), 1);
+    release.raise();
     EXPECT_TRUE(exitedCleanly(child));
     ds.edit();
     EXPECT_EQ(ds.fieldByName("TITRE").asString(), "changed by the child")

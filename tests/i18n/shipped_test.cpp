@@ -53,6 +53,10 @@ protected:
         auto form = std::make_unique<Form1>(m_dir.path() + u'/');
         form->resize(800, 432);
         QTest::mouseClick(form->optionsPage()->flag(GetParam().flag), Qt::LeftButton);
+        // The other pages and the search window are made after the language was chosen, as
+        // when a person opens them later: they must come up in it all the same.
+        form->notebook();
+        form->searchWindow();
         return form;
     }
     static QSet<QString> foldedKeys(const LanguageFile &file)

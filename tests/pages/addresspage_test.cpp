@@ -27,11 +27,8 @@ struct AddressFixture
     explicit AddressFixture(const AddressFolder &folder)
         : table(folder.open()), page(*table, [this] { return answer; })
     {
-        page.resize(705, 377);
         page.ActionList3()->setDiscardQuestion([this] { return answer; });
-        page.show();
-        page.activateWindow();
-        (void)QTest::qWaitForWindowActive(&page);
+        recordtest::showPage(page);
     }
     QStringList names() const { return entries(page.ComboBox3()); }
     QString firstName() const { return page.fieldEdit(QStringLiteral("PRENOM"))->text(); }

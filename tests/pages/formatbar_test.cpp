@@ -16,10 +16,11 @@ using richtest::MemoTable;
 
 namespace {
 
-// Both text pages as the main window holds them: editor1 bound to the table, editor2 free.
+// Both text pages as the main window holds them: editor1 bound to a table of one memo, editor2
+// free.
 struct Pages
 {
-    explicit Pages(TDataSource *source)
+    explicit Pages(const std::string &memo) : table({memo})
     {
         window.resize(800, 432);
         actions.setUrlOpener([this](const QString &link) { opened << link; });
@@ -28,7 +29,7 @@ struct Pages
         editor1 = new TRxDBRichEdit(&window);
         editor1->setGeometry(40, 96, 641, 265);
         editor1->setDataField(QStringLiteral("MEMO"));
-        editor1->setDataSource(source);
+        editor1->setDataSource(table.source.get());
         bar2 = new FormatBar(2, actions, &window);
         editor2 = new TRxCustomRichEdit(&window);
         editor2->setGeometry(0, 380, 300, 40);
@@ -57,6 +58,7 @@ struct Pages
         return editor->cursorRect(cursor).center() + QPoint(3, 0);
     }
 
+    MemoTable table;
     PageMode mode;
     QWidget window;
     FormatBar *bar1 = nullptr;
@@ -87,13 +89,12 @@ bool anyFragment(const QTextDocument *doc, const std::function<bool(const QTextC
 
 TEST(FormatBar, BoldWithoutSelectionGoesToTheDefaultFormatAndEntersEditState)
 {
-    MemoTable table({rtf("abcdef")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("abcdef"));
     pages.select(pages.editor1, 2, 2);
     pages.bar1->BoldButton()->click();
     EXPECT_TRUE(pages.editor1->DefAttributes().style() & fsBold);
     EXPECT_TRUE(pages.bar1->BoldButton()->isChecked()); // until the next selection change
-    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    EXPECT_EQ(pages.table.state(), TDataSetState::dsEdit);
     QTest::keyClicks(pages.editor1, QStringLiteral("Z"));
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsBold); // the caret now sits after a bold Z
     EXPECT_TRUE(pages.bar1->BoldButton()->isChecked());
@@ -101,8 +102,7 @@ TEST(FormatBar, BoldWithoutSelectionGoesToTheDefaultFormatAndEntersEditState)
 
 TEST(FormatBar, BoldOverMixedItalicMakesItalicUniformAsReported)
 {
-    MemoTable table({rtf("ab{\\i cd}ef")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("ab{\\i cd}ef"));
     pages.select(pages.editor1, 0, 6);
     EXPECT_FALSE(pages.bar1->ItalicButton()->isChecked()); // mixed reads as not italic
     pages.bar1->BoldButton()->click();
@@ -119,14 +119,13 @@ TEST(FormatBar, BoldOverMixedItalicMakesItalicUniformAsReported)
     pages.bar1->UnderlineButton()->click();
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsItalic);
     EXPECT_TRUE(pages.editor1->SelAttributes().style() & fsUnderline);
-    table.dataset->post();
-    EXPECT_NE(table.storedMemo().find("\\i\\ul cd"), std::string::npos) << table.storedMemo();
+    pages.table.dataset->post();
+    EXPECT_NE(pages.table.storedMemo().find("\\i\\ul cd"), std::string::npos) << pages.table.storedMemo();
 }
 
 TEST(FormatBar, AlignmentButtonsFollowTheParagraphButJustifiedLeavesThemAlone)
 {
-    MemoTable table({rtf("\\pard\\qj justifie\\par\\pard\\qc centre\\par\\pard\\qr droite\\par")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("\\pard\\qj justifie\\par\\pard\\qc centre\\par\\pard\\qr droite\\par"));
     pages.select(pages.editor1, 12, 12); // in "centre"
     EXPECT_TRUE(pages.bar1->AlignCenterButton()->isChecked());
     pages.select(pages.editor1, 2, 2); // in the justified paragraph
@@ -137,15 +136,14 @@ TEST(FormatBar, AlignmentButtonsFollowTheParagraphButJustifiedLeavesThemAlone)
 
     pages.bar1->AlignLeftButton()->click();
     EXPECT_EQ(pages.editor1->Paragraph().alignment(), 0);
-    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    EXPECT_EQ(pages.table.state(), TDataSetState::dsEdit);
     pages.bar1->AlignCenterButton()->click();
     EXPECT_EQ(pages.editor1->Paragraph().alignment(), 2);
 }
 
 TEST(FormatBar, BulletButtonSetsABulletWithItsHangingIndentAndTakesItAway)
 {
-    MemoTable table({rtf("\\pard\\li400 un\\par deux\\par")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("\\pard\\li400 un\\par deux\\par"));
     pages.select(pages.editor1, 0, 5);
     pages.bar1->BulletButton()->click();
     const QTextDocument *doc = pages.editor1->document();
@@ -162,21 +160,20 @@ TEST(FormatBar, BulletButtonSetsABulletWithItsHangingIndentAndTakesItAway)
     EXPECT_EQ(pages.editor1->Paragraph().numbering(), 0);
     EXPECT_EQ(doc->firstBlock().textList(), nullptr);
     EXPECT_EQ(RtfFormat::pixelsToTwips(doc->firstBlock().blockFormat().leftMargin()), 400);
-    table.dataset->post();
-    EXPECT_EQ(table.storedMemo().find("\\pn"), std::string::npos);
+    pages.table.dataset->post();
+    EXPECT_EQ(pages.table.storedMemo().find("\\pn"), std::string::npos);
 }
 
 TEST(FormatBar, HandlersFollowTheActivePageAndStopWhileTheGuardIsSet)
 {
-    MemoTable table({rtf("abc")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("abc"));
     pages.editor2->setPlainText(QStringLiteral("libre"));
     pages.mode.setMode(PageMode::InfosEditor);
     pages.select(pages.editor2, 0, 5);
     pages.actions.Bold()->setChecked(true);
     pages.actions.BoldButton1Click(); // as if a button of either bar was clicked
     EXPECT_TRUE(pages.editor2->SelAttributes().style() & fsBold);
-    EXPECT_EQ(table.state(), TDataSetState::dsBrowse);
+    EXPECT_EQ(pages.table.state(), TDataSetState::dsBrowse);
 
     pages.mode.setSyncGuard(true);
     pages.actions.Italic()->setChecked(true);
@@ -190,8 +187,7 @@ TEST(FormatBar, HandlersFollowTheActivePageAndStopWhileTheGuardIsSet)
 
 TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
 {
-    MemoTable table({rtf("abc")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("abc"));
     pages.mode.setMode(PageMode::InfosEditor);
     pages.editor2->setPlainText(QStringLiteral("libre"));
     pages.title->setFocus();
@@ -221,8 +217,7 @@ TEST(FormatBar, FontDialogCancelledChangesNothingAndConfirmedSetsTheFont)
 
 TEST(FormatBar, LinksOpenOnALeftOrRightClickOnTheSameLinkOnly)
 {
-    MemoTable table({rtf("voir http://example.org/x et www.test.fr.")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("voir http://example.org/x et www.test.fr."));
     const auto &links = pages.editor1->links();
     ASSERT_EQ(links.size(), 2u);
     EXPECT_EQ(links[1].text, QStringLiteral("www.test.fr"));
@@ -240,15 +235,14 @@ TEST(FormatBar, LinksOpenOnALeftOrRightClickOnTheSameLinkOnly)
 
     // Link marks are display only: they never reach the stored document.
     QTest::keyClicks(pages.editor1, QStringLiteral("!"));
-    table.dataset->post();
-    EXPECT_EQ(table.storedMemo().find("HYPERLINK"), std::string::npos);
-    EXPECT_EQ(table.storedMemo().find("\\ul"), std::string::npos);
+    pages.table.dataset->post();
+    EXPECT_EQ(pages.table.storedMemo().find("HYPERLINK"), std::string::npos);
+    EXPECT_EQ(pages.table.storedMemo().find("\\ul"), std::string::npos);
 }
 
 TEST(FormatBar, ClipboardActionsActOnTheFocusedFieldAndFollowItsSelection)
 {
-    MemoTable table({rtf("abcdef")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("abcdef"));
     pages.title->setText(QStringLiteral("titre"));
     pages.title->setFocus();
     pages.title->setSelection(0, 2);
@@ -267,19 +261,18 @@ TEST(FormatBar, ClipboardActionsActOnTheFocusedFieldAndFollowItsSelection)
     pages.bar1->updateClipboardActions();
     EXPECT_TRUE(pages.bar1->EditCut()->isEnabled());
     pages.bar1->EditCut()->trigger();
-    EXPECT_EQ(table.state(), TDataSetState::dsEdit);
+    EXPECT_EQ(pages.table.state(), TDataSetState::dsEdit);
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("def"));
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("abc"));
     pages.bar1->EditPaste()->trigger();
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
-    table.dataset->post();
+    pages.table.dataset->post();
     EXPECT_EQ(pages.editor1->toPlainText(), QStringLiteral("abcdef"));
 }
 
 TEST(FormatBar, LinkFieldsOfImportedDocumentsOpenTheirTarget)
 {
-    MemoTable table({rtf("voir {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/page\"}}{\\fldrslt{le site}}} ici")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("voir {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/page\"}}{\\fldrslt{le site}}} ici"));
     QTest::mouseClick(pages.editor1->viewport(), Qt::LeftButton, {}, pages.pointAt(pages.editor1, 6));
     QTest::mouseClick(pages.editor1->viewport(), Qt::LeftButton, {}, pages.pointAt(pages.editor1, 1));
     EXPECT_EQ(pages.opened, QStringList({QStringLiteral("https://example.org/page")}));
@@ -287,8 +280,7 @@ TEST(FormatBar, LinkFieldsOfImportedDocumentsOpenTheirTarget)
 
 TEST(FormatBar, BothBarsShowTheEditorOfTheSelectedPage)
 {
-    MemoTable table({rtf("plain")});
-    Pages pages(table.source.get());
+    Pages pages(rtf("plain"));
     pages.editor2->setHtml(QStringLiteral("<p align=\"right\"><b>gras</b></p>"));
     pages.select(pages.editor1, 1, 1);
     EXPECT_FALSE(pages.bar2->BoldButton()->isChecked());

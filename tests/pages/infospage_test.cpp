@@ -27,10 +27,7 @@ struct InfosFixture
     explicit InfosFixture(const InfosFolder &folder)
         : table(folder.open()), page(*table, format, [this] { return answer; })
     {
-        page.resize(705, 377);
-        page.show();
-        page.activateWindow();
-        (void)QTest::qWaitForWindowActive(&page);
+        recordtest::showPage(page);
     }
     QStringList categories() const { return entries(page.ComboBox1()); }
     QStringList titles() const { return entries(page.ComboBox2()); }

@@ -52,20 +52,13 @@ std::string joined(std::string rtf)
     return rtf;
 }
 
-void moveToEnd(TRxCustomRichEdit *editor)
-{
-    QTextCursor end(editor->document());
-    end.movePosition(QTextCursor::End);
-    editor->setTextCursor(end);
-}
-
 } // namespace
 
 TEST(RichEditFormatting, EffectChosenWithoutSelectionGoesOnlyToTheTextTypedNext)
 {
     MemoTable table({plainRtf("premier"), plainRtf("second")});
     EditorWindow view(table.source.get());
-    moveToEnd(view.editor);
+    view.editor->moveCursor(QTextCursor::End);
     view.editor->DefAttributes().setStyle(fsUnderline | fsBold);
     QTest::keyClicks(view.editor, QStringLiteral("X"));
     table.dataset->post();
@@ -76,7 +69,7 @@ TEST(RichEditFormatting, EffectChosenWithoutSelectionGoesOnlyToTheTextTypedNext)
     table.dataset->next();
     EXPECT_EQ(view.editor->toPlainText(), QStringLiteral("second"));
     EXPECT_EQ(view.editor->SelAttributes().style(), 0) << "the other note shows its own format";
-    moveToEnd(view.editor);
+    view.editor->moveCursor(QTextCursor::End);
     QTest::keyClicks(view.editor, QStringLiteral("!"));
     table.dataset->post();
     EXPECT_EQ(table.storedMemo().find("\\ul"), std::string::npos) << table.storedMemo();
@@ -111,7 +104,7 @@ TEST(RichEditPictures, DroppedFileAndPastedScreenshotAreStoredAsPictures)
 {
     MemoTable table({plainRtf("photo")});
     EditorWindow view(table.source.get());
-    moveToEnd(view.editor);
+    view.editor->moveCursor(QTextCursor::End);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.png"));
     const QByteArray file = pngBytes(9, 4);
@@ -128,7 +121,7 @@ TEST(RichEditPictures, DroppedFileAndPastedScreenshotAreStoredAsPictures)
     QApplication::sendEvent(view.editor->viewport(), &drop);
     EXPECT_EQ(table.state(), TDataSetState::dsEdit) << "a drop on a browsing note edits it";
 
-    moveToEnd(view.editor);
+    view.editor->moveCursor(QTextCursor::End);
     QImage screenshot(2000, 100, QImage::Format_RGB32);
     screenshot.fill(Qt::darkGreen);
     QApplication::clipboard()->setImage(screenshot);
@@ -162,7 +155,7 @@ TEST(RichEditPictures, PictureAndTableCutFromOneNoteArePastedWholeIntoAnother)
     EXPECT_EQ(table.storedMemo().find("pict"), std::string::npos) << "cut from the first note";
 
     table.dataset->next();
-    moveToEnd(view.editor);
+    view.editor->moveCursor(QTextCursor::End);
     view.editor->pasteFromClipboard();
     table.dataset->post();
     const std::string stored = joined(table.storedMemo());
@@ -176,25 +169,20 @@ TEST(RichEditPictures, MemoTooLargeForTheMemoFileIsRefusedAtPostAndNothingIsStor
 {
     todotest::MemoFolder folder;
     folder.addNotes({"photo"});
-    std::unique_ptr<TDbf> dataset = folder.open();
-    PageMode mode;
-    FormatActions format{mode};
-    TodoPage page(*dataset, format, [] { return AnswerYes; });
-    page.resize(705, 377);
-    page.show();
-    page.editor1()->setMaxMemoBytes(4000);
-    page.editor1()->setFocus();
+    todotest::PageFixture f(folder);
+    f.page.editor1()->setMaxMemoBytes(4000);
+    f.page.editor1()->setFocus();
     QApplication::clipboard()->setImage(QImage::fromData(pngBytes(300, 300)));
-    page.editor1()->pasteFromClipboard();
-    ASSERT_EQ(dataset->state(), TDataSetState::dsEdit);
+    f.page.editor1()->pasteFromClipboard();
+    ASSERT_EQ(f.table->state(), TDataSetState::dsEdit);
 
     ErrorReports errors;
-    QTest::mouseClick(page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
     ASSERT_EQ(errors.messages.size(), 1);
     EXPECT_TRUE(errors.messages[0].contains(QStringLiteral("trop volumineuse"))) << errors.messages[0].toStdString();
-    EXPECT_EQ(dataset->state(), TDataSetState::dsEdit) << "the note stays being edited";
-    dataset->cancel();
-    EXPECT_EQ(dataset->fieldByName("MEMO").memoBytes(), "") << "nothing was stored";
+    EXPECT_EQ(f.table->state(), TDataSetState::dsEdit) << "the note stays being edited";
+    f.table->cancel();
+    EXPECT_EQ(f.table->fieldByName("MEMO").memoBytes(), "") << "nothing was stored";
 }
 
 // A memo from another program with a picture and a table, a word added at its end, "Valider":
@@ -215,18 +203,13 @@ TEST(RichEditPictures, ForeignMemoKeepsItsPictureAndTableThroughAnEditOnTheToDoP
         writer->post();
         writer->close();
     }
-    std::unique_ptr<TDbf> dataset = folder.open();
-    PageMode mode;
-    FormatActions format{mode};
-    TodoPage page(*dataset, format, [] { return AnswerYes; });
-    page.resize(705, 377);
-    page.show();
-    page.editor1()->setFocus();
-    moveToEnd(page.editor1());
-    QTest::keyClicks(page.editor1(), QStringLiteral(" merci"));
-    QTest::mouseClick(page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
-    ASSERT_EQ(dataset->state(), TDataSetState::dsBrowse);
-    dataset->close();
+    todotest::PageFixture f(folder);
+    f.page.editor1()->setFocus();
+    f.page.editor1()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(f.page.editor1(), QStringLiteral(" merci"));
+    QTest::mouseClick(f.page.ToolBar1()->button(RecordBar::Post), Qt::LeftButton); // "Valider"
+    ASSERT_EQ(f.table->state(), TDataSetState::dsBrowse);
+    f.table->close();
 
     auto reader = folder.open();
     const std::string stored = joined(reader->fieldByName("MEMO").memoBytes());

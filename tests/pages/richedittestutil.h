@@ -4,10 +4,9 @@
 
 #include "databinding.h"
 #include "dbf.h"
-#include "dbffile.h"
 #include "rxdbrichedit.h"
+#include "todotestutil.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QWidget>
@@ -24,11 +23,7 @@ public:
     // string leaves the record without a memo block).
     explicit MemoTable(std::initializer_list<std::string> memos = {})
     {
-        createDbfTable(path() + "memo.dbf", 0x8B, 0x57, {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}}, 512);
-        dataset = std::make_unique<TDbf>("Dbfmemo");
-        dataset->setFilePath(path());
-        dataset->setTableName("memo.dbf");
-        dataset->open();
+        dataset = m_folder.open();
         int number = 1;
         for (const std::string &memo : memos) {
             dataset->insert();
@@ -46,7 +41,7 @@ public:
         dataset->close();
     }
 
-    std::string path() const { return m_dir.path().toStdString() + "/"; }
+    std::string path() const { return m_folder.path(); }
     std::string storedMemo() const { return dataset->fieldByName("MEMO").memoBytes(); }
     TDataSetState state() const { return dataset->state(); }
 
@@ -54,7 +49,7 @@ public:
     std::unique_ptr<TDataSource> source;
 
 private:
-    QTemporaryDir m_dir;
+    todotest::MemoFolder m_folder;
 };
 
 // A window holding one bound editor, shown and focused.

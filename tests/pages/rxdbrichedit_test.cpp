@@ -50,9 +50,7 @@ TEST(RxDBRichEdit, PlainTextMemoIsShownAsTextAndStoredAsRtfOnlyAfterAChange)
     table.dataset->post();
     EXPECT_EQ(table.storedMemo(), "Bonjour\r\nle monde");
 
-    QTextCursor end(view.editor->document());
-    end.movePosition(QTextCursor::End);
-    view.editor->setTextCursor(end);
+    view.editor->moveCursor(QTextCursor::End);
     QTest::keyClicks(view.editor, QStringLiteral("!"));
     table.dataset->post();
     EXPECT_EQ(table.storedMemo().rfind("{\\rtf1", 0), 0u);

@@ -21,6 +21,7 @@
 
 using todotest::ErrorReports;
 using todotest::MemoFolder;
+using todotest::PageFixture;
 
 using recordtest::entries;
 using recordtest::fileBytes;
@@ -36,23 +37,6 @@ char deletionFlag(const std::string &table, int n)
     const size_t at = size_t(headerLength) + size_t(recordLength) * size_t(n - 1);
     return at < bytes.size() ? bytes[at] : '?';
 }
-
-// The page on an open table, asking the real confirmation dialog.
-struct PageFixture
-{
-    explicit PageFixture(const MemoFolder &folder)
-        : table(folder.open()),
-          page(*table, format, [this] { return dialog.ask(); })
-    {
-        page.resize(705, 377);
-        page.show();
-    }
-    std::unique_ptr<TDbf> table;
-    TAvertissement dialog;
-    PageMode mode;
-    FormatActions format{mode};
-    TodoPage page;
-};
 
 // Answers the next showing of the dialog with `answer` once it is up.
 void whenAsked(TAvertissement &dialog, std::function<void(TAvertissement &)> answer,
@@ -221,8 +205,8 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
 {
     MemoFolder folder;
     folder.addNotes({"Partagée"});
-    todotest::OtherCopyEditing other(folder);
-    ASSERT_TRUE(other.holdsTheLock());
+    recordtest::OtherCopy other(folder, true);
+    ASSERT_TRUE(other.holds());
     PageFixture f(folder);
     ErrorReports box;
 

@@ -132,7 +132,10 @@ TEST(WordNumbering, EachWordIsKeptOnceWhereverItStands)
     std::string text;
     for (int length = 1; length <= 20; ++length)
         words.push_back(std::string(static_cast<std::size_t>(length), static_cast<char>('a' + length)));
-    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij"}) // one beginning
+    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij", // one beginning
+                                "abcdefghijklmnop", "abcdefghijklmnoq", "abcdefghijklmnopq",
+                                "abcdefghijklmnopr", "abcdefghijklmnopqrstuvwxyz0123",
+                                "abcdefghijklmnopqrstuvwxyz0124", "abcdefghijklmnopqrstuvwxyz01234567"})
         words.push_back(sharing);
     for (const std::string &word : words)
         text += word + ' ';
