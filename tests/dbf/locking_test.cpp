@@ -21,12 +21,7 @@ struct LockingTest : ::testing::Test
 {
     TempDir dir;
 
-    void SetUp() override { createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema()); }
-
-    void openTable(TDbf &ds)
-    {
-        ::openTable(ds, dir, "memo.dbf");
-    }
+    void SetUp() override { withMemoTable(dir); }
 };
 
 TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
@@ -56,7 +51,7 @@ TEST_F(LockingTest, TwoProcessesAppendingAtOnceLoseNothing)
     EXPECT_EQ(b.back(), 0x1A);
 
     TDbf ds("Dbfmemo");
-    openTable(ds);
+    openTable(ds, dir, "memo.dbf");
     std::set<std::string> seen;
     int records = 0;
     for (ds.first(); !ds.eof(); ds.next()) {
@@ -78,7 +73,7 @@ TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
     const pid_t child = runChild([&] {
         release.closeSender();
         TDbf ds("Dbfmemo");
-        openTable(ds);
+        openTable(ds, dir, "memo.dbf");
         ds.edit();
         locked.raise();
         release.wait();
@@ -89,7 +84,7 @@ TEST_F(LockingTest, RecordEditedInAnotherProcessIsLocked)
     ASSERT_NO_THROW(locked.wait()) << "the child holds the record";
 
     TDbf ds("Dbfmemo");
-    openTable(ds);
+    openTable(ds, dir, "memo.dbf");
     try {
         ds.edit();
         FAIL() << "edit must not get a record another process holds";
