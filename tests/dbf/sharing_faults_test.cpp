@@ -228,11 +228,8 @@ TEST_F(SharingFaultTest, IndexOrderDoesNotDependOnTheProcessLocale)
             UErrorCode status = U_ZERO_ERROR;
             uloc_setDefault(locale, &status);
             Infos infos(dir);
-            for (int i = 0; i < 120; ++i) {
-                infos.ds.insert();
-                infos.ds.fieldByName("TITRE").setAsString(stems[i % stems.size()] + std::to_string(i));
-                infos.ds.post();
-            }
+            for (int i = 0; i < 120; ++i)
+                infos.add(stems[i % stems.size()] + std::to_string(i));
         }))) << locale;
     }
     // Every sheet is reached by the walk and found again by its record number, in either locale.

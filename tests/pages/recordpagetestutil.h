@@ -156,6 +156,13 @@ inline void showPage(QWidget &page)
     (void)QTest::qWaitForWindowActive(&page);
 }
 
+// Picks entry `index` of a list as a click on it does.
+inline void pick(QComboBox *list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
 inline QStringList entries(const QComboBox *list)
 {
     QStringList all;
