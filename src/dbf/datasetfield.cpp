@@ -65,14 +65,25 @@ bool TDbfField::canEncode(const std::string &utf8) const
 
 std::string TDbfField::memoBytes(bool *whole) const
 {
+    std::string bytes;
+    memoBytes(bytes, whole);
+    return bytes;
+}
+
+void TDbfField::memoBytes(std::string &bytes, bool *whole) const
+{
     if (whole)
         *whole = true;
     m_owner.checkActive();
+    bytes.clear();
     if (!isBlob())
-        return {};
-    const TDbf::MemoEdit *pending = m_owner.pendingMemo(m_index);
-    const std::string bytes = pending ? pending->bytes : m_owner.storedMemo(m_index, whole);
-    return m_owner.m_file->memoTranslation().toAnsi(bytes);
+        return;
+    if (const TDbf::MemoEdit *pending = m_owner.pendingMemo(m_index))
+        bytes.assign(pending->bytes);
+    else
+        m_owner.storedMemo(m_index, bytes, whole);
+    const std::string translated = m_owner.m_file->memoTranslation().toAnsi(bytes);
+    bytes.assign(translated.data(), translated.size()); // keeps the room of `bytes`
 }
 
 void TDbfField::setMemoBytes(const std::string &bytes)

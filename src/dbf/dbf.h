@@ -102,6 +102,8 @@ public:
     // whether the stored memo could be read whole: false for one cut short or past the end of a
     // damaged memo file, whose readable part is returned.
     std::string memoBytes(bool *whole = nullptr) const;
+    // The same bytes into `bytes`, whose room is kept from one call to the next.
+    void memoBytes(std::string &bytes, bool *whole = nullptr) const;
     void setMemoBytes(const std::string &bytes);
 
     // Memo block number stored in the record buffer (0 = no memo).
@@ -311,4 +313,5 @@ private:
     void writePendingMemos();
     const MemoEdit *pendingMemo(int fieldIndex) const;
     std::string storedMemo(int fieldIndex, bool *whole = nullptr) const;
+    void storedMemo(int fieldIndex, std::string &bytes, bool *whole) const;
 };

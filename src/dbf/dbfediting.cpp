@@ -91,12 +91,20 @@ const TDbf::MemoEdit *TDbf::pendingMemo(int fieldIndex) const
 
 std::string TDbf::storedMemo(int fieldIndex, bool *whole) const
 {
+    std::string bytes;
+    storedMemo(fieldIndex, bytes, whole);
+    return bytes;
+}
+
+void TDbf::storedMemo(int fieldIndex, std::string &bytes, bool *whole) const
+{
     if (whole)
         *whole = true;
+    bytes.clear();
     const TDbtFile *memo = m_file->memoFile();
     if (!memo || (!m_hasRecord && m_state != TDataSetState::dsInsert))
-        return {};
-    return memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex), whole);
+        return;
+    memo->read(m_file->memoBlock(m_buffer.data(), fieldIndex), bytes, whole);
 }
 
 // Writes the memo values set since edit or insert into the memo file and stores their start

@@ -71,16 +71,22 @@ bool isMemoLetter(char c)
 
 } // namespace
 
-// The date of last update: year - 1900, month, day.
+// The date of last update: year - 1900, month, day. Every post stamps it, and the conversion to
+// local time costs more than the rest of the stamp: it is done once a second.
 void setToday(std::uint8_t *header)
 {
+    thread_local std::time_t converted = -1;
+    thread_local std::uint8_t today[3] = {};
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::uint8_t *date = header + TDbfFile::kUpdateDateAt;
-    date[0] = static_cast<std::uint8_t>(local.tm_year % 256);
-    date[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
-    date[2] = static_cast<std::uint8_t>(local.tm_mday);
+    if (now != converted) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        today[0] = static_cast<std::uint8_t>(local.tm_year % 256);
+        today[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
+        today[2] = static_cast<std::uint8_t>(local.tm_mday);
+        converted = now;
+    }
+    std::memcpy(header + TDbfFile::kUpdateDateAt, today, sizeof today);
 }
 
 // The memo style is a matter of the version byte: 0x8B announces length-prefixed memos whatever
@@ -444,8 +450,18 @@ TDbfFile::HeaderLock::HeaderLock(TDbfFile &file) : m_file(file)
 
 TDbfFile::HeaderLock::~HeaderLock()
 {
-    if (--m_file.m_headerLocks == 0)
+    if (m_held && --m_file.m_headerLocks == 0)
         m_file.unlockUnit(0);
+}
+
+bool TDbfFile::HeaderLock::releaseWithRecord(std::uint32_t n)
+{
+    if (!m_held || m_file.m_headerLocks != 1)
+        return false;
+    m_held = false;
+    m_file.m_headerLocks = 0;
+    m_file.unlockUnitAndHeader(n);
+    return true;
 }
 
 void TDbfFile::beginBatch()
@@ -653,12 +669,13 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
     {
         TDbfFile &file;
         std::uint32_t n;
+        bool held;
         ~RecordLock()
         {
-            if (!file.reserved(n))
+            if (held)
                 file.unlockRecord(n);
         }
-    } recordLock{*this, n};
+    } recordLock{*this, n, !reserved(n)};
     if (!indexesAccept(n, buffer))
         return 0;
     try {
@@ -674,11 +691,14 @@ std::uint32_t TDbfFile::appendRecord(const std::uint8_t *buffer)
         m_countPending = true;
         return n;
     }
-    HeaderLock lock(*this);
+    std::optional<HeaderLock> counting;
+    HeaderLock &lock = throughout ? *throughout : counting.emplace(*this);
     const std::uint32_t count = throughout && atEnd ? n : std::max(n, freshUnitCount());
     m_knownEnd = std::max(m_knownEnd, count);
     // Without the end-of-file byte until the next stamp: the next append would overwrite it.
     writeCount(count);
+    if (recordLock.held && lock.releaseWithRecord(n))
+        recordLock.held = false;
     return n;
 }
 

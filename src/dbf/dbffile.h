@@ -151,9 +151,13 @@ public:
         ~HeaderLock();
         HeaderLock(const HeaderLock &) = delete;
         HeaderLock &operator=(const HeaderLock &) = delete;
+        // When this is the only holder: lets go of the header and of record n (locked) at once
+        // and returns true. Otherwise changes nothing and returns false.
+        bool releaseWithRecord(std::uint32_t n);
 
     private:
         TDbfFile &m_file;
+        bool m_held = true;
     };
 
 private:

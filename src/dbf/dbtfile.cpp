@@ -52,18 +52,24 @@ std::uint32_t TDbtFile::nextFreeBlock() const
     return readLE32(header().data());
 }
 
-// The usual memo comes whole with its first read; only a longer one costs a size check and a
-// second read.
 std::string TDbtFile::read(std::uint32_t block, bool *whole) const
 {
-    const auto done = [whole](std::string &text, bool complete) {
+    std::string text;
+    read(block, text, whole);
+    return text;
+}
+
+// The usual memo comes whole with its first read; only a longer one costs a size check and a
+// second read.
+void TDbtFile::read(std::uint32_t block, std::string &text, bool *whole) const
+{
+    const auto done = [whole](bool complete) {
         if (whole)
             *whole = complete;
-        return std::move(text);
     };
-    std::string text;
+    text.clear();
     if (block == 0)
-        return done(text, true);
+        return done(true);
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize();
     text.resize(kFirstRead);
     text.resize(readAhead(start, text.data(), text.size()));
@@ -72,8 +78,9 @@ std::string TDbtFile::read(std::uint32_t block, bool *whole) const
         const std::uint64_t stated = stored < 8 ? 0 : stored - 8;
         const std::uint64_t length = std::min<std::uint64_t>(stated, kMaxMemoBytes);
         if (length <= text.size() - 8) {
-            text = text.substr(8, static_cast<std::size_t>(length));
-            return done(text, length == stated);
+            std::memmove(text.data(), text.data() + 8, static_cast<std::size_t>(length));
+            text.resize(static_cast<std::size_t>(length));
+            return done(length == stated);
         }
         const std::uint64_t size = fileSize();
         const std::uint64_t available = size > start + 8 ? size - start - 8 : 0;
@@ -81,7 +88,7 @@ std::string TDbtFile::read(std::uint32_t block, bool *whole) const
         const std::size_t have = text.size();
         text.resize(static_cast<std::size_t>(std::max<std::uint64_t>(have, std::min(length, available))));
         text.resize(have + readAt(start + 8 + have, text.data() + have, text.size() - have));
-        return done(text, text.size() == stated);
+        return done(text.size() == stated);
     }
     // Terminator style: up to the pair 0x1A 0x1A, which may straddle two reads.
     std::size_t from = 0;
@@ -89,19 +96,19 @@ std::string TDbtFile::read(std::uint32_t block, bool *whole) const
         for (std::size_t i = from; i + 1 < text.size(); ++i) {
             if (text[i] == kTerminator && text[i + 1] == kTerminator) {
                 text.resize(i);
-                return done(text, true);
+                return done(true);
             }
         }
         from = text.empty() ? 0 : text.size() - 1;
         if (text.size() % kFirstRead != 0 || text.empty() || text.size() >= kMaxMemoBytes) {
             text.resize(std::min(text.size(), kMaxMemoBytes));
-            return done(text, false); // the file, or the longest memo we write, ended first
+            return done(false); // the file, or the longest memo we write, ended first
         }
         const std::size_t had = text.size();
         text.resize(had + kFirstRead);
         text.resize(had + readAhead(next, text.data() + had, kFirstRead));
         if (text.size() == had)
-            return done(text, false);
+            return done(false);
         next += kFirstRead;
     }
 }

@@ -42,6 +42,9 @@ public:
     // end mark before the end, or one longer than kMaxMemoBytes give what the file holds up to
     // there, never more, and set *whole to false (true otherwise).
     std::string read(std::uint32_t block, bool *whole = nullptr) const;
+    // The same bytes into `text`, whose room is kept for the next read: a walk over many memos
+    // then allocates nothing for most of them.
+    void read(std::uint32_t block, std::string &text, bool *whole = nullptr) const;
     // Appends `bytes` (already in the table's code page) as a new memo; returns its start block
     // (0 for empty text, which takes none). A text longer than kMaxMemoBytes is refused with
     // EDbfError before anything is written.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -420,12 +421,18 @@ void TIndexFile::writePage(const TMdxPage &page)
         m_dirty.push_back(page.block());
         return;
     }
-    m_pageCache.erase(page.block());
     const std::uint64_t offset = static_cast<std::uint64_t>(page.block()) * kBlockSize;
-    m_file.writeAt(offset, page.data(), kPageSize);
+    try {
+        m_file.writeAt(offset, page.data(), kPageSize);
+    } catch (...) {
+        m_pageCache.erase(page.block()); // what the file holds there is not known
+        throw;
+    }
     m_knownSize = std::max(m_knownSize, offset + kPageSize);
     if (m_lockDepth > 0)
         keepPage(page);
+    else
+        m_pageCache.erase(page.block());
 }
 
 void TIndexFile::writeFileHeader()
@@ -500,12 +507,19 @@ int TIndexFile::compareKeys(const TIndexTag &tag, const std::uint8_t *a, const s
 
 std::vector<std::uint8_t> TIndexFile::keyOf(int i, const std::uint8_t *record) const
 {
-    const TIndexTag &t = tag(i);
     std::vector<std::uint8_t> key;
-    key.reserve(t.keyLength);
-    for (const TIndexField &part : t.parts)
-        key.insert(key.end(), record + part.offset, record + part.offset + part.width);
+    keyInto(tag(i), record, key);
     return key;
+}
+
+void TIndexFile::keyInto(const TIndexTag &tag, const std::uint8_t *record, std::vector<std::uint8_t> &key)
+{
+    key.resize(tag.keyLength);
+    std::uint8_t *at = key.data();
+    for (const TIndexField &part : tag.parts) {
+        std::memcpy(at, record + part.offset, part.width);
+        at += part.width;
+    }
 }
 
 // The tag a definition asks for, checked against the table's fields.
@@ -583,8 +597,10 @@ void TIndexFile::recordAppended(std::uint32_t recNo, const std::uint8_t *record)
     Lock lock(*this);
     std::size_t done = 0;
     try {
-        for (; done < m_tags.size(); ++done)
-            insertUnlocked(static_cast<int>(done), keyOf(static_cast<int>(done), record).data(), recNo, nullptr);
+        for (; done < m_tags.size(); ++done) {
+            keyInto(m_tags[done], record, m_newKey);
+            insertUnlocked(static_cast<int>(done), m_newKey.data(), recNo, nullptr);
+        }
     } catch (...) {
         for (std::size_t i = 0; i < done; ++i) {
             try {

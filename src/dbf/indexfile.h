@@ -204,6 +204,8 @@ public:
 
     // ---- one tag -------------------------------------------------------------------------------
     std::vector<std::uint8_t> keyOf(int tag, const std::uint8_t *record) const;
+    // As keyOf, into `key` (resized to the key length).
+    static void keyInto(const TIndexTag &tag, const std::uint8_t *record, std::vector<std::uint8_t> &key);
     // Inserts after all equal keys; *where receives the new entry's position.
     void insertKey(int tag, const std::uint8_t *key, std::uint32_t recNo, TIndexPath *where = nullptr);
     // Removes the entry (key, recNo); false when the tag has no such entry.
@@ -371,4 +373,5 @@ private:
     std::uint64_t m_knownSize = 0;      // the file's size under the lock, pages of a batch included
     int m_lastTag = -1;
     TIndexPosition m_lastInserted;
+    std::vector<std::uint8_t> m_newKey; // the key an append inserts
 };

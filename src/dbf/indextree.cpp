@@ -29,8 +29,7 @@ bool onPath(const TIndexPath &path, std::uint32_t block)
 
 void TIndexFile::refreshRoot(TIndexTag &tag)
 {
-    const TMdxPage header = tagHeaderPage(tag);
-    tag.rootBlock = readLE32(header.data() + kTagRoot);
+    tag.rootBlock = readLE32(loadPage(tag, tag.headerBlock, false).data() + kTagRoot);
 }
 
 void TIndexFile::prepareSearch(const TIndexTag &tag, const std::uint8_t *key)
@@ -112,7 +111,7 @@ TIndexFile::Move TIndexFile::climb(const TIndexTag &tag, TIndexPath &path, bool 
             return Move::Moved;
         }
     }
-    const std::uint32_t root = readLE32(tagHeaderPage(tag).data() + kTagRoot);
+    const std::uint32_t root = readLE32(loadPage(tag, tag.headerBlock, false).data() + kTagRoot);
     return root == path.front().block ? Move::End : Move::Stale;
 }
 

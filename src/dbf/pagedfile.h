@@ -84,6 +84,7 @@ public:
     std::uint32_t unitSize() const { return m_unitSize; }
     void setLockStyle(LockStyle style) { m_lockStyle = style; }
 
+    // The size now, 0 when closed. Moves the descriptor's offset, which nothing else uses.
     std::uint64_t fileSize() const;
     std::uint32_t unitCount() const;
     // The count from the file size now, for readers that reached the kept one.
@@ -127,9 +128,20 @@ public:
     void unlockUnits(std::uint32_t first, std::uint32_t count);
     bool lockRange(std::uint64_t off, std::uint64_t len, bool wait);
     void unlockRange(std::uint64_t off, std::uint64_t len);
+    // Unlocks unit n and the header (unit 0), in one call when this open file holds no lock on
+    // the bytes between their ranges (an unlock over them would drop it), else in two.
+    void unlockUnitAndHeader(std::uint32_t n);
 
 private:
+    struct HeldRange
+    {
+        std::uint64_t start;
+        std::uint64_t end;
+    };
     void unitRange(std::uint32_t first, std::uint32_t count, std::uint64_t &off, std::uint64_t &len) const;
+    void noteLocked(std::uint64_t start, std::uint64_t end);
+    void noteUnlocked(std::uint64_t start, std::uint64_t end);
+    bool holdsAny(std::uint64_t start, std::uint64_t end) const;
 
     int m_fd = -1;
     std::string m_path;
@@ -146,4 +158,7 @@ private:
     mutable std::uint64_t m_lastEnd = ~0ull;
     mutable std::uint32_t m_unitCount = 0;
     mutable bool m_unitCountKnown = false;
+    // What lockRange holds, sorted and apart, merged and split as the kernel does with the locks
+    // of one open file: a lock taken twice is held once, and any unlock over it drops it.
+    std::vector<HeldRange> m_held;
 };

@@ -68,6 +68,11 @@ void TDataSource::dataEvent(TDataEvent event, TDbfField *field)
 
 TFieldDataLink::~TFieldDataLink()
 {
+    // The control that owns the link is being destroyed (its own part already is): letting go
+    // of the source must not call back into it.
+    onDataChange = nullptr;
+    onEditingChange = nullptr;
+    onUpdateData = nullptr;
     setDataSource(nullptr);
 }
 

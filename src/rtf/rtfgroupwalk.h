@@ -41,6 +41,14 @@ protected:
     qsizetype position() const { return m_tokens.position(); }
     // Groups open beyond MaxDepth.
     int overflow() const { return m_overflow; }
+    // From text() or hexByte(): the bytes of the Text and HexByte tokens that come next, into
+    // `out`, for a reader that would only append them there itself. Nothing while fallback
+    // characters of \uN are still to drop.
+    void appendTextBytes(std::string &out)
+    {
+        if (m_skip == 0)
+            m_tokens.appendTextBytes(out);
+    }
 
     virtual void flush() = 0;
     // A nested group has opened: top() is its copy of its parent's state.

@@ -191,16 +191,22 @@ void RtfPlainText::Pass::symbol(std::uint8_t symbol)
     }
 }
 
+// Text and escaped bytes come in runs (an accented letter is a \'hh amid plain letters): the rest
+// of the run is read at once rather than token by token.
 void RtfPlainText::Pass::hexByte(std::uint8_t byte)
 {
-    if (top().dest == Dest::Text)
-        m_pending += char(byte);
+    if (top().dest != Dest::Text)
+        return;
+    m_pending += char(byte);
+    appendTextBytes(m_pending);
 }
 
 void RtfPlainText::Pass::text(QByteArrayView bytes)
 {
-    if (top().dest == Dest::Text)
-        m_pending.append(bytes.data(), std::size_t(bytes.size()));
+    if (top().dest != Dest::Text)
+        return;
+    m_pending.append(bytes.data(), std::size_t(bytes.size()));
+    appendTextBytes(m_pending);
 }
 
 void RtfPlainText::Pass::flush()

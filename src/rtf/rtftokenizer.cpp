@@ -1,7 +1,12 @@
 #include "rtftokenizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -13,6 +18,36 @@ bool isLetter(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+bool endsText(char c)
+{
+    return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0';
+}
+
+// The first byte at or after p that ends a text run, or end. Sixteen bytes at a time where the
+// processor compares them side by side: a note is mostly runs of text.
+const char *textEnd(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('{');
+    const __m128i close = _mm_set1_epi8('}');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(v, open), _mm_cmpeq_epi8(v, close));
+        const __m128i lines = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+        const __m128i others = _mm_or_si128(_mm_cmpeq_epi8(v, backslash), _mm_cmpeq_epi8(v, nul));
+        if (const int stops = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(braces, lines), others)))
+            return p + std::countr_zero(static_cast<unsigned>(stops));
+    }
+#endif
+    while (p < end && !endsText(*p))
+        ++p;
+    return p;
 }
 
 int hexValue(char c)
@@ -59,15 +94,40 @@ RtfToken RtfTokenizer::next()
 RtfToken RtfTokenizer::readText()
 {
     const qsizetype start = m_pos;
-    while (m_pos < m_data.size()) {
-        const char c = m_data[m_pos];
-        if (c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0')
-            break;
-        ++m_pos;
-    }
+    const char *const begin = m_data.data();
+    m_pos = textEnd(begin + m_pos, begin + m_data.size()) - begin;
     RtfToken token(RtfToken::Text);
     token.text = m_data.sliced(start, m_pos - start);
     return token;
+}
+
+void RtfTokenizer::appendTextBytes(std::string &out)
+{
+    const char *const begin = m_data.data();
+    const char *const end = begin + m_data.size();
+    const char *p = begin + m_pos;
+    while (p < end) {
+        const char c = *p;
+        if (c == '\\') {
+            if (end - p < 4 || p[1] != '\'')
+                break;
+            const int high = hexValue(p[2]);
+            const int low = hexValue(p[3]);
+            if (high < 0 || low < 0)
+                break; // next() drops it
+            out += char(high * 16 + low);
+            p += 4;
+        } else if (c == '{' || c == '}') {
+            break;
+        } else if (c == '\r' || c == '\n' || c == '\0') {
+            ++p;
+        } else {
+            const char *const run = p;
+            p = textEnd(p + 1, end);
+            out.append(run, static_cast<std::size_t>(p - run));
+        }
+    }
+    m_pos = p - begin;
 }
 
 std::optional<RtfToken> RtfTokenizer::readControl()

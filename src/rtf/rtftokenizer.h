@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct RtfToken
 {
@@ -35,6 +36,11 @@ public:
 
     RtfToken next();
     qsizetype position() const { return m_pos; }
+    // Reads on through the Text and HexByte tokens that come next, appending their bytes to
+    // `out`, and stops before any other token or a broken \'x: what next() would give one by
+    // one, for a reader that keeps both kinds alike. The line ends and NUL bytes between them
+    // count as nothing.
+    void appendTextBytes(std::string &out);
 
     // Longest control word name kept; the rest of a longer name is dropped.
     static constexpr int MaxWordLength = 32;

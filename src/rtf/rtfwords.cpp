@@ -18,8 +18,8 @@
 #include "rtfcodepage.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
-#include <unordered_map>
 
 namespace RtfWords {
 
@@ -38,12 +38,17 @@ bool isOneOf(QByteArrayView word, std::initializer_list<std::string_view> names)
 
 } // namespace
 
-Destination destinationOf(QByteArrayView word)
+namespace {
+
+// The destination words in a small open-addressed table: every control word of a document is
+// looked up, most are no destination, and a miss costs a few byte reads and one empty slot
+// rather than hashing the whole word and dividing.
+class DestinationWords
 {
-    // Every control word of a document is looked up here: one hash lookup rather than a walk
-    // through the names.
-    static const std::unordered_map<std::string_view, Destination> named = [] {
-        std::unordered_map<std::string_view, Destination> names = {
+public:
+    DestinationWords()
+    {
+        const std::pair<std::string_view, Destination> named[] = {
             {"fonttbl", Destination::FontTable},
             {"colortbl", Destination::ColorTable},
             {"listtable", Destination::ListTable},
@@ -54,11 +59,13 @@ Destination destinationOf(QByteArrayView word)
             {"fldrslt", Destination::FieldResult},
             {"pict", Destination::Picture},
             {"object", Destination::Object}};
+        for (const auto &[name, destination] : named)
+            add(name, destination);
         for (std::string_view name : {"shppict", "shp", "shpinst", "result"})
-            names.emplace(name, Destination::Container);
+            add(name, Destination::Container);
         for (std::string_view name : {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
                                       "footerf", "footnote", "annotation", "shptxt"})
-            names.emplace(name, Destination::Aside);
+            add(name, Destination::Aside);
         for (std::string_view name :
              {"stylesheet", "info", "xe", "tc", "txe", "rxe", "pntext", "listtext", "pntxta", "pntxtb",
               "themedata", "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
@@ -66,11 +73,54 @@ Destination destinationOf(QByteArrayView word)
               "bkmkend", "template", "userprops", "docvar", "generator", "pgdsctbl", "fchars",
               "lchars", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "atnid",
               "atnauthor", "atrfstart", "atrfend", "listpicture", "wgrffmtfilter", "ud"})
-            names.emplace(name, Destination::Skipped);
-        return names;
-    }();
-    const auto found = named.find(view(word));
-    return found == named.end() ? Destination::None : found->second;
+            add(name, Destination::Skipped);
+    }
+
+    Destination find(std::string_view word) const
+    {
+        if (word.empty())
+            return Destination::None;
+        for (std::size_t i = slotOf(word);; i = (i + 1) % Slots) {
+            const Entry &entry = m_entries[i];
+            if (entry.name.empty())
+                return Destination::None;
+            if (entry.name == word)
+                return entry.destination;
+        }
+    }
+
+private:
+    static constexpr std::size_t Slots = 256; // more than twice the words: misses end soon
+
+    struct Entry
+    {
+        std::string_view name;
+        Destination destination = Destination::None;
+    };
+
+    static std::size_t slotOf(std::string_view word)
+    {
+        const auto byte = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(word[i])); };
+        return (word.size() * 151 + byte(0) * 31 + byte(word.size() - 1) * 7 + byte(word.size() / 2)) % Slots;
+    }
+
+    void add(std::string_view name, Destination destination)
+    {
+        std::size_t i = slotOf(name);
+        while (!m_entries[i].name.empty())
+            i = (i + 1) % Slots;
+        m_entries[i] = {name, destination};
+    }
+
+    std::array<Entry, Slots> m_entries{};
+};
+
+} // namespace
+
+Destination destinationOf(QByteArrayView word)
+{
+    static const DestinationWords words;
+    return words.find(view(word));
 }
 
 bool isTableWord(QByteArrayView word)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <mutex>
 #include <type_traits>
@@ -263,6 +264,12 @@ ByteFolds::ByteFolds(const std::array<char32_t, 256> &characters)
         Entry &entry = m_entries[b];
         entry.length = static_cast<std::uint8_t>(std::min(bytes.size(), sizeof entry.bytes));
         std::memcpy(entry.bytes, bytes.data(), entry.length);
+        if (entry.length > 7 || std::endian::native != std::endian::little) {
+            m_allShort = false;
+        } else {
+            std::memcpy(&m_short[b], entry.bytes, entry.length);
+            m_short[b] |= std::uint64_t{entry.length} << 56;
+        }
     }
 }
 
@@ -278,10 +285,18 @@ void ByteFolds::append(std::string_view bytes, std::string &out) const
     while (p < end) {
         const char *const pieceEnd = p + std::min<std::size_t>(Piece, static_cast<std::size_t>(end - p));
         char *o = buffer;
-        for (; p < pieceEnd; ++p) {
-            const Entry &entry = m_entries[static_cast<unsigned char>(*p)];
-            std::memcpy(o, entry.bytes, sizeof entry.bytes);
-            o += entry.length;
+        if (m_allShort) {
+            for (; p < pieceEnd; ++p) {
+                const std::uint64_t entry = m_short[static_cast<unsigned char>(*p)];
+                std::memcpy(o, &entry, 8);
+                o += entry >> 56;
+            }
+        } else {
+            for (; p < pieceEnd; ++p) {
+                const Entry &entry = m_entries[static_cast<unsigned char>(*p)];
+                std::memcpy(o, entry.bytes, sizeof entry.bytes);
+                o += entry.length;
+            }
         }
         out.append(buffer, static_cast<std::size_t>(o - buffer));
     }

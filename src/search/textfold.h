@@ -48,6 +48,10 @@ private:
         std::uint8_t length;
     };
     std::array<Entry, 256> m_entries{};
+    // When no byte folds to more than seven: each byte's folded bytes with their count in the
+    // top byte, so that one load and one store fold a byte.
+    std::array<std::uint64_t, 256> m_short{};
+    bool m_allShort = true;
 };
 
 // The words of folded text: its runs between blanks.

@@ -7,36 +7,56 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 #include <utility>
 
 namespace {
 
-// Words are short: a multiply-and-shift hash over eight bytes at a time, inlined, costs far less
-// than the library's general one, and a build hashes every word of every record.
-// `end` is where the bytes readable after the word end: the last few are read as one load and
-// masked when eight of them are there, rather than copied one by one.
-inline std::uint32_t hashOf(std::string_view word, const char *end)
+// The first n bytes of eight, by n.
+constexpr std::uint64_t HeadMasks[9] = {0,
+                                        0xFFull,
+                                        0xFFFFull,
+                                        0xFFFFFFull,
+                                        0xFFFFFFFFull,
+                                        0xFFFFFFFFFFull,
+                                        0xFFFFFFFFFFFFull,
+                                        0xFFFFFFFFFFFFFFull,
+                                        ~0ull};
+
+// Words are short: a multiply-and-shift hash over their first sixteen bytes, taken as two masked
+// loads without a branch on the length, costs far less than the library's general one, and a
+// build hashes every word of every record. Only a longer word hashes the rest eight bytes at a
+// time. `end` is where the bytes readable after the word end.
+inline WordKey keyOf(const char *p, std::size_t n, const char *end)
 {
-    const char *p = word.data();
-    std::size_t n = word.size();
-    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
-    for (; n >= 8; n -= 8, p += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, p, 8);
-        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    std::uint64_t v = 0;
-    if (std::endian::native == std::endian::little && n > 0 && end - p >= 8) {
-        std::memcpy(&v, p, 8);
-        v &= ~std::uint64_t{0} >> (64 - 8 * n); // the first n bytes
+    WordKey key;
+    if (std::endian::native == std::endian::little && end - p >= 16) {
+        std::memcpy(key.head, p, 16);
+        key.head[0] &= HeadMasks[std::min<std::size_t>(n, 8)];
+        key.head[1] &= HeadMasks[std::min<std::size_t>(n > 8 ? n - 8 : 0, 8)];
     } else {
-        for (std::size_t k = 0; k < n; ++k)
-            v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+        key.head[0] = key.head[1] = 0;
+        std::memcpy(key.head, p, std::min<std::size_t>(n, 16));
     }
-    h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+    std::uint64_t h = (key.head[0] ^ (n * 0xC2B2AE3D27D4EB4Full)) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+    h = (h ^ key.head[1]) * 0xC4CEB9FE1A85EC53ull;
+    if (n > 16) {
+        p += 16;
+        n -= 16;
+        for (; n >= 8; n -= 8, p += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p, 8);
+            h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        std::uint64_t v = 0;
+        std::memcpy(&v, p, n);
+        h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+    }
     h ^= h >> 29;
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
+    key.hash = static_cast<std::uint32_t>(h ^ (h >> 32));
+    return key;
 }
 
 inline bool sameBytes(const char *a, const char *b, std::size_t n)
@@ -74,35 +94,34 @@ inline const char *nextBlank(const char *p, const char *end)
     return p;
 }
 
-// The first sixteen bytes of a word, zero-padded; `end` as for hashOf.
-inline void prefixOf(std::string_view word, const char *end, char prefix[16])
-{
-    const std::size_t n = std::min<std::size_t>(word.size(), 16);
-    if (std::endian::native == std::endian::little && end - word.data() >= 16) {
-        std::uint64_t v[2];
-        std::memcpy(v, word.data(), 16);
-        if (n < 8) {
-            v[0] &= n == 0 ? 0 : ~std::uint64_t{0} >> (64 - 8 * n);
-            v[1] = 0;
-        } else if (n < 16) {
-            v[1] &= n == 8 ? 0 : ~std::uint64_t{0} >> (64 - 8 * (n - 8));
-        }
-        std::memcpy(prefix, v, 16);
-        return;
-    }
-    std::memset(prefix, 0, 16);
-    std::memcpy(prefix, word.data(), n);
-}
-
 } // namespace
 
-void WordTable::FreeSlots::operator()(Slot *table) const
+WordTable::Slots::Slots(std::size_t count)
 {
-    std::free(table);
+    const std::size_t bytes = count * sizeof(Slot);
+    if (bytes >= (std::size_t{1} << 20)) {
+        void *area = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (area != MAP_FAILED) {
+            m_slots = static_cast<Slot *>(area);
+            m_mapped = bytes;
+            return;
+        }
+    }
+    m_slots = static_cast<Slot *>(std::calloc(count, sizeof(Slot)));
+    if (!m_slots)
+        throw std::bad_alloc();
 }
 
-// Makes room for `words` more words at most half the slots full. The slots come zeroed from
-// calloc, which for a large table maps pages the system has already cleared.
+WordTable::Slots::~Slots()
+{
+    if (m_mapped)
+        ::munmap(m_slots, m_mapped);
+    else
+        std::free(m_slots);
+}
+
+// Makes room for `words` more words at most half the slots full.
 void WordTable::grow(std::size_t words)
 {
     const std::size_t needed = (m_starts.size() + words) * 2;
@@ -111,10 +130,8 @@ void WordTable::grow(std::size_t words)
     std::size_t count = std::max<std::size_t>(1024, m_slotCount);
     while (count <= needed)
         count *= 2;
-    auto *table = static_cast<Slot *>(std::calloc(count, sizeof(Slot)));
-    if (!table)
-        throw std::bad_alloc();
-    std::unique_ptr<Slot[], FreeSlots> old(std::exchange(m_slots, std::unique_ptr<Slot[], FreeSlots>(table)));
+    Slots old = std::exchange(m_slots, Slots(count));
+    Slot *table = m_slots.get();
     const std::size_t oldCount = std::exchange(m_slotCount, count);
     const std::size_t mask = count - 1;
     for (std::size_t k = 0; k < oldCount; ++k) {
@@ -131,33 +148,30 @@ void WordTable::grow(std::size_t words)
 std::uint32_t WordTable::add(std::string_view word)
 {
     grow(1);
-    const char *end = word.data() + word.size();
-    return insert(word, hashOf(word, end), end).number - 1;
+    return insert(keyOf(word.data(), word.size(), word.data() + word.size()), word).number - 1;
 }
 
-// The slot of `word`, filled when the word is new; `end` as for hashOf. The table has room for
-// one more word.
-WordTable::Slot &WordTable::insert(std::string_view word, std::uint32_t hash, const char *end)
+// The slot of `word`, filled when the word is new. The table has room for one more word.
+inline WordTable::Slot &WordTable::insert(const WordKey &key, std::string_view word)
 {
     // Folded text holds no zero byte, so the zero-padded first sixteen bytes tell a word of
     // fifteen bytes or fewer from every other; only a longer one is compared in m_text.
-    char prefix[16];
-    prefixOf(word, end, prefix);
     const std::size_t mask = m_slotCount - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = key.hash & mask;; i = (i + 1) & mask) {
         Slot &slot = m_slots[i];
         if (!slot.number) {
             const auto at = static_cast<std::uint32_t>(m_text.size());
             m_starts.push_back(at);
             m_text.append(word);
             m_text += ' ';
-            std::memcpy(slot.prefix, prefix, 16);
-            slot.hash = hash;
+            slot.head[0] = key.head[0];
+            slot.head[1] = key.head[1];
+            slot.hash = key.hash;
             slot.number = static_cast<std::uint32_t>(m_starts.size());
             slot.at = at;
             return slot;
         }
-        if (slot.hash != hash || std::memcmp(slot.prefix, prefix, 16) != 0)
+        if (slot.hash != key.hash || slot.head[0] != key.head[0] || slot.head[1] != key.head[1])
             continue;
         if (word.size() < 16)
             return slot;
@@ -185,23 +199,28 @@ void WordTable::addText(std::string_view text, std::vector<std::uint32_t> &numbe
         }
         const char *start = p;
         p = nextBlank(p, end);
-        const std::string_view word(start, static_cast<std::size_t>(p - start));
-        m_batch.push_back({static_cast<std::uint32_t>(start - begin), static_cast<std::uint32_t>(word.size()),
-                           hashOf(word, end)});
+        const auto length = static_cast<std::size_t>(p - start);
+        m_batch.push_back({static_cast<std::uint32_t>(start - begin), static_cast<std::uint32_t>(length),
+                           keyOf(start, length, end)});
     }
     grow(m_batch.size());
     // The slots of a large vocabulary are far apart in memory: asking for all of them first lets
     // the processor fetch them side by side rather than one after another.
     const std::size_t mask = m_slotCount - 1;
     for (const Word &w : m_batch)
-        __builtin_prefetch(m_slots.get() + (w.hash & mask));
+        __builtin_prefetch(m_slots.get() + (w.key.hash & mask));
+    // A word met again in the same text is common and unforeseeable: its number is written
+    // anyway and kept or not without a branch.
+    const std::size_t had = numbers.size();
+    numbers.resize(had + m_batch.size());
+    std::uint32_t *out = numbers.data() + had;
     for (const Word &w : m_batch) {
-        Slot &slot = insert(text.substr(w.at, w.length), w.hash, end);
-        if (slot.seen != m_call) {
-            slot.seen = m_call;
-            numbers.push_back(slot.number - 1);
-        }
+        Slot &slot = insert(w.key, text.substr(w.at, w.length));
+        *out = slot.number - 1;
+        out += slot.seen != m_call;
+        slot.seen = m_call;
     }
+    numbers.resize(static_cast<std::size_t>(out - numbers.data()));
 }
 
 void WordTable::find(const std::string &queryWord, Bits &found) const
@@ -235,7 +254,7 @@ void WordTable::clear()
 {
     m_text.clear();
     m_starts.clear();
-    m_slots.reset();
+    m_slots = Slots();
     m_slotCount = 0;
     m_call = 0;
 }

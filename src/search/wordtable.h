@@ -13,10 +13,17 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+// A word's first sixteen bytes, zero-padded, and its hash.
+struct WordKey
+{
+    std::uint64_t head[2];
+    std::uint32_t hash;
+};
 
 class WordTable
 {
@@ -50,7 +57,7 @@ private:
     // would be one more wait on memory.
     struct alignas(32) Slot
     {
-        char prefix[16];
+        std::uint64_t head[2]; // WordKey::head
         std::uint32_t hash;
         std::uint32_t number;
         std::uint32_t at;
@@ -60,18 +67,41 @@ private:
     {
         std::uint32_t at;
         std::uint32_t length;
-        std::uint32_t hash;
+        WordKey key;
     };
-    struct FreeSlots
+    // Zeroed slots. A large table is mapped with its pages filled in at once: its slots are
+    // visited at random, and faulting each page in on its first visit costs more than the
+    // clearing itself.
+    class Slots
     {
-        void operator()(Slot *slots) const;
+    public:
+        Slots() = default;
+        explicit Slots(std::size_t count);
+        ~Slots();
+        Slots(Slots &&other) noexcept { swap(other); }
+        Slots &operator=(Slots &&other) noexcept
+        {
+            Slots(std::move(other)).swap(*this);
+            return *this;
+        }
+        Slot &operator[](std::size_t i) const { return m_slots[i]; }
+        Slot *get() const { return m_slots; }
+
+    private:
+        void swap(Slots &other) noexcept
+        {
+            std::swap(m_slots, other.m_slots);
+            std::swap(m_mapped, other.m_mapped);
+        }
+        Slot *m_slots = nullptr;
+        std::size_t m_mapped = 0; // bytes mapped, 0 when from calloc
     };
     void grow(std::size_t words);
-    Slot &insert(std::string_view word, std::uint32_t hash, const char *end);
+    Slot &insert(const WordKey &key, std::string_view word);
 
     std::string m_text;                  // every word followed by one blank
     std::vector<std::uint32_t> m_starts; // where word n begins in m_text
-    std::unique_ptr<Slot[], FreeSlots> m_slots;
+    Slots m_slots;
     std::size_t m_slotCount = 0; // a power of two, or 0
     std::uint32_t m_call = 0;    // addText calls since the slots' stamps were last cleared
     std::vector<Word> m_batch;   // addText's words, kept for the next call

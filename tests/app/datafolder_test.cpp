@@ -1,5 +1,6 @@
 // Choosing and filling the data folder, on real folders in a temporary directory.
 #include "datafolder.h"
+#include "otheruser.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,8 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -97,23 +96,12 @@ TEST_F(DataFolderTest, ADataFolderThatCannotBeWrittenStaysTheOneChosen)
                                              | QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(bin() + "data", QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
                                               | QFile::ExeOther);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t pid = fork();
-    if (pid == 0) { // as a user who does not own the folder; root may write anywhere
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(2);
+    const QString said = textOfOtherUser([this] {
         const DataFolder folder = prepareDataFolder(bin(), home());
-        const QByteArray said = (folder.path + (folder.writable ? " writable" : " read-only")).toUtf8();
-        _exit(write(fds[1], said.data(), size_t(said.size())) == said.size() ? 0 : 3);
-    }
-    close(fds[1]);
-    char buffer[4096];
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
+        return (folder.path + (folder.writable ? " writable" : " read-only")).toStdString();
+    });
     QFile::setPermissions(bin() + "data", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(QString::fromUtf8(buffer, n > 0 ? n : 0), bin() + "data/ read-only");
+    EXPECT_EQ(said, bin() + "data/ read-only");
     EXPECT_EQ(bytesOf(bin() + "data/memo.dbf"), "my notes");
     EXPECT_FALSE(QFile::exists(bin() + "data/infos.dbf")) << "nothing is copied into it";
     EXPECT_FALSE(QFile::exists(home() + "/velmora")) << "no other folder is made";

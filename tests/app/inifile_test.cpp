@@ -1,5 +1,6 @@
 // The settings file reader and writer on real files in a temporary directory.
 #include "inifile.h"
+#include "otheruser.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 // Failures show the file's text rather than its bytes one by one.
 static void PrintTo(const QByteArray &bytes, std::ostream *os)
@@ -174,42 +173,6 @@ TEST_F(IniFileTest, NamesAndValuesThatWouldBreakTheFileAreRefused)
     EXPECT_EQ(bytes(), "[options]\nico=no\n");
 }
 
-// Runs fn in a child process that cannot write to the folder: as an ordinary user the folder's
-// write permission is enough, but root ignores it, so the child then becomes "nobody".
-// Returns the message fn threw, or "" when it did not throw.
-QString messageOfChild(const std::function<void()> &fn)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return QStringLiteral("<pipe failed>");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(2);
-        std::string message;
-        try {
-            fn();
-        } catch (const std::exception &e) {
-            message = e.what();
-        }
-        const ssize_t written = write(fds[1], message.data(), message.size());
-        _exit(written == ssize_t(message.size()) ? 0 : 3);
-    }
-    close(fds[1]);
-    QByteArray message;
-    char buffer[512];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, n);
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return QStringLiteral("<child failed>");
-    return QString::fromUtf8(message);
-}
-
 // A key line behind a byte order mark (a file joined from two, say) keeps its own key.
 TEST_F(IniFileTest, KeyLineBehindAByteOrderMarkIsRewrittenUnderItsOwnName)
 {
@@ -256,8 +219,14 @@ TEST_F(IniFileTest, ReadOnlyFolderGivesTheFrenchErrorAndKeepsTheOldFile)
                                             | QFile::ExeOther);
     QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     const QString file = path();
-    const QString message =
-        messageOfChild([file] { IniFile(file).writeString("options", "ico", "yes"); });
+    const QString message = textOfOtherUser([file]() -> std::string {
+        try {
+            IniFile(file).writeString("options", "ico", "yes");
+        } catch (const std::exception &e) {
+            return e.what();
+        }
+        return {};
+    });
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(message, "Impossible d'écrire dans " + file);
     EXPECT_EQ(bytes(), before);

@@ -8,26 +8,18 @@ using namespace tablecheck;
 
 namespace {
 
-struct Writer
+struct Writer : Table
 {
-    explicit Writer(const TempDir &dir)
-    {
-        openTable(ds, dir, "memo.dbf");
-    }
+    explicit Writer(const TempDir &dir) : Table(dir) {}
     void post(const std::vector<std::string> &ids, bool batch)
     {
         if (batch)
             ds.beginBatch();
-        for (const std::string &id : ids) {
-            ds.insert();
-            ds.fieldByName("TITRE").setAsString(titleOf(id, 0));
-            ds.fieldByName("MEMO").setMemoBytes(memoOf(titleOf(id, 0)));
-            ds.post();
-        }
+        for (const std::string &id : ids)
+            append(titleOf(id, 0), memoOf(titleOf(id, 0)));
         if (batch)
             ds.endBatch();
     }
-    TDbf ds{"Dbfmemo"};
 };
 
 // Every id once, version 0, each with its own memo, and nothing else; physical numbers 1..n.
@@ -59,7 +51,7 @@ class AppendTest : public ::testing::Test
 {
 protected:
     TempDir dir;
-    void SetUp() override { createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema()); }
+    void SetUp() override { withMemoTable(dir); }
 };
 
 class AppendAfterOtherTest : public AppendTest, public ::testing::WithParamInterface<std::tuple<bool, bool>>

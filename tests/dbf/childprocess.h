@@ -29,10 +29,12 @@ inline pid_t runChild(const std::function<void()> &work)
     ::_exit(status);
 }
 
+// Waits for the child; true when it ended by itself with status 0.
 inline bool exitedCleanly(pid_t pid)
 {
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    if (::waitpid(pid, &status, 0) != pid)
+        return false;
     if (WIFSIGNALED(status))
         std::fprintf(stderr, "child process %d: signal %d\n", int(pid), WTERMSIG(status));
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;

@@ -9,31 +9,13 @@ namespace {
 struct DatasetTest : ::testing::Test
 {
     TempDir dir;
-    TDbf ds{"Dbfmemo"};
+    Table table{withMemoTable(dir)};
+    TDbf &ds = table.ds;
     std::vector<std::string> events;
 
-    void SetUp() override
-    {
-        createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
-        openTable(ds, dir, "memo.dbf");
-    }
-
-    void add(const std::string &title)
-    {
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString(title);
-        ds.post();
-    }
-
+    void add(const std::string &title) { table.append(title); }
     std::string title() { return ds.fieldByName("TITRE").asString(); }
-
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(title());
-        return titles;
-    }
+    std::vector<std::string> walk() { return table.titles(); }
 
     void recordEvents()
     {

@@ -30,14 +30,9 @@ struct TableFileTest : ::testing::Test
 
     void appendTitles(std::initializer_list<const char *> titles)
     {
-        TDbf writer("Dbfmemo");
-        openTable(writer, dir, "memo.dbf");
-        for (const char *t : titles) {
-            writer.insert();
-            writer.fieldByName("TITRE").setAsString(t);
-            writer.post();
-        }
-        writer.close();
+        Table writer(dir);
+        for (const char *t : titles)
+            writer.append(t);
     }
 };
 

@@ -69,7 +69,6 @@ inline std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t off)
     return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
 }
 
-// The schemas of the shipped tables.
 // Opens `table` of `dir` through the dataset, as the pages open their tables.
 inline void openTable(TDbf &ds, const TempDir &dir, const std::string &table)
 {
@@ -78,6 +77,7 @@ inline void openTable(TDbf &ds, const TempDir &dir, const std::string &table)
     ds.open();
 }
 
+// The schemas of the shipped tables.
 inline std::vector<TDbfCreateField> memoSchema()
 {
     return {{"TITRE", 'C', 80}, {"MEMO", 'M', 10}};
@@ -94,6 +94,42 @@ inline std::vector<TDbfCreateField> adbookSchema()
             {"CP", 'C', 8},      {"PAYS", 'C', 40},   {"TEL", 'C', 20},      {"FAX", 'C', 20},
             {"NOTES", 'M', 10},  {"EMAIL", 'C', 120}, {"WEB", 'C', 120},     {"MOBILE", 'C', 20}};
 }
+
+// Makes a new, empty memo table in `dir`; gives `dir` back, for a helper that opens it.
+inline const TempDir &withMemoTable(const TempDir &dir)
+{
+    createDbfTable(dir.file("memo.dbf"), 0x8B, 0x57, memoSchema());
+    return dir;
+}
+
+// A dataset open on the memo table (or `name`) of `dir` with these index definitions, appending
+// notes and reading their titles.
+struct Table
+{
+    explicit Table(const TempDir &dir, const std::string &name = "memo.dbf", const char *dataset = "Dbfmemo",
+                   const std::vector<TDbfIndexDef> &indexes = {})
+        : ds(dataset)
+    {
+        ds.indexes() = indexes;
+        openTable(ds, dir, name);
+    }
+    void append(const std::string &title, const std::string &memo = {})
+    {
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString(title);
+        if (!memo.empty())
+            ds.fieldByName("MEMO").setMemoBytes(memo);
+        ds.post();
+    }
+    std::vector<std::string> titles()
+    {
+        std::vector<std::string> out;
+        for (ds.first(); !ds.eof(); ds.next())
+            out.push_back(ds.fieldByName("TITRE").asString());
+        return out;
+    }
+    TDbf ds;
+};
 
 // Today's date as the header stores it (year - 1900, month, day).
 inline std::vector<std::uint8_t> todayBytes()

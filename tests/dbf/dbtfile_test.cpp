@@ -229,4 +229,62 @@ TEST_F(MemoFileTest, CancelledEditLeavesTheStoredMemo)
     EXPECT_EQ(ds.fieldByName("MEMO").memoBytes(), "{\\rtf1 second}");
 }
 
+// A walk reads memo after memo into one buffer: whatever the buffer held before, what it holds
+// after is the memo and only the memo, whole or cut, as a fresh read gives it.
+TEST_F(MemoFileTest, ReadingIntoAUsedBufferGivesWhatAFreshReadGives)
+{
+    for (const bool dBaseIII : {false, true}) {
+        SCOPED_TRACE(dBaseIII ? "terminator style" : "length style");
+        create(dBaseIII);
+        TDbtFile memo;
+        memo.open(memoPath, TDbfAccess::Shared, dBaseIII);
+        std::vector<std::uint32_t> blocks = {0};
+        for (const std::size_t size : {std::size_t{1}, std::size_t{503}, std::size_t{4088},
+                                       std::size_t{4095}, std::size_t{9000}, std::size_t{300}})
+            blocks.push_back(memo.write(std::string(size, static_cast<char>('a' + size % 26))));
+        memo.close();
+        auto b = readBytes(memoPath);
+        b.resize(b.size() - 512 + 200); // the last memo cut short
+        writeBytes(memoPath, b);
+        blocks.push_back(static_cast<std::uint32_t>(b.size() / 512 + 5)); // past the end
+
+        memo.open(memoPath, TDbfAccess::ReadOnly, dBaseIII);
+        std::string buffer(20000, 'x');
+        for (const std::uint32_t block : blocks) {
+            bool freshWhole = false;
+            bool whole = true;
+            const std::string fresh = memo.read(block, &freshWhole);
+            memo.read(block, buffer, &whole);
+            EXPECT_EQ(buffer, fresh) << "block " << block;
+            EXPECT_EQ(whole, freshWhole) << "block " << block;
+        }
+        memo.close();
+    }
+}
+
+TEST_F(MemoFileTest, ReadingThroughTheDatasetIntoABufferGivesTheRecordsOwnText)
+{
+    create(false);
+    TDbf ds("Dbfmemo");
+    openTable(ds, dir, "memo.dbf");
+    ds.insert();
+    ds.fieldByName("MEMO").setMemoBytes(std::string(5000, 'l'));
+    ds.post();
+    ds.insert();
+    ds.post(); // no memo
+    std::string buffer;
+    ds.first();
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, std::string(5000, 'l'));
+    ds.next();
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, "");
+    ds.edit();
+    ds.fieldByName("MEMO").setMemoBytes("{\\rtf1 pending}");
+    ds.fieldByName("MEMO").memoBytes(buffer);
+    EXPECT_EQ(buffer, "{\\rtf1 pending}") << "an edit not yet posted reads as it stands";
+    ds.fieldByName("TITRE").memoBytes(buffer);
+    EXPECT_EQ(buffer, "") << "a field that is no memo";
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // Random appends, edits and deletes through the dataset, checked against a simple model of the
 // tag's order, in one process and in two processes sharing the table.
+#include "childprocess.h"
 #include "index_test_util.h"
 
 #include "dbffile.h"
@@ -145,23 +146,11 @@ TEST(IndexModel, TwoProcessesChangingTheTableAtOnceLeaveOneSoundOrderedTag)
         }
         return model;
     };
-    const pid_t child = fork();
+    const pid_t child = runChild([&] { work(2, "B"); });
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        int code = 0;
-        try {
-            work(2, "B");
-        } catch (const std::exception &error) {
-            std::fprintf(stderr, "child: %s\n", error.what());
-            code = 1;
-        }
-        _exit(code);
-    }
     Model mine;
     ASSERT_NO_THROW(mine = work(1, "A"));
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process failed";
+    ASSERT_TRUE(exitedCleanly(child)) << "the other process failed";
 
     ASSERT_NO_THROW(checkTree(dir));
     // Every live record exactly once, titles descending; our own records in our model's order.
@@ -197,24 +186,16 @@ TEST(IndexModel, TheEdgesOfTheTagAreFoundWhileAnotherProcessTakesThemAway)
         InfosDataset data(dir);
         data.post({"M1", "M2", "M3"}, false);
     }
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int code = 0;
-        try {
-            InfosDataset data(dir);
-            for (int i = 0; i < 4000; ++i) {
-                for (const char *edge : {"Z", "A"}) {
-                    data.post({edge}, false); // stands on it: a tag-walked table follows the post
-                    data.ds.deleteRecord();
-                }
+    const pid_t child = runChild([&] {
+        InfosDataset data(dir);
+        for (int i = 0; i < 4000; ++i) {
+            for (const char *edge : {"Z", "A"}) {
+                data.post({edge}, false); // stands on it: a tag-walked table follows the post
+                data.ds.deleteRecord();
             }
-        } catch (const std::exception &error) {
-            std::fprintf(stderr, "child: %s\n", error.what());
-            code = 1;
         }
-        _exit(code);
-    }
+    });
+    ASSERT_GE(child, 0);
     InfosDataset data(dir);
     int status = 0;
     std::string failure;

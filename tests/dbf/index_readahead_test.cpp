@@ -21,12 +21,9 @@ std::string titleOf(int i)
     return text;
 }
 
-struct Walker
+struct Walker : Table
 {
-    explicit Walker(const TempDir &dir)
-    {
-        openTable(ds, dir, "infos.dbf");
-    }
+    explicit Walker(const TempDir &dir) : Table(dir, "infos.dbf", "Dbfinfos") {}
     std::string title() { return ds.fieldByName("TITRE").asString(); }
     std::string categ() { return ds.fieldByName("CATEG").asString(); }
     void add(const std::string &title, const std::string &categ)
@@ -36,14 +33,6 @@ struct Walker
         ds.fieldByName("CATEG").setAsString(categ);
         ds.post();
     }
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(title());
-        return titles;
-    }
-    TDbf ds{"Dbfinfos"};
 };
 
 // infos.dbf without language driver (byte order) and its descending TITRE tag, kRecords records;
@@ -138,7 +127,7 @@ TEST(IndexReadAhead, ChangesOfThisProcessInTheMiddleOfAWalkAreSeenAtOnce)
     std::vector<std::string> expected = order;
     expected.insert(expected.begin() + 700, added);
     expected.erase(expected.begin() + 600);
-    EXPECT_EQ(expected, w.walk());
+    EXPECT_EQ(expected, w.titles());
     w.ds.setSequentialRecNo(601);
     EXPECT_EQ("Edited", w.categ());
 }
@@ -170,7 +159,7 @@ TEST(IndexReadAhead, AnotherProcessesChangesAreSeenByTheNextWalk)
 
     std::vector<std::string> expected = order;
     expected.insert(expected.begin() + 300, order[300] + "x");
-    EXPECT_EQ(expected, w.walk());
+    EXPECT_EQ(expected, w.titles());
     ASSERT_TRUE(w.ds.locate("TITRE", order[499]));
     EXPECT_EQ("Changed", w.categ());
 }

@@ -125,31 +125,15 @@ inline void makeInfos(const TempDir &dir, const std::vector<std::string> &titles
 
 // Dbfinfos as the main window sets it up: the TITRE definition, no index name; without
 // titleIndex, with no definition, as the table file alone announces its index.
-struct Infos
+struct Infos : Table
 {
     explicit Infos(const TempDir &dir, bool titleIndex = true)
+        : Table(dir, "infos.dbf", "Dbfinfos",
+                titleIndex ? std::vector{TDbfIndexDef{"", "TITRE", ixDescending}} : std::vector<TDbfIndexDef>{})
     {
-        ds.setFilePath(dir.path());
-        ds.setTableName("infos.dbf");
-        if (titleIndex)
-            ds.indexes().push_back(TDbfIndexDef{"", "TITRE", ixDescending});
-        ds.open();
     }
-
-    std::vector<std::string> walk()
-    {
-        std::vector<std::string> titles;
-        for (ds.first(); !ds.eof(); ds.next())
-            titles.push_back(ds.fieldByName("TITRE").asString());
-        return titles;
-    }
-
-    void add(const std::string &title)
-    {
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString(title);
-        ds.post();
-    }
+    std::vector<std::string> walk() { return titles(); }
+    void add(const std::string &title) { append(title); }
 
     void post(const std::vector<std::string> &titles, bool batch)
     {
@@ -161,7 +145,6 @@ struct Infos
             ds.endBatch();
     }
 
-    TDbf ds{"Dbfinfos"};
 };
 
 struct InfosDataset : Infos

@@ -19,30 +19,6 @@ using indextest::makeInfos;
 constexpr std::size_t kMemoHeader = 97; // memo.dbf: 32 + 2 descriptors + terminator
 constexpr std::size_t kMemoRecord = 91;
 
-struct Table
-{
-    explicit Table(const TempDir &dir, const std::string &name = "memo.dbf")
-    {
-        openTable(ds, dir, name);
-    }
-    void append(const std::string &title, const std::string &memo = {})
-    {
-        ds.insert();
-        ds.fieldByName("TITRE").setAsString(title);
-        if (!memo.empty())
-            ds.fieldByName("MEMO").setMemoBytes(memo);
-        ds.post();
-    }
-    std::vector<std::string> titles()
-    {
-        std::vector<std::string> out;
-        for (ds.first(); !ds.eof(); ds.next())
-            out.push_back(ds.fieldByName("TITRE").asString());
-        return out;
-    }
-    TDbf ds{"Dbfmemo"};
-};
-
 // Stands in for a slow index: tells the test it holds its new slot and waits to be let go.
 struct PausingIndex : TIndexMaintainer
 {
@@ -252,11 +228,8 @@ TEST_F(SharingFaultTest, IndexOrderDoesNotDependOnTheProcessLocale)
             UErrorCode status = U_ZERO_ERROR;
             uloc_setDefault(locale, &status);
             Infos infos(dir);
-            for (int i = 0; i < 120; ++i) {
-                infos.ds.insert();
-                infos.ds.fieldByName("TITRE").setAsString(stems[i % stems.size()] + std::to_string(i));
-                infos.ds.post();
-            }
+            for (int i = 0; i < 120; ++i)
+                infos.add(stems[i % stems.size()] + std::to_string(i));
         }))) << locale;
     }
     // Every sheet is reached by the walk and found again by its record number, in either locale.

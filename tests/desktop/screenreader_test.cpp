@@ -29,6 +29,10 @@ TEST(ScreenReader, FindsTheHubAndTheToDoButtonsByNameOnTheAccessibilityBus)
     QFile::setPermissions(root + QStringLiteral("velmora"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     for (const char *folder : {"templates", "data", "runtime"})
         QDir(root).mkpath(QLatin1String(folder));
+    // A runtime folder others may read is refused for the single-copy lock: the program would
+    // fall back to the user's shared one and hand over to any other copy running there.
+    QFile::setPermissions(root + QStringLiteral("runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QDir shipped(QStringLiteral(VELMORA_SHIPPED_DATA_DIR));
     for (const QString &name : shipped.entryList(QDir::Files))
         QFile::copy(shipped.filePath(name), root + QStringLiteral("templates/") + name);

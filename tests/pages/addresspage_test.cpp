@@ -33,11 +33,7 @@ struct AddressFixture
     QStringList names() const { return entries(page.ComboBox3()); }
     QString firstName() const { return page.fieldEdit(QStringLiteral("PRENOM"))->text(); }
     void click(RecordBar::Command command) { QTest::mouseClick(page.ToolBar5()->button(command), Qt::LeftButton); }
-    void pick(int index)
-    {
-        page.ComboBox3()->setCurrentIndex(index);
-        emit page.ComboBox3()->activated(index);
-    }
+    void pick(int index) { recordtest::pick(page.ComboBox3(), index); }
 
     std::unique_ptr<TDbf> table;
     int answer = AnswerYes;

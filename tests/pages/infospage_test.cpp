@@ -112,9 +112,7 @@ TEST(InfosPageLists, PickingATitleGoesToItsFirstSheetAndScrollingShowsTheTitle)
     EXPECT_EQ(f.table->recNo(), 1) << "equal titles go to the first in the table's order";
     EXPECT_EQ(QApplication::focusWidget(), f.page.editor2());
 
-    const int other = f.page.ComboBox2()->findText(QStringLiteral("Autre"));
-    f.page.ComboBox2()->setCurrentIndex(other);
-    emit f.page.ComboBox2()->activated(other);
+    recordtest::pick(f.page.ComboBox2(), f.page.ComboBox2()->findText(QStringLiteral("Autre")));
     EXPECT_EQ(f.title(), "Autre");
 }
 
@@ -186,14 +184,11 @@ TEST(InfosPageLists, PickingACategoryNarrowsTheTitlesAndTheTitlesLeadToTheirOwnS
     InfosFixture f(folder);
     f.page.RebuildInfoLists();
     const auto pickCategory = [&f](const char *name) {
-        const int at = f.page.ComboBox1()->findText(QString::fromUtf8(name));
-        f.page.ComboBox1()->setCurrentIndex(at);
-        emit f.page.ComboBox1()->activated(at);
+        recordtest::pick(f.page.ComboBox1(), f.page.ComboBox1()->findText(QString::fromUtf8(name)));
     };
     pickCategory("Maison");
     EXPECT_EQ(f.titles(), QStringList({"Courses", "Notes"}));
-    f.page.ComboBox2()->setCurrentIndex(1);
-    emit f.page.ComboBox2()->activated(1);
+    recordtest::pick(f.page.ComboBox2(), 1);
     EXPECT_EQ(f.table->recNo(), 4) << "the Notes of Maison, not the first Notes";
     pickCategory("Tous");
     EXPECT_EQ(f.titles(), QStringList({"Courses", "Notes", "Notes", "Réunion"}));

@@ -27,14 +27,6 @@ QStringList enabledActions(RecordActions &actions)
     return names;
 }
 
-QStringList names(std::initializer_list<const char *> list)
-{
-    QStringList result;
-    for (const char *name : list)
-        result << QString::fromLatin1(name);
-    return result;
-}
-
 } // namespace
 
 TEST(RecordActions, EmptyTableEnablesOnlyInsertAndEditAndEditInserts)
@@ -42,11 +34,11 @@ TEST(RecordActions, EmptyTableEnablesOnlyInsertAndEditAndEditInserts)
     MemoFolder folder;
     auto table = folder.open();
     RecordActions actions(*table, 1);
-    EXPECT_EQ(enabledActions(actions), names({"DataSetEdit1", "DataSetInsert1"}));
+    EXPECT_EQ(enabledActions(actions), QStringList({"DataSetEdit1", "DataSetInsert1"}));
 
     actions.DataSetEdit()->trigger();
     EXPECT_EQ(table->state(), TDataSetState::dsInsert) << "Edit on an empty table inserts";
-    EXPECT_EQ(enabledActions(actions), names({"DataSetCancel1", "DataSetPost1", "DataSetInsert1"}));
+    EXPECT_EQ(enabledActions(actions), QStringList({"DataSetCancel1", "DataSetPost1", "DataSetInsert1"}));
 }
 
 TEST(RecordActions, FirstAndLastNotesDisableTheWayOut)
@@ -57,16 +49,16 @@ TEST(RecordActions, FirstAndLastNotesDisableTheWayOut)
     RecordActions actions(*table, 1);
 
     EXPECT_EQ(enabledActions(actions),
-              names({"DataSetNext1", "DataSetLast1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
+              QStringList({"DataSetNext1", "DataSetLast1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
     actions.DataSetNext()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "deux");
     EXPECT_EQ(enabledActions(actions),
-              names({"DataSetFirst1", "DataSetPrior1", "DataSetNext1", "DataSetLast1", "DataSetEdit1",
+              QStringList({"DataSetFirst1", "DataSetPrior1", "DataSetNext1", "DataSetLast1", "DataSetEdit1",
                      "DataSetInsert1", "DataSetDelete1"}));
     actions.DataSetLast()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "trois");
     EXPECT_EQ(enabledActions(actions),
-              names({"DataSetFirst1", "DataSetPrior1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
+              QStringList({"DataSetFirst1", "DataSetPrior1", "DataSetEdit1", "DataSetInsert1", "DataSetDelete1"}));
     actions.DataSetFirst()->trigger();
     EXPECT_EQ(table->fieldByName("TITRE").asString(), "un");
     EXPECT_FALSE(actions.DataSetPrior()->isEnabled());
@@ -105,13 +97,9 @@ TEST(RecordActions, ClosedOrReadOnlyTableEnablesNothingThatChangesIt)
     RecordActions closedActions(closed, 1);
     EXPECT_EQ(enabledActions(closedActions), QStringList());
 
-    TDbf readOnly("Dbfmemo");
-    readOnly.setFilePath(folder.path());
-    readOnly.setTableName("memo.dbf");
-    readOnly.setReadOnly(true);
-    readOnly.open();
-    RecordActions readOnlyActions(readOnly, 1);
-    EXPECT_EQ(enabledActions(readOnlyActions), names({"DataSetNext1", "DataSetLast1"}));
+    auto readOnly = folder.open(true);
+    RecordActions readOnlyActions(*readOnly, 1);
+    EXPECT_EQ(enabledActions(readOnlyActions), QStringList({"DataSetNext1", "DataSetLast1"}));
 
     auto table = folder.open();
     RecordActions actions(*table, 1);
@@ -123,8 +111,8 @@ TEST(RecordActions, RecordLockedByAnotherCopyReachesTheErrorBoxAndKeepsBrowsing)
 {
     MemoFolder folder;
     folder.addNotes({"un"});
-    todotest::OtherCopyEditing other(folder);
-    ASSERT_TRUE(other.holdsTheLock());
+    recordtest::OtherCopy other(folder, true);
+    ASSERT_TRUE(other.holds());
     auto table = folder.open();
     RecordActions actions(*table, 1);
     RecordBar bar(actions, ToolBar1Layout);

@@ -17,6 +17,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace recordtest {
 
@@ -34,11 +36,12 @@ public:
     std::string path() const { return m_dir.path().toStdString() + "/"; }
     QString qpath() const { return m_dir.path() + QLatin1Char('/'); }
 
-    std::unique_ptr<TDbf> open() const
+    std::unique_ptr<TDbf> open(bool readOnly = false) const
     {
         auto dataset = std::make_unique<TDbf>(m_name);
         dataset->setFilePath(path());
         dataset->setTableName(m_file);
+        dataset->setReadOnly(readOnly);
         dataset->open();
         return dataset;
     }
@@ -60,6 +63,58 @@ private:
     QTemporaryDir m_dir;
     std::string m_file;
     std::string m_name;
+};
+
+// Another copy of the program, in a real child process, holding the folder's table open until
+// this object goes away, and with `editing` its first record too (locked). Start an editing one
+// before this process opens the table: a child forked later would share this process's open files.
+class OtherCopy
+{
+public:
+    OtherCopy(const TableFolder &folder, bool editing)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            char c = 'x';
+            std::unique_ptr<TDbf> table;
+            try {
+                table = folder.open();
+                if (editing)
+                    table->edit();
+                c = 'L';
+            } catch (...) {
+            }
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(m_release[0], &c, 1); // the table stays open (and locked) until here
+            ::_exit(0);
+        }
+        char c = 0;
+        m_locked = m_pid > 0 && ::read(ready[0], &c, 1) == 1 && c == 'L';
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~OtherCopy()
+    {
+        if (m_pid > 0) {
+            (void)!::write(m_release[1], "q", 1);
+            int status = 0;
+            ::waitpid(m_pid, &status, 0);
+        }
+        ::close(m_release[0]);
+        ::close(m_release[1]);
+    }
+    OtherCopy(const OtherCopy &) = delete;
+    OtherCopy &operator=(const OtherCopy &) = delete;
+
+    bool holds() const { return m_locked; }
+
+private:
+    pid_t m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_locked = false;
 };
 
 struct InfosFolder : TableFolder
@@ -99,6 +154,13 @@ inline void showPage(QWidget &page)
     page.show();
     page.activateWindow();
     (void)QTest::qWaitForWindowActive(&page);
+}
+
+// Picks entry `index` of a list as a click on it does.
+inline void pick(QComboBox *list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
 }
 
 inline QStringList entries(const QComboBox *list)

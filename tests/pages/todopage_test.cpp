@@ -205,8 +205,8 @@ TEST(TodoPageErrors, NoteLockedByAnotherCopyIsReportedAndTheTableKeepsBrowsing)
 {
     MemoFolder folder;
     folder.addNotes({"Partagée"});
-    todotest::OtherCopyEditing other(folder);
-    ASSERT_TRUE(other.holdsTheLock());
+    recordtest::OtherCopy other(folder, true);
+    ASSERT_TRUE(other.holds());
     PageFixture f(folder);
     ErrorReports box;
 
@@ -238,8 +238,7 @@ TEST(TodoPageTitles, ListIsSortedAndPickingShowsThatNoteEvenBehindADeletedOne)
     EXPECT_EQ(f.page.titleRecords(), std::vector<int>({4, 2, 1, 5}));
     EXPECT_EQ(list->currentText(), f.page.DBEdit1()->text()) << "the list shows the current note";
 
-    list->setCurrentIndex(3);
-    emit list->activated(3);
+    recordtest::pick(list, 3);
     EXPECT_EQ(f.page.DBEdit1()->text(), QStringLiteral("Zinc"));
     f.page.ActionList1()->DataSetFirst()->trigger();
     EXPECT_EQ(list->currentText(), QStringLiteral("pain")) << "moving moves the selection";

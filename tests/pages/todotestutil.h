@@ -13,8 +13,6 @@
 #include <QStringList>
 #include <initializer_list>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace todotest {
 
@@ -46,57 +44,6 @@ struct PageFixture
     PageMode mode;
     FormatActions format{mode};
     TodoPage page;
-};
-
-// Another copy of the program, in a real child process, editing (and so locking) the first note
-// of the folder's memo table until this object goes away. Start it before this process opens
-// the table: a child forked later would share this process's open files.
-class OtherCopyEditing
-{
-public:
-    explicit OtherCopyEditing(const MemoFolder &folder)
-    {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            char c = 'x';
-            std::unique_ptr<TDbf> table;
-            try {
-                table = folder.open();
-                table->edit();
-                c = 'L';
-            } catch (...) {
-            }
-            (void)!::write(ready[1], &c, 1);
-            (void)!::read(m_release[0], &c, 1); // the table stays open, and locked, until here
-            ::_exit(0);
-        }
-        char c = 0;
-        m_locked = m_pid > 0 && ::read(ready[0], &c, 1) == 1 && c == 'L';
-        ::close(ready[0]);
-        ::close(ready[1]);
-    }
-    ~OtherCopyEditing()
-    {
-        if (m_pid > 0) {
-            (void)!::write(m_release[1], "q", 1);
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
-        ::close(m_release[0]);
-        ::close(m_release[1]);
-    }
-    OtherCopyEditing(const OtherCopyEditing &) = delete;
-    OtherCopyEditing &operator=(const OtherCopyEditing &) = delete;
-
-    bool holdsTheLock() const { return m_locked; }
-
-private:
-    pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
-    bool m_locked = false;
 };
 
 // Collects what the error box would have shown while alive.

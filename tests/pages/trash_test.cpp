@@ -23,9 +23,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 using recordtest::Row;
 using recordtest::TableFolder;
 
@@ -155,43 +152,23 @@ TEST_P(Trash, EmptyingIsRefusedWhileAnotherProcessHasTheTableOpen)
     Fixture f(c);
     f.table->setRecNo(1);
     f.table->deleteRecord();
-    int ready[2], release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(release[1]);
-        int status = 1;
-        try {
-            auto other = f.folder.open();
-            status = ::write(ready[1], "r", 1) == 1 ? 0 : 1;
-            char c;
-            (void)::read(release[0], &c, 1);
-        } catch (...) {
-        }
-        ::_exit(status);
-    }
-    ::close(release[0]);
-    char got;
-    ASSERT_EQ(::read(ready[0], &got, 1), 1);
-    f.openTrash();
     QString said;
-    QTimer::singleShot(0, [&said] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            said = box->text();
-            box->done(0);
-        }
-    });
-    QTest::mouseClick(f.trash->BtnVider(), Qt::LeftButton);
-    ::close(release[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    {
+        recordtest::OtherCopy other(f.folder, false);
+        ASSERT_TRUE(other.holds());
+        f.openTrash();
+        QTimer::singleShot(0, [&said] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                said = box->text();
+                box->done(0);
+            }
+        });
+        QTest::mouseClick(f.trash->BtnVider(), Qt::LeftButton);
+    }
     EXPECT_TRUE(said.startsWith(QStringLiteral("Le carnet est ouvert dans un autre programme"))) << said.toStdString();
     EXPECT_TRUE(said.contains(QLatin1String(c.file))) << "the message names the table";
     EXPECT_EQ(f.listed().size(), 1) << "nothing removed";
     EXPECT_TRUE(f.table->active()) << "the page's table is open again";
-    ::close(ready[0]);
-    ::close(ready[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, Trash, ::testing::ValuesIn(Cases),

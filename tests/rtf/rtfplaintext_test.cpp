@@ -115,6 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::string("{\\rtf1 inside}after the end"),
         std::string("{\\rtf1{\\*\\pn\\pnlvlblt{\\pntxtb B}}{\\pntext 1.}\\ls1 item\\par}"),
         std::string("{\\rtf1 control \\u13?\\u8233?chars\\u65532?kept out}"),
+        // runs longer than the tokenizer reads at once, broken by line ends and a bad escape
+        std::string("{\\rtf1 a run of plain text well over sixteen bytes\r\nwith a line end, "
+                    "\\'e9t\\'e9 and a broken \\'4x escape, \\u233?then more text\\par}"),
         // bytes that are no text, one the page leaves undefined, a no-break space, a soft hyphen
         std::string("{\\rtf1\\ansi\\ansicpg1252 a\\'00b\\'01c\\'81d\\'a0e\\'adf\\'09g\\'ffh\\par}")));
 

@@ -132,7 +132,10 @@ TEST(WordNumbering, EachWordIsKeptOnceWhereverItStands)
     std::string text;
     for (int length = 1; length <= 20; ++length)
         words.push_back(std::string(static_cast<std::size_t>(length), static_cast<char>('a' + length)));
-    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij"}) // one beginning
+    for (const char *sharing : {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghij", // one beginning
+                                "abcdefghijklmnop", "abcdefghijklmnoq", "abcdefghijklmnopq",
+                                "abcdefghijklmnopr", "abcdefghijklmnopqrstuvwxyz0123",
+                                "abcdefghijklmnopqrstuvwxyz0124", "abcdefghijklmnopqrstuvwxyz01234567"})
         words.push_back(sharing);
     for (const std::string &word : words)
         text += word + ' ';
@@ -174,9 +177,11 @@ TEST(TextFolding, Utf8BytesGiveTheWordsOfTheSameText)
 }
 
 // A memo's bytes fold through their code page's table: each byte must give what folding the
-// character it stands for gives, for every byte of the pages notes are written in.
+// character it stands for gives, for every byte of the pages notes are written in, and for a
+// page where a byte stands for a character whose fold is long.
 TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
 {
+    std::vector<std::pair<std::string, std::array<char32_t, 256>>> pages;
     for (const int number : {1252, 1250, 1251, 1253, 437, 850}) {
         const TCodePage page(number);
         ASSERT_TRUE(page.singleByte()) << number;
@@ -184,6 +189,12 @@ TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
         for (int b = 0; b < 256; ++b)
             characters[b] = page.decodeByte(static_cast<std::uint8_t>(b));
         characters[0] = 0; // nothing
+        pages.emplace_back("code page " + std::to_string(number), characters);
+    }
+    pages.push_back(pages.front());
+    pages.back().first = "a byte with a long fold";
+    pages.back().second[0x80] = U'\uAC01'; // a syllable that comes apart into three letters
+    for (const auto &[name, characters] : pages) {
         const TextFold::ByteFolds folds(characters);
         for (int b = 1; b < 256; ++b) {
             std::string bytes{'a', static_cast<char>(b), 'z'};
@@ -191,7 +202,7 @@ TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
             folds.append(bytes, folded);
             const char32_t c = characters[b];
             EXPECT_EQ(folded, "kept " + TextFold::fold(QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("z")))
-                << "code page " << number << ", byte " << b;
+                << name << ", byte " << b;
         }
         // Every byte in one run, among runs of ASCII long enough to be folded eight at a time.
         std::string all;
@@ -203,7 +214,7 @@ TEST(TextFolding, EachByteOfACodePageFoldsAsItsCharacter)
         }
         std::string folded;
         folds.append(all, folded);
-        EXPECT_EQ(folded, TextFold::fold(decoded)) << "code page " << number << ", all bytes in one run";
+        EXPECT_EQ(folded, TextFold::fold(decoded)) << name << ", all bytes in one run";
         std::string empty;
         folds.append(std::string(1, '\0'), empty);
         EXPECT_EQ(empty, "") << "a byte standing for nothing";
