@@ -96,6 +96,25 @@ constexpr int MinimiseMarkPixels = 19;
 
 } // namespace
 
+template <class TablePageType>
+TablePageType *Form1::wireTablePage(TablePageType *page,
+                                    RecordActions *(TablePageType::*actionList)() const)
+{
+    page->setListLocale(m_language->locale());
+    // Escape asks the delete question too, before it drops what was typed into a record.
+    (page->*actionList)()->setDiscardQuestion(
+        [this] { return m_deleteQuestion ? m_deleteQuestion->askDiscard() : 0; });
+    // The trash asks with the delete question and needs its table to itself.
+    for (TrashWindow *trash : page->template findChildren<TrashWindow *>()) {
+        trash->setQuestion([this](const QString &question) {
+            return m_deleteQuestion ? m_deleteQuestion->ask(question) : 0;
+        });
+        trash->setBeforeCompaction([this] { m_searchIndex->releaseTables(); });
+    }
+    attachPageCommands(dataDirectory(), page);
+    return page;
+}
+
 // The pages in the notebook's order. The hub shows their areas left to right by place, and
 // Ctrl+1 to Ctrl+4 follow that order.
 std::span<const Form1::PageEntry> Form1::pages()
@@ -103,11 +122,9 @@ std::span<const Form1::PageEntry> Form1::pages()
     static const PageEntry entries[] = {
         {PageMemo, "Label3", "A faire", {370, 9, 30, 22}, false, false, &Form1::Label3Click,
          [](Form1 &f) -> QWidget * {
-             f.m_todoPage = new TodoPage(f.m_tables->Dbfmemo(), f.formatActions(), f.deleteQuestion(), f.m_notebook);
-             f.m_todoPage->setListLocale(f.m_language->locale());
-             f.wireTablePage(f.m_todoPage, f.m_todoPage->ActionList1());
-             attachPageCommands(f.dataDirectory(), f.m_todoPage);
-             return f.m_todoPage;
+             return f.m_todoPage = f.wireTablePage(
+                        new TodoPage(f.m_tables->Dbfmemo(), f.formatActions(), f.deleteQuestion(), f.m_notebook),
+                        &TodoPage::ActionList1);
          },
          [](Form1 &f) {
              f.m_pageMode->setSyncGuard(false);
@@ -118,11 +135,9 @@ std::span<const Form1::PageEntry> Form1::pages()
         {PageInfos, "Label4", "carnet d'informations personnelles", {424, 9, 33, 24}, false, false,
          &Form1::Label4Click,
          [](Form1 &f) -> QWidget * {
-             f.m_infosPage = new InfosPage(f.m_tables->Dbfinfos(), f.formatActions(), f.deleteQuestion(), f.m_notebook);
-             f.m_infosPage->setListLocale(f.m_language->locale());
-             f.wireTablePage(f.m_infosPage, f.m_infosPage->ActionList2());
-             attachPageCommands(f.dataDirectory(), f.m_infosPage);
-             return f.m_infosPage;
+             return f.m_infosPage = f.wireTablePage(
+                        new InfosPage(f.m_tables->Dbfinfos(), f.formatActions(), f.deleteQuestion(), f.m_notebook),
+                        &InfosPage::ActionList2);
          },
          [](Form1 &f) {
              f.m_pageMode->setSyncGuard(false);
@@ -140,11 +155,9 @@ std::span<const Form1::PageEntry> Form1::pages()
          nullptr, nullptr, -1, nullptr, -1},
         {PageAdresses, "Label23", "Carnet d'adresses", {400, 8, 22, 21}, false, true, &Form1::Label23Click,
          [](Form1 &f) -> QWidget * {
-             f.m_addressPage = new AddressPage(f.m_tables->Dbfadbook(), f.deleteQuestion(), f.m_notebook);
-             f.m_addressPage->setListLocale(f.m_language->locale());
-             f.wireTablePage(f.m_addressPage, f.m_addressPage->ActionList3());
-             attachPageCommands(f.dataDirectory(), f.m_addressPage);
-             return f.m_addressPage;
+             return f.m_addressPage = f.wireTablePage(
+                        new AddressPage(f.m_tables->Dbfadbook(), f.deleteQuestion(), f.m_notebook),
+                        &AddressPage::ActionList3);
          },
          [](Form1 &f) { f.m_addressPage->RebuildNameList(); }, &NotebookTables::Dbfadbook, SearchIndex::Cards,
          [](Form1 &f) { f.m_addressPage->postPendingEdit(); }, 2},
@@ -374,18 +387,6 @@ void Form1::buildPage(int page)
     }
 }
 
-void Form1::wireTablePage(QWidget *page, RecordActions *actions)
-{
-    // Escape asks the delete question too, before it drops what was typed into a record.
-    actions->setDiscardQuestion([this] { return m_deleteQuestion ? m_deleteQuestion->askDiscard() : 0; });
-    // The trash asks with the delete question and needs its table to itself.
-    for (TrashWindow *trash : page->findChildren<TrashWindow *>()) {
-        trash->setQuestion([this](const QString &question) {
-            return m_deleteQuestion ? m_deleteQuestion->ask(question) : 0;
-        });
-        trash->setBeforeCompaction([this] { m_searchIndex->releaseTables(); });
-    }
-}
 
 void Form1::wireOptionsPage()
 {

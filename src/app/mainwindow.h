@@ -202,7 +202,9 @@ private:
     // The hub's art, once, when it first shows.
     void drawHiddenArt();
     // What a page made after the window was set up needs of it.
-    void wireTablePage(QWidget *page, RecordActions *actions);
+    template <class TablePageType>
+    TablePageType *wireTablePage(TablePageType *page,
+                                 RecordActions *(TablePageType::*actionList)() const);
     void wireOptionsPage();
     FormatActions &formatActions();
     // The activation steps that need the pages; they wait for the first frame.
