@@ -20,10 +20,8 @@ TPiconeBarreTache::TPiconeBarreTache(QWidget *owner) : QObject(owner), m_owner(o
 void TPiconeBarreTache::Loaded()
 {
     m_loaded = true;
-    if (m_petiteIconeVisible) {
-        refreshIcon();
-        m_trayIcon->show();
-    }
+    if (m_petiteIconeVisible)
+        showIcon();
 }
 
 void TPiconeBarreTache::setMenuPop(QMenu *menu)
@@ -39,23 +37,28 @@ void TPiconeBarreTache::setPetiteIconeVisible(bool on)
     m_petiteIconeVisible = on;
     if (!m_loaded)
         return;
-    if (on) {
-        refreshIcon();
-        m_trayIcon->show();
-    } else {
+    if (on)
+        showIcon();
+    else
         m_trayIcon->hide();
-    }
 }
 
 void TPiconeBarreTache::setIcone(const QIcon &icon)
 {
     m_icone = icon;
     m_trayIcon->setIcon(m_icone);
+    if (m_petiteIconeVisible && m_loaded && !m_trayIcon->isVisible())
+        showIcon();
 }
 
-void TPiconeBarreTache::refreshIcon()
+// An icon without a picture would be an empty place in the notification area: it waits for
+// setIcone(), which the window calls once its first frame is shown.
+void TPiconeBarreTache::showIcon()
 {
+    if (m_icone.isNull())
+        return;
     m_trayIcon->setIcon(m_icone);
+    m_trayIcon->show();
 }
 
 void TPiconeBarreTache::showOwner()
@@ -88,7 +91,7 @@ void TPiconeBarreTache::iconActivated(QSystemTrayIcon::ActivationReason reason)
 bool TPiconeBarreTache::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_owner && event->type() == QEvent::Close && m_reduireSiFin &&
-        m_petiteIconeVisible && m_loaded && trayAvailable()) {
+        m_trayIcon->isVisible() && trayAvailable()) {
         event->ignore();
         m_owner->hide();
         m_applicationCachee = true;

@@ -49,7 +49,7 @@ public:
     void setReduireSiFin(bool on) { m_reduireSiFin = on; }
 
     // The icon is in the notification area. Setting the current value does nothing; before
-    // Loaded() the value is only stored.
+    // Loaded() the value is only stored, and while Icone is empty the icon waits for one.
     bool PetiteIconeVisible() const { return m_petiteIconeVisible; }
     void setPetiteIconeVisible(bool on);
 
@@ -73,7 +73,7 @@ protected:
 
 private:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
-    void refreshIcon();
+    void showIcon();
 
     QPointer<QWidget> m_owner;
     QSystemTrayIcon *m_trayIcon = nullptr;

@@ -36,6 +36,27 @@ TEST(TrayIcon, WithoutANotificationAreaACloseRequestCloses)
     EXPECT_FALSE(window.isVisible());
 }
 
+// The window draws its icon after its first frame; until then the tray has nothing to show, and
+// a window hidden there could not be found again.
+TEST(TrayIcon, WaitsForAPictureBeforeItShowsOrHidesTheWindow)
+{
+    QWidget window;
+    auto *tray = new TPiconeBarreTache(&window);
+    ASSERT_TRUE(tray->Icone().isNull());
+    tray->Loaded();
+    tray->setReduireSiFin(true);
+    tray->setPetiteIconeVisible(true);
+    EXPECT_FALSE(tray->trayIcon()->isVisible());
+    window.show();
+    EXPECT_TRUE(window.close()) << "hidden with no icon to bring it back";
+
+    tray->setIcone(someIcon());
+    EXPECT_TRUE(tray->trayIcon()->isVisible());
+    tray->setPetiteIconeVisible(false);
+    tray->setIcone(someIcon());
+    EXPECT_FALSE(tray->trayIcon()->isVisible()) << "a new picture brought back a removed icon";
+}
+
 struct RoadCase
 {
     const char *name;
