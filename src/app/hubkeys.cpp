@@ -72,8 +72,9 @@ bool HubKeys::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_openHub)
         return false;
-    // However the hub was revealed, Tab finds the address book's area from then on.
-    if (event->type() == QEvent::Hide) {
+    // However the hub was revealed, Tab finds the address book's area from then on. The arrow
+    // also hides with the window (to the tray, say), and that reveals nothing.
+    if (event->type() == QEvent::Hide && m_openHub->isHidden()) {
         for (const Area &area : m_areas)
             if (area.secret)
                 area.label->setKeyboardClickable(true);
