@@ -341,6 +341,16 @@ std::string TCodePage::toUtf8(const std::string &bytes) const
     return out;
 }
 
+std::string TCodePage::toUtf8(std::string &&bytes) const
+{
+    if (!m_singleByte)
+        return toUtf8(std::as_const(bytes));
+    const std::size_t plain = m_asciiSame ? asciiPrefix(bytes) : 0;
+    if (plain == bytes.size())
+        return std::move(bytes);
+    return singleByteToUtf8(bytes, plain);
+}
+
 std::string TCodePage::fromUtf8(const std::string &utf8) const
 {
     if (m_singleByte) {

@@ -60,6 +60,8 @@ public:
     bool asciiSame() const { return m_singleByte && m_asciiSame; }
 
     std::string toUtf8(const std::string &bytes) const;
+    // The same, handing back the bytes' own string when they read as themselves.
+    std::string toUtf8(std::string &&bytes) const;
     // Characters the code page cannot hold become '?'; callers check canEncode first.
     std::string fromUtf8(const std::string &utf8) const;
     bool canEncode(const std::string &utf8) const;

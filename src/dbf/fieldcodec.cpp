@@ -74,10 +74,16 @@ std::string TDbfFile::rawField(const std::uint8_t *record, int field) const
 std::string TDbfFile::fieldText(const std::uint8_t *record, int field) const
 {
     const TDbfFieldDef &f = m_fields.at(static_cast<std::size_t>(field));
+    if (f.letter == 'C') {
+        // The most read of all: one string, made of the bytes before the padding.
+        const char *bytes = reinterpret_cast<const char *>(record + f.offset);
+        auto length = static_cast<std::size_t>(f.width);
+        while (length > 0 && bytes[length - 1] == ' ')
+            --length;
+        return m_codePage->toUtf8(std::string(bytes, length));
+    }
     const std::string raw = rawField(record, field);
     switch (f.letter) {
-    case 'C':
-        return m_codePage->toUtf8(trimRight(raw));
     case 'N':
     case 'F':
     case 'D':

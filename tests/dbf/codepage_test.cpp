@@ -73,7 +73,10 @@ TEST_P(CodePageBytesTest, EveryByteReadsAsIcuHasItAndWritesBackTheSame)
     // the runs copied eight at a time meet them at each position.
     for (std::size_t lead = 0; lead < 18; ++lead) {
         const std::string plain(lead, 'e');
-        EXPECT_EQ(page.toUtf8(plain + all + plain), plain + allUtf8 + plain) << "after " << lead;
+        const std::string text = plain + all + plain;
+        EXPECT_EQ(page.toUtf8(text), plain + allUtf8 + plain) << "after " << lead;
+        EXPECT_EQ(page.toUtf8(std::string(text)), plain + allUtf8 + plain) << "handed over, after " << lead;
+        EXPECT_EQ(page.toUtf8(std::string(text, 0, lead)), plain) << "handed over, plain text";
         EXPECT_EQ(page.fromUtf8(plain + allUtf8 + plain), plain + writtenBack + plain) << "after " << lead;
         EXPECT_TRUE(page.canEncode(plain + allUtf8));
     }
