@@ -144,33 +144,38 @@ void RtfPlainText::Pass::word(const RtfToken &token, bool starred)
     }
     if (starred) {
         top().dest = Dest::Skip;
-    } else if (top().dest == Dest::Text) {
-        textWord(name, token.hasParameter, value);
-    } else if (name == "f" && token.hasParameter) {
+        return;
+    }
+    if (top().dest == Dest::Text)
+        return textWord(name, token.hasParameter, value);
+    // Compared as plain bytes, inline: every control word of every memo comes through here.
+    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
+    if (word == "f" && token.hasParameter) {
         m_fontNumber = value;
         m_fonts[value] = Font{};
-    } else if (name == "fcharset" && m_fonts.contains(m_fontNumber)) {
+    } else if (word == "fcharset" && m_fonts.contains(m_fontNumber)) {
         m_fonts[m_fontNumber].charset = value;
-    } else if (name == "cpg" && m_fonts.contains(m_fontNumber)) {
+    } else if (word == "cpg" && m_fonts.contains(m_fontNumber)) {
         m_fonts[m_fontNumber].codePage = value;
     }
 }
 
 void RtfPlainText::Pass::textWord(QByteArrayView name, bool has, int value)
 {
-    if (name == "par" || name == "page") {
+    const std::string_view word(name.data(), static_cast<std::size_t>(name.size()));
+    if (word == "par" || word == "page") {
         endParagraph();
-    } else if (name == "f") {
+    } else if (word == "f") {
         top().font = has ? value : m_defaultFont;
-    } else if (name == "plain") {
+    } else if (word == "plain") {
         top().font = m_defaultFont;
     } else if (const char16_t c = RtfWords::specialCharacter(name)) {
         append(QStringView(&c, 1));
-    } else if (name == "uc") {
+    } else if (word == "uc") {
         top().uc = RtfWords::fallbackCount(has, value);
     } else if (const std::optional<int> page = RtfWords::documentCodePage(name, has, value)) {
         m_docCodePage = *page;
-    } else if (name == "deff" && has) {
+    } else if (word == "deff" && has) {
         m_defaultFont = value;
         if (top().font < 0)
             top().font = value;

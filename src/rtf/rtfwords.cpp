@@ -139,7 +139,11 @@ char16_t specialCharacter(QByteArrayView word)
                     {"rquote", u'\x2019'}, {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'},
                     {"emspace", u'\x2003'}, {"enspace", u'\x2002'}, {"qmspace", u'\x2005'},
                     {"zwj", u'\x200D'},    {"zwnj", u'\x200C'}};
+    // Most control words are formatting ("fs", "cf", "b"): their first letter rules out most
+    // of the names before any is compared.
     const std::string_view name = view(word);
+    if (name.size() < 3 || std::string_view("belqrtz").find(name[0]) == std::string_view::npos)
+        return 0;
     for (const auto &special : specials)
         if (name == special.name)
             return special.ch;
@@ -165,8 +169,9 @@ bool isEscapedByte(std::uint8_t symbol)
     return symbol == '\\' || symbol == '{' || symbol == '}';
 }
 
-std::optional<int> documentCodePage(QByteArrayView word, bool hasParameter, int parameter)
+std::optional<int> documentCodePage(QByteArrayView bytes, bool hasParameter, int parameter)
 {
+    const std::string_view word = view(bytes);
     if (word == "ansicpg")
         return hasParameter ? std::optional<int>(parameter) : std::nullopt;
     if (word == "ansi")
