@@ -78,6 +78,8 @@ std::string TDbfFile::fieldText(const std::uint8_t *record, int field) const
         // The most read of all: one string, made of the bytes before the padding.
         const char *bytes = reinterpret_cast<const char *>(record + f.offset);
         auto length = static_cast<std::size_t>(f.width);
+        while (length >= 8 && std::memcmp(bytes + length - 8, "        ", 8) == 0)
+            length -= 8; // titles are mostly padding
         while (length > 0 && bytes[length - 1] == ' ')
             --length;
         return m_codePage->toUtf8(std::string(bytes, length));

@@ -139,6 +139,22 @@ TEST_F(TableFileTest, CharacterValuesAreCutPaddedAndTrimmed)
     EXPECT_TRUE(ds.fieldByName("TITRE").isNull());
     ds.setRecNo(4);
     EXPECT_EQ(ds.fieldByName("TITRE").asString(), "  lead") << "leading blanks are kept";
+
+    // Inner blanks stay, whatever their distance from the padding.
+    std::vector<std::string> inner;
+    for (std::size_t n = 0; n < 10; ++n)
+        inner.push_back("\xC3\xA9" + std::string(n, 'x') + std::string(9, ' ') + "q");
+    inner.push_back(std::string(79, 'y') + " ");
+    for (const std::string &title : inner) {
+        ds.insert();
+        ds.fieldByName("TITRE").setAsString(title);
+        ds.post();
+    }
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        ds.setRecNo(static_cast<std::uint32_t>(5 + i));
+        const std::string expected = i + 1 < inner.size() ? inner[i] : std::string(79, 'y');
+        EXPECT_EQ(ds.fieldByName("TITRE").asString(), expected) << "title " << i;
+    }
 }
 
 TEST_F(TableFileTest, EmptyingAMemoStoresTenZeros)
