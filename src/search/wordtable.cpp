@@ -151,8 +151,23 @@ std::uint32_t WordTable::add(std::string_view word)
     return insert(keyOf(word.data(), word.size(), word.data() + word.size()), word).number - 1;
 }
 
+// A new word into its empty slot: rare beside the lookups, so kept out of their loop.
+__attribute__((noinline)) void WordTable::fill(Slot &slot, const WordKey &key, std::string_view word)
+{
+    const auto at = static_cast<std::uint32_t>(m_text.size());
+    m_starts.push_back(at);
+    m_text.append(word);
+    m_text += ' ';
+    slot.head[0] = key.head[0];
+    slot.head[1] = key.head[1];
+    slot.hash = key.hash;
+    slot.number = static_cast<std::uint32_t>(m_starts.size());
+    slot.at = at;
+}
+
 // The slot of `word`, filled when the word is new. The table has room for one more word.
-inline WordTable::Slot &WordTable::insert(const WordKey &key, std::string_view word)
+// Inlined in the loop of addText, which calls it for every word of every record.
+__attribute__((always_inline)) inline WordTable::Slot &WordTable::insert(const WordKey &key, std::string_view word)
 {
     // Folded text holds no zero byte, so the zero-padded first sixteen bytes tell a word of
     // fifteen bytes or fewer from every other; only a longer one is compared in m_text.
@@ -160,15 +175,7 @@ inline WordTable::Slot &WordTable::insert(const WordKey &key, std::string_view w
     for (std::size_t i = key.hash & mask;; i = (i + 1) & mask) {
         Slot &slot = m_slots[i];
         if (!slot.number) {
-            const auto at = static_cast<std::uint32_t>(m_text.size());
-            m_starts.push_back(at);
-            m_text.append(word);
-            m_text += ' ';
-            slot.head[0] = key.head[0];
-            slot.head[1] = key.head[1];
-            slot.hash = key.hash;
-            slot.number = static_cast<std::uint32_t>(m_starts.size());
-            slot.at = at;
+            fill(slot, key, word);
             return slot;
         }
         if (slot.hash != key.hash || slot.head[0] != key.head[0] || slot.head[1] != key.head[1])

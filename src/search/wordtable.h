@@ -98,6 +98,7 @@ private:
     };
     void grow(std::size_t words);
     Slot &insert(const WordKey &key, std::string_view word);
+    void fill(Slot &slot, const WordKey &key, std::string_view word);
 
     std::string m_text;                  // every word followed by one blank
     std::vector<std::uint32_t> m_starts; // where word n begins in m_text
